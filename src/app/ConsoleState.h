@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+
+#include "app/CommandBuffer.h"
+#include "axes/AxisTable.h"
+
+// The process-wide state of the console. Each subsystem owns its fields.
+struct ConsoleState {
+    // Settings files, read at start-up.
+    int demoStatus = 3;          // 1 or 3: simulation mode; <= 1: user files under usersFolder
+    int dutLocation = 0;         // 1 = vacuum chamber, anything else = in-air
+    int cyclotronCode = 500;     // 150 = Belm, 500 = Ardo
+    int foilCount = 10;          // degrader foils: 6 on Belm, 10 on Ardo
+    std::string usersFolder;     // "./users/" when demoStatus <= 1, else empty
+
+    // File names and composed commands.
+    CommandBuffer commandBuffer;
+    int lastNameIndex = 0;
+
+    // Axes.
+    AxisTable axes;
+    int activeAxis = -1;         // radio group index 0..7, -1 = none
+    std::string positionName;    // text of the DUT position box
+    std::string namedPositionName;
+    bool finestStep = false;
+
+    bool simulation() const { return demoStatus == 1 || demoStatus == 3; }
+};

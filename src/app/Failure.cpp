@@ -1,0 +1,20 @@
+#include "app/Failure.h"
+
+#include <cstdlib>
+
+#include "app/Console.h"
+
+std::string openErrorText(const std::string& fileName) {
+    return "Error opening file " + fileName + " - please fix the problem and restart the program.";
+}
+
+void stopProgram(Console& console, const std::string& message) {
+    console.ui.messageBox(message, Icon::Stop, Buttons::Ok, Button::Ok);
+    console.ui.closeDialog(2);
+    console.ui.exitProcess(1);
+    std::abort();  // exitProcess does not return
+}
+
+void stopOnOpenError(Console& console, const std::string& fileName) {
+    stopProgram(console, openErrorText(fileName));
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <istream>
+#include <string>
+
+struct Console;
+
+// Settings files of the working folder. Each reader opens its file afresh,
+// reads it by the token rule and closes it; a file that cannot be opened stops
+// the program with its open-failure message.
+
+inline constexpr const char* kDemoStatusFile = "DemoStatus.dat";
+inline constexpr const char* kTargetLocationFile = "TargetLocation.dat";
+inline constexpr const char* kCyclotronFile = "CyclotronInUse.dat";
+inline constexpr const char* kSkipInfoMessagesFile = "SkipInfoMessages.dat";
+inline constexpr const char* kOptionsFile = "Options.dat";
+inline constexpr const char* kLogFileNameFile = "CurrentLogFileName.dat";
+
+// Site options from "Options.dat". The file carries a seven-character label
+// and fifteen numbers; the console uses the last three.
+struct Options {
+    double foilTolerance = 0.1;   // foil numbers: largest deviation of S from a whole foil
+    double slitToleranceU = 0;    // user units of U: smallest accepted horizontal aperture
+    double slitToleranceV = 0;    // user units of V: smallest accepted vertical aperture
+};
+
+// Stream halves, for the tests.
+int parseCyclotronCode(std::istream& in, int previousCode);   // 150 stays, any other number gives 500
+int parseInteger(std::istream& in, int previous);             // one integer, or `previous`
+Options parseOptions(std::istream& in);
+
+// File halves, over the console's state.
+void readCyclotronInUse(Console& console);    // cyclotronCode
+void readSkipInfoMessages(Console& console);  // read for its presence only
+void readDemoStatus(Console& console);        // demoStatus
+void readTargetLocation(Console& console);    // dutLocation
+Options readOptions(Console& console);        // opened through normalizeFileName
+// First line of "CurrentLogFileName.dat", without its line end.
+std::string readLogFileNameLine(Console& console);

@@ -1,0 +1,153 @@
+#include "app/Startup.h"
+
+#include <cstdio>
+#include <fstream>
+
+#include "app/Console.h"
+#include "app/Failure.h"
+#include "app/FileNames.h"
+#include "app/Settings.h"
+#include "axes/ActiveAxis.h"
+#include "axes/AxisFiles.h"
+#include "util/TextFiles.h"
+
+namespace {
+
+// Waits for the parent program to hand over: four silent one-second waits,
+// then the Retry/Cancel question at every further check.
+void waitForParent(Console& console) {
+    for (int attempt = 1;; ++attempt) {
+        if (!fileIsReadable(kParentRunMarker)) return;
+        if (attempt <= 4) {
+            console.ui.sleepSeconds(1);
+            continue;
+        }
+        Button answer = console.ui.messageBox(
+            "The parent program (Orvane) did not end properly - please fix the problem and restart the program.",
+            Icon::Warning, Buttons::RetryCancel, Button::Cancel);
+        if (answer != Button::Retry) console.ui.exitProcess(1);
+    }
+}
+
+// Refuses to run beside another copy unless the operator insists.
+void guardAgainstSecondCopy(Console& console) {
+    for (int attempt = 1;; ++attempt) {
+        if (!fileIsReadable(kOwnRunMarker)) return;
+        if (attempt <= 4) {
+            console.ui.sleepSeconds(1);
+            continue;
+        }
+        Button answer = console.ui.messageBox(
+            "Previous instance of this program did not end properly. \n"
+            "Using more than one program to control the same hardware in the same way can lead to "
+            "unpredictable results. \n\n"
+            "Click ABORT to terminate this instance, RETRY to re-check the status of the other program, "
+            "or IGNORE to continue running this instance.",
+            Icon::Warning, Buttons::AbortRetryIgnore, Button::Retry);
+        if (answer == Button::Ignore) {
+            std::remove(kOwnRunMarker);
+            return;
+        }
+        if (answer != Button::Retry) console.ui.exitProcess(1);
+    }
+}
+
+void createOwnRunMarker(Console& console) {
+    std::ofstream marker(kOwnRunMarker, std::ios::binary | std::ios::trunc);
+    if (!marker) stopOnOpenError(console, kOwnRunMarker);
+}
+
+}  // namespace
+
+void applyLocationLabels(Console& console) {
+    if (console.fields.dutLocation == "In-air") {
+        console.ui.setText(ControlId::LabelU, "U (roll angle)");
+        console.ui.setText(ControlId::LabelV, "V (not used)");
+    }
+}
+
+void applyCyclotronLabels(Console& console) {
+    if (console.state.cyclotronCode == 150) {
+        console.ui.setText(ControlId::LabelU, "U (not used)");
+        console.ui.setText(ControlId::LabelV, "V (not used)");
+        console.ui.setText(ControlId::CheckParallax, "xHair On");
+        console.ui.setText(ControlId::UndoParallax, "xHair Off");
+    }
+}
+
+bool runStartup(Console& console) {
+    ConsoleState& state = console.state;
+    DialogFields& fields = console.fields;
+    Ui& ui = console.ui;
+
+    // 1-3: the controls, the system menu and the icons come with the dialog.
+    // 4: user line.
+    fields.userLine = "User: " + ui.userName() + " (" + ui.computerName() + ")";
+    ui.setText(ControlId::UserLine, fields.userLine);
+
+    // 5-7: run markers.
+    waitForParent(console);
+    guardAgainstSecondCopy(console);
+    createOwnRunMarker(console);
+
+    // 8: cyclotron.
+    readCyclotronInUse(console);
+    state.foilCount = state.cyclotronCode == 150 ? 6 : 10;
+
+    // 9: the sequence log, open until the end of start-up.
+    std::ofstream sequenceLog(kSequenceLogFile, std::ios::binary | std::ios::trunc);
+    if (!sequenceLog) stopOnOpenError(console, kSequenceLogFile);
+
+    // 10-12: mode and folder of the user files.
+    readSkipInfoMessages(console);
+    readDemoStatus(console);
+    state.usersFolder = usersFolderFor(state.demoStatus);
+
+    // 13: the log file's name; the log itself is not opened here.
+    fields.logFile = normalizeFileName(state, readLogFileNameLine(console));
+
+    // 14-16: options and location.
+    readOptions(console);
+    readTargetLocation(console);
+    fields.dutLocation = state.dutLocation == 1 ? "Vacuum chamber" : "In-air";
+
+    // 17-18: axes.
+    loadSetupTable(console);
+    loadStatusFile(console);
+
+    // 19: the position file list.
+    // 20: the stored beam and the device's layers.
+
+    // 21: the loaded position counts as named.
+    nameCurrentPosition(console);
+
+    // 22: no axis is active.
+    disableAllAxisControls(console);
+    state.activeAxis = -1;
+    fields.activeAxis = -1;
+
+    // 23-24: initial switch and shutter states.
+
+    // 25-26: location labels, then every field to its control.
+    applyLocationLabels(console);
+    ui.transferToControls(fields);
+
+    // 27: the camera's automatic switch-off.
+    if (!ui.startTimer(kCameraTimer, 60000)) {
+        ui.messageBox("Timer 1 not available!", Icon::None, Buttons::Ok, Button::Ok);
+    }
+
+    // 28-29: end of start-up in the sequence log.
+    sequenceLog << "\nEnd of initialization\n\n";
+    sequenceLog.close();
+
+    // 30-31: cyclotron labels; no direct control in simulation mode.
+    applyCyclotronLabels(console);
+    if (state.simulation()) {
+        ui.setEnabled(ControlId::Reset, false);
+        ui.setVisible(ControlId::Reset, false);
+        ui.setEnabled(ControlId::DirectControl, false);
+        ui.setVisible(ControlId::DirectControl, false);
+    }
+    return true;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "app/Console.h"
+#include "platform/Ui.h"
+
+// The main dialog's logic: the start-up sequence at initialisation and one
+// handler per control. The toolkit binding delivers events here; the handlers
+// live in the folders of their subsystems.
+class CTarvexDlg : public DialogEvents {
+public:
+    explicit CTarvexDlg(Ui& ui);
+
+    bool onInitDialog() override;
+    void onCommand(ControlId id) override;
+    void onListSelectionChanged(ControlId id) override;
+    void onKeyboardChar(char key) override;
+    void onTimer(int timerId) override;
+    void onSystemCommand(int command) override;
+    void onOk() override;
+    void onCancel() override;
+    void onCloseRequest() override;
+
+    Console& console() { return console_; }
+
+private:
+    Console console_;
+};

@@ -1,0 +1,98 @@
+#include "axes/AxisFiles.h"
+
+#include <fstream>
+
+#include "app/Console.h"
+#include "app/Failure.h"
+#include "app/FileNames.h"
+#include "util/NumberFormat.h"
+#include "util/TextFiles.h"
+
+namespace {
+
+void showAxisValues(Console& console, bool showNow) {
+    AxisTable& axes = console.state.axes;
+    for (int i = 0; i < kAxisCount; ++i) {
+        axes[i].value = axisValue(axes[i]);
+        std::string text = cformat("%.3f", axes[i].value);
+        console.fields.axisValue[static_cast<std::size_t>(i)] = text;
+        if (showNow) console.ui.setText(kAxisControls[static_cast<std::size_t>(i)].value, text);
+    }
+}
+
+}  // namespace
+
+void loadSetupTable(Console& console) {
+    ConsoleState& state = console.state;
+    std::string name = normalizeFileName(state, setupTableName(state.dutLocation, state.cyclotronCode));
+    std::ifstream in;
+    if (!openInput(in, name)) stopOnOpenError(console, name);
+    parseSetupTable(in, state.axes);
+    for (int i = 0; i < kAxisCount; ++i) console.fields.axisUnit[static_cast<std::size_t>(i)] = state.axes[i].unit;
+}
+
+void loadStatusFile(Console& console) {
+    ConsoleState& state = console.state;
+    std::ifstream in;
+    if (!openInput(in, kStatusFileName)) stopOnOpenError(console, kStatusFileName);
+
+    StoredStatus stored;
+    for (int i = 0; i < kAxisCount; ++i) {
+        stored.internalPosition[static_cast<std::size_t>(i)] = state.axes[i].internalPosition;
+        stored.locked[static_cast<std::size_t>(i)] = state.axes[i].locked;
+    }
+    stored.dutLocation = state.dutLocation;
+    parseStatusFile(in, stored);
+    in.close();
+
+    state.positionName = normalizeFileName(state, stored.positionName);
+    for (int i = 0; i < kAxisCount; ++i) {
+        state.axes[i].internalPosition = stored.internalPosition[static_cast<std::size_t>(i)];
+        state.axes[i].locked = stored.locked[static_cast<std::size_t>(i)];
+        console.fields.locked[static_cast<std::size_t>(i)] = state.axes[i].locked;
+    }
+    console.fields.positionName = state.positionName;
+    showAxisValues(console, false);
+    // The degrader display derived from S and R belongs here, before the
+    // setup-changed rule resets the positions.
+
+    if (stored.dutLocation != state.dutLocation) {
+        state.positionName = "Current";
+        for (int i = 0; i < kAxisCount; ++i) {
+            state.axes[i].internalPosition = 0;
+            state.axes[i].locked = 0;
+            console.fields.locked[static_cast<std::size_t>(i)] = 0;
+        }
+        console.fields.positionName = state.positionName;
+        showAxisValues(console, false);
+        console.ui.messageBox("Setup has changed - please move each axis to home position before proceeding.",
+                              Icon::Warning, Buttons::Ok, Button::Ok);
+        writeStatusFile(console);
+    }
+}
+
+void writeStatusFile(Console& console) {
+    const ConsoleState& state = console.state;
+    if (!replaceFileContent(kStatusFileName, formatStatusFile(state.positionName, state.dutLocation, state.axes))) {
+        stopOnOpenError(console, kStatusFileName);
+    }
+}
+
+void refreshAxisValues(Console& console) {
+    showAxisValues(console, true);
+}
+
+void refreshPositionName(Console& console) {
+    ConsoleState& state = console.state;
+    bool atNamed = true;
+    for (const Axis& axis : state.axes.axes) atNamed = atNamed && axis.internalPosition == axis.namedPosition;
+    state.positionName = atNamed ? state.namedPositionName : "Current";
+    console.fields.positionName = state.positionName;
+    console.ui.setText(ControlId::DutPosition, state.positionName);
+}
+
+void nameCurrentPosition(Console& console) {
+    ConsoleState& state = console.state;
+    state.namedPositionName = state.positionName;
+    for (Axis& axis : state.axes.axes) axis.namedPosition = axis.internalPosition;
+}

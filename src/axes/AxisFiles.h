@@ -1,0 +1,24 @@
+#pragma once
+
+struct Console;
+
+// The setup table of the present location and cyclotron, read at start-up.
+void loadSetupTable(Console& console);
+
+// Reads "TarvexStatus.dat" at start-up: position name, positions and locks;
+// shows the values. A status file written at the other location resets every
+// position and lock, warns and rewrites the file.
+void loadStatusFile(Console& console);
+
+// Rewrites "TarvexStatus.dat" from the present positions and locks.
+void writeStatusFile(Console& console);
+
+// Recomputes the eight axis values and shows them ("%.3f").
+void refreshAxisValues(Console& console);
+
+// "DUT position:" shows the named position while every axis stands at it, and
+// "Current" otherwise.
+void refreshPositionName(Console& console);
+
+// The loaded, saved or restored position becomes the named one.
+void nameCurrentPosition(Console& console);

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/ControlIds.h"
+#include "app/DialogFields.h"
+
+// The one port through which the console talks to the operator. The Qt
+// binding implements it over the real dialog; the tests use a scripted double.
+
+enum class Icon { None, Stop, Warning, Information, Question };
+enum class Buttons { Ok, OkCancel, YesNo, RetryCancel, AbortRetryIgnore };
+enum class Button { Ok, Cancel, Yes, No, Retry, Abort, Ignore };
+
+inline constexpr const char* kCaption = "Tarvex";
+
+// Events the dialog delivers to the logic, one call per event; each runs to
+// its end on the user-interface thread.
+class DialogEvents {
+public:
+    virtual ~DialogEvents() = default;
+    // Dialog initialisation; false ends the dialog (the process has usually
+    // been ended already by then).
+    virtual bool onInitDialog() = 0;
+    virtual void onCommand(ControlId id) = 0;       // button, check box, radio, picture click
+    virtual void onListSelectionChanged(ControlId id) = 0;
+    virtual void onKeyboardChar(char key) = 0;      // a character typed into the keyboard box
+    virtual void onTimer(int timerId) = 0;
+    virtual void onSystemCommand(int command) = 0;  // system-menu items added by the console
+    virtual void onOk() = 0;                        // Enter outside a focused push button
+    virtual void onCancel() = 0;                    // Escape
+    virtual void onCloseRequest() = 0;              // close box, Alt+F4, system-menu Close
+};
+
+class Ui {
+public:
+    virtual ~Ui() = default;
+
+    // Modal message box; returns the button pressed. Timer ticks keep arriving
+    // while it is open.
+    virtual Button messageBox(const std::string& text, Icon icon, Buttons buttons,
+                              Button defaultButton, const std::string& caption = kCaption) = 0;
+
+    // Control state by id.
+    virtual void setEnabled(ControlId id, bool enabled) = 0;
+    virtual void setVisible(ControlId id, bool visible) = 0;
+    virtual void setFocus(ControlId id) = 0;
+    virtual void setText(ControlId id, const std::string& text) = 0;  // shown at once
+    virtual void setChecked(ControlId id, bool checked) = 0;
+    virtual void setListItems(ControlId id, const std::vector<std::string>& items) = 0;
+
+    // The two directions of the dialog's data exchange.
+    virtual void transferToControls(const DialogFields& fields) = 0;
+    virtual void transferFromControls(DialogFields& fields) = 0;
+
+    // Message-loop timers; ticks come back as DialogEvents::onTimer.
+    virtual bool startTimer(int timerId, int milliseconds) = 0;
+    virtual void stopTimer(int timerId) = 0;
+
+    // Starts a program without waiting for it; false when it cannot be started.
+    virtual bool startProcess(const std::string& program, const std::vector<std::string>& arguments) = 0;
+    // Opens a document with the desktop's default handler; false on failure.
+    virtual bool openDocument(const std::string& path) = 0;
+
+    virtual void beep() = 0;                      // the warning sound
+    virtual void sleepSeconds(int seconds) = 0;   // blocks the user-interface thread
+    virtual std::string userName() = 0;           // empty when unknown
+    virtual std::string computerName() = 0;       // empty when unknown
+
+    virtual void showAbout() = 0;                 // the modal About box
+    virtual void closeDialog(int result) = 0;
+    [[noreturn]] virtual void exitProcess(int code) = 0;
+};

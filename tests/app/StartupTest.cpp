@@ -1,0 +1,272 @@
+#include <gtest/gtest.h>
+
+#include "app/Startup.h"
+#include "app/TarvexDlg.h"
+#include "support/ScriptedUi.h"
+#include "support/Site.h"
+
+namespace {
+
+class StartupTest : public ::testing::Test {
+protected:
+    void SetUp() override { ui.events = &dialog; }
+
+    // Installs the site and runs the start-up sequence; returns the exit code
+    // when the process was ended, -1 when the dialog may be shown.
+    int start() {
+        site.install(folder);
+        try {
+            EXPECT_TRUE(dialog.onInitDialog());
+            return -1;
+        } catch (const ProcessExit& exit) {
+            return exit.code;
+        }
+    }
+
+    WorkFolder folder;
+    Site site;
+    ScriptedUi ui;
+    CTarvexDlg dialog{ui};
+};
+
+const char* const kParentQuestion =
+    "The parent program (Orvane) did not end properly - please fix the problem and restart the program.";
+
+TEST_F(StartupTest, NormalStartLeavesTheSequenceLogMarkerAndTimer) {
+    EXPECT_EQ(start(), -1);
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_EQ(folder.read("TarvexLog.dat"), "\nEnd of initialization\n\n");
+    EXPECT_TRUE(folder.exists("Tarvex.run"));
+    EXPECT_EQ(folder.read("Tarvex.run"), "");
+    EXPECT_EQ(ui.runningTimers.at(kCameraTimer), 60000);
+    EXPECT_EQ(ui.texts.at(ControlId::UserLine), "User: operator (beamline)");
+    EXPECT_EQ(ui.sleeps, 0);
+}
+
+TEST_F(StartupTest, FieldsShownAtTheEndOfStartUp) {
+    ASSERT_EQ(start(), -1);
+    ASSERT_TRUE(ui.shownFields.has_value());
+    const DialogFields& shown = *ui.shownFields;
+    EXPECT_EQ(shown.logFile, "run.log");
+    EXPECT_EQ(shown.dutLocation, "Vacuum chamber");
+    EXPECT_EQ(shown.positionName, "Park");
+    EXPECT_EQ(shown.userLine, "User: operator (beamline)");
+    // Axis order X Y Z T U V R S: offset i, scale 1000 (T and R 100).
+    EXPECT_EQ(shown.axisValue[0], "1.000");   // 1000/1000 + 0
+    EXPECT_EQ(shown.axisValue[3], "43.000");  // 4000/100 + 3
+    EXPECT_EQ(shown.axisValue[6], "76.000");  // R: 7000/100 + 6
+    EXPECT_EQ(shown.axisValue[7], "15.000");  // S: 8000/1000 + 7
+    EXPECT_EQ(shown.axisUnit[6], "deg");
+    EXPECT_EQ(shown.axisUnit[7], "foil");
+    EXPECT_EQ(shown.locked[3], 1);
+    EXPECT_EQ(shown.activeAxis, -1);
+}
+
+TEST_F(StartupTest, NoAxisIsActiveAfterStartUp) {
+    ASSERT_EQ(start(), -1);
+    for (ControlId id : {ControlId::Keyboard, ControlId::NudgePlus, ControlId::Halt, ControlId::Home,
+                         ControlId::SetValue, ControlId::NewAxisValue, ControlId::FinestStep, ControlId::LockedX,
+                         ControlId::LockedS, ControlId::LockedR}) {
+        EXPECT_FALSE(ui.isEnabled(id)) << static_cast<int>(id);
+    }
+    EXPECT_EQ(dialog.console().state.activeAxis, -1);
+}
+
+struct FailureCase {
+    const char* name;
+    const char* missingFile;
+    const char* message;
+};
+
+class StartupFailureTest : public StartupTest, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(StartupFailureTest, MissingFileStopsWithItsMessage) {
+    site.erase(GetParam().missingFile);
+    EXPECT_EQ(start(), 1);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.lastBox().text, GetParam().message);
+    EXPECT_EQ(ui.lastBox().caption, "Tarvex");
+    EXPECT_EQ(ui.lastBox().icon, Icon::Stop);
+    EXPECT_EQ(ui.lastBox().buttons, Buttons::Ok);
+    EXPECT_FALSE(ui.shownFields.has_value()) << "the dialog must never be shown";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachFile, StartupFailureTest,
+    ::testing::Values(
+        FailureCase{"Cyclotron", "CyclotronInUse.dat",
+                    "Error opening file CyclotronInUse.dat - please fix the problem and restart the program."},
+        FailureCase{"SkipInfo", "SkipInfoMessages.dat",
+                    "Error opening file SkipInfoMessages.dat - please fix the problem and restart the program."},
+        FailureCase{"DemoStatus", "DemoStatus.dat",
+                    "Error opening file DemoStatus.dat - please fix the problem and restart the program."},
+        FailureCase{"LogName", "CurrentLogFileName.dat",
+                    "Error opening file CurrentLogFileName.dat - please fix the problem and restart the program."},
+        FailureCase{"Options", "Options.dat",
+                    "Error opening file Options.dat - please fix the problem and restart the program"},
+        FailureCase{"Location", "TargetLocation.dat",
+                    "Error opening file TargetLocation.dat - please fix the problem and restart the program."},
+        FailureCase{"SetupTable", "VacArdo.dat",
+                    "Error opening file VacArdo.dat - please fix the problem and restart the program."},
+        FailureCase{"Status", "TarvexStatus.dat",
+                    "Error opening file TarvexStatus.dat - please fix the problem and restart the program."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(StartupTest, UnformableSetupTableNameGivesAnEmptyFileName) {
+    site.set("TargetLocation.dat", "2\n");
+    EXPECT_EQ(start(), 1);
+    EXPECT_EQ(ui.lastBox().text, "Error opening file  - please fix the problem and restart the program.");
+    EXPECT_EQ(dialog.console().fields.dutLocation, "In-air");
+}
+
+TEST_F(StartupTest, ParentMarkerPresentThroughoutAsksAfterFourWaitsThenAtOnce) {
+    folder.write("Orvane.run", "");
+    ui.answer(Button::Retry);
+    ui.answer(Button::Cancel);
+    EXPECT_EQ(start(), 1);
+    EXPECT_EQ(ui.sleeps, 4);
+    ASSERT_EQ(ui.boxes.size(), 2u);
+    EXPECT_EQ(ui.boxes[0].text, kParentQuestion);
+    EXPECT_EQ(ui.boxes[0].icon, Icon::Warning);
+    EXPECT_EQ(ui.boxes[0].buttons, Buttons::RetryCancel);
+    EXPECT_EQ(ui.boxes[0].defaultButton, Button::Cancel);
+    EXPECT_FALSE(folder.exists("Tarvex.run"));
+}
+
+TEST_F(StartupTest, ParentMarkerRemovedDuringTheThirdWait) {
+    folder.write("Orvane.run", "");
+    ui.onSleep = [this](int count) {
+        if (count == 3) folder.remove("Orvane.run");
+    };
+    EXPECT_EQ(start(), -1);
+    EXPECT_EQ(ui.sleeps, 3);
+    EXPECT_TRUE(ui.boxes.empty());
+}
+
+TEST_F(StartupTest, StaleOwnMarkerIgnoredIsReplaced) {
+    folder.write("Tarvex.run", "left by a crash");
+    ui.answer(Button::Ignore);
+    EXPECT_EQ(start(), -1);
+    EXPECT_EQ(ui.sleeps, 4);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text,
+              "Previous instance of this program did not end properly. \n"
+              "Using more than one program to control the same hardware in the same way can lead to unpredictable "
+              "results. \n\nClick ABORT to terminate this instance, RETRY to re-check the status of the other "
+              "program, or IGNORE to continue running this instance.");
+    EXPECT_EQ(ui.boxes[0].buttons, Buttons::AbortRetryIgnore);
+    EXPECT_EQ(ui.boxes[0].defaultButton, Button::Retry);
+    EXPECT_EQ(folder.read("Tarvex.run"), "");
+}
+
+TEST_F(StartupTest, OwnMarkerAbortKeepsTheMarker) {
+    folder.write("Tarvex.run", "other copy");
+    ui.answer(Button::Retry);
+    ui.answer(Button::Abort);
+    EXPECT_EQ(start(), 1);
+    EXPECT_EQ(ui.boxes.size(), 2u);
+    EXPECT_EQ(folder.read("Tarvex.run"), "other copy");
+    EXPECT_FALSE(folder.exists("TarvexLog.dat"));
+}
+
+TEST_F(StartupTest, CyclotronOtherThan150IsArdo) {
+    site.set("CyclotronInUse.dat", "151\n");
+    site.erase("VacBelm.dat");
+    EXPECT_EQ(start(), -1);
+    EXPECT_EQ(dialog.console().state.cyclotronCode, 500);
+    EXPECT_EQ(dialog.console().state.foilCount, 10);
+    EXPECT_EQ(ui.texts.count(ControlId::LabelU), 0u) << "vacuum chamber on Ardo keeps the layout labels";
+}
+
+TEST_F(StartupTest, BelmInTheVacuumChamber) {
+    site.set("CyclotronInUse.dat", "150\n");
+    site.erase("VacArdo.dat");
+    EXPECT_EQ(start(), -1);
+    EXPECT_EQ(dialog.console().state.foilCount, 6);
+    EXPECT_EQ(ui.texts.at(ControlId::LabelU), "U (not used)");
+    EXPECT_EQ(ui.texts.at(ControlId::LabelV), "V (not used)");
+    EXPECT_EQ(ui.texts.at(ControlId::CheckParallax), "xHair On");
+    EXPECT_EQ(ui.texts.at(ControlId::UndoParallax), "xHair Off");
+}
+
+TEST_F(StartupTest, ArdoInAirLabels) {
+    site.set("TargetLocation.dat", "0\n");
+    site.set("TarvexStatus.dat", "Park\n0\n0 0 0 0 0 0 0 0\n0 0 0 0 0 0 0 0\n");
+    EXPECT_EQ(start(), -1);
+    EXPECT_EQ(ui.shownFields->dutLocation, "In-air");
+    EXPECT_EQ(ui.texts.at(ControlId::LabelU), "U (roll angle)");
+    EXPECT_EQ(ui.texts.at(ControlId::LabelV), "V (not used)");
+    EXPECT_EQ(ui.texts.count(ControlId::CheckParallax), 0u);
+}
+
+TEST_F(StartupTest, DirectControlHiddenOnlyInSimulation) {
+    for (const char* mode : {"1", "3"}) {
+        WorkFolder inner;
+        ScriptedUi innerUi;
+        CTarvexDlg innerDialog(innerUi);
+        Site innerSite;
+        innerSite.set("DemoStatus.dat", mode);
+        innerSite.set("CurrentLogFileName.dat", "run.log");
+        innerSite.install(inner);
+        ASSERT_TRUE(innerDialog.onInitDialog());
+        EXPECT_FALSE(innerUi.isVisible(ControlId::Reset)) << mode;
+        EXPECT_FALSE(innerUi.isEnabled(ControlId::DirectControl)) << mode;
+        EXPECT_FALSE(innerUi.isVisible(ControlId::DirectControl)) << mode;
+    }
+    site.set("DemoStatus.dat", "2\n");
+    EXPECT_EQ(start(), -1);
+    EXPECT_EQ(ui.visible.count(ControlId::Reset), 0u) << "the layout state stays";
+    EXPECT_EQ(ui.enabled.count(ControlId::DirectControl), 0u);
+}
+
+TEST_F(StartupTest, StatusFromTheOtherLocationIsReset) {
+    site.set("TarvexStatus.dat", "Park\n0\n1 2 3 4 5 6 7 8\n1 1 1 1 1 1 1 1\n");
+    EXPECT_EQ(start(), -1);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, "Setup has changed - please move each axis to home position before proceeding.");
+    EXPECT_EQ(ui.boxes[0].icon, Icon::Warning);
+    EXPECT_EQ(folder.read("TarvexStatus.dat"),
+              "Current\n1\n0   0   0   0   0   0   0   0\n0   0   0   0   0   0   0   0\n");
+    EXPECT_EQ(ui.shownFields->positionName, "Current");
+    EXPECT_EQ(ui.shownFields->axisValue[0], "0.000");
+    EXPECT_EQ(ui.shownFields->locked[0], 0);
+}
+
+TEST_F(StartupTest, RefusedTimerIsReportedAndStartUpGoesOn) {
+    ui.timersAvailable = false;
+    EXPECT_EQ(start(), -1);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, "Timer 1 not available!");
+    EXPECT_EQ(ui.boxes[0].icon, Icon::None);
+    EXPECT_EQ(folder.read("TarvexLog.dat"), "\nEnd of initialization\n\n");
+}
+
+TEST_F(StartupTest, EscapeRemovesTheMarkerAndClosesWithoutStartingTheParent) {
+    ASSERT_EQ(start(), -1);
+    dialog.onCancel();
+    EXPECT_FALSE(folder.exists("Tarvex.run"));
+    EXPECT_EQ(ui.closedWith, 2);
+    EXPECT_TRUE(ui.runningTimers.empty());
+    EXPECT_TRUE(ui.startedProcesses.empty());
+    EXPECT_FALSE(folder.exists("run.log")) << "no log line";
+    EXPECT_EQ(folder.read("TarvexStatus.dat"), site.files.at("TarvexStatus.dat")) << "no status file written";
+}
+
+TEST_F(StartupTest, CloseRequestOnlyBeepsAndEnterDoesNothing) {
+    ASSERT_EQ(start(), -1);
+    dialog.onCloseRequest();
+    dialog.onOk();
+    EXPECT_EQ(ui.beeps, 1);
+    EXPECT_FALSE(ui.closedWith.has_value());
+    EXPECT_TRUE(folder.exists("Tarvex.run"));
+}
+
+TEST_F(StartupTest, AboutFromTheSystemMenu) {
+    ASSERT_EQ(start(), -1);
+    dialog.onSystemCommand(kAboutCommand);
+    dialog.onSystemCommand(kAboutCommand | 0x3);  // low four bits are ignored
+    dialog.onSystemCommand(0xF060);               // other system commands: default handling
+    EXPECT_EQ(ui.aboutBoxes, 2);
+}
+
+}  // namespace

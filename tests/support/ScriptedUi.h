@@ -1,0 +1,106 @@
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/Ui.h"
+
+// Thrown by ScriptedUi::exitProcess so a test can check the exit code.
+struct ProcessExit {
+    int code;
+};
+
+// A message box as the operator would have seen it.
+struct RecordedBox {
+    std::string text;
+    std::string caption;
+    Icon icon;
+    Buttons buttons;
+    Button defaultButton;
+    Button answer;
+};
+
+// An answer queued for the next message box; `beforeAnswer` runs while the box
+// is "open" (for example ticking a timer).
+struct QueuedAnswer {
+    Button button;
+    std::function<void()> beforeAnswer;
+};
+
+// The scripted test double of the Ui port: answers are queued per message box
+// (a box with no queued answer gets its default button), every box and control
+// change is recorded, timers are ticked by hand and exitProcess throws
+// ProcessExit.
+class ScriptedUi : public Ui {
+public:
+    // Where ticks and other events go; usually the CTarvexDlg under test.
+    DialogEvents* events = nullptr;
+
+    // --- scripting ---
+    void answer(Button button, std::function<void()> beforeAnswer = {});
+    // Ticks a running timer n times (delivers DialogEvents::onTimer).
+    void tick(int timerId, int times = 1);
+    // Runs before each sleepSeconds returns (argument: how many sleeps so far).
+    std::function<void(int)> onSleep;
+    // What startProcess and openDocument report.
+    bool processStarts = true;
+    bool documentsOpen = true;
+    bool timersAvailable = true;
+    std::string user = "operator";
+    std::string computer = "beamline";
+    // The controls' side of transferFromControls (what the operator typed).
+    std::optional<DialogFields> operatorFields;
+
+    // --- records ---
+    std::vector<RecordedBox> boxes;
+    std::map<ControlId, bool> enabled;
+    std::map<ControlId, bool> visible;
+    std::map<ControlId, std::string> texts;
+    std::map<ControlId, bool> checked;
+    std::map<ControlId, std::vector<std::string>> listItems;
+    std::vector<ControlId> focusHistory;
+    std::map<int, int> runningTimers;  // id -> period in ms
+    std::vector<std::pair<std::string, std::vector<std::string>>> startedProcesses;
+    std::vector<std::string> openedDocuments;
+    int beeps = 0;
+    int sleeps = 0;
+    int aboutBoxes = 0;
+    std::optional<int> closedWith;
+    std::optional<DialogFields> shownFields;  // last transferToControls
+    int transfersToControls = 0;
+
+    bool isEnabled(ControlId id) const;  // controls start enabled unless recorded
+    bool isVisible(ControlId id) const;
+    const RecordedBox& lastBox() const;
+
+    // --- Ui ---
+    Button messageBox(const std::string& text, Icon icon, Buttons buttons, Button defaultButton,
+                      const std::string& caption = kCaption) override;
+    void setEnabled(ControlId id, bool on) override { enabled[id] = on; }
+    void setVisible(ControlId id, bool on) override { visible[id] = on; }
+    void setFocus(ControlId id) override { focusHistory.push_back(id); }
+    void setText(ControlId id, const std::string& text) override { texts[id] = text; }
+    void setChecked(ControlId id, bool on) override { checked[id] = on; }
+    void setListItems(ControlId id, const std::vector<std::string>& items) override { listItems[id] = items; }
+    void transferToControls(const DialogFields& fields) override;
+    void transferFromControls(DialogFields& fields) override;
+    bool startTimer(int timerId, int milliseconds) override;
+    void stopTimer(int timerId) override { runningTimers.erase(timerId); }
+    bool startProcess(const std::string& program, const std::vector<std::string>& arguments) override;
+    bool openDocument(const std::string& path) override;
+    void beep() override { ++beeps; }
+    void sleepSeconds(int seconds) override;
+    std::string userName() override { return user; }
+    std::string computerName() override { return computer; }
+    void showAbout() override { ++aboutBoxes; }
+    void closeDialog(int result) override { closedWith = result; }
+    [[noreturn]] void exitProcess(int code) override { throw ProcessExit{code}; }
+
+private:
+    std::deque<QueuedAnswer> answers_;
+};
