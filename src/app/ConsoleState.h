@@ -25,5 +25,12 @@ struct ConsoleState {
     std::string namedPositionName;
     bool finestStep = false;
 
+    // Switches and shutters.
+    bool cameraOn = false;
+    bool laserOn = false;
+    bool lightOn = false;
+    bool s1Closed = false;
+    bool s2Closed = true;
+
     bool simulation() const { return demoStatus == 1 || demoStatus == 3; }
 };

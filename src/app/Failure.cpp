@@ -8,13 +8,13 @@ std::string openErrorText(const std::string& fileName) {
     return "Error opening file " + fileName + " - please fix the problem and restart the program.";
 }
 
-void stopProgram(Console& console, const std::string& message) {
+void stopProgram(Console& console, const std::string& message, bool endDialog) {
     console.ui.messageBox(message, Icon::Stop, Buttons::Ok, Button::Ok);
-    console.ui.closeDialog(2);
+    if (endDialog) console.ui.closeDialog(2);
     console.ui.exitProcess(1);
     std::abort();  // exitProcess does not return
 }
 
-void stopOnOpenError(Console& console, const std::string& fileName) {
-    stopProgram(console, openErrorText(fileName));
+void stopOnOpenError(Console& console, const std::string& fileName, bool endDialog) {
+    stopProgram(console, openErrorText(fileName), endDialog);
 }

@@ -8,9 +8,10 @@ struct Console;
 std::string openErrorText(const std::string& fileName);
 
 // Shows `message` (caption "Tarvex", stop icon, OK), ends the dialog as if
-// cancelled and ends the process with exit code 1. Used wherever the console
-// cannot go on, at start-up and in the middle of an operation alike.
-[[noreturn]] void stopProgram(Console& console, const std::string& message);
+// cancelled (unless `endDialog` is false) and ends the process with exit code
+// 1. Used wherever the console cannot go on, at start-up and in the middle of
+// an operation alike.
+[[noreturn]] void stopProgram(Console& console, const std::string& message, bool endDialog = true);
 
 // stopProgram with the open-failure text for `fileName`.
-[[noreturn]] void stopOnOpenError(Console& console, const std::string& fileName);
+[[noreturn]] void stopOnOpenError(Console& console, const std::string& fileName, bool endDialog = true);

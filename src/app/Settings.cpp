@@ -10,9 +10,9 @@
 
 namespace {
 
-std::ifstream openOrStop(Console& console, const std::string& name) {
+std::ifstream openOrStop(Console& console, const std::string& name, bool endDialog = true) {
     std::ifstream in;
-    if (!openInput(in, name)) stopOnOpenError(console, name);
+    if (!openInput(in, name)) stopOnOpenError(console, name, endDialog);
     return in;
 }
 
@@ -57,7 +57,9 @@ Options parseOptions(std::istream& in) {
 }
 
 void readCyclotronInUse(Console& console) {
-    std::ifstream in = openOrStop(console, kCyclotronFile);
+    // Read by many handlers; a failure ends the process without ending the
+    // dialog first.
+    std::ifstream in = openOrStop(console, kCyclotronFile, false);
     console.state.cyclotronCode = parseCyclotronCode(in, console.state.cyclotronCode);
 }
 

@@ -9,6 +9,8 @@
 #include "app/Settings.h"
 #include "axes/ActiveAxis.h"
 #include "axes/AxisFiles.h"
+#include "axes/ControllerChannel.h"
+#include "switches/Switches.h"
 #include "util/TextFiles.h"
 
 namespace {
@@ -126,7 +128,12 @@ bool runStartup(Console& console) {
     state.activeAxis = -1;
     fields.activeAxis = -1;
 
-    // 23-24: initial switch and shutter states.
+    // The controller channel the site asks for.
+    console.channel = openControllerChannel(console);
+    ui.showControllerLink(console.channel->link());
+
+    // 23-24: initial switch and shutter states, then Close S2 and Open S1.
+    applyInitialSwitchStates(console);
 
     // 25-26: location labels, then every field to its control.
     applyLocationLabels(console);

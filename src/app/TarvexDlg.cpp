@@ -4,6 +4,7 @@
 
 #include "app/LogFile.h"
 #include "app/Startup.h"
+#include "switches/Switches.h"
 
 CTarvexDlg::CTarvexDlg(Ui& ui) : console_(ui) {}
 
@@ -13,9 +14,17 @@ bool CTarvexDlg::onInitDialog() {
 
 void CTarvexDlg::onCommand(ControlId id) {
     switch (id) {
-        case ControlId::Clear:
-            onClear(console_);
-            break;
+        case ControlId::Clear: onClear(console_); break;
+        case ControlId::CameraOn: switchOn(console_, Device::Camera); break;
+        case ControlId::CameraOff: switchOff(console_, Device::Camera); break;
+        case ControlId::LaserOn: switchOn(console_, Device::Laser); break;
+        case ControlId::LaserOff: switchOff(console_, Device::Laser); break;
+        case ControlId::LightOn: switchOn(console_, Device::Light); break;
+        case ControlId::LightOff: switchOff(console_, Device::Light); break;
+        case ControlId::OpenS1: onOpenS1(console_); break;
+        case ControlId::CloseS1: onCloseS1(console_); break;
+        case ControlId::OpenS2: onOpenS2(console_); break;
+        case ControlId::CloseS2: onCloseS2(console_); break;
         default:
             break;
     }
@@ -25,7 +34,9 @@ void CTarvexDlg::onListSelectionChanged(ControlId /*id*/) {}
 
 void CTarvexDlg::onKeyboardChar(char /*key*/) {}
 
-void CTarvexDlg::onTimer(int /*timerId*/) {}
+void CTarvexDlg::onTimer(int timerId) {
+    if (timerId == kCameraTimer) onCameraTimer(console_);
+}
 
 void CTarvexDlg::onSystemCommand(int command) {
     if ((command & ~0xF) == kAboutCommand) console_.ui.showAbout();

@@ -15,6 +15,14 @@ enum class Button { Ok, Cancel, Yes, No, Retry, Abort, Ignore };
 
 inline constexpr const char* kCaption = "Tarvex";
 
+// What the operator is shown about the motion controller.
+enum class ControllerLink {
+    Journal,    // no controller configured: commands go to the journal only
+    Connected,  // the controller answered the last command
+    Absent,     // no connection could be made yet
+    Lost,       // the connection broke; it is re-made at the next command
+};
+
 // Events the dialog delivers to the logic, one call per event; each runs to
 // its end on the user-interface thread.
 class DialogEvents {
@@ -67,6 +75,9 @@ public:
     virtual void sleepSeconds(int seconds) = 0;   // blocks the user-interface thread
     virtual std::string userName() = 0;           // empty when unknown
     virtual std::string computerName() = 0;       // empty when unknown
+
+    // The controller indicator beside the status line.
+    virtual void showControllerLink(ControllerLink /*link*/) {}
 
     virtual void showAbout() = 0;                 // the modal About box
     virtual void closeDialog(int result) = 0;

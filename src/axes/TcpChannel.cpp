@@ -1,0 +1,163 @@
+#include "axes/TcpChannel.h"
+
+#include <fcntl.h>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int millisecondsLeft(Clock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+bool waitFor(int socket, short events, Clock::time_point deadline) {
+    pollfd fd{socket, events, 0};
+    for (;;) {
+        int ready = ::poll(&fd, 1, millisecondsLeft(deadline));
+        if (ready > 0) return true;
+        if (ready == 0 || errno != EINTR) return false;
+    }
+}
+
+// Keeps a reply readable in the journal: control characters become '.'.
+std::string printable(const std::string& text) {
+    std::string out = text;
+    for (char& c : out) {
+        if (static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) == 127) c = '.';
+    }
+    return out;
+}
+
+}  // namespace
+
+TcpChannel::TcpChannel(std::string host, int port, std::chrono::milliseconds deadline)
+    : host_(std::move(host)), port_(port), deadline_(deadline) {
+    link_ = ControllerLink::Absent;
+}
+
+TcpChannel::~TcpChannel() {
+    if (socket_ >= 0) ::close(socket_);
+}
+
+int TcpChannel::commandCount(const std::string& text) {
+    int count = 0;
+    bool pending = false;
+    for (char c : text) {
+        if (c == ';') {
+            ++count;
+            pending = false;
+        } else if (c != ' ' && c != '\r' && c != '\n') {
+            pending = true;
+        }
+    }
+    return count + (pending ? 1 : 0);
+}
+
+void TcpChannel::drop(ControllerLink link) {
+    if (socket_ >= 0) ::close(socket_);
+    socket_ = -1;
+    link_ = link;
+}
+
+bool TcpChannel::connectBefore(Clock::time_point deadline) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(host_.c_str(), std::to_string(port_).c_str(), &hints, &found) != 0) return false;
+    for (addrinfo* address = found; address != nullptr && socket_ < 0; address = address->ai_next) {
+        int fd = ::socket(address->ai_family, address->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, address->ai_protocol);
+        if (fd < 0) continue;
+        bool connected = ::connect(fd, address->ai_addr, address->ai_addrlen) == 0;
+        if (!connected && errno == EINPROGRESS && waitFor(fd, POLLOUT, deadline)) {
+            int error = 0;
+            socklen_t length = sizeof error;
+            connected = ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+        }
+        if (connected) {
+            socket_ = fd;
+        } else {
+            ::close(fd);
+        }
+    }
+    ::freeaddrinfo(found);
+    return socket_ >= 0;
+}
+
+void TcpChannel::send(const std::string& text) {
+    journal(text);
+    reply_.clear();
+    Clock::time_point deadline = Clock::now() + deadline_;
+
+    if (socket_ < 0 && !connectBefore(deadline)) {
+        ControllerLink now = link_ == ControllerLink::Absent ? ControllerLink::Absent : ControllerLink::Lost;
+        drop(now);
+        journal("  not sent: no connection to the controller at " + host_ + ":" + std::to_string(port_));
+        return;
+    }
+
+    // Anything left over from an earlier, late answer is stale.
+    char scratch[512];
+    while (::recv(socket_, scratch, sizeof scratch, MSG_DONTWAIT) > 0) {
+    }
+
+    std::string out = text + "\r";
+    std::size_t sent = 0;
+    while (sent < out.size()) {
+        if (!waitFor(socket_, POLLOUT, deadline)) {
+            drop(ControllerLink::Lost);
+            journal("  not sent: the controller does not take commands");
+            return;
+        }
+        ssize_t n = ::send(socket_, out.data() + sent, out.size() - sent, MSG_NOSIGNAL);
+        if (n < 0 && errno != EAGAIN && errno != EINTR) {
+            drop(ControllerLink::Lost);
+            journal("  not sent: the connection to the controller broke");
+            return;
+        }
+        if (n > 0) sent += static_cast<std::size_t>(n);
+    }
+
+    int owed = commandCount(text);
+    int rejected = 0;
+    std::string data;
+    while (owed > 0) {
+        if (!waitFor(socket_, POLLIN, deadline)) {
+            drop(ControllerLink::Lost);
+            journal("  no answer from the controller in time");
+            reply_ = data;
+            return;
+        }
+        ssize_t n = ::recv(socket_, scratch, sizeof scratch, 0);
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
+            drop(ControllerLink::Lost);
+            journal("  the controller closed the connection");
+            reply_ = data;
+            return;
+        }
+        for (ssize_t i = 0; i < n && owed > 0; ++i) {
+            char c = scratch[i];
+            if (c == ':' || c == '?') {
+                --owed;
+                if (c == '?') ++rejected;
+            } else if (data.size() < 4096) {
+                data.push_back(c);
+            }
+        }
+    }
+    // The answer's data without the line ends around it.
+    std::size_t first = data.find_first_not_of(" \r\n");
+    std::size_t last = data.find_last_not_of(" \r\n");
+    reply_ = first == std::string::npos ? "" : data.substr(first, last - first + 1);
+    link_ = ControllerLink::Connected;
+    if (rejected > 0) journal("  rejected by the controller (" + std::to_string(rejected) + " command(s))");
+    if (!reply_.empty()) journal("  answer: " + printable(reply_));
+}

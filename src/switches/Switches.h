@@ -1,0 +1,27 @@
+#pragma once
+
+#include "app/ControlIds.h"
+
+struct Console;
+
+// The devices switched through controller output bits.
+enum class Device { Camera, Laser, Light };
+
+// Switch on: only while S2 is closed (asks to close it first); the camera
+// restarts the 60 s timer that switches it off again.
+void switchOn(Console& console, Device device);
+// Switch off: always runs in full, asks nothing.
+void switchOff(Console& console, Device device);
+// Timer 1: the camera goes off 60 s after the last switch-on.
+void onCameraTimer(Console& console);
+
+// Shutters S1 (upstream) and S2 (downstream) under the containment rule that
+// at least one stays closed unless the operator explicitly agrees.
+void onOpenS1(Console& console);
+void onCloseS1(Console& console);
+void onOpenS2(Console& console);
+void onCloseS2(Console& console);
+
+// Start-up: the initial enable states of the switch, shutter and direct
+// command controls, then Close S2 and Open S1 as if pressed.
+void applyInitialSwitchStates(Console& console);

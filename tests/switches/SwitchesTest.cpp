@@ -1,0 +1,202 @@
+#include <gtest/gtest.h>
+
+#include "app/TarvexDlg.h"
+#include "support/RecordingChannel.h"
+#include "support/ScriptedUi.h"
+#include "support/Site.h"
+
+namespace {
+
+// A started console in simulation mode (Ardo, vacuum chamber) whose commands
+// are recorded.
+class SwitchesTest : public ::testing::Test {
+protected:
+    void startWith(const std::string& demoStatus, const std::string& cyclotron = "500") {
+        site.set("DemoStatus.dat", demoStatus + "\n");
+        site.set("CyclotronInUse.dat", cyclotron + "\n");
+        site.install(folder);
+        ui.events = &dialog;
+        ASSERT_TRUE(dialog.onInitDialog());
+        auto channel = std::make_unique<RecordingChannel>();
+        channel->sent = &sent;
+        console().channel = std::move(channel);
+        ui.boxes.clear();
+    }
+    Console& console() { return dialog.console(); }
+    void click(ControlId id) { dialog.onCommand(id); }
+
+    WorkFolder folder;
+    Site site;
+    ScriptedUi ui;
+    CTarvexDlg dialog{ui};
+    std::vector<std::string> sent;
+};
+
+const char* const kCloseS2Question =
+    "The downstream shutter (S2) needs to close to complete the requested action - is it OK to do that?";
+
+TEST_F(SwitchesTest, InitialStatesInSimulation) {
+    startWith("3");
+    for (ControlId id : {ControlId::CameraOff, ControlId::LightOff, ControlId::LaserOff, ControlId::OpenS1,
+                         ControlId::CloseS2, ControlId::SetGoal, ControlId::UndoParallax, ControlId::Tell,
+                         ControlId::Ask, ControlId::DirectCommand}) {
+        EXPECT_FALSE(ui.isEnabled(id)) << static_cast<int>(id);
+    }
+    for (ControlId id : {ControlId::CameraOn, ControlId::OpenS2, ControlId::CloseS1, ControlId::CheckParallax}) {
+        EXPECT_TRUE(ui.isEnabled(id)) << static_cast<int>(id);
+    }
+    EXPECT_FALSE(ui.isVisible(ControlId::DirectCommand));
+    EXPECT_TRUE(console().state.s2Closed);
+    EXPECT_FALSE(console().state.s1Closed);
+}
+
+TEST_F(SwitchesTest, InitialStatesOnBelmAndInAir) {
+    site.set("TargetLocation.dat", "0\n");
+    site.set("TarvexStatus.dat", "P\n0\n0 0 0 0 0 0 0 0\n0 0 0 0 0 0 0 0\n");
+    startWith("2", "150");
+    for (ControlId id : {ControlId::OpenS1, ControlId::CloseS1, ControlId::OpenS2, ControlId::CloseS2}) {
+        EXPECT_FALSE(ui.isEnabled(id)) << "Belm outside simulation: shutter buttons stay disabled";
+    }
+    EXPECT_TRUE(ui.isEnabled(ControlId::CheckParallax)) << "in-air disables parallax on Ardo only";
+}
+
+TEST_F(SwitchesTest, InAirOnArdoDisablesParallax) {
+    site.set("TargetLocation.dat", "0\n");
+    site.set("TarvexStatus.dat", "P\n0\n0 0 0 0 0 0 0 0\n0 0 0 0 0 0 0 0\n");
+    startWith("3");
+    EXPECT_FALSE(ui.isEnabled(ControlId::CheckParallax));
+}
+
+TEST_F(SwitchesTest, CameraOnAndOffComposeCommandsAndToggleButtons) {
+    startWith("3");
+    ui.runningTimers.clear();
+    click(ControlId::CameraOn);
+    EXPECT_EQ(sent, std::vector<std::string>{"BH5;"});
+    EXPECT_EQ(ui.texts.at(ControlId::Status), "Beamview camera got turned on.");
+    EXPECT_FALSE(ui.isEnabled(ControlId::CameraOn));
+    EXPECT_TRUE(ui.isEnabled(ControlId::CameraOff));
+    EXPECT_EQ(ui.runningTimers.at(kCameraTimer), 60000);
+    EXPECT_EQ(ui.focusHistory.back(), ControlId::Keyboard);
+    EXPECT_EQ(console().state.commandBuffer.text(), "BH5;");
+
+    ui.focusHistory.clear();
+    click(ControlId::CameraOff);
+    EXPECT_EQ(sent.back(), "BL5;");
+    EXPECT_EQ(ui.texts.at(ControlId::Status), "Beamview camera got turned off.");
+    EXPECT_TRUE(ui.isEnabled(ControlId::CameraOn));
+    EXPECT_TRUE(ui.focusHistory.empty()) << "switch off leaves the focus alone";
+}
+
+TEST_F(SwitchesTest, LaserAndLightCommands) {
+    startWith("3");
+    click(ControlId::LaserOn);
+    click(ControlId::LightOn);
+    click(ControlId::LaserOff);
+    click(ControlId::LightOff);
+    click(ControlId::LightOff);  // runs in full when already off
+    EXPECT_EQ(sent, (std::vector<std::string>{"BH6;", "BH7;", "BL6;", "BL7;", "BL7;"}));
+    EXPECT_EQ(ui.texts.at(ControlId::Status), "Chamber light got turned off.");
+}
+
+TEST_F(SwitchesTest, CameraTimerSwitchesTheCameraOffOnlyWhenOn) {
+    startWith("3");
+    ui.tick(kCameraTimer);
+    EXPECT_TRUE(sent.empty());
+    click(ControlId::CameraOn);
+    ui.tick(kCameraTimer);
+    EXPECT_EQ(sent, (std::vector<std::string>{"BH5;", "BL5;"}));
+    EXPECT_FALSE(console().state.cameraOn);
+    EXPECT_EQ(ui.runningTimers.count(kCameraTimer), 1u) << "the tick does not stop the timer";
+}
+
+TEST_F(SwitchesTest, LaserWithS2OpenAnsweredNoChangesNothing) {
+    startWith("3");
+    click(ControlId::OpenS2);  // the containment question takes its default, OK
+    sent.clear();
+    ui.boxes.clear();
+    ui.answer(Button::No);
+    click(ControlId::LaserOn);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.lastBox().text, kCloseS2Question);
+    EXPECT_EQ(ui.lastBox().icon, Icon::Warning);
+    EXPECT_EQ(ui.lastBox().buttons, Buttons::YesNo);
+    EXPECT_EQ(ui.lastBox().defaultButton, Button::No);
+    EXPECT_TRUE(sent.empty());
+    EXPECT_FALSE(console().state.s2Closed);
+    EXPECT_TRUE(ui.isEnabled(ControlId::LaserOn));
+    EXPECT_FALSE(ui.isEnabled(ControlId::LaserOff));
+}
+
+TEST_F(SwitchesTest, CameraWithS2OpenAnsweredYesClosesS2First) {
+    startWith("3");
+    click(ControlId::OpenS2);
+    sent.clear();
+    ui.answer(Button::Yes);
+    click(ControlId::CameraOn);
+    EXPECT_TRUE(console().state.s2Closed);
+    EXPECT_TRUE(ui.isEnabled(ControlId::OpenS2));
+    EXPECT_FALSE(ui.isEnabled(ControlId::CloseS2));
+    EXPECT_EQ(sent, std::vector<std::string>{"BH5;"});
+}
+
+TEST_F(SwitchesTest, OutsideSimulationS2CountsAsClosed) {
+    startWith("2");
+    click(ControlId::OpenS2);
+    EXPECT_EQ(sent, (std::vector<std::string>{"BL5;", "BL6;", "BL7;"}));
+    EXPECT_TRUE(console().state.s2Closed);
+    EXPECT_FALSE(ui.isEnabled(ControlId::CloseS2)) << "buttons keep their start-up states";
+    click(ControlId::LaserOn);
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_EQ(sent.back(), "BH6;");
+}
+
+TEST_F(SwitchesTest, OpenS2WithS1OpenCancelledKeepsS2ClosedButSwitchesOff) {
+    startWith("3");
+    ui.answer(Button::Cancel);
+    click(ControlId::OpenS2);
+    EXPECT_EQ(sent, (std::vector<std::string>{"BL5;", "BL6;", "BL7;"}));
+    EXPECT_EQ(ui.lastBox().text,
+              "Upstream shutter (S1) is already open - opening the downstream shutter (S2) may breach beam "
+              "containment.");
+    EXPECT_EQ(ui.lastBox().icon, Icon::Stop);
+    EXPECT_EQ(ui.lastBox().buttons, Buttons::OkCancel);
+    EXPECT_TRUE(console().state.s2Closed);
+}
+
+TEST_F(SwitchesTest, BothShuttersOpenAfterAnExplicitOk) {
+    startWith("3");
+    click(ControlId::CloseS1);
+    click(ControlId::OpenS2);
+    EXPECT_TRUE(ui.boxes.empty()) << "S1 closed: no question";
+    ui.answer(Button::Ok);
+    click(ControlId::OpenS1);
+    EXPECT_EQ(ui.lastBox().text,
+              "Downstream shutter (S2) is already open - opening the upstream shutter (S1) may breach beam "
+              "containment.");
+    EXPECT_FALSE(console().state.s1Closed);
+    EXPECT_FALSE(console().state.s2Closed);
+    EXPECT_TRUE(ui.isEnabled(ControlId::CloseS1));
+    EXPECT_TRUE(ui.isEnabled(ControlId::CloseS2));
+    EXPECT_FALSE(ui.isEnabled(ControlId::OpenS1));
+    EXPECT_FALSE(ui.isEnabled(ControlId::OpenS2));
+}
+
+TEST_F(SwitchesTest, ShutterHandlersReReadTheCyclotronFile) {
+    startWith("3");
+    folder.write("CyclotronInUse.dat", "150\n");
+    click(ControlId::CloseS1);
+    EXPECT_EQ(console().state.cyclotronCode, 150);
+    folder.remove("CyclotronInUse.dat");
+    try {
+        click(ControlId::OpenS1);
+        FAIL() << "the process should have ended";
+    } catch (const ProcessExit& exit) {
+        EXPECT_EQ(exit.code, 1);
+    }
+    EXPECT_EQ(ui.lastBox().text,
+              "Error opening file CyclotronInUse.dat - please fix the problem and restart the program.");
+    EXPECT_FALSE(ui.closedWith.has_value());
+    EXPECT_TRUE(console().state.s1Closed) << "the interrupted operation changes nothing";
+}
+
+}  // namespace
