@@ -1,0 +1,27 @@
+#include "energyloss/CalculationErrors.h"
+
+#include "platform/Ui.h"
+
+std::string calculationErrorText(int code, const std::string& context) {
+    switch (code) {
+        case 1:
+            return "Error in " + context + " calculation: negative beam energy.";
+        case 2:
+            return "Error in " + context + " calculation - beam energy steps are in the wrong direction.";
+        case 3:
+            return "Error in " + context + " calculation - beam fully stopped.";
+        case 5:
+            return " \n\nError - Stopping power table for the selected nuclide not found.\n\n"
+                   "Use Set Options to switch to legacy calculations and try again.";
+        case 7:
+            return "Error - unable to open DoLegacyCalculations.dat";
+        default:
+            return "";
+    }
+}
+
+void reportCalculationError(Ui& ui, int code, const std::string& context) {
+    const std::string text = calculationErrorText(code, context);
+    if (text.empty()) return;
+    ui.messageBox(text, Icon::Stop, Buttons::Ok, Button::Ok);
+}

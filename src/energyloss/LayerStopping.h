@@ -1,0 +1,84 @@
+#pragma once
+
+#include <istream>
+#include <string>
+
+#include "energyloss/LayerMaterial.h"
+#include "energyloss/StoppingCoefficients.h"
+#include "energyloss/TraceFile.h"
+
+// The stopping power of one layer at one ion energy: from a per-ion stopping
+// table when one exists for the ion and the layer (normal mode), else from the
+// element formulas summed by mass fraction (Bragg additivity).
+
+// A per-ion stopping table: 235 pairs (ln of the ion's total kinetic energy in
+// eV, ln of the stopping power in MeV·cm²/mg), energies increasing.
+struct SPtable {
+    static constexpr int kPairs = 235;
+    double lnEnergyEv[kPairs] = {};
+    double lnStopping[kPairs] = {};
+};
+
+// Reads up to 235 pairs (energy first) from a table stream into `table`;
+// returns the number of complete pairs read. A failed read leaves that slot
+// and every later one unchanged.
+int parseSPtable(std::istream& in, SPtable& table);
+
+// Log-log interpolation of the table at ionEnergyKeV (keV), extended on the
+// first and the last pair; 0 for energies ≤ 0 and inside a pair whose
+// energies do not increase. MeV·cm²/mg.
+double lookUpSPtable(const SPtable& table, double ionEnergyKeV);
+
+// Where a traversal takes its stopping powers from.
+enum class CalculationMode {
+    ModeFile,  // the console: "DoLegacyCalculations.dat" decides (1 = formulas, else tables when they exist)
+    Formulas,  // always the formulas; no mode file is read
+    Tables,    // tables when they exist, else the formulas; no mode file is read
+};
+
+struct StoppingOptions {
+    CalculationMode mode = CalculationMode::ModeFile;
+    std::string tableFolder;                  // folder of the ".inp" tables; empty = working folder
+    std::string traceFileName = kTraceFileName;  // appended to by traverseLayer
+};
+
+inline constexpr const char* kCalculationModeFile = "DoLegacyCalculations.dat";
+
+// Stopping powers of a layer at one energy, MeV·cm²/mg.
+struct StoppingPowers {
+    double electronic = 0;  // Se, the LET
+    double nuclear = 0;     // Sn
+    double total = 0;       // St
+};
+
+// The stopping source fixed for one traversal by prepareLayerStopping.
+struct LayerStopping {
+    const StoppingData* data = nullptr;
+    int ionAtomicNumber = 0;  // Z1
+    double ionMassU = 0;      // M1, u
+    LayerMaterial layer;
+    int icompound = 0;
+    bool useTable = false;
+    NuclearStoppingFactors nuclear[LayerMaterial::kMaxElements];  // per element of the layer
+    SPtable table;
+};
+
+// Fixes the stopping source of one traversal: reads the mode file (ModeFile
+// mode) and, when a table is used, writes the trace line
+// "icompound=… iz1=… rm1=… iUse13=1" and reads the table. Returns 0,
+// kResultModeFileMissing (7) or kResultTableMissing (5; also for a table with
+// fewer than 235 pairs).
+int prepareLayerStopping(const StoppingData& data, int ionAtomicNumber, double ionMassU, const LayerMaterial& layer,
+                         int icompound, TraceFile& trace, const StoppingOptions& options, LayerStopping& out);
+
+// Se, Sn and St of the prepared layer at the ion's total kinetic energy
+// ionEnergyKeV (keV). Values that are not finite (broken data) give all zero.
+StoppingPowers layerStopping(const LayerStopping& source, double ionEnergyKeV);
+
+// The formulas alone (Bragg sum over the layer's elements), for any layer.
+StoppingPowers formulaLayerStopping(const StoppingData& data, int ionAtomicNumber, double ionMassU,
+                                    const LayerMaterial& layer, double ionEnergyKeV);
+
+// 1 when element i of the layer counts as a gas: layer density below
+// 0.0715 g/cm³ and Z one of 1, 2, 7, 8, 10, 18, 36, 54.
+int gasPhaseOf(const LayerMaterial& layer, int i);

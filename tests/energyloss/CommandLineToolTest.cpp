@@ -1,0 +1,275 @@
+// tarvex-let as a physicist uses it, and the cross-check of the formulas
+// against the independent reference in reference_stopping.py.
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "EngineFixtures.h"
+#include "energyloss/SPtableWriter.h"
+#include "energyloss/StoppingCoefficients.h"
+#include "util/TokenReader.h"
+
+namespace {
+
+std::string shellQuoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+struct ToolRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs a shell command in the current folder, capturing stdout and stderr.
+ToolRun runCommand(const std::string& command) {
+    ToolRun run;
+    const std::string full = command + " 2>stderr.txt";
+    FILE* pipe = ::popen(full.c_str(), "r");
+    if (pipe == nullptr) return run;
+    std::array<char, 4096> buffer{};
+    std::size_t n = 0;
+    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
+    const int status = ::pclose(pipe);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream err("stderr.txt");
+    std::stringstream text;
+    text << err.rdbuf();
+    run.err = text.str();
+    std::filesystem::remove("stderr.txt");
+    return run;
+}
+
+std::string toolPath() {
+    std::error_code ec;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) return "";
+    const auto tool = self.parent_path() / "tarvex-let";
+    return std::filesystem::exists(tool) ? tool.string() : "";
+}
+
+bool havePython() { return std::system("python3 -c 'import math' >/dev/null 2>&1") == 0; }
+
+std::string referenceScript() { return std::string(TARVEX_SOURCE_DIR) + "/tests/energyloss/reference_stopping.py"; }
+
+double reference(int z1, double m1, int z2, double m2, double eMeVPerU, int gas) {
+    const ToolRun run = runCommand("python3 " + shellQuoted(referenceScript()) + " " + shellQuoted(stoppingDataFolder()) + " " +
+                               std::to_string(z1) + " " + cformat("%.17g", m1) + " " + std::to_string(z2) + " " +
+                               cformat("%.17g", m2) + " " + cformat("%.17g", eMeVPerU) + " " + std::to_string(gas));
+    double value = -1;
+    std::string text = run.out;
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    EXPECT_TRUE(parseReal(text, value)) << run.out << run.err;
+    return value;
+}
+
+class Tool : public testing::Test {
+protected:
+    void SetUp() override {
+        tool = toolPath();
+        if (tool.empty()) GTEST_SKIP() << "tarvex-let is not built beside the tests";
+    }
+    ToolRun let(const std::string& arguments) {
+        return runCommand(shellQuoted(tool) + " " + arguments + " --data " + shellQuoted(stoppingDataFolder()));
+    }
+    WorkFolder folder;
+    std::string tool;
+};
+
+// Six significant digits: the printed value ("%g") must equal the reference
+// rounded to six digits.
+TEST_F(Tool, GoldInSiliconAt15MeVPerNucleonMatchesTheIndependentReference) {
+    if (!havePython()) GTEST_SKIP() << "python3 not available";
+    const ToolRun run = let("stopping --ion 197Au --element Si --csv 15");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    // Header, then "15,Se,Sn,St".
+    const std::string row = run.out.substr(run.out.find('\n') + 1);
+    const std::string se = row.substr(3, row.find(',', 3) - 3);
+    const double expected = reference(79, 197, 14, 28.086, 15, 0);
+    EXPECT_EQ(se, cformat("%.6g", expected));
+    EXPECT_EQ(run.out.substr(0, run.out.find('\n')), "E_MeV_per_u,Se_MeV_cm2_per_mg,Sn_MeV_cm2_per_mg,St_MeV_cm2_per_mg");
+}
+
+struct ReferenceCase {
+    const char* name;
+    int z1;
+    double m1;
+    int z2;
+    double m2;
+    double eMeVPerU;
+    int gas;
+};
+
+class AgainstReference : public testing::TestWithParam<ReferenceCase> {};
+
+// Both sides evaluate the same formulas in double precision; only the order of
+// a few operations differs, so 1e-9 relative is ample and any branch,
+// constant or exponent slip shows.
+TEST_P(AgainstReference, EngineAgreesWithTheIndependentReference) {
+    if (!havePython()) GTEST_SKIP() << "python3 not available";
+    const ReferenceCase& c = GetParam();
+    WorkFolder folder;
+    auto data = loadRealCoefficients(folder);
+    const double expected = reference(c.z1, c.m1, c.z2, c.m2, c.eMeVPerU, c.gas);
+    const double actual = ionStoppingPower(*data, c.z1, c.m1, c.z2, c.m2, c.eMeVPerU * c.m1 * 1000, c.gas);
+    EXPECT_NEAR(actual, expected, 1e-9 * std::fabs(expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, AgainstReference,
+    testing::Values(ReferenceCase{"GoldSilicon15", 79, 196.967, 14, 28.086, 15, 0},
+                    ReferenceCase{"GoldSilicon40AboveTheHighEnergySwitch", 79, 196.967, 14, 28.086, 40, 0},
+                    ReferenceCase{"GoldSiliconSlow", 79, 196.967, 14, 28.086, 0.002, 0},
+                    ReferenceCase{"XenonArsenic3", 54, 128.905, 33, 74.922, 3, 0},
+                    ReferenceCase{"KryptonNitrogenGas", 36, 83.912, 7, 14.007, 0.7, 1},
+                    ReferenceCase{"ArgonArgonGasHigh", 18, 39.962, 18, 39.948, 25, 1},
+                    ReferenceCase{"LithiumGold", 3, 7.016, 79, 196.967, 0.0005, 0},
+                    ReferenceCase{"HeliumSilicon", 2, 4.0026, 14, 28.086, 0.0003, 0},
+                    ReferenceCase{"HeliumOxygenGas", 2, 4.0026, 8, 15.999, 2, 1},
+                    ReferenceCase{"ProtonAluminium", 1, 1.008, 13, 26.982, 0.005, 0},
+                    ReferenceCase{"ProtonHydrogenGas", 1, 1.008, 1, 1.008, 0.3, 1},
+                    ReferenceCase{"NeonCopper", 10, 21.991, 29, 63.546, 9.999, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Tool, StoppingTextOutputNamesUnitsInItsHeader) {
+    const ToolRun run = let("stopping --ion 84Kr --mass 83.912 --element Al 1 10");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("E (MeV/u)"), std::string::npos);
+    EXPECT_NE(run.out.find("Se (MeV·cm²/mg)"), std::string::npos);
+    EXPECT_NE(run.out.find("83.912 u"), std::string::npos);
+}
+
+struct BadArgumentCase {
+    const char* name;
+    const char* arguments;
+    const char* named;  // the argument the error must name
+};
+
+class BadArguments : public Tool, public testing::WithParamInterface<BadArgumentCase> {};
+
+TEST_P(BadArguments, AreRejectedWithOneLineNamingTheArgument) {
+    const BadArgumentCase& c = GetParam();
+    const ToolRun run = let(c.arguments);
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_NE(run.err.find(c.named), std::string::npos) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_EQ(run.out, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BadArguments,
+    testing::Values(BadArgumentCase{"UnknownIonSymbol", "stopping --ion 12Xy --element Si 1", "--ion"},
+                    BadArgumentCase{"IonWithoutMassNumber", "stopping --ion Au --element Si 1", "--ion"},
+                    BadArgumentCase{"UnknownElement", "stopping --ion 197Au --element Qq 1", "--element"},
+                    BadArgumentCase{"MalformedEnergy", "stopping --ion 197Au --element Si 1,5", "1,5"},
+                    BadArgumentCase{"MalformedMass", "stopping --ion 197Au --mass 19x --element Si 1", "--mass"},
+                    BadArgumentCase{"UnknownOption", "stopping --ion 197Au --element Si --fast 1", "--fast"},
+                    BadArgumentCase{"MissingLayerFile", "stopping --ion 197Au --layer nowhere.lay 1", "--layer"},
+                    BadArgumentCase{"NonStandardIonTable", "sptable --ion 12C --element Si", "--ion"},
+                    BadArgumentCase{"NonStandardTargetTable", "sptable --ion 197Au --element Ge", "--element"},
+                    BadArgumentCase{"MassAgainstMassNumber", "sptable --ion 197Au --mass 150 --element Si", "--mass"},
+                    BadArgumentCase{"TraverseWithoutGoal", "traverse --ion 197Au --element Si --energy 15",
+                                    "--thickness"},
+                    BadArgumentCase{"MalformedThickness",
+                                    "traverse --ion 197Au --element Si --energy 15 --thickness 1e999", "--thickness"},
+                    BadArgumentCase{"UnknownCommand", "range --ion 197Au", "range"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Tool, MissingDataFolderIsNamed) {
+    const ToolRun run = runCommand(shellQuoted(tool) + " stopping --ion 197Au --element Si --data nowhere 15");
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_NE(run.err.find("--data 'nowhere'"), std::string::npos) << run.err;
+}
+
+TEST_F(Tool, HelpDescribesTheCommands) {
+    const ToolRun run = runCommand(shellQuoted(tool) + " --help");
+    EXPECT_EQ(run.exitCode, 0);
+    for (const char* word : {"stopping", "traverse", "sptable", "--tables", "--csv", "MeV/u", "mg/cm²"}) {
+        EXPECT_NE(run.out.find(word), std::string::npos) << word;
+    }
+}
+
+TEST_F(Tool, SptableWritesTheFormulaTableUnderItsStandardName) {
+    std::filesystem::create_directories("out");
+    const ToolRun run = let("sptable --ion 197Au --mass 196.967 --element Si --out out");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    auto data = loadRealCoefficients(folder);
+    std::string expected;
+    ASSERT_TRUE(formatSPtable(*data, 79, 196.967, element(14, data->coefficients.value[14][3], 2.3212), 0, expected));
+    EXPECT_EQ(folder.read("out/197AuSi.inp"), expected);
+}
+
+TEST_F(Tool, SptableAllWritesTheTwentyTwoStandardIons) {
+    const ToolRun run = let("sptable --all --element Al");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    for (const char* name : {"1HAl.inp", "4HeAl.inp", "22NeAl.inp", "36ArAl.inp", "109AgAl.inp", "197AuAl.inp"}) {
+        EXPECT_TRUE(folder.exists(name)) << name;
+    }
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+        if (entry.path().extension() == ".inp") ++files;
+    }
+    EXPECT_EQ(files, 22);
+}
+
+TEST_F(Tool, SptableForACompoundLayerFile) {
+    folder.write("device.lay",
+                 "gallium arsenide\n5.32 2 0\n31 69.723 0 0.482\n33 74.922 0 0.518\n100 0 0\n\n");
+    const ToolRun run = let("sptable --ion 129Xe --mass 128.905 --layer device.lay");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(folder.exists("129XeGaAs.inp"));
+}
+
+TEST_F(Tool, TablesOptionUsesTheWrittenTable) {
+    std::filesystem::create_directories("tables");
+    ASSERT_EQ(let("sptable --ion 197Au --element Si --out tables").exitCode, 0);
+    const ToolRun formulas = let("stopping --ion 197Au --element Si --csv 2.5");
+    const ToolRun tables = let("stopping --ion 197Au --element Si --tables tables --csv 2.5");
+    ASSERT_EQ(tables.exitCode, 0) << tables.err;
+    auto se = [](const std::string& out) {
+        const std::string row = out.substr(out.find('\n') + 1);
+        double value = 0;
+        parseReal(row.substr(4, row.find(',', 4) - 4), value);
+        return value;
+    };
+    EXPECT_NEAR(se(tables.out), se(formulas.out), 5e-3 * se(formulas.out));  // interpolation on a 7 % grid
+    const ToolRun missing = let("stopping --ion 197Au --element Al --tables tables 2.5");
+    EXPECT_NE(missing.exitCode, 0);
+    EXPECT_NE(missing.err.find("197AuAl.inp"), std::string::npos) << missing.err;
+}
+
+TEST_F(Tool, TraverseReportsTheEndPointAndWritesTheTrace) {
+    const ToolRun run = let("traverse --ion 197Au --element Si --energy 15 --thickness 10 --csv");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out.substr(0, run.out.find('\n')),
+              "code,exit_energy_MeV_per_u,exit_let_MeV_cm2_per_mg,exit_nuclear_MeV_cm2_per_mg,"
+              "exit_total_MeV_cm2_per_mg,traversed_mg_per_cm2");
+    EXPECT_EQ(run.out.substr(run.out.rfind(',') + 1), "10\n");
+    EXPECT_EQ(run.out.substr(run.out.find('\n') + 1, 2), "0,");
+    EXPECT_EQ(folder.read("atempt.txt").substr(0, 50), "match=1\tZ2=14\tE/A=15\tgoal=10\tnumber of elements=1\n");
+}
+
+TEST_F(Tool, TraverseBackwardsGivesANegativeArealDensity) {
+    const ToolRun run = let("traverse --ion 197Au --element Si --energy 10 --to-energy 15 --backwards --csv");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find(",-"), std::string::npos) << run.out;
+}
+
+TEST_F(Tool, TraverseFailureExitsNonZeroWithTheMessage) {
+    const ToolRun run = let("traverse --ion 197Au --element Si --energy 10 --to-energy 15");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("beam energy steps are in the wrong direction."), std::string::npos) << run.err;
+}
+
+}  // namespace
