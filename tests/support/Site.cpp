@@ -26,6 +26,11 @@ Site::Site() {
         {"VacBelm.dat", setupTableText()},
         {"AirBelm.dat", setupTableText()},
         {"TarvexStatus.dat", "Park\n1\n1000   2000   3000   4000   5000   6000   7000   8000\n0   0   0   1   0   0   0   0\n"},
+        {"CurrentBeamName.dat", "Kr 10 MeV/u\n"},
+        {"CurrentBeamNZAMeV.dat", "4 36 84 840\n"},
+        {"CurrentBeamDELReB.dat", "4   50.8   700.5   35.25   60.04   780.1   150.5\n"},
+        {"LayerSummary.dat", "silicon FIX\nline one\nline two\n"},
+        {"CurrentLayerFileName.dat", "Device.lay\n"},
     };
 }
 

@@ -1,0 +1,113 @@
+#pragma once
+
+#include <QDialog>
+#include <QHash>
+#include <QList>
+#include <QString>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "platform/Ui.h"
+
+class QAbstractButton;
+class QButtonGroup;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QTimer;
+class QToolButton;
+class CManual;
+
+// The main dialog and the Qt binding of the Ui port. Every control with an id
+// is kept in one id -> widget table and carries the object name "c<id>"
+// (for example "c1087"). Operator actions become DialogEvents calls.
+class QtTarvexDialog : public QDialog, public Ui {
+    Q_OBJECT
+public:
+    explicit QtTarvexDialog(QWidget* parent = nullptr);
+    ~QtTarvexDialog() override;
+
+    // Where the dialog delivers its events; nothing is delivered while unset.
+    void setEvents(DialogEvents* events) { events_ = events; }
+
+    // The widget of a control id, or nullptr for an unknown id.
+    QWidget* control(ControlId id) const;
+    QWidget* control(int id) const { return controls_.value(id, nullptr); }
+    // Every control id of the dialog, in the order of the tab chain.
+    QList<int> controlIds() const { return controlOrder_; }
+
+    // An item of the window menu (the menu button and the background's context
+    // menu): choosing it delivers onSystemCommand(command). Empty text adds
+    // nothing. "&About Tarvex..." (command 16) is there from the start.
+    void addSystemMenuItem(const QString& text, int command);
+    QMenu* systemMenu() const { return systemMenu_; }
+
+    // True once closeDialog has ended the dialog (also before it ever ran).
+    bool isClosed() const { return closed_; }
+
+    // --- Ui ---
+    using QDialog::setEnabled;
+    using QDialog::setFocus;
+    using QDialog::setVisible;
+
+    Button messageBox(const std::string& text, Icon icon, Buttons buttons, Button defaultButton,
+                      const std::string& caption = kCaption) override;
+    void setEnabled(ControlId id, bool enabled) override;
+    void setVisible(ControlId id, bool visible) override;
+    void setFocus(ControlId id) override;
+    void setText(ControlId id, const std::string& text) override;
+    void setChecked(ControlId id, bool checked) override;
+    void setListItems(ControlId id, const std::vector<std::string>& items) override;
+    void transferToControls(const DialogFields& fields) override;
+    void transferFromControls(DialogFields& fields) override;
+    bool startTimer(int timerId, int milliseconds) override;
+    void stopTimer(int timerId) override;
+    bool startProcess(const std::string& program, const std::vector<std::string>& arguments) override;
+    bool openDocument(const std::string& path) override;
+    void beep() override;
+    void sleepSeconds(int seconds) override;
+    std::string userName() override;
+    std::string computerName() override;
+    void showAbout() override;
+    void closeDialog(int result) override;
+    [[noreturn]] void exitProcess(int code) override;
+
+public slots:
+    void reject() override;  // Escape: the cancel action
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void buildTabOrder();
+    QWidget* register_(QWidget* widget, int id);
+    template <typename W>
+    W* widget(ControlId id) const;
+    void connectClick(QAbstractButton* button, ControlId id);
+    void command(ControlId id);
+    void updateRowNames(int row);
+    QWidget* buildCurrentSettings();
+    QWidget* buildMotionControl();
+    QWidget* buildFileManagement();
+    QWidget* buildToggleSwitches();
+    QWidget* buildSideColumn();
+    QWidget* buildBottomLine();
+
+    DialogEvents* events_ = nullptr;
+    bool closed_ = false;
+    QHash<int, QWidget*> controls_;
+    QList<int> controlOrder_;
+    QHash<int, QTimer*> timers_;
+    QButtonGroup* activeAxisGroup_ = nullptr;
+    QButtonGroup* unitChoiceGroup_ = nullptr;
+    QMenu* systemMenu_ = nullptr;
+    QToolButton* systemMenuButton_ = nullptr;
+    // Row labels of the motion grid in axis order X Y Z T U V R S.
+    std::array<QLabel*, 8> rowLabels_{};
+};

@@ -1,0 +1,449 @@
+// What the main dialog delivers to the console's logic, and the Ui port as the
+// logic uses it: clicks, keys, the close box, timers, modal boxes and the
+// exchange of the dialog fields.
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSysInfo>
+#include <QToolButton>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+#include "RecordingEvents.h"
+#include "platform/qt/CAboutDlg.h"
+#include "platform/qt/QtTarvexDialog.h"
+
+namespace {
+
+// Runs `act` on the first visible modal window of type W once it shows;
+// gives up the whole run rather than hang when none appears.
+template <typename W>
+void whenShown(std::function<void(W*)> act, int afterMs = 0)
+{
+    auto deadline = std::make_shared<QDeadlineTimer>(10000);
+    auto poll = std::make_shared<std::function<void()>>();
+    *poll = [act, deadline, poll] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<W*>(w); box != nullptr && box->isVisible()) {
+                act(box);
+                *poll = nullptr;
+                return;
+            }
+        if (deadline->hasExpired())
+            qFatal("no modal window appeared");
+        QTimer::singleShot(20, *poll);
+    };
+    QTimer::singleShot(afterMs, *poll);
+}
+
+QAbstractButton* boxButton(QMessageBox* box, QMessageBox::StandardButton which)
+{
+    return box->button(which);
+}
+
+DialogFields sampleFields()
+{
+    DialogFields f;
+    f.logFile = "users/log2024.txt";
+    f.beam = "197Au 15 MeV/u";
+    f.targetSubstrate = "Si";
+    f.degrader = "3 / 12.5";
+    f.nominalLet = "84.1";
+    f.nominalRange = "147";
+    f.effectiveLet = "86.3";
+    f.effectiveRange = "120";
+    f.dutLocation = "Vacuum chamber";
+    f.positionName = "Corner A";
+    f.axisValue = {"1.000", "2.000", "3.000", "4.000", "5.000", "6.000", "7.000 (R)", "8 (S)"};
+    f.axisUnit = {"mm", "mm", "mm", "deg", "mm", "mm", "deg", "foil"};
+    f.locked = {1, 0, 1, 0, 0, 1, 0, 1};
+    f.activeAxis = 7;  // S
+    f.energyPerNucleon = "15.0";
+    f.energyMeV = "2955";
+    f.layers = "5";
+    f.positionListSelection = "Corner A";
+    f.newPositionName = "Corner B";
+    f.newAxisValue = "12.5";
+    f.status = "Ready";
+    f.directControl = 1;
+    f.goal = "40";
+    f.unitChoice = 2;  // MeV/u
+    f.bragg = 1;
+    f.directCommand = "TP;";
+    f.userLine = "User: op (beamline)";
+    f.finestStep = 1;
+    return f;
+}
+
+}  // namespace
+
+class DialogEventsTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QtTarvexDialog> dialog;
+    RecordingEvents events;
+
+    template <typename W = QWidget>
+    W* c(int id)
+    {
+        return dialog->findChild<W*>(QStringLiteral("c%1").arg(id));
+    }
+
+private slots:
+    void init()
+    {
+        events = RecordingEvents{};
+        dialog = std::make_unique<QtTarvexDialog>();
+        dialog->setEvents(&events);
+        dialog->show();
+        QApplication::setActiveWindow(dialog.get());
+        QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+    }
+
+    void cleanup() { dialog.reset(); }
+
+    void clickReachesItsHandler_data()
+    {
+        QTest::addColumn<int>("id");
+        for (int id : {1032, 1033, 1034, 1035, 1036, 1045, 1046, 1049, 1050, 1051, 1052, 1053, 1054, 1055, 1056,
+                       1057, 1058, 1061, 1062, 1065, 1066, 1069, 1074, 1102, 1109, 1111, 1116, 1123, 1124, 1125,
+                       1132, 1133, 1134, 57670, 1016, 1019, 1022, 1023, 1024, 1027, 1030, 1031, 1059, 1060, 1064,
+                       1128})
+            QTest::addRow("%d", id) << id;
+    }
+
+    void clickReachesItsHandler()
+    {
+        QFETCH(int, id);
+        QWidget* w = c(id);
+        QVERIFY(w != nullptr);
+        QTest::mouseClick(w, Qt::LeftButton);
+        QCOMPARE(events.commands, std::vector<ControlId>{static_cast<ControlId>(id)});
+    }
+
+    void checkBoxesAndRadiosChangeThemselves()
+    {
+        QTest::mouseClick(c(1019), Qt::LeftButton);
+        QVERIFY(c<QCheckBox>(1019)->isChecked());
+        QTest::mouseClick(c(1030), Qt::LeftButton);
+        QTest::mouseClick(c(1031), Qt::LeftButton);
+        QVERIFY(c<QRadioButton>(1031)->isChecked());
+        QVERIFY(!c<QRadioButton>(1030)->isChecked());
+        DialogFields f;
+        dialog->transferFromControls(f);
+        QCOMPARE(f.activeAxis, 6);  // R is group index 6
+        QCOMPARE(f.locked[3], 1);
+    }
+
+    void disabledControlDeliversNothing()
+    {
+        dialog->setEnabled(ControlId::Halt, false);
+        QTest::mouseClick(c(1034), Qt::LeftButton);
+        QVERIFY(events.commands.empty());
+        dialog->setEnabled(ControlId::Halt, true);
+        QTest::mouseClick(c(1034), Qt::LeftButton);
+        QCOMPARE(events.commands.size(), 1u);
+    }
+
+    void listIsSortedAndReportsSelection()
+    {
+        dialog->setListItems(ControlId::PositionList, {"beta", "Alpha", "gamma", "Delta"});
+        auto* list = c<QListWidget>(1072);
+        QCOMPARE(list->count(), 4);
+        QCOMPARE(list->item(0)->text(), QStringLiteral("Alpha"));
+        QCOMPARE(list->item(1)->text(), QStringLiteral("beta"));
+        QCOMPARE(list->item(2)->text(), QStringLiteral("Delta"));
+        QCOMPARE(list->item(3)->text(), QStringLiteral("gamma"));
+        QVERIFY(events.listChanges.empty());  // filling is not a selection
+
+        const QRect item = list->visualItemRect(list->item(2));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, item.center());
+        QCOMPARE(events.listChanges, std::vector<ControlId>{ControlId::PositionList});
+        DialogFields f;
+        dialog->transferFromControls(f);
+        QCOMPARE(f.positionListSelection, std::string("Delta"));
+    }
+
+    void escapeIsTheCancelAction()
+    {
+        c(1088)->setFocus();
+        QTest::keyClick(c(1088), Qt::Key_Escape);
+        QCOMPARE(events.cancels, 1);
+        QVERIFY(dialog->isVisible());  // the logic decides whether to close
+    }
+
+    void closeRequestIsRefused()
+    {
+        QVERIFY(!dialog->close());
+        QCOMPARE(events.closeRequests, 1);
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(events.cancels, 0);
+    }
+
+    void enterIsTheOkActionOutsideAPushButton()
+    {
+        c(1088)->setFocus();
+        QTest::keyClick(c(1088), Qt::Key_Return);
+        QCOMPARE(events.oks, 1);
+        c(1019)->setFocus();
+        QTest::keyClick(c(1019), Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(events.oks, 2);
+        QVERIFY(events.commands.empty());
+        QVERIFY(dialog->isVisible());
+
+        // On a focused push button Enter presses that button.
+        c(1061)->setFocus();
+        QTest::keyClick(c(1061), Qt::Key_Return);
+        QCOMPARE(events.commands, std::vector<ControlId>{ControlId::Save});
+        QCOMPARE(events.oks, 2);
+    }
+
+    void closeDialogEndsTheModalRun()
+    {
+        QTimer::singleShot(50, this, [this] { dialog->closeDialog(7); });
+        QCOMPARE(dialog->exec(), 7);
+        QVERIFY(dialog->isClosed());
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(events.closeRequests, 0);
+    }
+
+    void keyboardBoxLetsOnlyDriveKeysThrough()
+    {
+        auto* box = c<QLineEdit>(1080);
+        box->setFocus();
+        QTest::keyClicks(box, QStringLiteral("8"));
+        QCOMPARE(events.keys, std::vector<char>{'8'});
+        QCOMPARE(box->text(), QString());
+
+        QTest::keyClicks(box, QStringLiteral("a"));
+        QCOMPARE(events.keys, std::vector<char>{'8'});
+        QCOMPARE(box->text(), QString());
+
+        QTest::keyClicks(box, QStringLiteral("+x- 6/24q"));
+        QCOMPARE(events.keys, (std::vector<char>{'8', '+', '-', ' ', '6', '2', '4'}));
+        QCOMPARE(box->text(), QString());
+
+        QTest::keyClick(box, Qt::Key_Backspace);
+        QCOMPARE(events.keys.size(), 7u);
+        QVERIFY(events.commands.empty());
+    }
+
+    void keyboardBoxKeepsEscapeForTheDialog()
+    {
+        c(1080)->setFocus();
+        QTest::keyClick(c(1080), Qt::Key_Escape);
+        QCOMPARE(events.cancels, 1);
+        QVERIFY(events.keys.empty());
+    }
+
+    void timersTickUntilStopped()
+    {
+        QVERIFY(dialog->startTimer(kMotionTimer, 10));
+        QTRY_VERIFY(events.ticks.size() >= 3);
+        QCOMPARE(events.ticks.front(), kMotionTimer);
+        dialog->stopTimer(kMotionTimer);
+        const std::size_t stopped = events.ticks.size();
+        QTest::qWait(80);
+        QCOMPARE(events.ticks.size(), stopped);
+    }
+
+    void modalBoxLetsTimerTicksThrough()
+    {
+        QVERIFY(dialog->startTimer(kMotionTimer, 20));
+        QString caption;
+        QString text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QMessageBox::StandardButtons buttons;
+        QAbstractButton* defaultButton = nullptr;
+        std::size_t ticksWhileOpen = 0;
+        whenShown<QMessageBox>(
+            [&](QMessageBox* box) {
+                caption = box->windowTitle();
+                text = box->text();
+                icon = box->icon();
+                buttons = box->standardButtons();
+                defaultButton = box->defaultButton() == box->button(QMessageBox::Cancel) ? box->defaultButton() : nullptr;
+                ticksWhileOpen = events.ticks.size();
+                boxButton(box, QMessageBox::Retry)->click();
+            },
+            300);
+        const Button answer = dialog->messageBox("The parent program (Orvane) did not end properly.", Icon::Warning,
+                                                 Buttons::RetryCancel, Button::Cancel);
+        dialog->stopTimer(kMotionTimer);
+        QCOMPARE(answer, Button::Retry);
+        QVERIFY2(ticksWhileOpen >= 5, qPrintable(QString::number(ticksWhileOpen)));
+        QCOMPARE(caption, QStringLiteral("Tarvex"));
+        QCOMPARE(text, QStringLiteral("The parent program (Orvane) did not end properly."));
+        QCOMPARE(icon, QMessageBox::Warning);
+        QCOMPARE(buttons, QMessageBox::Retry | QMessageBox::Cancel);
+        QVERIFY(defaultButton != nullptr);
+    }
+
+    void messageBoxButtonsIconsAndEscape()
+    {
+        // Escape answers Cancel where there is one ...
+        whenShown<QMessageBox>([](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); });
+        QCOMPARE(dialog->messageBox("Close shutter?", Icon::Question, Buttons::OkCancel, Button::Ok), Button::Cancel);
+
+        // ... and does nothing in an Abort/Retry/Ignore box.
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        whenShown<QMessageBox>([&icon](QMessageBox* box) {
+            icon = box->icon();
+            QTest::keyClick(box, Qt::Key_Escape);
+            QVERIFY(box->isVisible());
+            box->button(QMessageBox::Ignore)->click();
+        });
+        QCOMPARE(dialog->messageBox("Previous instance", Icon::Stop, Buttons::AbortRetryIgnore, Button::Retry),
+                 Button::Ignore);
+        QCOMPARE(icon, QMessageBox::Critical);
+
+        // Enter presses the default button; the caption can be another one.
+        QString caption;
+        whenShown<QMessageBox>([&caption](QMessageBox* box) {
+            caption = box->windowTitle();
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        QCOMPARE(dialog->messageBox("Continue?", Icon::None, Buttons::YesNo, Button::No, "Summary"), Button::No);
+        QCOMPARE(caption, QStringLiteral("Summary"));
+    }
+
+    void aboutBoxIsModal()
+    {
+        QString caption;
+        bool hasVersion = false;
+        bool hasIcon = false;
+        whenShown<CAboutDlg>([&](CAboutDlg* about) {
+            caption = about->windowTitle();
+            for (QLabel* label : about->findChildren<QLabel*>()) {
+                hasVersion = hasVersion || label->text() == QStringLiteral("Tarvex Version 2024");
+                hasIcon = hasIcon || !label->pixmap().isNull();
+            }
+            about->findChild<QPushButton*>(QStringLiteral("c1"))->click();
+        });
+        dialog->showAbout();
+        QCOMPARE(caption, QStringLiteral("About Tarvex"));
+        QVERIFY(hasVersion);
+        QVERIFY(hasIcon);
+    }
+
+    void windowMenuCarriesTheAboutItem()
+    {
+        QMenu* menu = dialog->systemMenu();
+        QVERIFY(menu != nullptr);
+        QCOMPARE(menu->actions().size(), 1);
+        QCOMPARE(menu->actions().first()->text(), QStringLiteral("&About Tarvex..."));
+        menu->actions().first()->trigger();
+        QCOMPARE(events.systemCommands, std::vector<int>{kAboutCommand});
+
+        dialog->addSystemMenuItem(QString(), 48);
+        QCOMPARE(menu->actions().size(), 1);
+        dialog->addSystemMenuItem(QStringLiteral("&Bragg curve..."), 32);
+        QCOMPARE(menu->actions().size(), 2);
+        menu->actions().last()->trigger();
+        QCOMPARE(events.systemCommands, (std::vector<int>{kAboutCommand, 32}));
+
+        auto* button = dialog->findChild<QToolButton*>(QStringLiteral("systemMenuButton"));
+        QVERIFY(button != nullptr && button->isVisible());
+        QCOMPARE(button->menu(), menu);
+    }
+
+    void transferRoundTripsEveryField()
+    {
+        const DialogFields sent = sampleFields();
+        dialog->setListItems(ControlId::PositionList, {"Corner B", "Corner A", "Centre"});
+        dialog->transferToControls(sent);
+
+        // What the operator sees: S and R values in their own rows.
+        QCOMPARE(c<QLineEdit>(1014)->text(), QStringLiteral("8 (S)"));
+        QCOMPARE(c<QLineEdit>(1015)->text(), QStringLiteral("7.000 (R)"));
+        QCOMPARE(c<QLineEdit>(1043)->text(), QStringLiteral("foil"));
+        QVERIFY(c<QRadioButton>(1030)->isChecked());
+        QVERIFY(c<QCheckBox>(1022)->isChecked());
+        QVERIFY(!c<QCheckBox>(1023)->isChecked());
+        QVERIFY(c<QRadioButton>(1064)->isChecked());
+        QCOMPARE(c<QLabel>(1135)->text(), QStringLiteral("User: op (beamline)"));
+        QCOMPARE(c<QComboBox>(1121)->currentText(), QStringLiteral("TP;"));
+        QCOMPARE(c<QListWidget>(1072)->selectedItems().size(), 1);
+        QVERIFY(events.commands.empty());
+        QVERIFY(events.listChanges.empty());
+
+        DialogFields back;
+        dialog->transferFromControls(back);
+        QCOMPARE(back.logFile, sent.logFile);
+        QCOMPARE(back.axisValue, sent.axisValue);
+        QCOMPARE(back.axisUnit, sent.axisUnit);
+        QCOMPARE(back.locked, sent.locked);
+        QCOMPARE(back.activeAxis, sent.activeAxis);
+        QCOMPARE(back.unitChoice, sent.unitChoice);
+        QCOMPARE(back.positionListSelection, sent.positionListSelection);
+        QVERIFY(back == sent);
+
+        // And back to the start state: nothing selected, nothing checked.
+        DialogFields empty;
+        dialog->transferToControls(empty);
+        QVERIFY(!c<QRadioButton>(1030)->isChecked());
+        QVERIFY(!c<QRadioButton>(1064)->isChecked());
+        QVERIFY(c<QListWidget>(1072)->selectedItems().isEmpty());
+        DialogFields again = sampleFields();
+        dialog->transferFromControls(again);
+        QVERIFY(again == empty);
+    }
+
+    void controlStateByIdIsShownAtOnce()
+    {
+        dialog->setText(ControlId::Status, "Camera switched on");
+        QCOMPARE(c<QLineEdit>(1087)->text(), QStringLiteral("Camera switched on"));
+        dialog->setText(ControlId::CheckParallax, "xHair On");
+        QCOMPARE(c<QPushButton>(1065)->text(), QStringLiteral("xHair On"));
+
+        dialog->setChecked(ControlId::ActiveT, true);
+        QVERIFY(c<QRadioButton>(1027)->isChecked());
+        dialog->setChecked(ControlId::ActiveT, false);
+        QVERIFY(!c<QRadioButton>(1027)->isChecked());
+        dialog->setChecked(ControlId::FinestStep, true);
+        QVERIFY(c<QCheckBox>(1111)->isChecked());
+        QVERIFY(events.commands.empty());
+
+        dialog->setVisible(ControlId::DirectCommand, true);
+        dialog->setEnabled(ControlId::DirectCommand, true);
+        QVERIFY(c(1121)->isVisible() && c(1121)->isEnabled());
+        dialog->setEnabled(ControlId::Keyboard, false);
+        QVERIFY(!c(1080)->isEnabled());
+        dialog->setVisible(ControlId::Exit, false);
+        QVERIFY(!c(1102)->isVisible());
+
+        QApplication::setActiveWindow(dialog.get());
+        QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
+        dialog->setFocus(ControlId::NewAxisValue);
+        QTRY_COMPARE(QApplication::focusWidget(), c(1088));
+    }
+
+    void platformServices()
+    {
+        qputenv("USER", "tester");
+        QCOMPARE(dialog->userName(), std::string("tester"));
+        QCOMPARE(dialog->computerName(), QSysInfo::machineHostName().toStdString());
+        QVERIFY(dialog->startProcess("/bin/true", {}));
+        QVERIFY(!dialog->startProcess("/nonexistent/Orvane.exe", {"x"}));
+        QVERIFY(!dialog->openDocument("/nonexistent/Tarvex.htm"));
+        QElapsedTimer clock;
+        clock.start();
+        dialog->sleepSeconds(1);
+        QVERIFY(clock.elapsed() >= 950);
+    }
+};
+
+QTEST_MAIN(DialogEventsTest)
+#include "DialogEventsTest.moc"
