@@ -3,7 +3,10 @@
 #include <string>
 
 #include "app/CommandBuffer.h"
+#include "app/Settings.h"
 #include "axes/AxisTable.h"
+#include "beam/BeamState.h"
+#include "energyloss/StoppingCoefficients.h"
 
 // The process-wide state of the console. Each subsystem owns its fields.
 struct ConsoleState {
@@ -13,6 +16,7 @@ struct ConsoleState {
     int cyclotronCode = 500;     // 150 = Belm, 500 = Ardo
     int foilCount = 10;          // degrader foils: 6 on Belm, 10 on Ardo
     std::string usersFolder;     // "./users/" when demoStatus <= 1, else empty
+    Options options;             // "Options.dat" as read last
 
     // File names and composed commands.
     CommandBuffer commandBuffer;
@@ -24,6 +28,7 @@ struct ConsoleState {
     std::string positionName;    // text of the DUT position box
     std::string namedPositionName;
     bool finestStep = false;
+    bool motionInProgress = false;  // simulated motion: from the first tick until all halted
 
     // Switches and shutters.
     bool cameraOn = false;
@@ -31,6 +36,10 @@ struct ConsoleState {
     bool lightOn = false;
     bool s1Closed = false;
     bool s2Closed = true;
+
+    // Beam and energy loss.
+    BeamState beam;
+    StoppingData stopping;       // coefficient tables, reloaded before every recomputation
 
     bool simulation() const { return demoStatus == 1 || demoStatus == 3; }
 };

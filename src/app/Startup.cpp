@@ -10,6 +10,7 @@
 #include "axes/ActiveAxis.h"
 #include "axes/AxisFiles.h"
 #include "axes/ControllerChannel.h"
+#include "beam/BeamDisplay.h"
 #include "switches/Switches.h"
 #include "util/TextFiles.h"
 
@@ -109,7 +110,7 @@ bool runStartup(Console& console) {
     fields.logFile = normalizeFileName(state, readLogFileNameLine(console));
 
     // 14-16: options and location.
-    readOptions(console);
+    state.options = readOptions(console);
     readTargetLocation(console);
     fields.dutLocation = state.dutLocation == 1 ? "Vacuum chamber" : "In-air";
 
@@ -119,6 +120,7 @@ bool runStartup(Console& console) {
 
     // 19: the position file list.
     // 20: the stored beam and the device's layers.
+    showStoredBeam(console);
 
     // 21: the loaded position counts as named.
     nameCurrentPosition(console);

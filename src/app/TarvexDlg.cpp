@@ -4,6 +4,10 @@
 
 #include "app/LogFile.h"
 #include "app/Startup.h"
+#include "axes/ActiveAxis.h"
+#include "axes/Moves.h"
+#include "axes/SimulatedMotion.h"
+#include "switches/Parallax.h"
 #include "switches/Switches.h"
 
 CTarvexDlg::CTarvexDlg(Ui& ui) : console_(ui) {}
@@ -21,21 +25,41 @@ void CTarvexDlg::onCommand(ControlId id) {
         case ControlId::LaserOff: switchOff(console_, Device::Laser); break;
         case ControlId::LightOn: switchOn(console_, Device::Light); break;
         case ControlId::LightOff: switchOff(console_, Device::Light); break;
+        case ControlId::NudgePlus: onNudge(console_, +1); break;
+        case ControlId::NudgeMinus: onNudge(console_, -1); break;
+        case ControlId::DrivePlus: onDrive(console_, +1); break;
+        case ControlId::DriveMinus: onDrive(console_, -1); break;
+        case ControlId::Halt: onHalt(console_); break;
+        case ControlId::Home: onHome(console_); break;
+        case ControlId::SetValue: onSetValue(console_); break;
+        case ControlId::Increment: onIncrement(console_); break;
+        case ControlId::FinestStep: onFinestStep(console_); break;
+        case ControlId::AllHalt: allHalt(console_); break;
+        case ControlId::CheckParallax: onCheckParallax(console_); break;
+        case ControlId::UndoParallax: onUndoParallax(console_); break;
         case ControlId::OpenS1: onOpenS1(console_); break;
         case ControlId::CloseS1: onCloseS1(console_); break;
         case ControlId::OpenS2: onOpenS2(console_); break;
         case ControlId::CloseS2: onCloseS2(console_); break;
         default:
+            for (int i = 0; i < kAxisCount; ++i) {
+                const AxisControls& row = kAxisControls[static_cast<std::size_t>(i)];
+                if (id == row.radio) onSelectAxis(console_, i);
+                if (id == row.locked) onLockToggle(console_, i);
+            }
             break;
     }
 }
 
 void CTarvexDlg::onListSelectionChanged(ControlId /*id*/) {}
 
-void CTarvexDlg::onKeyboardChar(char /*key*/) {}
+void CTarvexDlg::onKeyboardChar(char key) {
+    onKeyboardKey(console_, key);
+}
 
 void CTarvexDlg::onTimer(int timerId) {
     if (timerId == kCameraTimer) onCameraTimer(console_);
+    if (timerId == kMotionTimer) onMotionTimer(console_);
 }
 
 void CTarvexDlg::onSystemCommand(int command) {

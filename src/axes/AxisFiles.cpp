@@ -5,6 +5,7 @@
 #include "app/Console.h"
 #include "app/Failure.h"
 #include "app/FileNames.h"
+#include "beam/BeamDisplay.h"
 #include "util/NumberFormat.h"
 #include "util/TextFiles.h"
 
@@ -53,8 +54,7 @@ void loadStatusFile(Console& console) {
     }
     console.fields.positionName = state.positionName;
     showAxisValues(console, false);
-    // The degrader display derived from S and R belongs here, before the
-    // setup-changed rule resets the positions.
+    showStartupDegrader(console);
 
     if (stored.dutLocation != state.dutLocation) {
         state.positionName = "Current";

@@ -53,8 +53,10 @@ public:
     bool timersAvailable = true;
     std::string user = "operator";
     std::string computer = "beamline";
-    // The controls' side of transferFromControls (what the operator typed).
-    std::optional<DialogFields> operatorFields;
+    // What the controls show: set by transferToControls and by setText /
+    // setChecked, read by transferFromControls. A test types into a box or
+    // picks a radio by changing it.
+    DialogFields controls;
 
     // --- records ---
     std::vector<RecordedBox> boxes;
@@ -84,8 +86,8 @@ public:
     void setEnabled(ControlId id, bool on) override { enabled[id] = on; }
     void setVisible(ControlId id, bool on) override { visible[id] = on; }
     void setFocus(ControlId id) override { focusHistory.push_back(id); }
-    void setText(ControlId id, const std::string& text) override { texts[id] = text; }
-    void setChecked(ControlId id, bool on) override { checked[id] = on; }
+    void setText(ControlId id, const std::string& text) override;
+    void setChecked(ControlId id, bool on) override;
     void setListItems(ControlId id, const std::vector<std::string>& items) override { listItems[id] = items; }
     void transferToControls(const DialogFields& fields) override;
     void transferFromControls(DialogFields& fields) override;

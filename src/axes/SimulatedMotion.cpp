@@ -1,0 +1,38 @@
+#include "axes/SimulatedMotion.h"
+
+#include "app/Console.h"
+#include "axes/AxisFiles.h"
+#include "beam/BeamRecompute.h"
+
+void refreshAfterMotion(Console& console) {
+    refreshPositionName(console);
+    refreshAxisValues(console);
+}
+
+void onMotionTimer(Console& console) {
+    ConsoleState& state = console.state;
+    state.motionInProgress = true;
+    for (Axis& axis : state.axes.axes) {
+        int32_t step = axis.pendingStep;
+        if (step == 0) continue;
+        int64_t target = static_cast<int64_t>(axis.internalPosition) + step;
+        if ((target >= axis.softLimitHigh && step > 0) || (target <= axis.softLimitLow && step < 0)) {
+            axis.pendingStep = 0;
+        } else {
+            axis.internalPosition = static_cast<int32_t>(target);
+        }
+    }
+    refreshAfterMotion(console);
+}
+
+void allHalt(Console& console) {
+    console.ui.setFocus(ControlId::Keyboard);
+    ConsoleState& state = console.state;
+    if (!state.simulation()) return;
+    console.ui.stopTimer(kMotionTimer);
+    state.motionInProgress = false;
+    refreshAfterMotion(console);
+    recomputeBeam(console);
+    refreshEffectiveLetDisplay(console);
+    for (Axis& axis : state.axes.axes) axis.pendingStep = 0;
+}

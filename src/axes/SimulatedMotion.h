@@ -1,0 +1,13 @@
+#pragma once
+
+struct Console;
+
+// Timer 4: one step of every driven axis, in axis order; an axis stops before
+// the step that would reach or pass its limit.
+void onMotionTimer(Console& console);
+
+// Stops every simulated motion and refreshes the displays and the beam.
+void allHalt(Console& console);
+
+// The displays every change of the axes ends with: position name, values.
+void refreshAfterMotion(Console& console);

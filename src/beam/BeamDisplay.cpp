@@ -1,0 +1,94 @@
+#include "beam/BeamDisplay.h"
+
+#include <cmath>
+#include <fstream>
+
+#include "app/Console.h"
+#include "app/Failure.h"
+#include "app/FileNames.h"
+#include "app/Settings.h"
+#include "beam/BeamFiles.h"
+#include "util/NumberFormat.h"
+#include "util/TextFiles.h"
+#include "util/TokenReader.h"
+
+namespace {
+
+std::ifstream openOrStop(Console& console, const char* name) {
+    std::ifstream in;
+    if (!openInput(in, name)) stopOnOpenError(console, name);
+    return in;
+}
+
+}  // namespace
+
+void showStartupDegrader(Console& console) {
+    ConsoleState& state = console.state;
+    DegraderThickness d = computeDegraderThickness(axisValue(state.axes[kAxisS]), axisValue(state.axes[kAxisR]), 10,
+                                                   state.options.foilTolerance, kStartupSaturationUm);
+    state.beam.foilThicknessUm = d.foilUm;
+    state.beam.degraderEffectiveUm = d.effectiveUm;
+    console.fields.degrader = cformat("%.3f", d.effectiveUm / kUmPerMil);
+}
+
+void showStoredBeam(Console& console) {
+    ConsoleState& state = console.state;
+    BeamState& beam = state.beam;
+    DialogFields& fields = console.fields;
+
+    {
+        std::ifstream in = openOrStop(console, kBeamNameDat);
+        beam.beamName = normalizeFileName(state, readFirstLine(in));
+        fields.beam = beam.beamName;
+    }
+    {
+        std::ifstream in = openOrStop(console, kBeamIonDat);
+        parseBeamIon(in, beam);
+    }
+    {
+        std::ifstream in = openOrStop(console, kBeamResultsDat);
+        parseBeamResults(in, beam);
+    }
+    fields.energyMeV = formatBeamValue(beam.deviceEnergyMeV);
+    fields.energyPerNucleon = beam.ionA == 0 ? "Infinite!" : formatBeamValue(beam.deviceEnergyMeV / beam.ionA);
+    fields.nominalLet = formatBeamValue(beam.nominalLet);
+    fields.nominalRange = cformat("%.1f", beam.nominalRangeUm);
+    refreshEffectiveLetDisplay(console);
+
+    int lineCount = 0;
+    {
+        std::ifstream in = openOrStop(console, kLayerSummaryFile);
+        fields.targetSubstrate = substrateDescription(normalizeFileName(state, readFirstLine(in)));
+        in.clear();
+        in.seekg(0);
+        lineCount = summaryLineCount(in);
+    }
+    {
+        std::ifstream in = openOrStop(console, kLayerFileNameFile);
+        std::string name = normalizeFileName(state, readFirstLine(in));
+        // The name without its four-character extension.
+        int keep = state.lastNameIndex - 3;
+        std::string shown = keep > 0 ? name.substr(0, static_cast<std::size_t>(keep)) : "";
+        fields.layers = cformat("%d (%s)", lineCount, shown.c_str());
+    }
+}
+
+void refreshEffectiveLetDisplay(Console& console) {
+    DialogFields& fields = console.fields;
+    const BeamState& beam = console.state.beam;
+    fields.effectiveLet = fields.nominalLet;
+    fields.effectiveRange = fields.nominalRange;
+    double c = std::fabs(std::cos(axisValue(console.state.axes[kAxisT]) * kPi / 180));
+    if (c == 1) return;
+    if (c == 0) {
+        fields.effectiveLet = "Infinite!";
+        fields.effectiveRange = "0";
+        return;
+    }
+    double x = std::fabs(beam.nominalLet / c);
+    fields.effectiveLet = x == 0 ? "0" : formatBeamValue(x);
+    console.ui.setText(ControlId::EffectiveLet, fields.effectiveLet);
+    double y = std::fabs(c * beam.nominalRangeUm);
+    fields.effectiveRange = y == 0 ? "0" : cformat("%.1f", y);
+    console.ui.setText(ControlId::EffectiveRange, fields.effectiveRange);
+}

@@ -1,0 +1,93 @@
+#include "beam/LayerRecord.h"
+
+#include <cmath>
+
+#include "app/CommandBuffer.h"
+#include "app/FileNames.h"
+
+namespace {
+
+// Larger areal densities stop any ion many times over; beyond this a value is
+// a typing error rather than a device.
+constexpr double kMaxArealDensityMgCm2 = 1e9;
+
+LayerReadResult refuse(std::string& why, const std::string& text) {
+    why = text;
+    return LayerReadResult::Refused;
+}
+
+}  // namespace
+
+double arealDensityOf(const LayerRecord& record) {
+    double t = record.thickness;
+    switch (record.thicknessUnit) {
+        case 0: return t * record.density / 10;
+        case 1: return t * 1000 * record.density / 10;
+        case 2: return t * 10000 * record.density / 10;
+        case 3: return t * 25.4 * record.density / 10;
+        default: return t;
+    }
+}
+
+int icompoundOf(const std::string& name) {
+    static const char* const kNames[] = {"air gas",          "aramica",         "gallium arsenide",
+                                         "gallium nitride",  "silicon germanium", "silicon carbide",
+                                         "indium phosphide", "sodium iodide"};
+    for (int i = 0; i < 8; ++i) {
+        if (name == kNames[i]) return i + 1;
+    }
+    return 0;
+}
+
+LayerReadResult readLayerRecord(TokenReader& reader, LayerRecord& record, std::string& why) {
+    std::string line;
+    if (!reader.readLine(line) || line.size() <= 2) return LayerReadResult::End;
+    if (line.size() > CommandBuffer::kMaxLength) return refuse(why, "its name is longer than 127 characters");
+    CommandBuffer scratch;
+    normalizeFileNameInto(line, scratch);
+    record = LayerRecord{};
+    record.name = scratch.text();
+
+    reader.readReal(record.density);
+    reader.readInt(record.elementCount);
+    reader.readInt(record.tiltFlag);
+    if (record.elementCount < 1 || record.elementCount > LayerMaterial::kMaxElements) {
+        return refuse(why, "it has " + std::to_string(record.elementCount) + " elements (1 to 8 are possible)");
+    }
+    for (int i = 0; i < record.elementCount; ++i) {
+        reader.readInt(record.atomicNumber[i]);
+        reader.readReal(record.atomicMass[i]);
+        reader.readReal(record.elementReserved[i]);
+        reader.readReal(record.massFraction[i]);
+        if (record.atomicNumber[i] < 1 || record.atomicNumber[i] > 92) {
+            return refuse(why, "element " + std::to_string(i + 1) + " has the atomic number " +
+                                   std::to_string(record.atomicNumber[i]) + " (1 to 92 are possible)");
+        }
+    }
+    reader.readReal(record.thickness);
+    reader.readReal(record.layerReserved);
+    reader.readInt(record.thicknessUnit);
+    if (!(record.density > 0)) return refuse(why, "its density is not above 0 g/cm3");
+    double areal = arealDensityOf(record);
+    if (!std::isfinite(areal) || std::fabs(areal) > kMaxArealDensityMgCm2) {
+        return refuse(why, "its thickness is out of range");
+    }
+    std::string rest;
+    reader.readLine(rest);  // the remainder of the thickness line
+    return LayerReadResult::Record;
+}
+
+LayerMaterial materialOf(const LayerRecord& record, double arealDensityMgCm2) {
+    LayerMaterial layer;
+    layer.elementCount = record.elementCount;
+    for (int i = 0; i < record.elementCount && i < LayerMaterial::kMaxElements; ++i) {
+        layer.atomicNumber[i] = record.atomicNumber[i];
+        layer.atomicMass[i] = record.atomicMass[i];
+        layer.elementReserved[i] = record.elementReserved[i];
+        layer.massFraction[i] = record.massFraction[i];
+    }
+    layer.density = record.density;
+    layer.layerReserved = record.layerReserved;
+    layer.arealDensity = arealDensityMgCm2;
+    return layer;
+}
