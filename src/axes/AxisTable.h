@@ -28,6 +28,7 @@ struct Axis {
     double value = 0;                 // user units, computed
     int locked = 0;                   // 0/1
     int32_t pendingStep = 0;          // counts: requested step, or velocity per tick while driving
+    bool driving = false;             // simulated drive: timer 4 moves the axis by pendingStep
     int32_t namedPosition = 0;        // counts: position belonging to namedPositionName
 };
 

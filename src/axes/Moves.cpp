@@ -121,6 +121,7 @@ void moveActiveAxis(Console& console) {
         }
     }
     axis.pendingStep = 0;
+    axis.driving = false;
     writeStatusFile(console);
 }
 
@@ -145,6 +146,7 @@ void onDrive(Console& console, int direction) {
     }
     Axis& axis = activeAxis(console);
     axis.pendingStep = plusDirectionStep(axis, direction * axis.nudgeStep);
+    axis.driving = console.state.simulation();
     int32_t velocity = plusDirectionStep(axis, direction * axis.jogVelocity);
     switchOn(console, Device::Camera);
     showCurrent(console);
@@ -158,9 +160,14 @@ void onHalt(Console& console) {
     console.ui.setFocus(ControlId::Keyboard);
     ConsoleState& state = console.state;
     if (state.simulation()) {
-        if (activeAxisValid(console)) activeAxis(console).pendingStep = 0;
+        if (activeAxisValid(console)) {
+            activeAxis(console).pendingStep = 0;
+            activeAxis(console).driving = false;
+        }
         state.motionInProgress = false;
-        for (const Axis& axis : state.axes.axes) state.motionInProgress = state.motionInProgress || axis.pendingStep != 0;
+        for (const Axis& axis : state.axes.axes) {
+            state.motionInProgress = state.motionInProgress || (axis.driving && axis.pendingStep != 0);
+        }
         if (!state.motionInProgress) console.ui.stopTimer(kMotionTimer);
         refreshAfterMotion(console);
         recomputeBeam(console);

@@ -13,11 +13,14 @@ void onMotionTimer(Console& console) {
     ConsoleState& state = console.state;
     state.motionInProgress = true;
     for (Axis& axis : state.axes.axes) {
+        // Only driven axes move: a nudge waiting behind an open question is
+        // not repeated by the ticks.
         int32_t step = axis.pendingStep;
-        if (step == 0) continue;
+        if (!axis.driving || step == 0) continue;
         int64_t target = static_cast<int64_t>(axis.internalPosition) + step;
         if ((target >= axis.softLimitHigh && step > 0) || (target <= axis.softLimitLow && step < 0)) {
             axis.pendingStep = 0;
+            axis.driving = false;
         } else {
             axis.internalPosition = static_cast<int32_t>(target);
         }
@@ -34,5 +37,8 @@ void allHalt(Console& console) {
     refreshAfterMotion(console);
     recomputeBeam(console);
     refreshEffectiveLetDisplay(console);
-    for (Axis& axis : state.axes.axes) axis.pendingStep = 0;
+    for (Axis& axis : state.axes.axes) {
+        axis.pendingStep = 0;
+        axis.driving = false;
+    }
 }

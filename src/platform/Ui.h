@@ -77,7 +77,7 @@ public:
     virtual std::string computerName() = 0;       // empty when unknown
 
     // The controller indicator beside the status line.
-    virtual void showControllerLink(ControllerLink /*link*/) {}
+    virtual void showControllerLink(ControllerLink link) = 0;
 
     virtual void showAbout() = 0;                 // the modal About box
     virtual void closeDialog(int result) = 0;

@@ -72,6 +72,7 @@ public:
     int beeps = 0;
     int sleeps = 0;
     int aboutBoxes = 0;
+    std::vector<ControllerLink> controllerLinks;
     std::optional<int> closedWith;
     std::optional<DialogFields> shownFields;  // last transferToControls
     int transfersToControls = 0;
@@ -99,6 +100,7 @@ public:
     void sleepSeconds(int seconds) override;
     std::string userName() override { return user; }
     std::string computerName() override { return computer; }
+    void showControllerLink(ControllerLink link) override { controllerLinks.push_back(link); }
     void showAbout() override { ++aboutBoxes; }
     void closeDialog(int result) override { closedWith = result; }
     [[noreturn]] void exitProcess(int code) override { throw ProcessExit{code}; }

@@ -31,9 +31,18 @@ Site::Site() {
         {"CurrentBeamDELReB.dat", "4   50.8   700.5   35.25   60.04   780.1   150.5\n"},
         {"LayerSummary.dat", "silicon FIX\nline one\nline two\n"},
         {"CurrentLayerFileName.dat", "Device.lay\n"},
+        {"CurrentBeamName.tmp", "Kr 10 MeV/u\n"},
+        {"CurrentBeamNZAMeV.tmp", "4 36 84 840\n"},
+        {"CurrentLayersReversed.dat", "silicon\n2.33 1 1\n14 28.086 0 1.0\n0 0 0\n\n"},
+        {"Device.lay", "silicon\n2.33 1 1\n14 28.086 0 1.0\n0 0 0\n\n"},
+        {"DoLegacyCalculations.dat", "1\n"},
     };
 }
 
 void Site::install(const WorkFolder& folder) const {
     for (const auto& [name, content] : files) folder.write(name, content);
+    for (const char* name : {"scoef.95a", "scoef.95b", "scoefgas.95"}) {
+        std::filesystem::copy_file(std::filesystem::path(stoppingDataFolder()) / name, folder.path() / name,
+                                   std::filesystem::copy_options::overwrite_existing);
+    }
 }

@@ -517,6 +517,13 @@ QWidget* QtTarvexDialog::buildMotionControl()
     statusRow->addWidget(statusLabel);
     statusRow->addWidget(status, 1);
     statusRow->addWidget(button("Clear", ControlId::Clear));
+    // Whether commands reach a controller; not a control of its own.
+    controllerIndicator_ = new QLabel(group);
+    controllerIndicator_->setObjectName(QStringLiteral("controllerIndicator"));
+    controllerIndicator_->setFrameShape(QFrame::StyledPanel);
+    controllerIndicator_->setMargin(2);
+    statusRow->addWidget(controllerIndicator_);
+    showControllerLink(ControllerLink::Journal);
     outer->addLayout(statusRow);
     outer->addStretch(1);
     return group;
@@ -1156,4 +1163,35 @@ void QtTarvexDialog::exitProcess(int code)
 {
     std::fflush(nullptr);
     std::exit(code);
+}
+
+void QtTarvexDialog::showControllerLink(ControllerLink link)
+{
+    QString text;
+    QString colour;
+    switch (link) {
+    case ControllerLink::Journal:
+        text = QStringLiteral("No controller");
+        colour = QStringLiteral("#606060");
+        break;
+    case ControllerLink::Connected:
+        text = QStringLiteral("Controller connected");
+        colour = QStringLiteral("#1b7a1b");
+        break;
+    case ControllerLink::Absent:
+        text = QStringLiteral("Controller absent");
+        colour = QStringLiteral("#b00000");
+        break;
+    case ControllerLink::Lost:
+        text = QStringLiteral("Controller lost");
+        colour = QStringLiteral("#b00000");
+        break;
+    }
+    controllerIndicator_->setText(text);
+    controllerIndicator_->setAccessibleName(text);
+    controllerIndicator_->setToolTip(link == ControllerLink::Journal
+                                         ? QStringLiteral("Commands are written to ControllerJournal.txt only")
+                                         : QStringLiteral("Motion controller link (see Controller.dat)"));
+    controllerIndicator_->setStyleSheet(QStringLiteral("QLabel { color: %1; font-weight: bold; }").arg(colour));
+    controllerIndicator_->repaint();
 }

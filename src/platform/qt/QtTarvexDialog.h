@@ -70,6 +70,7 @@ public:
     void sleepSeconds(int seconds) override;
     std::string userName() override;
     std::string computerName() override;
+    void showControllerLink(ControllerLink link) override;
     void showAbout() override;
     void closeDialog(int result) override;
     [[noreturn]] void exitProcess(int code) override;
@@ -108,6 +109,7 @@ private:
     QButtonGroup* unitChoiceGroup_ = nullptr;
     QMenu* systemMenu_ = nullptr;
     QToolButton* systemMenuButton_ = nullptr;
+    QLabel* controllerIndicator_ = nullptr;
     // Row labels of the motion grid in axis order X Y Z T U V R S.
     std::array<QLabel*, 8> rowLabels_{};
 };
