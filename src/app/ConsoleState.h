@@ -30,6 +30,9 @@ struct ConsoleState {
     bool finestStep = false;
     bool motionInProgress = false;  // simulated motion: from the first tick until all halted
 
+    // Position files.
+    std::string selectedPositionFile;  // list entry the operator selected last; empty = none
+
     // Switches and shutters.
     bool cameraOn = false;
     bool laserOn = false;

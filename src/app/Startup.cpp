@@ -11,6 +11,7 @@
 #include "axes/AxisFiles.h"
 #include "axes/ControllerChannel.h"
 #include "beam/BeamDisplay.h"
+#include "positions/PositionList.h"
 #include "switches/Switches.h"
 #include "util/TextFiles.h"
 
@@ -119,6 +120,7 @@ bool runStartup(Console& console) {
     loadStatusFile(console);
 
     // 19: the position file list.
+    onShowUnhidden(console);
     // 20: the stored beam and the device's layers.
     showStoredBeam(console);
 

@@ -7,6 +7,9 @@
 #include "axes/ActiveAxis.h"
 #include "axes/Moves.h"
 #include "axes/SimulatedMotion.h"
+#include "positions/PositionFiles.h"
+#include "positions/PositionList.h"
+#include "positions/Preview.h"
 #include "switches/Parallax.h"
 #include "switches/Switches.h"
 
@@ -37,6 +40,13 @@ void CTarvexDlg::onCommand(ControlId id) {
         case ControlId::AllHalt: allHalt(console_); break;
         case ControlId::CheckParallax: onCheckParallax(console_); break;
         case ControlId::UndoParallax: onUndoParallax(console_); break;
+        case ControlId::Save: onSave(console_); break;
+        case ControlId::Restore: onRestore(console_); break;
+        case ControlId::Preview: onPreview(console_); break;
+        case ControlId::Hide: onHide(console_); break;
+        case ControlId::Unhide: onUnhide(console_); break;
+        case ControlId::ShowUnhidden: onShowUnhidden(console_); break;
+        case ControlId::ShowHidden: onShowHidden(console_); break;
         case ControlId::OpenS1: onOpenS1(console_); break;
         case ControlId::CloseS1: onCloseS1(console_); break;
         case ControlId::OpenS2: onOpenS2(console_); break;
@@ -51,7 +61,9 @@ void CTarvexDlg::onCommand(ControlId id) {
     }
 }
 
-void CTarvexDlg::onListSelectionChanged(ControlId /*id*/) {}
+void CTarvexDlg::onListSelectionChanged(ControlId id) {
+    if (id == ControlId::PositionList) onPositionSelected(console_);
+}
 
 void CTarvexDlg::onKeyboardChar(char key) {
     onKeyboardKey(console_, key);

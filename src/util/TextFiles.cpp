@@ -1,5 +1,6 @@
 #include "util/TextFiles.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -62,4 +63,23 @@ bool openInput(std::ifstream& in, const std::string& path) {
     if (path.empty() || std::filesystem::is_directory(path, ec)) return false;
     in.open(path, std::ios::binary);
     return static_cast<bool>(in);
+}
+
+bool renameNoReplace(const std::string& from, const std::string& to) {
+    if (from.empty() || to.empty()) return false;
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // File systems without the no-replace rename: a hard link refuses an
+    // existing target just the same.
+    if (::link(from.c_str(), to.c_str()) != 0) return false;
+    ::unlink(from.c_str());
+    return true;
+}
+
+bool createNewEmptyFile(const std::string& path) {
+    if (path.empty()) return false;
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
 }

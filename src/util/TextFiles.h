@@ -20,3 +20,11 @@ bool fileIsReadable(const std::string& path);
 // Opens `path` for binary reading; false for an empty name, a folder or a file
 // that cannot be opened.
 bool openInput(std::ifstream& in, const std::string& path);
+
+// Renames `from` to `to` only when `to` does not exist; an existing file is
+// never replaced. False when the rename did not happen.
+bool renameNoReplace(const std::string& from, const std::string& to);
+
+// Creates an empty file at `path`; false when it exists already or cannot be
+// created.
+bool createNewEmptyFile(const std::string& path);

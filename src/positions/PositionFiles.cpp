@@ -1,0 +1,132 @@
+#include "positions/PositionFiles.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "app/Console.h"
+#include "app/FileNames.h"
+#include "app/LogFile.h"
+#include "axes/Moves.h"
+#include "axes/SimulatedMotion.h"
+#include "positions/PositionList.h"
+#include "util/NumberFormat.h"
+#include "util/TextFiles.h"
+#include "util/TokenReader.h"
+
+namespace {
+
+void warn(Console& console, const std::string& text) {
+    console.ui.messageBox(text, Icon::Warning, Buttons::Ok, Button::Ok);
+    console.ui.setFocus(ControlId::Keyboard);
+}
+
+}  // namespace
+
+std::string formatPositionFile(const PositionFile& file) {
+    std::string text;
+    for (int32_t position : file.internalPosition) text += cformat("%d\t", position);
+    text += "; internal position coordinates\n";
+    for (int32_t lock : file.locked) text += cformat("%d\t", lock);
+    text += "; lock status\n";
+    return text;
+}
+
+void parsePositionFile(std::istream& in, PositionFile& file) {
+    TokenReader reader(in);
+    for (int32_t& position : file.internalPosition) {
+        if (!reader.readInt(position)) return;
+    }
+    std::string rest;
+    reader.readLine(rest);
+    for (int32_t& lock : file.locked) {
+        if (!reader.readInt(lock)) return;
+        lock = lock != 0 ? 1 : 0;
+    }
+}
+
+char positionExtensionDigit(const Console& console, bool hidden) {
+    bool vacuum = console.fields.dutLocation == "Vacuum chamber";
+    if (hidden) return vacuum ? '3' : '4';
+    return vacuum ? '1' : '2';
+}
+
+bool isAcceptablePositionName(const std::string& name) {
+    if (name.find('/') != std::string::npos || name.find('\\') != std::string::npos) return false;
+    if (name.find("..") != std::string::npos) return false;
+    for (char c : name) {
+        if (static_cast<unsigned char>(c) < 32 || c == 127) return false;
+    }
+    return true;
+}
+
+bool readPositionFile(Console& console, const std::string& entry, PositionFile& file) {
+    ConsoleState& state = console.state;
+    for (int i = 0; i < kAxisCount; ++i) {
+        file.internalPosition[static_cast<std::size_t>(i)] = state.axes[i].internalPosition;
+        file.locked[static_cast<std::size_t>(i)] = 0;
+    }
+    std::ifstream in;
+    if (!openInput(in, normalizeFileName(state, state.usersFolder + entry))) return false;
+    parsePositionFile(in, file);
+    return true;
+}
+
+void onSave(Console& console) {
+    ConsoleState& state = console.state;
+    takeDialogEntries(console);
+    const std::string name = console.fields.newPositionName;
+    if (name.empty()) {
+        warn(console, "No file name given - request ignored.");
+        return;
+    }
+    std::string scratch = state.usersFolder + name + ".po" + positionExtensionDigit(console, false);
+    if (!isAcceptablePositionName(name) || scratch.size() > CommandBuffer::kMaxLength) {
+        warn(console, "The name " + name +
+                          " cannot be used for a position file (no folders, \"..\" or control characters; at most "
+                          "127 characters with folder and extension) - request ignored.");
+        return;
+    }
+    allHalt(console);
+    std::string fullName = normalizeFileName(state, scratch);
+    std::error_code ec;
+    if (std::filesystem::exists(fullName, ec)) {
+        warn(console, "File " + fullName + " already exists - please select another file name.");
+        return;
+    }
+    if (!createNewEmptyFile(fullName)) {
+        warn(console, "Error opening file " + fullName + " - please fix the problem and restart the program.");
+        return;
+    }
+    // A hidden twin keeps its name reserved; the rename never replaces it.
+    std::string hiddenName = fullName;
+    hiddenName[static_cast<std::size_t>(state.lastNameIndex)] = positionExtensionDigit(console, true);
+    if (!renameNoReplace(fullName, hiddenName)) {
+        std::remove(fullName.c_str());
+        warn(console, "Operation was unsuccessful - please choose another name.");
+        return;
+    }
+    std::remove(hiddenName.c_str());
+
+    PositionFile file;
+    for (int i = 0; i < kAxisCount; ++i) {
+        file.internalPosition[static_cast<std::size_t>(i)] = state.axes[i].internalPosition;
+        file.locked[static_cast<std::size_t>(i)] = state.axes[i].locked;
+    }
+    if (!replaceFileContent(fullName, formatPositionFile(file))) {
+        warn(console, "Error opening file " + fullName + " - please fix the problem and restart the program.");
+        return;
+    }
+    std::string saved = "Set " + name + " saved successfully.";
+    writeLogEntry(console, saved);
+    console.ui.messageBox(saved, Icon::Information, Buttons::Ok, Button::Ok);
+    console.ui.setFocus(ControlId::Keyboard);
+    onShowUnhidden(console);
+
+    state.positionName = name;
+    state.namedPositionName = name;
+    for (Axis& axis : state.axes.axes) axis.namedPosition = axis.internalPosition;
+    console.fields.positionName = name;
+    console.fields.newPositionName.clear();
+    showDialogFields(console);
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <istream>
+#include <string>
+
+#include "axes/AxisTable.h"
+
+struct Console;
+
+// A saved set of axis positions and locks: two lines, eight tab-terminated
+// numbers each, in axis order X Y Z T U V R S.
+struct PositionFile {
+    std::array<int32_t, kAxisCount> internalPosition{};
+    std::array<int32_t, kAxisCount> locked{};  // 0/1
+};
+
+std::string formatPositionFile(const PositionFile& file);
+// Reads into `file`, leaving what is missing or malformed as it was; a lock
+// other than 0 counts as 1.
+void parsePositionFile(std::istream& in, PositionFile& file);
+
+// Extension character by location and visibility: '1' vacuum chamber, '2'
+// in-air; hidden: '3' and '4'.
+char positionExtensionDigit(const Console& console, bool hidden);
+
+// True when a name typed by the operator may become a file name in the
+// position folder: no folder separators, no "..", no control characters.
+bool isAcceptablePositionName(const std::string& name);
+
+// Reads usersFolder + entry into `file` (starting from the present positions,
+// no locks); false when it cannot be opened.
+bool readPositionFile(Console& console, const std::string& entry, PositionFile& file);
+
+// Save button: the present positions and locks under the name in box 1070.
+void onSave(Console& console);

@@ -1,0 +1,138 @@
+#include "positions/PositionList.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "app/Console.h"
+#include "app/Failure.h"
+#include "app/FileNames.h"
+#include "axes/AxisFiles.h"
+#include "axes/Moves.h"
+#include "axes/SimulatedMotion.h"
+#include "beam/BeamRecompute.h"
+#include "positions/PositionFiles.h"
+#include "util/TextFiles.h"
+
+namespace {
+
+void warn(Console& console, const std::string& text) {
+    console.ui.messageBox(text, Icon::Warning, Buttons::Ok, Button::Ok);
+    console.ui.setFocus(ControlId::Keyboard);
+}
+
+bool selectionMissing(Console& console) {
+    if (!console.state.selectedPositionFile.empty()) return false;
+    warn(console, "No file selected - request ignored.");
+    return true;
+}
+
+void showList(Console& console, bool hidden) {
+    console.ui.setListItems(ControlId::PositionList, listPositionFiles(console, hidden));
+    console.ui.setEnabled(ControlId::Unhide, hidden);
+    console.ui.setEnabled(ControlId::Hide, !hidden);
+}
+
+// Hide (`hidden` true) or Unhide the selected file by renaming its last
+// character; an existing file of the new name is never replaced.
+void changeVisibility(Console& console, bool hidden, const std::string& question) {
+    ConsoleState& state = console.state;
+    if (selectionMissing(console)) return;
+    if (console.ui.messageBox(question, Icon::Warning, Buttons::YesNo, Button::No, "Are you sure?") != Button::Yes) {
+        return;
+    }
+    std::string from = normalizeFileName(state, state.usersFolder + state.selectedPositionFile);
+    std::string to = from;
+    if (!to.empty()) to[static_cast<std::size_t>(state.lastNameIndex)] = positionExtensionDigit(console, hidden);
+    if (to == from || !renameNoReplace(from, to)) {
+        warn(console, "Operation was unsuccessful.");
+        return;
+    }
+    state.selectedPositionFile.clear();
+    showList(console, !hidden);
+}
+
+}  // namespace
+
+std::vector<std::string> listPositionFiles(const Console& console, bool hidden) {
+    std::string extension = std::string(".po") + positionExtensionDigit(console, hidden);
+    std::string folder = console.state.usersFolder.empty() ? "." : console.state.usersFolder;
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        bool matches = name.size() > extension.size() &&
+                       name.compare(name.size() - extension.size(), extension.size(), extension) == 0;
+        std::error_code typeError;
+        if (matches && it->is_regular_file(typeError)) names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void onShowUnhidden(Console& console) {
+    showList(console, false);
+}
+
+void onShowHidden(Console& console) {
+    showList(console, true);
+}
+
+void onPositionSelected(Console& console) {
+    takeDialogEntries(console);
+    const std::string& entry = console.fields.positionListSelection;
+    if (entry.empty()) stopProgram(console, "Error selecting file from the list");
+    console.state.selectedPositionFile = entry;
+    warn(console, "File " + entry + " has been selected.");
+}
+
+void onRestore(Console& console) {
+    ConsoleState& state = console.state;
+    if (selectionMissing(console)) return;
+    allHalt(console);
+    PositionFile file;
+    if (!readPositionFile(console, state.selectedPositionFile, file)) {
+        warn(console, "Error opening file " + state.selectedPositionFile +
+                          " - please fix the problem and restart the program.");
+        return;
+    }
+    bool anyLocked = std::any_of(state.axes.axes.begin(), state.axes.axes.end(),
+                                 [](const Axis& axis) { return axis.locked != 0; });
+    if (anyLocked && console.ui.messageBox("Coordinates along axes that are currently locked will not be changed.",
+                                           Icon::Information, Buttons::OkCancel, Button::Ok) != Button::Ok) {
+        console.ui.setFocus(ControlId::Keyboard);
+        return;
+    }
+    for (int i = 0; i < kAxisCount; ++i) state.axes[i].namedPosition = file.internalPosition[static_cast<std::size_t>(i)];
+    state.positionName = "Current";
+    console.fields.positionName = "Current";
+    console.ui.setText(ControlId::DutPosition, "Current");
+    const std::string& entry = state.selectedPositionFile;
+    state.namedPositionName = entry.size() < 4 ? entry : entry.substr(0, entry.size() - 4);
+    if (state.simulation()) {
+        for (int i = 0; i < kAxisCount; ++i) {
+            if (state.axes[i].locked == 0) state.axes[i].internalPosition = file.internalPosition[static_cast<std::size_t>(i)];
+        }
+        for (int i = 0; i < kAxisCount; ++i) {
+            if (file.locked[static_cast<std::size_t>(i)] != 0) state.axes[i].locked = 1;
+            console.fields.locked[static_cast<std::size_t>(i)] = state.axes[i].locked;
+        }
+        refreshAfterMotion(console);
+        recomputeBeam(console);
+        refreshEffectiveLetDisplay(console);
+    }
+    showDialogFields(console);
+}
+
+void onHide(Console& console) {
+    changeVisibility(console, true,
+                     "This will hide the selected position file from this list. "
+                     "However, you will not be allowed to reuse this file name "
+                     "until the file is physically removed from the user folder by the administrator.\n\n"
+                     "Click Yes to continue or No cancel the request.\n\n");
+}
+
+void onUnhide(Console& console) {
+    changeVisibility(console, false,
+                     "This will unhide the selected position file from this list.\n\n"
+                     "Click Yes to continue or No cancel the request.\n\n");
+}

@@ -1,0 +1,85 @@
+#include "positions/Preview.h"
+
+#include <fstream>
+
+#include "app/Console.h"
+#include "app/FileNames.h"
+#include "positions/PositionFiles.h"
+#include "util/NumberFormat.h"
+#include "util/TextFiles.h"
+
+namespace {
+
+void warn(Console& console, const std::string& text) {
+    console.ui.messageBox(text, Icon::Warning, Buttons::Ok, Button::Ok);
+    console.ui.setFocus(ControlId::Keyboard);
+}
+
+// Dialog row order: S above R.
+constexpr int kRowOrder[kAxisCount] = {kAxisX, kAxisY, kAxisZ, kAxisT, kAxisU, kAxisV, kAxisS, kAxisR};
+
+}  // namespace
+
+void onPreview(Console& console) {
+    ConsoleState& state = console.state;
+    const std::string entry = state.selectedPositionFile;
+    if (entry.empty()) {
+        warn(console, "No file selected - request ignored.");
+        return;
+    }
+    PositionFile file;
+    if (!readPositionFile(console, entry, file)) {
+        warn(console, "Error opening file " + entry + " - please fix the problem and restart the program.");
+        return;
+    }
+    std::string text;
+    for (int index : kRowOrder) {
+        Axis axis = state.axes[index];
+        axis.internalPosition = file.internalPosition[static_cast<std::size_t>(index)];
+        text += cformat("%c : %8.3f ", axis.letter, axisValue(axis)) + axis.unit;
+        if (file.locked[static_cast<std::size_t>(index)] == 1) text += " \t(to be locked)";
+        text += "\n";
+    }
+    std::ofstream out("Preview.txt", std::ios::binary | std::ios::trunc);
+    if (!out) {
+        warn(console, "Error opening file Preview.txt - please fix the problem and restart the program.");
+        return;
+    }
+    out << text;
+    out.close();
+    showTextCopy(console, "Preview.txt");
+}
+
+std::string textCopyName(const std::string& fileName) {
+    std::string rest = fileName;
+    std::size_t slash = rest.find_last_of("\\/");
+    if (slash != std::string::npos) rest = rest.substr(slash + 1);
+    if (rest.size() >= 5 && rest[rest.size() - 4] == '.') {
+        rest[rest.size() - 4] = '(';
+        rest += ")";
+    }
+    return "Copy of " + rest + ".txt";
+}
+
+void showTextCopy(Console& console, const std::string& fileName) {
+    std::string copyName = normalizeFileName(console.state, textCopyName(fileName));
+    std::ifstream in;
+    if (!openInput(in, fileName)) {
+        console.ui.messageBox("Error opening file " + fileName, Icon::Stop, Buttons::Ok, Button::Ok);
+        return;
+    }
+    std::ofstream out(copyName, std::ios::binary | std::ios::trunc);
+    if (!out) {
+        console.ui.messageBox("Error opening file " + copyName, Icon::Stop, Buttons::Ok, Button::Ok);
+        return;
+    }
+    std::string line;
+    while (std::getline(in, line)) {
+        out << line;
+        if (!in.eof()) out << "\n";  // the text after the last line feed has no line end
+    }
+    out.close();
+    if (!console.ui.openDocument(copyName)) {
+        console.ui.messageBox("Unable to start Notepad.exe", Icon::Warning, Buttons::Ok, Button::Ok);
+    }
+}

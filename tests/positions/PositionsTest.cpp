@@ -1,0 +1,286 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "app/TarvexDlg.h"
+#include "positions/PositionFiles.h"
+#include "positions/Preview.h"
+#include "support/RecordingChannel.h"
+#include "support/ScriptedUi.h"
+#include "support/Site.h"
+
+namespace {
+
+class PositionsTest : public ::testing::Test {
+protected:
+    // demoStatus 3: working folder; 1: "./users/". Location 1 = vacuum chamber.
+    void start(const std::string& demoStatus = "3", const std::string& location = "1") {
+        site.set("DemoStatus.dat", demoStatus + "\n");
+        site.set("TargetLocation.dat", location + "\n");
+        // T, R and S at 0 degrees and no foil (the site's offsets are 3, 6 and 7).
+        site.set("TarvexStatus.dat", "Park\n" + location + "\n10 20 30 -300 50 60 -600 -7000\n0 0 0 0 0 0 0 0\n");
+        site.install(folder);
+        if (demoStatus == "1" || demoStatus == "0") std::filesystem::create_directory(folder.path() / "users");
+        for (const auto& [name, content] : positionFiles) folder.write(name, content);
+        ui.events = &dialog;
+        ASSERT_TRUE(dialog.onInitDialog());
+        console().channel = std::make_unique<RecordingChannel>();
+        ui.boxes.clear();
+    }
+    Console& console() { return dialog.console(); }
+    void save(const std::string& name) {
+        ui.controls.newPositionName = name;
+        dialog.onCommand(ControlId::Save);
+    }
+    void selectEntry(const std::string& entry) {
+        ui.controls.positionListSelection = entry;
+        dialog.onListSelectionChanged(ControlId::PositionList);
+    }
+    std::vector<std::string> listed() { return ui.listItems[ControlId::PositionList]; }
+
+    std::map<std::string, std::string> positionFiles;
+    WorkFolder folder;
+    Site site;
+    ScriptedUi ui;
+    CTarvexDlg dialog{ui};
+};
+
+const char* const kSavedContent =
+    "10\t20\t30\t-300\t50\t60\t-600\t-7000\t; internal position coordinates\n"
+    "0\t0\t0\t0\t0\t0\t0\t0\t; lock status\n";
+
+TEST(PositionFileFormat, RoundTripAndBadInput) {
+    PositionFile file;
+    for (int i = 0; i < kAxisCount; ++i) {
+        file.internalPosition[static_cast<std::size_t>(i)] = -i * 7;
+        file.locked[static_cast<std::size_t>(i)] = i % 2;
+    }
+    std::string text = formatPositionFile(file);
+    EXPECT_EQ(text, "0\t-7\t-14\t-21\t-28\t-35\t-42\t-49\t; internal position coordinates\n"
+                    "0\t1\t0\t1\t0\t1\t0\t1\t; lock status\n");
+    PositionFile back;
+    std::istringstream in(text);
+    parsePositionFile(in, back);
+    EXPECT_EQ(back.internalPosition, file.internalPosition);
+    EXPECT_EQ(back.locked, file.locked);
+
+    PositionFile partial;
+    partial.internalPosition.fill(5);
+    std::istringstream shortFile("1 2 3\n");
+    parsePositionFile(shortFile, partial);
+    EXPECT_EQ(partial.internalPosition[2], 3);
+    EXPECT_EQ(partial.internalPosition[3], 5) << "missing numbers keep their value";
+
+    std::istringstream oddLocks("1 2 3 4 5 6 7 8 ; c\n7 0 -1 0 0 0 0 0 ; l\n");
+    parsePositionFile(oddLocks, partial);
+    EXPECT_EQ(partial.locked[0], 1);
+    EXPECT_EQ(partial.locked[2], 1);
+}
+
+TEST_F(PositionsTest, SaveWritesTheFileLogsAndNamesThePosition) {
+    start();
+    save("run7");
+    EXPECT_EQ(folder.read("run7.po1"), kSavedContent);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.lastBox().text, "Set run7 saved successfully.");
+    EXPECT_EQ(ui.lastBox().icon, Icon::Information);
+    EXPECT_NE(folder.read("run.log").find("   Set run7 saved successfully.\n"), std::string::npos);
+    EXPECT_EQ(listed(), std::vector<std::string>{"run7.po1"});
+    EXPECT_EQ(ui.controls.positionName, "run7");
+    EXPECT_EQ(ui.controls.newPositionName, "");
+    EXPECT_EQ(console().state.namedPositionName, "run7");
+}
+
+TEST_F(PositionsTest, SaveUnderTheUsersFolderAndTwice) {
+    start("1");
+    save("run7");
+    EXPECT_EQ(folder.read("users/run7.po1"), kSavedContent);
+    save("run7");
+    EXPECT_EQ(ui.lastBox().text, "File ./users/run7.po1 already exists - please select another file name.");
+    EXPECT_EQ(ui.lastBox().icon, Icon::Warning);
+}
+
+TEST_F(PositionsTest, HiddenTwinRefusesTheNameAndStaysUntouched) {
+    positionFiles["run7.po4"] = "hidden twin\n";
+    start("3", "0");
+    save("run7");
+    EXPECT_EQ(ui.lastBox().text, "Operation was unsuccessful - please choose another name.");
+    EXPECT_FALSE(folder.exists("run7.po2"));
+    EXPECT_EQ(folder.read("run7.po4"), "hidden twin\n");
+}
+
+TEST_F(PositionsTest, EmptyAndUnsafeNamesAreRefused) {
+    start();
+    save("");
+    EXPECT_EQ(ui.lastBox().text, "No file name given - request ignored.");
+    for (const std::string& name : std::vector<std::string>{"../escape", "sub/name", "a\\b", std::string(130, 'n'), "tab\tname"}) {
+        ui.boxes.clear();
+        save(name);
+        ASSERT_EQ(ui.boxes.size(), 1u) << name;
+        const std::string& text = ui.lastBox().text;
+        EXPECT_EQ(text.substr(text.size() - 16), "request ignored.") << name;
+    }
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+        files += entry.path().extension() == ".po1" ? 1 : 0;
+    }
+    EXPECT_EQ(files, 0);
+    EXPECT_FALSE(std::filesystem::exists(folder.path().parent_path() / "escape.po1"));
+}
+
+TEST_F(PositionsTest, SaveIntoAMissingUsersFolderReportsTheOpenFailure) {
+    start("1");
+    std::filesystem::remove_all(folder.path() / "users");
+    save("run7");
+    EXPECT_EQ(ui.lastBox().text, "Error opening file ./users/run7.po1 - please fix the problem and restart the program.");
+}
+
+TEST_F(PositionsTest, ListPatternsFollowLocationAndMode) {
+    positionFiles = {{"b.po1", ""}, {"a.po1", ""}, {"c.po2", ""}, {"d.po3", ""}, {"e.po4", ""}, {"f.po10", ""}};
+    start();
+    EXPECT_EQ(listed(), (std::vector<std::string>{"a.po1", "b.po1"}));
+    EXPECT_FALSE(ui.isEnabled(ControlId::Unhide));
+    EXPECT_TRUE(ui.isEnabled(ControlId::Hide));
+    dialog.onCommand(ControlId::ShowHidden);
+    EXPECT_EQ(listed(), std::vector<std::string>{"d.po3"});
+    EXPECT_TRUE(ui.isEnabled(ControlId::Unhide));
+    EXPECT_FALSE(ui.isEnabled(ControlId::Hide));
+}
+
+TEST_F(PositionsTest, SelectionIsAnnounced) {
+    start();
+    selectEntry("a.po1");
+    EXPECT_EQ(ui.lastBox().text, "File a.po1 has been selected.");
+    EXPECT_EQ(console().state.selectedPositionFile, "a.po1");
+    EXPECT_THROW(selectEntry(""), ProcessExit);
+    EXPECT_EQ(ui.lastBox().text, "Error selecting file from the list");
+}
+
+TEST_F(PositionsTest, RestoreKeepsLockedAxesAndOnlyAddsLocks) {
+    positionFiles["spot.po1"] =
+        "1 2 3 -300 5 6 -600 -7000\t; internal position coordinates\n0 0 0 0 1 0 0 0\t; lock status\n";
+    start();
+    console().state.axes[kAxisZ].locked = 1;
+    selectEntry("spot.po1");
+    ui.answer(Button::Ok);
+    dialog.onCommand(ControlId::Restore);
+    EXPECT_EQ(ui.lastBox().text, "Coordinates along axes that are currently locked will not be changed.");
+    EXPECT_EQ(ui.lastBox().buttons, Buttons::OkCancel);
+    EXPECT_EQ(ui.lastBox().icon, Icon::Information);
+    const AxisTable& axes = console().state.axes;
+    EXPECT_EQ(axes[kAxisX].internalPosition, 1);
+    EXPECT_EQ(axes[kAxisZ].internalPosition, 30) << "locked Z keeps its position";
+    EXPECT_EQ(axes[kAxisZ].locked, 1);
+    EXPECT_EQ(axes[kAxisU].internalPosition, 5);
+    EXPECT_EQ(axes[kAxisU].locked, 1) << "the file's lock is added";
+    EXPECT_EQ(ui.controls.positionName, "Current") << "Z differs from the file";
+    EXPECT_EQ(console().state.namedPositionName, "spot");
+    EXPECT_EQ(ui.controls.locked[kAxisU], 1);
+    EXPECT_EQ(folder.read("TarvexStatus.dat"), site.files.at("TarvexStatus.dat")) << "Restore writes no status";
+}
+
+TEST_F(PositionsTest, RestoredPositionShowsItsName) {
+    start();
+    save("run7");
+    selectEntry("run7.po1");
+    ui.controls.activeAxis = kAxisX;
+    dialog.onCommand(ControlId::ActiveX);
+    dialog.onCommand(ControlId::NudgePlus);
+    EXPECT_EQ(ui.controls.positionName, "Current");
+    dialog.onCommand(ControlId::Restore);
+    EXPECT_EQ(console().state.axes[kAxisX].internalPosition, 10);
+    EXPECT_EQ(ui.controls.positionName, "run7");
+}
+
+TEST_F(PositionsTest, RestoreOfATruncatedOrMissingFile) {
+    positionFiles["short.po1"] = std::string("\x01\x02 5", 4);
+    start();
+    selectEntry("short.po1");
+    dialog.onCommand(ControlId::Restore);
+    EXPECT_EQ(console().state.axes[kAxisX].internalPosition, 10) << "a malformed file moves nothing";
+    selectEntry("gone.po1");
+    dialog.onCommand(ControlId::Restore);
+    EXPECT_EQ(ui.lastBox().text, "Error opening file gone.po1 - please fix the problem and restart the program.");
+    dialog.onCommand(ControlId::Preview);
+    EXPECT_EQ(ui.lastBox().text, "Error opening file gone.po1 - please fix the problem and restart the program.");
+    EXPECT_FALSE(folder.exists("Preview.txt"));
+}
+
+TEST_F(PositionsTest, HideThenSaveOfTheSameNameIsRefusedAndUnhideBringsItBack) {
+    start();
+    save("run7");
+    selectEntry("run7.po1");
+    ui.answer(Button::Yes);
+    dialog.onCommand(ControlId::Hide);
+    EXPECT_EQ(ui.lastBox().caption, "Are you sure?");
+    EXPECT_EQ(ui.lastBox().text,
+              "This will hide the selected position file from this list. However, you will not be allowed to reuse "
+              "this file name until the file is physically removed from the user folder by the administrator.\n\n"
+              "Click Yes to continue or No cancel the request.\n\n");
+    EXPECT_TRUE(folder.exists("run7.po3"));
+    EXPECT_FALSE(folder.exists("run7.po1"));
+    EXPECT_TRUE(listed().empty());
+    EXPECT_EQ(console().state.selectedPositionFile, "");
+    save("run7");
+    EXPECT_EQ(ui.lastBox().text, "Operation was unsuccessful - please choose another name.");
+
+    dialog.onCommand(ControlId::ShowHidden);
+    selectEntry("run7.po3");
+    ui.answer(Button::Yes);
+    dialog.onCommand(ControlId::Unhide);
+    EXPECT_TRUE(folder.exists("run7.po1"));
+    EXPECT_EQ(listed().size(), 0u) << "Show Hidden after Unhide";
+}
+
+TEST_F(PositionsTest, HideAnsweredNoOrWithoutSelection) {
+    positionFiles["a.po1"] = kSavedContent;
+    start();
+    dialog.onCommand(ControlId::Hide);
+    EXPECT_EQ(ui.lastBox().text, "No file selected - request ignored.");
+    selectEntry("a.po1");
+    ui.answer(Button::No);
+    dialog.onCommand(ControlId::Hide);
+    EXPECT_TRUE(folder.exists("a.po1"));
+}
+
+TEST_F(PositionsTest, PreviewLinesInDialogRowOrderAndTheViewerCopy) {
+    // Site calibrations: axis i has offset i and scale 1000 (T and R 100).
+    positionFiles["p.po1"] =
+        "1000 2000 3000 4000 5000 6000 7000 8000\t; internal position coordinates\n1 0 0 0 0 0 0 1\t; lock status\n";
+    start();
+    selectEntry("p.po1");
+    dialog.onCommand(ControlId::Preview);
+    EXPECT_EQ(folder.read("Preview.txt"),
+              "X :    1.000 mm \t(to be locked)\n"
+              "Y :    3.000 mm\n"
+              "Z :    5.000 mm\n"
+              "T :   43.000 deg\n"
+              "U :    9.000 mm\n"
+              "V :   11.000 mm\n"
+              "S :   15.000 foil \t(to be locked)\n"
+              "R :   76.000 deg\n");
+    EXPECT_EQ(folder.read("Copy of Preview(txt).txt"), folder.read("Preview.txt"));
+    EXPECT_EQ(ui.openedDocuments, std::vector<std::string>{"Copy of Preview(txt).txt"});
+}
+
+TEST_F(PositionsTest, TextCopyNamesAndLineEnds) {
+    EXPECT_EQ(textCopyName("Preview.txt"), "Copy of Preview(txt).txt");
+    EXPECT_EQ(textCopyName("LayerSummary.dat"), "Copy of LayerSummary(dat).txt");
+    EXPECT_EQ(textCopyName("notes"), "Copy of notes.txt");
+    EXPECT_EQ(textCopyName("./users/a.b.cde"), "Copy of a.b(cde).txt");
+    EXPECT_EQ(textCopyName("x.dat"), "Copy of x(dat).txt");
+    EXPECT_EQ(textCopyName(".dat"), "Copy of .dat.txt");
+
+    start();
+    folder.write("notes", "one\r\ntwo\nlast");
+    ui.documentsOpen = false;
+    showTextCopy(console(), "notes");
+    EXPECT_EQ(folder.read("Copy of notes.txt"), "one\r\ntwo\nlast");
+    EXPECT_EQ(ui.lastBox().text, "Unable to start Notepad.exe");
+    EXPECT_EQ(ui.lastBox().icon, Icon::Warning);
+    showTextCopy(console(), "absent.dat");
+    EXPECT_EQ(ui.lastBox().text, "Error opening file absent.dat");
+    EXPECT_EQ(ui.lastBox().icon, Icon::Stop);
+}
+
+}  // namespace
