@@ -7,6 +7,7 @@
 #include "axes/ActiveAxis.h"
 #include "axes/Moves.h"
 #include "axes/SimulatedMotion.h"
+#include "beam/DegraderSearch.h"
 #include "positions/PositionFiles.h"
 #include "positions/PositionList.h"
 #include "positions/Preview.h"
@@ -47,6 +48,12 @@ void CTarvexDlg::onCommand(ControlId id) {
         case ControlId::Unhide: onUnhide(console_); break;
         case ControlId::ShowUnhidden: onShowUnhidden(console_); break;
         case ControlId::ShowHidden: onShowHidden(console_); break;
+        case ControlId::Go: onGo(console_); break;
+        case ControlId::Bragg: onBragg(console_); break;
+        case ControlId::UnitLet:
+        case ControlId::UnitMeV:
+        case ControlId::UnitMeVPerNucleon: onUnitChoice(console_); break;
+        case ControlId::Summary: onSummary(console_); break;
         case ControlId::OpenS1: onOpenS1(console_); break;
         case ControlId::CloseS1: onCloseS1(console_); break;
         case ControlId::OpenS2: onOpenS2(console_); break;

@@ -1,6 +1,5 @@
 #include "axes/Moves.h"
 
-#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -47,37 +46,10 @@ int32_t clampToCounts(double counts) {
     return static_cast<int32_t>(counts);
 }
 
-// Box 1088 as a number by the C library's text-to-double rule (the leading
-// number, 0 when there is none, decimal point whatever the locale); the box is
+// Box 1088 as a number by the C library's text-to-double rule; the box is
 // emptied and shown.
 double takeNewAxisValue(Console& console) {
-    std::string text = console.fields.newAxisValue;
-    std::size_t length = 0;
-    // The longest prefix that reads as a decimal number.
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' || text[i] == '\r')) ++i;
-    std::size_t start = i;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-    bool digits = false;
-    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i, digits = true;
-    if (i < text.size() && text[i] == '.') {
-        ++i;
-        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i, digits = true;
-    }
-    if (digits && i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        std::size_t e = i + 1;
-        if (e < text.size() && (text[e] == '+' || text[e] == '-')) ++e;
-        if (e < text.size() && std::isdigit(static_cast<unsigned char>(text[e]))) {
-            while (e < text.size() && std::isdigit(static_cast<unsigned char>(text[e]))) ++e;
-            i = e;
-        }
-    }
-    if (digits) length = i - start;
-    double value = 0;
-    if (length > 0) {
-        std::string number = text.substr(start, length);
-        if (!parseReal(number, value)) value = 0;  // out of range: no usable number
-    }
+    double value = leadingNumber(console.fields.newAxisValue);
     console.fields.newAxisValue.clear();
     console.ui.setText(ControlId::NewAxisValue, "");
     return value;

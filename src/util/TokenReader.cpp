@@ -110,3 +110,28 @@ bool TokenReader::readLine(std::string& target) {
     target = line;
     return true;
 }
+
+double leadingNumber(const std::string& text) {
+    auto digit = [&text](std::size_t i) { return i < text.size() && text[i] >= '0' && text[i] <= '9'; };
+    std::size_t i = 0;
+    while (i < text.size() && isBlank(static_cast<unsigned char>(text[i]))) ++i;
+    std::size_t start = i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    bool digits = false;
+    while (digit(i)) ++i, digits = true;
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        while (digit(i)) ++i, digits = true;
+    }
+    if (!digits) return 0;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        std::size_t e = i + 1;
+        if (e < text.size() && (text[e] == '+' || text[e] == '-')) ++e;
+        if (digit(e)) {
+            while (digit(e)) ++e;
+            i = e;
+        }
+    }
+    double value = 0;
+    return parseReal(text.substr(start, i - start), value) ? value : 0;
+}

@@ -45,3 +45,9 @@ private:
 // Whole-string conversions behind TokenReader, for texts from other sources.
 bool parseInt(const std::string& text, int32_t& target);
 bool parseReal(const std::string& text, double& target);
+
+// The leading decimal number of a text as the C library's text-to-double
+// conversion reads it (white space, sign, digits, point, exponent), with the
+// decimal point whatever the locale; 0 when the text starts with no number or
+// the number is out of range.
+double leadingNumber(const std::string& text);
