@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "app/DirectControl.h"
+#include "app/ExitSequence.h"
 #include "app/LogFile.h"
 #include "app/Startup.h"
 #include "axes/ActiveAxis.h"
@@ -54,6 +56,12 @@ void CTarvexDlg::onCommand(ControlId id) {
         case ControlId::UnitMeV:
         case ControlId::UnitMeVPerNucleon: onUnitChoice(console_); break;
         case ControlId::Summary: onSummary(console_); break;
+        case ControlId::Exit: exitSequence(console_); break;
+        case ControlId::DirectControl: onDirectControl(console_); break;
+        case ControlId::Tell: onTell(console_); break;
+        case ControlId::Ask: onAsk(console_); break;
+        case ControlId::Reset: onReset(console_); break;
+        case ControlId::Help: onHelp(console_); break;
         case ControlId::OpenS1: onOpenS1(console_); break;
         case ControlId::CloseS1: onCloseS1(console_); break;
         case ControlId::OpenS2: onOpenS2(console_); break;

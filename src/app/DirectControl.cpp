@@ -1,0 +1,80 @@
+#include "app/DirectControl.h"
+
+#include <vector>
+
+#include "app/Console.h"
+#include "app/ExitSequence.h"
+#include "app/LogFile.h"
+#include "axes/ControllerChannel.h"
+
+const std::array<const char*, 17> kDirectCommandPresets = {
+    "AA;RP;",     "AX;AF;HM0;", "AY;AF;HM0;", "AZ;AF;HM0;", "AT;AF;HM0;", "AU;AF;HM0;",
+    "AV;AF;HM0;", "AR;AF;HM0;", "AS;AF;HM0;", "BL4;",       "BH4;",       "BL5;",
+    "BH5;",       "BL6;",       "BH6;",       "BL7;",       "BH7;",
+};
+
+namespace {
+
+// Tell's three steps; false when the text does not fit the command buffer.
+bool tell(Console& console) {
+    console.ui.transferFromControls(console.fields);
+    console.ui.setFocus(ControlId::Keyboard);
+    const std::string& text = console.fields.directCommand;
+    if (text.size() > CommandBuffer::kMaxLength) {
+        console.ui.messageBox("The command is longer than 127 characters - request ignored.", Icon::Warning,
+                              Buttons::Ok, Button::Ok);
+        return false;
+    }
+    sendCommand(console, text);
+    return true;
+}
+
+}  // namespace
+
+void onDirectControl(Console& console) {
+    DialogFields& fields = console.fields;
+    fields.directControl = 1 - fields.directControl;
+    Ui& ui = console.ui;
+    if (fields.directControl == 1) {
+        writeLogEntry(console, "Control transfered to the command line input.");
+        ui.messageBox("Control of the positioning system has now been transfered exclusively to the command line "
+                      "input. You must restart the program to resume with the standard mode of operation.",
+                      Icon::Warning, Buttons::Ok, Button::Ok);
+        ui.setFocus(ControlId::Keyboard);
+        ui.setListItems(ControlId::DirectCommand,
+                        std::vector<std::string>(kDirectCommandPresets.begin(), kDirectCommandPresets.end()));
+        for (ControlId id : {ControlId::DirectCommand, ControlId::Ask, ControlId::Tell}) {
+            ui.setEnabled(id, true);
+            ui.setVisible(id, true);
+        }
+        ui.stopTimer(kCameraTimer);
+        ui.stopTimer(kMotionTimer);
+        return;
+    }
+    exitSequence(console);
+    ui.closeDialog(2);
+    ui.exitProcess(1);
+}
+
+void onTell(Console& console) {
+    tell(console);
+}
+
+void onAsk(Console& console) {
+    if (tell(console)) setStatusText(console, commandReply(console));
+}
+
+void onReset(Console& console) {
+    sendCommand(console, "SA;");
+}
+
+void onHelp(Console& console) {
+    console.ui.setFocus(ControlId::Keyboard);
+    if (!console.ui.openDocument("Tarvex.htm")) {
+        console.ui.messageBox("The help file Tarvex.htm is located in the Orvane folder.\n It can be opened by "
+                              "double-clicking on it in Windows Explorer\n or by entering its path into the Internet "
+                              "Browser URL window.\n\n To get help on multiple topics it is recommended to open "
+                              "Orvane.htm\n instead and follow the links.",
+                              Icon::Information, Buttons::Ok, Button::Ok);
+    }
+}
