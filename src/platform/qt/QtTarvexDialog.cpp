@@ -946,6 +946,16 @@ void QtTarvexDialog::setChecked(ControlId controlId, bool checked)
 
 void QtTarvexDialog::setListItems(ControlId controlId, const std::vector<std::string>& items)
 {
+    if (auto* combo = widget<QComboBox>(controlId)) {
+        // The command box keeps its presets in their given order and its text.
+        const QSignalBlocker blocker(combo);
+        const QString text = combo->currentText();
+        combo->clear();
+        for (const std::string& item : items)
+            combo->addItem(qs(item));
+        combo->setEditText(text);
+        return;
+    }
     auto* list = widget<QListWidget>(controlId);
     if (list == nullptr)
         return;
