@@ -18,3 +18,8 @@ void stopProgram(Console& console, const std::string& message, bool endDialog) {
 void stopOnOpenError(Console& console, const std::string& fileName, bool endDialog) {
     stopProgram(console, openErrorText(fileName), endDialog);
 }
+
+void warnOperator(Console& console, const std::string& text) {
+    console.ui.messageBox(text, Icon::Warning, Buttons::Ok, Button::Ok);
+    console.ui.setFocus(ControlId::Keyboard);
+}

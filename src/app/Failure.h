@@ -13,5 +13,9 @@ std::string openErrorText(const std::string& fileName);
 // an operation alike.
 [[noreturn]] void stopProgram(Console& console, const std::string& message, bool endDialog = true);
 
+// A warning box (caption "Tarvex", OK) after which the keyboard focus goes
+// back to the keyboard box, as every refused operator request ends.
+void warnOperator(Console& console, const std::string& text);
+
 // stopProgram with the open-failure text for `fileName`.
 [[noreturn]] void stopOnOpenError(Console& console, const std::string& fileName, bool endDialog = true);

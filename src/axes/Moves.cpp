@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "app/Console.h"
+#include "app/Failure.h"
 #include "axes/AxisFiles.h"
 #include "axes/ControllerChannel.h"
 #include "axes/SimulatedMotion.h"
@@ -23,10 +24,6 @@ Axis& activeAxis(Console& console) {
     return console.state.axes[console.state.activeAxis];
 }
 
-void warn(Console& console, const char* text) {
-    console.ui.messageBox(text, Icon::Warning, Buttons::Ok, Button::Ok);
-    console.ui.setFocus(ControlId::Keyboard);
-}
 
 // Refuses a target that reaches or passes a limit in the direction of the step.
 bool beyondLimit(const Axis& axis, int32_t step) {
@@ -71,14 +68,14 @@ void moveActiveAxis(Console& console) {
     takeDialogEntries(console);
     console.ui.setFocus(ControlId::Keyboard);
     if (!activeAxisValid(console)) {
-        warn(console, "No axis selected - request ignored.");
+        warnOperator(console, "No axis selected - request ignored.");
         return;
     }
     ConsoleState& state = console.state;
     const int index = state.activeAxis;
     if (state.simulation() && beyondLimit(state.axes[index], state.axes[index].pendingStep)) {
         state.axes[index].pendingStep = 0;
-        warn(console, "Attempted movement beyond software limit - request ignored.");
+        warnOperator(console, "Attempted movement beyond software limit - request ignored.");
         return;
     }
     switchOn(console, Device::Camera);
@@ -113,7 +110,7 @@ void onDrive(Console& console, int direction) {
     takeDialogEntries(console);
     console.ui.setFocus(ControlId::Keyboard);
     if (!activeAxisValid(console)) {
-        warn(console, "No axis selected - request ignored.");
+        warnOperator(console, "No axis selected - request ignored.");
         return;
     }
     Axis& axis = activeAxis(console);
@@ -123,7 +120,7 @@ void onDrive(Console& console, int direction) {
     switchOn(console, Device::Camera);
     showCurrent(console);
     if (console.state.simulation() && !console.ui.startTimer(kMotionTimer, 250)) {
-        warn(console, "Timer 4 not available!");
+        warnOperator(console, "Timer 4 not available!");
     }
     sendCommand(console, std::string("A") + axis.letter + ";AF;JG" + cformat("%+d", velocity) + ";");
 }

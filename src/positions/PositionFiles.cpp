@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "app/Console.h"
+#include "app/Failure.h"
 #include "app/FileNames.h"
 #include "app/LogFile.h"
 #include "axes/Moves.h"
@@ -16,10 +17,6 @@
 
 namespace {
 
-void warn(Console& console, const std::string& text) {
-    console.ui.messageBox(text, Icon::Warning, Buttons::Ok, Button::Ok);
-    console.ui.setFocus(ControlId::Keyboard);
-}
 
 }  // namespace
 
@@ -77,12 +74,12 @@ void onSave(Console& console) {
     takeDialogEntries(console);
     const std::string name = console.fields.newPositionName;
     if (name.empty()) {
-        warn(console, "No file name given - request ignored.");
+        warnOperator(console, "No file name given - request ignored.");
         return;
     }
     std::string scratch = state.usersFolder + name + ".po" + positionExtensionDigit(console, false);
     if (!isAcceptablePositionName(name) || scratch.size() > CommandBuffer::kMaxLength) {
-        warn(console, "The name " + name +
+        warnOperator(console, "The name " + name +
                           " cannot be used for a position file (no folders, \"..\" or control characters; at most "
                           "127 characters with folder and extension) - request ignored.");
         return;
@@ -91,11 +88,11 @@ void onSave(Console& console) {
     std::string fullName = normalizeFileName(state, scratch);
     std::error_code ec;
     if (std::filesystem::exists(fullName, ec)) {
-        warn(console, "File " + fullName + " already exists - please select another file name.");
+        warnOperator(console, "File " + fullName + " already exists - please select another file name.");
         return;
     }
     if (!createNewEmptyFile(fullName)) {
-        warn(console, "Error opening file " + fullName + " - please fix the problem and restart the program.");
+        warnOperator(console, "Error opening file " + fullName + " - please fix the problem and restart the program.");
         return;
     }
     // A hidden twin keeps its name reserved; the rename never replaces it.
@@ -103,7 +100,7 @@ void onSave(Console& console) {
     hiddenName[static_cast<std::size_t>(state.lastNameIndex)] = positionExtensionDigit(console, true);
     if (!renameNoReplace(fullName, hiddenName)) {
         std::remove(fullName.c_str());
-        warn(console, "Operation was unsuccessful - please choose another name.");
+        warnOperator(console, "Operation was unsuccessful - please choose another name.");
         return;
     }
     std::remove(hiddenName.c_str());
@@ -114,7 +111,7 @@ void onSave(Console& console) {
         file.locked[static_cast<std::size_t>(i)] = state.axes[i].locked;
     }
     if (!replaceFileContent(fullName, formatPositionFile(file))) {
-        warn(console, "Error opening file " + fullName + " - please fix the problem and restart the program.");
+        warnOperator(console, "Error opening file " + fullName + " - please fix the problem and restart the program.");
         return;
     }
     std::string saved = "Set " + name + " saved successfully.";

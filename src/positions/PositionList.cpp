@@ -15,14 +15,10 @@
 
 namespace {
 
-void warn(Console& console, const std::string& text) {
-    console.ui.messageBox(text, Icon::Warning, Buttons::Ok, Button::Ok);
-    console.ui.setFocus(ControlId::Keyboard);
-}
 
 bool selectionMissing(Console& console) {
     if (!console.state.selectedPositionFile.empty()) return false;
-    warn(console, "No file selected - request ignored.");
+    warnOperator(console, "No file selected - request ignored.");
     return true;
 }
 
@@ -44,7 +40,7 @@ void changeVisibility(Console& console, bool hidden, const std::string& question
     std::string to = from;
     if (!to.empty()) to[static_cast<std::size_t>(state.lastNameIndex)] = positionExtensionDigit(console, hidden);
     if (to == from || !renameNoReplace(from, to)) {
-        warn(console, "Operation was unsuccessful.");
+        warnOperator(console, "Operation was unsuccessful.");
         return;
     }
     state.selectedPositionFile.clear();
@@ -82,7 +78,7 @@ void onPositionSelected(Console& console) {
     const std::string& entry = console.fields.positionListSelection;
     if (entry.empty()) stopProgram(console, "Error selecting file from the list");
     console.state.selectedPositionFile = entry;
-    warn(console, "File " + entry + " has been selected.");
+    warnOperator(console, "File " + entry + " has been selected.");
 }
 
 void onRestore(Console& console) {
@@ -91,7 +87,7 @@ void onRestore(Console& console) {
     allHalt(console);
     PositionFile file;
     if (!readPositionFile(console, state.selectedPositionFile, file)) {
-        warn(console, "Error opening file " + state.selectedPositionFile +
+        warnOperator(console, "Error opening file " + state.selectedPositionFile +
                           " - please fix the problem and restart the program.");
         return;
     }

@@ -3,17 +3,13 @@
 #include <fstream>
 
 #include "app/Console.h"
+#include "app/Failure.h"
 #include "app/FileNames.h"
 #include "positions/PositionFiles.h"
 #include "util/NumberFormat.h"
 #include "util/TextFiles.h"
 
 namespace {
-
-void warn(Console& console, const std::string& text) {
-    console.ui.messageBox(text, Icon::Warning, Buttons::Ok, Button::Ok);
-    console.ui.setFocus(ControlId::Keyboard);
-}
 
 // Dialog row order: S above R.
 constexpr int kRowOrder[kAxisCount] = {kAxisX, kAxisY, kAxisZ, kAxisT, kAxisU, kAxisV, kAxisS, kAxisR};
@@ -24,12 +20,12 @@ void onPreview(Console& console) {
     ConsoleState& state = console.state;
     const std::string entry = state.selectedPositionFile;
     if (entry.empty()) {
-        warn(console, "No file selected - request ignored.");
+        warnOperator(console, "No file selected - request ignored.");
         return;
     }
     PositionFile file;
     if (!readPositionFile(console, entry, file)) {
-        warn(console, "Error opening file " + entry + " - please fix the problem and restart the program.");
+        warnOperator(console, "Error opening file " + entry + " - please fix the problem and restart the program.");
         return;
     }
     std::string text;
@@ -42,7 +38,7 @@ void onPreview(Console& console) {
     }
     std::ofstream out("Preview.txt", std::ios::binary | std::ios::trunc);
     if (!out) {
-        warn(console, "Error opening file Preview.txt - please fix the problem and restart the program.");
+        warnOperator(console, "Error opening file Preview.txt - please fix the problem and restart the program.");
         return;
     }
     out << text;

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "app/Console.h"
+#include "app/Failure.h"
 #include "app/LogFile.h"
 #include "app/Settings.h"
 #include "axes/ControllerChannel.h"
@@ -12,10 +13,6 @@ namespace {
 
 constexpr double kPi = 3.14159265359;
 
-void warn(Console& console, const char* text) {
-    console.ui.messageBox(text, Icon::Warning, Buttons::Ok, Button::Ok);
-    console.ui.setFocus(ControlId::Keyboard);
-}
 
 // Moves axis `index` to `value` as Set Value does, with the axis made active
 // and the fields shown.
@@ -38,11 +35,11 @@ void parallax(Console& console, bool check) {
         return;
     }
     if (state.axes[kAxisU].locked != 0) {
-        warn(console, "Horizontal slits (U) are locked - operation aborted.");
+        warnOperator(console, "Horizontal slits (U) are locked - operation aborted.");
         return;
     }
     if (state.axes[kAxisV].locked != 0) {
-        warn(console, "Vertical slits (V) are locked - operation aborted.");
+        warnOperator(console, "Vertical slits (V) are locked - operation aborted.");
         return;
     }
     console.ui.setFocus(ControlId::Keyboard);
