@@ -11,6 +11,7 @@
 #include "app/Settings.h"
 #include "beam/BeamFiles.h"
 #include "beam/LayerRecord.h"
+#include "beam/RangeTable.h"
 #include "energyloss/CalculationErrors.h"
 #include "energyloss/Traversal.h"
 #include "util/NumberFormat.h"
@@ -85,14 +86,16 @@ void resetBeamResults(Console& console) {
     beam.nominalRangeUm = 0;
     beam.deviceEnergyPerNucleon = 0;
     DialogFields& fields = console.fields;
-    fields.energyPerNucleon = fields.energyMeV = fields.nominalLet = fields.nominalRange = "0";
-    fields.effectiveLet = fields.effectiveRange = "0";
+    for (std::string* text : {&fields.energyPerNucleon, &fields.energyMeV, &fields.nominalLet, &fields.nominalRange,
+                              &fields.effectiveLet, &fields.effectiveRange}) {
+        *text = "0";
+    }
     console.ui.transferToControls(fields);
     std::ofstream table(kRangeTableFile, std::ios::binary | std::ios::trunc);
     if (!table) stopProgram(console, "Error opening RangeTable.txt - please fix the problem and restart the program.");
 }
 
-void recomputeBeam(Console& console) {
+bool recomputeBeam(Console& console) {
     ConsoleState& state = console.state;
     BeamState& beam = state.beam;
     DialogFields& fields = console.fields;
@@ -116,7 +119,7 @@ void recomputeBeam(Console& console) {
         !std::isfinite(chosen.beamEnergyMeV)) {
         refuse(console, cformat("%s holds an ion that cannot be computed (Z = %d, A = %g, E = %g MeV).", kBeamIonTmp,
                                 chosen.ionZ, chosen.ionA, chosen.beamEnergyMeV));
-        return;
+        return false;
     }
     beam = chosen;
     fields.beam = beam.beamName;
@@ -168,7 +171,7 @@ void recomputeBeam(Console& console) {
     beam.degraderExitEnergyMeV = result.exitEnergyPerNucleon * beam.ionA;
     ein = result.exitEnergyPerNucleon;
     reportCalculationError(ui, code, "Al degrader");
-    if (code == kResultTableMissing) return;
+    if (code == kResultTableMissing) return false;
     std::string substrate = "Al degrader";
     fields.targetSubstrate = substrate;
     std::string stoppedIn;
@@ -187,7 +190,7 @@ void recomputeBeam(Console& console) {
             if (read == LayerReadResult::Refused) {
                 refuse(console, cformat("Layer record %d of %s cannot be used: ", number, kLayersReversedFile) + why +
                                     ".");
-                return;
+                return false;
             }
             substrate = record.name;
             fields.targetSubstrate = substrate;
@@ -196,12 +199,14 @@ void recomputeBeam(Console& console) {
             if (c == 0) {
                 ui.messageBox(cformat("Solution for the current target tilt angle (%.3f deg) could not be obtained.", t),
                               Icon::Warning, Buttons::Ok, Button::Ok);
-                return;
+                return false;
             }
             if (record.tiltFlag == 1) areal /= std::fabs(c);
             layer = materialOf(record, areal);
             icompound = icompoundOf(record.name);
-            result = LayerResult{};
+            // A result code other than 0 leaves the previous end point in
+            // `result` (the engine does not touch it), and the recomputation
+            // goes on from there.
             code = traverseLayer(state.stopping, beam.ionA, beam.ionZ, ein, areal, kMatchThickness, icompound, layer,
                                  result);
             reportCalculationError(ui, code, record.name + " layer");
@@ -249,4 +254,5 @@ void recomputeBeam(Console& console) {
     ui.setText(ControlId::EnergyMeV, fields.energyMeV);
     fields.degrader = cformat("%.3f", beam.degraderEffectiveUm / kUmPerMil);
     ui.setText(ControlId::Degrader, fields.degrader);
+    return true;
 }

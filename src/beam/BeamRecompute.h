@@ -5,8 +5,10 @@
 struct Console;
 
 // Works out energy, LET and range at the device for the present degrader and
-// tilt, writes the range table and commits the beam files.
-void recomputeBeam(Console& console);
+// tilt, writes the range table and commits the beam files. False when the
+// recomputation ended early and committed nothing (no per-ion table for the
+// degrader, a tilt whose cosine is 0, a refused beam or layer record).
+bool recomputeBeam(Console& console);
 
 // The beam stopped before the substrate: results zeroed, range table emptied.
 void resetBeamResults(Console& console);

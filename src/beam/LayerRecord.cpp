@@ -4,6 +4,7 @@
 
 #include "app/CommandBuffer.h"
 #include "app/FileNames.h"
+#include "energyloss/StandardTargets.h"
 
 namespace {
 
@@ -30,13 +31,7 @@ double arealDensityOf(const LayerRecord& record) {
 }
 
 int icompoundOf(const std::string& name) {
-    static const char* const kNames[] = {"air gas",          "aramica",         "gallium arsenide",
-                                         "gallium nitride",  "silicon germanium", "silicon carbide",
-                                         "indium phosphide", "sodium iodide"};
-    for (int i = 0; i < 8; ++i) {
-        if (name == kNames[i]) return i + 1;
-    }
-    return 0;
+    return icompoundOfLayerName(name);
 }
 
 LayerReadResult readLayerRecord(TokenReader& reader, LayerRecord& record, std::string& why) {

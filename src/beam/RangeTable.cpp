@@ -1,5 +1,6 @@
+#include "beam/RangeTable.h"
+
 #include <cmath>
-#include <cstdio>
 #include <memory>
 
 #include "app/Console.h"
@@ -20,13 +21,96 @@ void writeLine(std::FILE* file, const std::string& line) {
     std::fflush(file);
 }
 
-std::string dataRow(double energyPerNucleon, double energyMeV, double depthUm, double effectiveDepthUm, double let,
-                    double effectiveLet) {
-    return cformat("%8.2f %10.3f %7.1f %7.1f   %#8.4g   %#8.4g\n", energyPerNucleon, energyMeV, depthUm,
-                   effectiveDepthUm, let, effectiveLet);
+double cosineOf(double tiltDegrees) {
+    return std::cos(tiltDegrees * kPi / 180);
+}
+
+// LET / |cos T|; at a tilt of exactly 90 degrees the effective values have no
+// meaning and repeat the nominal ones rather than dividing by zero.
+double effectiveLetOf(double let, double tiltDegrees) {
+    double c = std::fabs(cosineOf(tiltDegrees));
+    return c == 0 ? let : let / c;
 }
 
 }  // namespace
+
+RangeTableEnd followIonToRest(const RangeTableSetup& setup, const std::function<void(const RangeRow&)>& onRow,
+                              const std::function<void(int code)>& onError) {
+    const double cosT = cosineOf(setup.tiltDegrees);
+    const double ionA = setup.ionMassU;
+
+    onRow({setup.entryEnergyPerNucleonMeV, setup.entryEnergyMeV, 0.0, 0.0, setup.entryLet,
+           effectiveLetOf(setup.entryLet, setup.tiltDegrees)});
+
+    RangeTableEnd end;
+    end.peak = {setup.entryLet, 0, setup.entryEnergyPerNucleonMeV, setup.entryEnergyMeV};
+    double e = setup.entryEnergyPerNucleonMeV;
+    double depthUm = 0;
+
+    // One traversal down to `goal` (MeV/u); returns the row it ends on.
+    auto step = [&](double goal) {
+        LayerResult result;
+        int code = traverseLayer(*setup.data, ionA, setup.ionAtomicNumber, e, goal, kMatchEnergy, setup.icompound,
+                                 setup.layer, result, setup.options);
+        if (code != kResultDone) onError(code);
+        depthUm += result.traversed * 10 / setup.layer.density;  // mg/cm² to µm
+        double let = result.exitLet;
+        double effectiveLet = cosT == 0 ? let : std::fabs(let / cosT);
+        RangeRow row{result.exitEnergyPerNucleon, result.exitEnergyPerNucleon * ionA, depthUm,
+                     std::fabs(cosT * depthUm), let, effectiveLet};
+        onRow(row);
+        return row;
+    };
+
+    double goal = std::trunc(100 * e) / 100 - 0.01;
+    while (goal > 0.001) {
+        RangeRow row = step(goal);
+        if (end.peak.let <= row.let) end.peak = {row.let, 0, row.energyPerNucleonMeV, row.energyMeV};
+        // A failed step leaves no exit energy; the next goal then ends the loop.
+        e = row.energyPerNucleonMeV;
+        goal = e - 0.01;
+    }
+    step(0.0);
+
+    end.rangeUm = depthUm;
+    end.peak.effectiveLet = effectiveLetOf(end.peak.let, setup.tiltDegrees);
+    return end;
+}
+
+std::string rangeTableTitleLine(const std::string& header, double let, double tiltDegrees, double ionMassU) {
+    return header + "   LET = " + formatGeneral(let) + "   eLET = " + formatGeneral(effectiveLetOf(let, tiltDegrees)) +
+           "   A = " + formatGeneral(ionMassU) + "\n";
+}
+
+std::string rangeTableColumnLine(bool legacy) {
+    return std::string("   MeV/u        MeV    (nom)um(eff)   (nom)MeVcm2/mg(eff)") +
+           (legacy ? "   LEGACY CALCULATIONS" : "") + "\n";
+}
+
+std::string rangeTableRowLine(const RangeRow& row) {
+    return cformat("%8.2f %10.3f %7.1f %7.1f   %#8.4g   %#8.4g\n", row.energyPerNucleonMeV, row.energyMeV, row.depthUm,
+                   row.effectiveDepthUm, row.let, row.effectiveLet);
+}
+
+std::string rangeTablePeakLine(const RangePeak& peak) {
+    return "Highest LET: " + formatGeneral(peak.let) + ",  highest effective LET: " +
+           formatGeneral(peak.effectiveLet) + "  at  E = " + formatGeneral(peak.energyPerNucleonMeV) + " MeV/u" +
+           "  or  " + formatGeneral(peak.energyMeV) + " MeV\n";
+}
+
+RangeTableEnd writeRangeTableText(std::FILE* out, const std::string& header, bool legacy,
+                                  const RangeTableSetup& setup, const std::function<void(int code)>& onError) {
+    writeLine(out, rangeTableTitleLine(header, setup.entryLet, setup.tiltDegrees, setup.ionMassU));
+    writeLine(out, "\n");
+    writeLine(out, rangeTableColumnLine(legacy));
+    writeLine(out, "\n");
+    RangeTableEnd end =
+        followIonToRest(setup, [out](const RangeRow& row) { writeLine(out, rangeTableRowLine(row)); }, onError);
+    writeLine(out, "\n");
+    writeLine(out, rangeTablePeakLine(end.peak));
+    writeLine(out, "\n");
+    return end;
+}
 
 void writeRangeTable(Console& console, const LayerMaterial& layer, int icompound, int legacyFlag) {
     ConsoleState& state = console.state;
@@ -37,62 +121,22 @@ void writeRangeTable(Console& console, const LayerMaterial& layer, int icompound
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(kRangeTableFile, "wb"));
     if (!file) stopProgram(console, "Error opening RangeTable.txt - please fix the problem and restart the program.");
 
-    double t = axisValue(state.axes[kAxisT]);
-    double cosT = std::cos(t * kPi / 180);
-    double c = std::fabs(cosT);
-    // At a tilt of exactly 90 degrees the effective values have no meaning;
-    // they repeat the nominal ones rather than dividing by zero.
-    auto effective = [c](double let) { return c == 0 ? let : let / c; };
+    RangeTableSetup setup;
+    setup.data = &state.stopping;
+    setup.ionMassU = beam.ionA;
+    setup.ionAtomicNumber = beam.ionZ;
+    setup.layer = layer;
+    setup.icompound = icompound;
+    setup.tiltDegrees = axisValue(state.axes[kAxisT]);
+    setup.entryEnergyPerNucleonMeV = beam.deviceEnergyPerNucleon;
+    setup.entryEnergyMeV = beam.deviceEnergyMeV;
+    setup.entryLet = beam.nominalLet;
 
     std::string header = fields.beam + "   at " + fields.energyPerNucleon + " MeV/amu (" + fields.energyMeV +
                          " MeV)   in " + name + " at " + fields.axisValue[kAxisT] + " " + fields.axisUnit[kAxisT];
-    writeLine(file.get(), header + "   LET = " + formatGeneral(beam.nominalLet) + "   eLET = " +
-                              formatGeneral(effective(beam.nominalLet)) + "   A = " + formatGeneral(beam.ionA) + "\n");
-    writeLine(file.get(), "\n");
-    writeLine(file.get(), std::string("   MeV/u        MeV    (nom)um(eff)   (nom)MeVcm2/mg(eff)") +
-                              (legacyFlag != 0 ? "   LEGACY CALCULATIONS" : "") + "\n");
-    writeLine(file.get(), "\n");
-    writeLine(file.get(), dataRow(beam.deviceEnergyPerNucleon, beam.deviceEnergyMeV, 0.0, 0.0, beam.nominalLet,
-                                  effective(beam.nominalLet)));
+    RangeTableEnd end = writeRangeTableText(file.get(), header, legacyFlag != 0, setup,
+                                            [&](int code) { reportCalculationError(console.ui, code, name + " range"); });
 
-    double peakLet = beam.nominalLet;
-    double peakEnergyPerNucleon = beam.deviceEnergyPerNucleon;
-    double peakEnergyMeV = beam.deviceEnergyMeV;
-    double e = beam.deviceEnergyPerNucleon;
-    double depthUm = 0;
-
-    // One step to goal energy `goal`; returns the exit energy per nucleon.
-    auto step = [&](double goal) {
-        LayerResult result;
-        int code = traverseLayer(state.stopping, beam.ionA, beam.ionZ, e, goal, kMatchEnergy, icompound, layer, result);
-        reportCalculationError(console.ui, code, name + " range");
-        depthUm += result.traversed * 10 / layer.density;
-        double let = result.exitLet;
-        double eLet = cosT == 0 ? let : std::fabs(let / cosT);
-        writeLine(file.get(), dataRow(result.exitEnergyPerNucleon, result.exitEnergyPerNucleon * beam.ionA, depthUm,
-                                      std::fabs(cosT * depthUm), let, eLet));
-        return std::pair{result.exitEnergyPerNucleon, let};
-    };
-
-    double goal = std::trunc(100 * e) / 100 - 0.01;
-    while (goal > 0.001) {
-        auto [exitEnergy, let] = step(goal);
-        if (peakLet <= let) {
-            peakLet = let;
-            peakEnergyPerNucleon = exitEnergy;
-            peakEnergyMeV = exitEnergy * beam.ionA;
-        }
-        // A failed step leaves no exit energy; the next goal then ends the loop.
-        e = exitEnergy;
-        goal = e - 0.01;
-    }
-    step(0.0);
-    writeLine(file.get(), "\n");
-    writeLine(file.get(), "Highest LET: " + formatGeneral(peakLet) + ",  highest effective LET: " +
-                              formatGeneral(effective(peakLet)) + "  at  E = " + formatGeneral(peakEnergyPerNucleon) +
-                              " MeV/u" + "  or  " + formatGeneral(peakEnergyMeV) + " MeV\n");
-    writeLine(file.get(), "\n");
-
-    beam.nominalRangeUm = depthUm;
-    beam.braggEnergyMeV = peakEnergyMeV;
+    beam.nominalRangeUm = end.rangeUm;
+    beam.braggEnergyMeV = end.peak.energyMeV;
 }

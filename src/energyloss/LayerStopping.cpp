@@ -1,6 +1,9 @@
 #include "energyloss/LayerStopping.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <fstream>
 
@@ -26,14 +29,95 @@ std::string inFolder(const std::string& folder, const std::string& name) {
     return folder + "/" + name;
 }
 
+// What identifies the content of a file without reading it: the file itself
+// (device and inode), its size and its modification time. A file rewritten in
+// place or replaced by another one changes at least one of them.
+struct FileStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = -1;
+    long long modifiedSeconds = 0;
+    long modifiedNanoseconds = 0;
+
+    bool operator==(const FileStamp&) const = default;
+};
+
+// False for a path that is missing or not a regular file (never cached).
+bool stampOf(const std::string& path, FileStamp& stamp) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    stamp = {st.st_dev, st.st_ino, st.st_size, static_cast<long long>(st.st_mtim.tv_sec), st.st_mtim.tv_nsec};
+    return true;
+}
+
 // Normal mode unless the mode file holds 1; false when it cannot be opened.
+// Every traversal asks again so that a change takes effect at once; the file
+// is parsed again only when its stamp changed.
 bool readLegacyFlag(bool& legacy) {
+    static FileStamp cachedStamp;
+    static bool cachedValid = false;
+    static bool cachedLegacy = false;
+    FileStamp stamp;
+    const bool stamped = stampOf(kCalculationModeFile, stamp);
+    if (stamped && cachedValid && stamp == cachedStamp) {
+        legacy = cachedLegacy;
+        return true;
+    }
     std::ifstream file(kCalculationModeFile, std::ios::binary);
-    if (!file) return false;
+    if (!file) {
+        cachedValid = false;
+        return false;
+    }
     TokenReader reader(file);
     int32_t value = 0;
     reader.readInt(value);
     legacy = value == 1;
+    cachedValid = stamped;
+    cachedStamp = stamp;
+    cachedLegacy = legacy;
+    return true;
+}
+
+// The per-ion tables read last, by path and stamp: a range table makes
+// thousands of traversals of the same layer, each of which would otherwise
+// parse the same table again.
+struct CachedTable {
+    std::string path;
+    FileStamp stamp;
+    SPtable table;
+    int pairs = 0;
+};
+
+constexpr std::size_t kCachedTables = 8;
+
+// The table at `path` with its count of complete pairs; false when the file
+// cannot be opened.
+bool readTable(const std::string& path, SPtable& table, int& pairs) {
+    static std::array<CachedTable, kCachedTables> cache;
+    static std::size_t next = 0;
+    FileStamp stamp;
+    const bool stamped = stampOf(path, stamp);
+    if (stamped) {
+        for (const CachedTable& entry : cache) {
+            if (entry.pairs > 0 && entry.stamp == stamp && entry.path == path) {
+                table = entry.table;
+                pairs = entry.pairs;
+                return true;
+            }
+        }
+    }
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return false;
+    table = SPtable{};
+    pairs = parseSPtable(file, table);
+    if (stamped && pairs > 0) {
+        CachedTable& entry = cache[next];
+        next = (next + 1) % kCachedTables;
+        entry.path = path;
+        entry.stamp = stamp;
+        entry.table = table;
+        entry.pairs = pairs;
+    }
     return true;
 }
 
@@ -99,12 +183,11 @@ int prepareLayerStopping(const StoppingData& data, int ionAtomicNumber, double i
     }
     if (legacy || tableName.empty()) return kResultDone;
 
-    std::ifstream file(inFolder(options.tableFolder, tableName), std::ios::binary);
     trace.write(cformat("icompound=%d   iz1=%d   rm1=%s   iUse13=1\n", icompound, ionAtomicNumber,
                         formatGeneral(ionMassU).c_str()));
-    if (!file) return kResultTableMissing;
-    out.table = SPtable{};
-    if (parseSPtable(file, out.table) < SPtable::kPairs) return kResultTableMissing;
+    int pairs = 0;
+    if (!readTable(inFolder(options.tableFolder, tableName), out.table, pairs)) return kResultTableMissing;
+    if (pairs < SPtable::kPairs) return kResultTableMissing;
     out.useTable = true;
     return kResultDone;
 }

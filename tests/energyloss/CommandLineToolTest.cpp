@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/ToolRun.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,43 +22,8 @@
 
 namespace {
 
-std::string shellQuoted(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-struct ToolRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-// Runs a shell command in the current folder, capturing stdout and stderr.
-ToolRun runCommand(const std::string& command) {
-    ToolRun run;
-    const std::string full = command + " 2>stderr.txt";
-    FILE* pipe = ::popen(full.c_str(), "r");
-    if (pipe == nullptr) return run;
-    std::array<char, 4096> buffer{};
-    std::size_t n = 0;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
-    const int status = ::pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream err("stderr.txt");
-    std::stringstream text;
-    text << err.rdbuf();
-    run.err = text.str();
-    std::filesystem::remove("stderr.txt");
-    return run;
-}
-
 std::string toolPath() {
-    std::error_code ec;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) return "";
-    const auto tool = self.parent_path() / "tarvex-let";
-    return std::filesystem::exists(tool) ? tool.string() : "";
+    return siblingProgram("tarvex-let");
 }
 
 bool havePython() { return std::system("python3 -c 'import math' >/dev/null 2>&1") == 0; }

@@ -1,7 +1,10 @@
 // tarvex-let: ion stopping powers, layer traversals and per-ion stopping
 // tables from the command line, over the console's energy-loss engine.
 
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -9,7 +12,15 @@
 #include <string>
 #include <vector>
 
-#include "LayerRecordReader.h"
+#include "ConsoleUi.h"
+#include "app/Console.h"
+#include "app/FileNames.h"
+#include "app/Settings.h"
+#include "axes/AxisFiles.h"
+#include "beam/BeamFiles.h"
+#include "beam/BeamRecompute.h"
+#include "beam/LayerRecord.h"
+#include "beam/RangeTable.h"
 #include "energyloss/CalculationErrors.h"
 #include "energyloss/LayerStopping.h"
 #include "energyloss/SPtableWriter.h"
@@ -36,6 +47,20 @@ const char* const kHelp =
     "                     [--out DIR]\n"
     "      writes the per-ion stopping table (e.g. \"197AuSi.inp\") computed with the formulas,\n"
     "      for a standard ion (--all: all 22) and a standard target.\n"
+    "  tarvex-let range [options] --energy E [--tilt DEG]\n"
+    "      the range table of the ion entering the target at E (MeV/u), tilted by DEG degrees\n"
+    "      (default 0): energy (MeV/u, MeV), nominal and effective depth (µm), nominal and\n"
+    "      effective LET (MeV·cm²/mg) every 0.01 MeV/u down to rest, and the Bragg peak, in the\n"
+    "      format of \"RangeTable.txt\" (--csv: the rows only). Writes no trace file.\n"
+    "  tarvex-let recompute [DIR]\n"
+    "      runs the console's recomputation of the beam on the station working folder DIR\n"
+    "      (default: the current folder): reads the settings, the setup table and the status\n"
+    "      file for S, R and T, crosses the degrader and the layers of\n"
+    "      \"CurrentLayersReversed.dat\", writes \"RangeTable.txt\", \"atempt.txt\" and the beam\n"
+    "      files and commits them as the console does. Each message the console would show is\n"
+    "      printed on stderr as \"<icon>: <text>\" and answered with its default button; a\n"
+    "      summary goes to stdout. Exit status: the console's (1) when it would end, 1 when\n"
+    "      the recomputation ended early without committing, else 0.\n"
     "\n"
     "Options:\n"
     "  --ion ION        mass number and element symbol, e.g. 197Au\n"
@@ -47,6 +72,7 @@ const char* const kHelp =
     "  --tables DIR     use per-ion tables (.inp) from DIR where they exist (default: formulas)\n"
     "  --csv            machine-readable output: a header row with units, one row per result\n"
     "  --out DIR        sptable: output folder (default: the current folder)\n"
+    "  --tilt DEG       range: tilt T of the target in degrees (default 0)\n"
     "  --help           this text\n"
     "\n"
     "Exit status: 0 on success, 1 when a computation fails, 2 for a bad command line.\n";
@@ -67,7 +93,7 @@ struct Arguments {
 
 const std::vector<std::string> kValueOptions = {"--ion",    "--mass",      "--element",  "--layer",
                                                  "--data",   "--tables",    "--out",      "--energy",
-                                                 "--thickness", "--to-let", "--to-energy"};
+                                                 "--thickness", "--to-let", "--to-energy", "--tilt"};
 const std::vector<std::string> kFlagOptions = {"--csv", "--all", "--backwards", "--help"};
 
 bool contains(const std::vector<std::string>& list, const std::string& item) {
@@ -207,13 +233,17 @@ TargetChoice parseTarget(const Arguments& args, const StoppingData& data) {
     const std::string& path = args.values.at("--layer");
     std::ifstream file(path, std::ios::binary);
     if (!file) throw UsageError{"--layer '" + path + "': cannot open the file"};
-    FirstLayer layer;
-    std::string error;
-    if (!parseFirstLayer(file, layer, error)) throw UsageError{"--layer '" + path + "': " + error};
-    target.name = layer.name;
-    target.material = layer.material;
-    target.material.arealDensity = 0;
-    target.icompound = layer.icompound;
+    TokenReader reader(file);
+    LayerRecord record;
+    std::string why;
+    switch (readLayerRecord(reader, record, why)) {
+        case LayerReadResult::End: throw UsageError{"--layer '" + path + "': the file holds no layer record"};
+        case LayerReadResult::Refused: throw UsageError{"--layer '" + path + "': the first record: " + why};
+        case LayerReadResult::Record: break;
+    }
+    target.name = record.name;
+    target.material = materialOf(record, 0);
+    target.icompound = icompoundOf(record.name);
     return target;
 }
 
@@ -242,7 +272,8 @@ std::string column(const std::string& text, std::size_t width) {
 }
 
 int runStopping(const Arguments& args) {
-    rejectOptions(args, {"--energy", "--thickness", "--to-let", "--to-energy", "--backwards", "--out", "--all"},
+    rejectOptions(args,
+                  {"--energy", "--thickness", "--to-let", "--to-energy", "--backwards", "--out", "--all", "--tilt"},
                   "stopping");
     if (args.positional.empty()) throw UsageError{"stopping needs at least one energy per nucleon E (MeV/u)"};
     std::vector<double> energies;
@@ -290,7 +321,7 @@ int runStopping(const Arguments& args) {
 }
 
 int runTraverse(const Arguments& args) {
-    rejectOptions(args, {"--out", "--all"}, "traverse");
+    rejectOptions(args, {"--out", "--all", "--tilt"}, "traverse");
     if (!args.positional.empty()) throw UsageError{"unexpected argument '" + args.positional.front() + "'"};
     if (!args.has("--energy")) throw UsageError{"traverse needs --energy E (MeV/u)"};
     const int goals = (args.has("--thickness") ? 1 : 0) + (args.has("--to-let") ? 1 : 0) +
@@ -368,7 +399,7 @@ int writeTable(const StoppingData& data, const IonChoice& ion, const TargetChoic
 }
 
 int runSptable(const Arguments& args) {
-    rejectOptions(args, {"--energy", "--thickness", "--to-let", "--to-energy", "--backwards", "--tables"},
+    rejectOptions(args, {"--energy", "--thickness", "--to-let", "--to-energy", "--backwards", "--tables", "--tilt"},
                   "sptable");
     if (!args.positional.empty()) throw UsageError{"unexpected argument '" + args.positional.front() + "'"};
     const bool all = args.flag("--all");
@@ -412,6 +443,151 @@ int runSptable(const Arguments& args) {
     return status;
 }
 
+// "%.2f", "%.3f" below 1: the console's energy per nucleon after a recomputation.
+std::string perNucleonText(double value) {
+    return cformat(value < 1 ? "%.3f" : "%.2f", value);
+}
+
+int runRange(const Arguments& args) {
+    rejectOptions(args, {"--thickness", "--to-let", "--to-energy", "--backwards", "--out", "--all"}, "range");
+    if (!args.positional.empty()) throw UsageError{"unexpected argument '" + args.positional.front() + "'"};
+    if (!args.has("--energy")) throw UsageError{"range needs --energy E (MeV/u)"};
+    const double energy = numberOption(args, "--energy");
+    if (!(energy > 0) || energy > 1000) {
+        throw UsageError{"--energy '" + args.values.at("--energy") + "': must be above 0 and at most 1000 MeV/u"};
+    }
+    double tilt = 0;
+    if (args.has("--tilt")) {
+        tilt = numberOption(args, "--tilt");
+        if (std::fabs(tilt) > 360) throw UsageError{"--tilt '" + args.values.at("--tilt") + "': must lie within ±360 degrees"};
+    }
+    const IonChoice ion = parseIon(args);
+    auto data = std::make_unique<StoppingData>();
+    loadCoefficients(args, *data);
+    TargetChoice target = parseTarget(args, *data);
+    if (!(target.material.density > 0)) throw UsageError{"the target '" + target.name + "' has no density above 0"};
+    target.material.arealDensity = 1;  // forwards
+
+    RangeTableSetup setup;
+    setup.data = data.get();
+    setup.options = stoppingOptions(args);
+    setup.options.traceFileName = "";  // no trace file
+    setup.ionMassU = ion.massU;
+    setup.ionAtomicNumber = ion.atomicNumber;
+    setup.layer = target.material;
+    setup.icompound = target.icompound;
+    setup.tiltDegrees = tilt;
+    setup.entryEnergyPerNucleonMeV = energy;
+    setup.entryEnergyMeV = energy * ion.massU;
+
+    // The LET at the entrance: a traversal that ends at once.
+    LayerResult entry;
+    int code = traverseLayer(*data, ion.massU, ion.atomicNumber, energy, 0, kMatchThickness, target.icompound,
+                             target.material, entry, setup.options);
+    auto fail = [](int failed) {
+        std::string text = calculationErrorText(failed, "range");
+        for (char& c : text) {
+            if (c == '\n') c = ' ';
+        }
+        std::cerr << "tarvex-let: result code " << failed << ":" << (text.front() == ' ' ? "" : " ") << text << "\n";
+    };
+    if (code != kResultDone) {
+        fail(code);
+        return 1;
+    }
+    setup.entryLet = entry.exitLet;
+
+    int failures = 0;
+    auto onError = [&](int failed) {
+        ++failures;
+        fail(failed);
+    };
+    if (args.flag("--csv")) {
+        std::cout << "E_MeV_per_u,E_MeV,depth_um,effective_depth_um,LET_MeV_cm2_per_mg,effective_LET_MeV_cm2_per_mg\n";
+        followIonToRest(
+            setup,
+            [](const RangeRow& row) {
+                std::cout << formatGeneral(row.energyPerNucleonMeV) << "," << formatGeneral(row.energyMeV) << ","
+                          << formatGeneral(row.depthUm) << "," << formatGeneral(row.effectiveDepthUm) << ","
+                          << formatGeneral(row.let) << "," << formatGeneral(row.effectiveLet) << "\n";
+            },
+            onError);
+        std::cout.flush();
+    } else {
+        std::cout.flush();
+        const std::string header = ion.name + "   at " + perNucleonText(energy) + " MeV/amu (" +
+                                   cformat("%.0f", energy * ion.massU) + " MeV)   in " + target.name + " at " +
+                                   cformat("%.3f", tilt) + " deg";
+        writeRangeTableText(stdout, header, !args.has("--tables"), setup, onError);
+    }
+    return failures == 0 ? 0 : 1;
+}
+
+void printSummary(const Console& console, bool committed) {
+    const ConsoleState& state = console.state;
+    const BeamState& beam = state.beam;
+    const DialogFields& f = console.fields;
+    auto line = [](const std::string& label, const std::string& text) {
+        std::size_t characters = 0;  // UTF-8: count the bytes that start a character
+        for (char c : label) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+        std::cout << label << std::string(characters < 28 ? 28 - characters : 1, ' ') << text << "\n";
+    };
+    std::error_code ec;
+    line("Station folder", std::filesystem::current_path(ec).string());
+    line("Beam", beam.beamName + cformat("  (Z %d, A %g, %g MeV)", beam.ionZ, beam.ionA, beam.beamEnergyMeV));
+    line("Degrader S, R", f.axisValue[kAxisS] + " " + f.axisUnit[kAxisS] + ", " + f.axisValue[kAxisR] + " " +
+                              f.axisUnit[kAxisR]);
+    line("Degrader foil (µm)", formatGeneral(beam.foilThicknessUm));
+    line("Degrader path (µm)", formatGeneral(beam.degraderEffectiveUm) + "  (" + f.degrader + " mil)");
+    if (!committed) {
+        std::cout << "The beam was not recomputed; no file was committed.\n";
+        return;
+    }
+    line("After the degrader (MeV)", formatGeneral(beam.degraderExitEnergyMeV));
+    line("Target substrate", f.targetSubstrate);
+    line("Tilt T", f.axisValue[kAxisT] + " " + f.axisUnit[kAxisT]);
+    line("Beam energy (MeV/u)", f.energyPerNucleon);
+    line("Beam energy (MeV)", f.energyMeV);
+    line("Nominal LET (MeV·cm²/mg)", f.nominalLet);
+    line("Nominal range (µm)", f.nominalRange);
+    line("Effective LET (MeV·cm²/mg)", f.effectiveLet);
+    line("Effective range (µm)", f.effectiveRange);
+    line("Bragg peak energy (MeV)", formatGeneral(beam.braggEnergyMeV));
+    std::string results = formatBeamResults(beam);
+    if (!results.empty() && results.back() == '\n') results.pop_back();
+    line("Results line", results);
+}
+
+int runRecompute(const Arguments& args) {
+    rejectOptions(args,
+                  {"--ion", "--mass", "--element", "--layer", "--data", "--tables", "--out", "--energy", "--thickness",
+                   "--to-let", "--to-energy", "--tilt", "--csv", "--all", "--backwards"},
+                  "recompute");
+    if (args.positional.size() > 1) throw UsageError{"unexpected argument '" + args.positional[1] + "'"};
+    if (!args.positional.empty()) {
+        std::error_code ec;
+        std::filesystem::current_path(args.positional.front(), ec);
+        if (ec) throw UsageError{"folder '" + args.positional.front() + "': " + ec.message()};
+    }
+    ConsoleUi ui;
+    auto console = std::make_unique<Console>(ui);
+    ConsoleState& state = console->state;
+    // The start-up steps that give the recomputation its settings and axes.
+    readCyclotronInUse(*console);
+    state.foilCount = state.cyclotronCode == 150 ? 6 : 10;
+    readDemoStatus(*console);
+    state.usersFolder = usersFolderFor(state.demoStatus);
+    state.options = readOptions(*console);
+    readTargetLocation(*console);
+    loadSetupTable(*console);
+    loadStatusFile(*console);
+
+    const bool committed = recomputeBeam(*console);
+    refreshEffectiveLetDisplay(*console);
+    printSummary(*console, committed);
+    return committed ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -424,7 +600,10 @@ int main(int argc, char** argv) {
         if (args.command == "stopping") return runStopping(args);
         if (args.command == "traverse") return runTraverse(args);
         if (args.command == "sptable") return runSptable(args);
-        throw UsageError{"unknown command '" + args.command + "' (stopping, traverse or sptable; see --help)"};
+        if (args.command == "range") return runRange(args);
+        if (args.command == "recompute") return runRecompute(args);
+        throw UsageError{"unknown command '" + args.command +
+                         "' (stopping, traverse, sptable, range or recompute; see --help)"};
     } catch (const UsageError& error) {
         std::cerr << "tarvex-let: " << error.text << "\n";
         return 2;

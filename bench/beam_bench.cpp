@@ -1,0 +1,150 @@
+// recomputeBeam on the demo station (15 MeV/u gold) and on a 40 MeV/u gold
+// beam (about 3,900 range-table rows), with the formulas (legacy mode) and
+// with per-ion tables (normal mode). Each iteration is a whole recomputation:
+// coefficient files, degrader, five layers, range table, beam files.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "app/Console.h"
+#include "axes/AxisTable.h"
+#include "beam/BeamRecompute.h"
+#include "beam/LayerRecord.h"
+#include "energyloss/SPtableWriter.h"
+#include "energyloss/StandardTargets.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A Ui that shows nothing and answers every box with its default button.
+class SilentUi : public Ui {
+public:
+    Button messageBox(const std::string&, Icon, Buttons, Button defaultButton, const std::string&) override {
+        ++boxes;
+        return defaultButton;
+    }
+    void setEnabled(ControlId, bool) override {}
+    void setVisible(ControlId, bool) override {}
+    void setFocus(ControlId) override {}
+    void setText(ControlId, const std::string&) override {}
+    void setChecked(ControlId, bool) override {}
+    void setListItems(ControlId, const std::vector<std::string>&) override {}
+    void transferToControls(const DialogFields&) override {}
+    void transferFromControls(DialogFields&) override {}
+    bool startTimer(int, int) override { return true; }
+    void stopTimer(int) override {}
+    bool startProcess(const std::string&, const std::vector<std::string>&) override { return false; }
+    bool openDocument(const std::string&) override { return false; }
+    void beep() override {}
+    void sleepSeconds(int) override {}
+    std::string userName() override { return ""; }
+    std::string computerName() override { return ""; }
+    void showControllerLink(ControllerLink) override {}
+    void showAbout() override {}
+    void closeDialog(int) override {}
+    [[noreturn]] void exitProcess(int code) override { throw std::runtime_error("exit " + std::to_string(code)); }
+    int boxes = 0;
+};
+
+std::string stoppingData() {
+    if (const char* env = std::getenv("TARVEX_STOPPING_DATA"); env != nullptr && *env != '\0') return env;
+    return TARVEX_STOPPING_DATA_DEFAULT;
+}
+
+void writeFile(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+// A copy of the demo station with the coefficient files and the per-ion
+// tables of every standard target it meets, made current.
+class Station {
+public:
+    Station() : previous_(fs::current_path()) {
+        std::string pattern = (fs::temp_directory_path() / "tarvex-beam-bench-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no temporary folder");
+        path_ = pattern;
+        fs::copy(fs::path(TARVEX_SOURCE_DIR) / "examples/demo-site", path_, fs::copy_options::recursive);
+        for (const char* name : {kCoefficientFileA, kCoefficientFileB, kGasCoefficientFile}) {
+            fs::copy_file(fs::path(stoppingData()) / name, path_ / name);
+        }
+        fs::current_path(path_);
+        auto data = std::make_unique<StoppingData>();
+        loadStoppingCoefficients(*data);
+        writeTable(*data, aluminiumDegrader(), 0);
+        std::ifstream layers("DemoDevice.lay", std::ios::binary);
+        TokenReader reader(layers);
+        LayerRecord record;
+        std::string why;
+        while (readLayerRecord(reader, record, why) == LayerReadResult::Record) {
+            writeTable(*data, materialOf(record, 1), icompoundOf(record.name));
+        }
+    }
+    ~Station() {
+        std::error_code ec;
+        fs::current_path(previous_, ec);
+        fs::remove_all(path_, ec);
+    }
+
+    // Sets the mode and the beam; the status file's S, R and T are the demo's.
+    void prepare(bool legacy, double energyPerNucleon) {
+        writeFile("DoLegacyCalculations.dat", legacy ? "1\n" : "0\n");
+        writeFile("CurrentBeamNZAMeV.tmp", "7 79 197 " + std::to_string(energyPerNucleon * 197) + "\n");
+        console = std::make_unique<Console>(ui);
+        // The demo's calibration: S 1000 counts per foil, R 100 per degree.
+        console->state.axes[kAxisS].scale = 1000;
+        console->state.axes[kAxisS].internalPosition = energyPerNucleon > 20 ? 1000 : 2000;
+        console->state.axes[kAxisR].scale = 100;
+        console->state.axes[kAxisR].internalPosition = 3000;
+        console->state.axes[kAxisT].scale = 200;
+        console->state.axes[kAxisT].internalPosition = 0;
+        console->fields.axisValue[kAxisT] = "0.000";
+        console->fields.axisUnit[kAxisT] = "deg";
+    }
+
+    SilentUi ui;
+    std::unique_ptr<Console> console;
+
+private:
+    static void writeTable(const StoppingData& data, const LayerMaterial& layer, int icompound) {
+        const std::string name = spTableFileName(79, 197, layer, icompound);
+        std::string text;
+        if (!name.empty() && formatSPtable(data, 79, 197, layer, icompound, text)) writeFile(name, text);
+    }
+
+    fs::path previous_;
+    fs::path path_;
+};
+
+void recompute(benchmark::State& state, bool legacy, double energyPerNucleon) {
+    Station station;
+    station.prepare(legacy, energyPerNucleon);
+    for (auto _ : state) {
+        bool committed = recomputeBeam(*station.console);
+        benchmark::DoNotOptimize(committed);
+        if (!committed || station.ui.boxes != 0) state.SkipWithError("the recomputation did not run through");
+    }
+    std::ifstream table("RangeTable.txt");
+    int lines = 0;
+    for (std::string line; std::getline(table, line);) ++lines;
+    state.counters["rows"] = lines - 7;
+    state.counters["MeV_per_u_at_device"] = station.console->state.beam.deviceEnergyPerNucleon;
+}
+
+void BM_RecomputeDemoLegacy(benchmark::State& state) { recompute(state, true, 15); }
+void BM_RecomputeDemoTables(benchmark::State& state) { recompute(state, false, 15); }
+void BM_Recompute40MeVuLegacy(benchmark::State& state) { recompute(state, true, 40); }
+void BM_Recompute40MeVuTables(benchmark::State& state) { recompute(state, false, 40); }
+
+BENCHMARK(BM_RecomputeDemoLegacy)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_RecomputeDemoTables)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_Recompute40MeVuLegacy)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_Recompute40MeVuTables)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+}  // namespace

@@ -1,0 +1,164 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "beam/RangeTable.h"
+
+// The range table as a picture: "RangeTable.txt" read back into a record,
+// turned into plot data (both curves, axes with readable ticks, the Bragg
+// peak, the effective range, the title) and drawn as SVG text. No toolkit
+// here: the console's window paints the same plot data with its own painter,
+// and `tarvex-let range --svg` writes the same SVG without a window.
+
+// What was found where the range table should be.
+enum class RangeTableSource {
+    Table,       // a readable table (rows may still be missing: see `problem`)
+    Missing,     // no file
+    Empty,       // an empty file: the beam stopped before the substrate
+    Unreadable,  // not a range table: binary, oversized, malformed
+};
+
+// "RangeTable.txt" read back. Line 1 is the header text followed by
+// "   LET = " L "   eLET = " L/|cos T| "   A = " A; the header text is
+// "<beam>   at <E/u> MeV/amu (<E> MeV)   in <substrate> at <T> <unit>".
+struct RangeTableRecord {
+    RangeTableSource source = RangeTableSource::Missing;
+    std::string problem;  // why the table cannot be shown; empty when it can
+
+    std::string headerText;  // line 1 before "   LET = "
+    bool headerParsed = false;  // the five parts below were found
+    std::string beam;
+    std::string energyPerNucleonText;  // MeV/u at the substrate, as written
+    std::string energyMeVText;         // MeV at the substrate, as written
+    std::string substrate;
+    std::string tiltText;  // T as written, with its unit ("60.000 deg")
+
+    bool hasEntryValues = false;  // LET, eLET and A were read from line 1
+    double entryLet = 0;
+    double entryEffectiveLet = 0;
+    double ionMassU = 0;
+
+    bool legacy = false;  // the column line ends with "LEGACY CALCULATIONS"
+    std::vector<RangeRow> rows;
+
+    bool hasPeakLine = false;  // the "Highest LET:" line was read (the table is complete)
+    RangePeak peakLine;
+};
+
+// Reads a range table from its text; never throws.
+RangeTableRecord parseRangeTable(const std::string& text);
+// Reads the file at `path`: missing, empty, larger than kMaxRangeTableBytes or
+// not text are told apart in `source` and `problem`.
+RangeTableRecord readRangeTableFile(const std::string& path);
+inline constexpr std::size_t kMaxRangeTableBytes = 64u * 1024u * 1024u;
+
+// The parts of a header text (the console's or `tarvex-let range`'s); false
+// when the text does not have the header's shape.
+bool parseRangeTableHeader(const std::string& header, RangeTableRecord& record);
+
+struct PlotPoint {
+    double x = 0;
+    double y = 0;
+};
+
+// An axis from `min` to `max` with ticks every `step` (1, 2 or 5 times a power
+// of ten), each with its label.
+struct PlotAxis {
+    std::string title;
+    double min = 0;
+    double max = 1;
+    double step = 1;
+    std::vector<double> ticks;
+    std::vector<std::string> tickLabels;
+};
+
+// An axis from 0 (or `low`) to at least `high` with about `targetTicks`
+// intervals. A span of 0 or less becomes 0 to 1.
+PlotAxis niceAxis(double low, double high, int targetTicks, const std::string& title);
+// 1, 2 or 5 times a power of ten, the smallest such step for which `span` needs
+// at most `targetTicks` intervals.
+double niceStep(double span, int targetTicks);
+// A tick value with as many decimals as the step needs ("0.25" at step 0.05).
+std::string tickLabel(double value, double step);
+
+// The row of highest LET; equal LETs move the peak to the deeper row, as the
+// table's own peak rule. The last row of a complete table (the step to rest)
+// is no candidate. -1 without rows.
+int braggPeakRow(const std::vector<RangeRow>& rows, bool complete);
+
+struct BraggPeakMark {
+    double let = 0;
+    double effectiveLet = 0;
+    double energyPerNucleonMeV = 0;
+    double energyMeV = 0;
+    double depthUm = 0;
+    double effectiveDepthUm = 0;
+};
+
+struct BraggPlot {
+    bool empty = true;  // nothing to plot: `reason` tells why
+    std::string reason;
+
+    std::string title;     // substrate, beam, energy and tilt
+    std::string subtitle;  // notes: legacy calculations, an incomplete table
+
+    std::vector<PlotPoint> nominal;    // (depth µm, LET)
+    std::vector<PlotPoint> effective;  // (effective depth µm, effective LET)
+    PlotAxis x;
+    PlotAxis y;
+
+    BraggPeakMark peak;
+    double rangeUm = 0;           // last nominal depth
+    double effectiveRangeUm = 0;  // last effective depth
+
+    std::string nominalLegend;
+    std::string effectiveLegend;
+    std::string peakLabel;            // "Bragg peak 93.38 MeV·cm²/mg"
+    std::string peakEnergyLabel;      // "at 4.60 MeV/u (906.2 MeV), 50.1 µm"
+    std::string effectivePeakLabel;   // "eff. 186.8 MeV·cm²/mg"
+    std::string effectiveRangeLabel;  // "Effective range 31.6 µm"
+};
+
+inline constexpr const char* kDepthAxisTitle = "Depth (\u00b5m)";
+inline constexpr const char* kLetAxisTitle = "LET (MeV\u00b7cm\u00b2/mg)";
+inline constexpr const char* kNoRangeTable = "No range table yet";
+inline constexpr const char* kBeamStopsBeforeSubstrate = "The beam stops before the substrate";
+
+BraggPlot makeBraggPlot(const RangeTableRecord& record);
+// The plot of rows that were never written to a file (`tarvex-let range`),
+// under a header text as the table's line 1 starts.
+BraggPlot makeBraggPlot(const std::string& headerText, const std::vector<RangeRow>& rows, bool legacy);
+
+// The LET of a curve at depth `x`, interpolated between its points; false
+// outside the curve.
+bool curveValueAt(const std::vector<PlotPoint>& curve, double x, double& y);
+
+// Where things go on a picture of `width` × `height` pixels; shared by the SVG
+// text and the window so both look the same.
+struct BraggFrame {
+    double width = 0;
+    double height = 0;
+    double left = 0;  // the plot area
+    double top = 0;
+    double right = 0;
+    double bottom = 0;
+    double xMin = 0, xMax = 1, yMin = 0, yMax = 1;
+    bool legendRight = false;  // the legend in the upper right corner (else upper left)
+
+    double px(double x) const;  // data to pixels
+    double py(double y) const;
+    double dataX(double px) const;  // pixels to data
+    double dataY(double py) const;
+    bool inside(double px, double py) const;
+};
+BraggFrame braggFrame(const BraggPlot& plot, double width, double height);
+
+inline constexpr const char* kNominalColour = "#1f5fbf";
+inline constexpr const char* kEffectiveColour = "#d0451b";
+inline constexpr const char* kPeakColour = "#202020";
+inline constexpr const char* kRangeColour = "#6a6a6a";
+
+// The plot as a standalone SVG 1.1 document.
+std::string braggPlotSvg(const BraggPlot& plot, int width = 900, int height = 560);

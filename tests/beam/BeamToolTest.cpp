@@ -1,0 +1,199 @@
+// `tarvex-let recompute` and `tarvex-let range` as a station or a physicist
+// uses them: the demo station in both calculation modes, the console's exit
+// code and messages, and the range table of the tool against the console's.
+
+#include <gtest/gtest.h>
+
+#include "support/ToolRun.h"
+
+#include <sys/wait.h>
+
+#include <array>
+#include <fstream>
+
+#include "BeamFixtures.h"
+#include "beam/LayerRecord.h"
+#include "energyloss/SPtableWriter.h"
+#include "energyloss/StandardTargets.h"
+
+namespace {
+
+std::string toolPath() {
+    return siblingProgram("tarvex-let");
+}
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class BeamTool : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tool = toolPath();
+        if (tool.empty()) GTEST_SKIP() << "tarvex-let is not built beside the tests";
+    }
+
+    // A prepared copy of the demo station (coefficients and per-ion tables).
+    std::filesystem::path prepareDemo(const std::string& name) {
+        const std::filesystem::path site = folder.path() / name;
+        ToolRun prepared = runCommand("TARVEX_STOPPING_DATA=" + shellQuoted(stoppingDataFolder()) + " " +
+                           shellQuoted(std::string(TARVEX_SOURCE_DIR) + "/scripts/prepare-demo") + " " +
+                           shellQuoted(site.string()) + " " + shellQuoted(tool));
+        EXPECT_EQ(prepared.exitCode, 0) << prepared.err;
+        return site;
+    }
+
+    WorkFolder folder;
+    std::string tool;
+};
+
+const std::string kDemo = std::string(TARVEX_SOURCE_DIR) + "/examples/demo-site";
+
+TEST_F(BeamTool, DemoStationLegacyModeReproducesItsCommittedResults) {
+    const auto site = prepareDemo("legacy");
+    ASSERT_EQ(readFile(site / "DoLegacyCalculations.dat"), "1\n");
+    ToolRun r = runCommand(shellQuoted(tool) + " recompute " + shellQuoted(site.string()));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    const std::string results = readFile(site / "CurrentBeamDELReB.dat");
+    EXPECT_EQ(results, readFile(std::filesystem::path(kDemo) / "CurrentBeamDELReB.dat"));
+    EXPECT_EQ(readFile(site / "CurrentBeamDELReB.tmp"), results);
+    EXPECT_NE(r.out.find("Results line                " + results.substr(0, results.size() - 1)), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("Target substrate            silicon\n"), std::string::npos) << r.out;
+    std::vector<std::string> table = linesOf(readFile(site / "RangeTable.txt"));
+    ASSERT_GT(table.size(), 10u);
+    EXPECT_EQ(table[0].rfind("Au 15 MeV/u   at ", 0), 0u);
+    EXPECT_NE(table[2].find("LEGACY CALCULATIONS"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::file_size(site / "atempt.txt") > 0);
+
+    // The demo picture: 15 MeV/u gold through foil 2 at 30 degrees reaches
+    // the substrate.
+    EXPECT_NE(r.out.find("Degrader S, R               2.000 foil, 30.000 deg\n"), std::string::npos) << r.out;
+}
+
+TEST_F(BeamTool, DemoStationNormalModeUsesTheGeneratedTables) {
+    const auto site = prepareDemo("normal");
+    std::ofstream(site / "DoLegacyCalculations.dat") << "0\n";
+    ToolRun r = runCommand(shellQuoted(tool) + " recompute " + shellQuoted(site.string()));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_NE(readFile(site / "atempt.txt").find("icompound=2"), std::string::npos);  // the aramica table
+    std::vector<std::string> table = linesOf(readFile(site / "RangeTable.txt"));
+    ASSERT_GT(table.size(), 10u);
+    EXPECT_EQ(table[2], "   MeV/u        MeV    (nom)um(eff)   (nom)MeVcm2/mg(eff)");
+
+    // Tables computed from the formulas give nearly the legacy results.
+    BeamState normal, legacy;
+    std::istringstream normalLine(readFile(site / "CurrentBeamDELReB.dat"));
+    std::istringstream legacyLine(readFile(std::filesystem::path(kDemo) / "CurrentBeamDELReB.dat"));
+    for (BeamState* beam : {&normal, &legacy}) {
+        std::istringstream& in = beam == &normal ? normalLine : legacyLine;
+        in >> beam->beamTag >> beam->degraderEffectiveUm >> beam->deviceEnergyMeV >> beam->nominalLet >>
+            beam->nominalRangeUm >> beam->degraderExitEnergyMeV >> beam->braggEnergyMeV;
+    }
+    EXPECT_EQ(normal.degraderEffectiveUm, legacy.degraderEffectiveUm);
+    EXPECT_NEAR(normal.deviceEnergyMeV, legacy.deviceEnergyMeV, 0.01 * legacy.deviceEnergyMeV);
+    EXPECT_NEAR(normal.nominalLet, legacy.nominalLet, 0.01 * legacy.nominalLet);
+    EXPECT_NEAR(normal.nominalRangeUm, legacy.nominalRangeUm, 0.01 * legacy.nominalRangeUm);
+}
+
+TEST_F(BeamTool, NormalModeWithoutTablesEndsEarlyAndCommitsNothing) {
+    const auto site = prepareDemo("notables");
+    std::ofstream(site / "DoLegacyCalculations.dat") << "0\n";
+    std::filesystem::remove(site / "197AuAl.inp");
+    const std::string before = readFile(site / "CurrentBeamDELReB.dat");
+    ToolRun r = runCommand(shellQuoted(tool) + " recompute " + shellQuoted(site.string()));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err,
+              "Error:  \n\nError - Stopping power table for the selected nuclide not found.\n\nUse Set Options to switch "
+              "to legacy calculations and try again.\n");
+    EXPECT_FALSE(std::filesystem::exists(site / "CurrentBeamDELReB.tmp"));
+    EXPECT_EQ(readFile(site / "CurrentBeamDELReB.dat"), before);
+    EXPECT_NE(r.out.find("no file was committed"), std::string::npos) << r.out;
+}
+
+TEST_F(BeamTool, MisalignedDegraderMessagesAndLog) {
+    const auto site = prepareDemo("misaligned");
+    std::ofstream(site / "TarvexStatus.dat") << "Beam spot\n1\n0 0 0 0 10000 10000 3000 2500\n0 0 0 0 0 0 0 0\n";
+    ToolRun r = runCommand(shellQuoted(tool) + " recompute " + shellQuoted(site.string()));
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err,
+              "Warning: Deviation of coordinate S (selected degrader foil) from the closest integer value is not within "
+              "specified tolerance (0.050).\n\nIt will be assumed that the degrader is infinitely thick or at least "
+              "thick enough to stop the beam.\nWarning: Beam fully stopped in Al degrader.\n");
+    EXPECT_NE(readFile(site / "TarvexOperator.log").find("Degrader misaligned - acknowleged.\n"), std::string::npos);
+    EXPECT_EQ(readFile(site / "RangeTable.txt"), "");
+    EXPECT_EQ(readFile(site / "CurrentBeamDELReB.dat"), "7   " + streamText(2539999.9746) + "   0   0   0   0   0\n");
+}
+
+TEST_F(BeamTool, MissingSettingsFileEndsWithTheConsolesExitCode) {
+    const auto site = prepareDemo("broken");
+    std::filesystem::remove(site / "CurrentLayersReversed.dat");
+    ToolRun r = runCommand(shellQuoted(tool) + " recompute " + shellQuoted(site.string()));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err,
+              "Error: Error opening file CurrentLayersReversed.dat - please fix the problem and restart the program.\n");
+    ToolRun noFolder = runCommand(shellQuoted(tool) + " recompute " + shellQuoted((folder.path() / "nowhere").string()));
+    EXPECT_EQ(noFolder.exitCode, 2);
+    EXPECT_NE(noFolder.err.find("nowhere"), std::string::npos);
+}
+
+// The tool's table of 197Au entering silicon at 2 MeV/u equals the rows the
+// console writes for a beam that reaches a silicon substrate at 2 MeV/u.
+class RangeCommand : public BeamStation {
+protected:
+    void SetUp() override {
+        BeamStation::SetUp();
+        tool = toolPath();
+        if (tool.empty()) GTEST_SKIP() << "tarvex-let is not built beside the tests";
+    }
+    std::string tool;
+};
+
+TEST_F(RangeCommand, RowsEqualTheConsolesRangeTable) {
+    // The target as --element Si describes it: the coefficient file's mass and density.
+    const double* row = data().coefficients.value[14];
+    LayerText si = siliconLayer("silicon", 0, 1);  // a name of two characters would end the records
+    si.elements = {{14, row[CoefficientTable::kNaturalWeight]}};
+    si.density = row[CoefficientTable::kDensity];
+    writeLayers({si});
+    setAxis(kAxisT, 40);
+    ASSERT_EQ(recompute(), -1);
+    ASSERT_TRUE(ui.boxes.empty());
+    const std::string console = folder.read("RangeTable.txt");
+
+    ToolRun r = runCommand(shellQuoted(tool) + " range --ion 197Au --element Si --energy 2 --tilt 40 --data .");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::vector<std::string> mine = linesOf(r.out), theirs = linesOf(console);
+    ASSERT_EQ(mine.size(), theirs.size());
+    EXPECT_EQ(mine[0], "197Au   at 2.00 MeV/amu (394 MeV)   in Si at 40.000 deg" +
+                           theirs[0].substr(theirs[0].find("   LET = ")));
+    for (std::size_t i = 1; i < mine.size(); ++i) EXPECT_EQ(mine[i], theirs[i]) << "line " << i + 1;
+
+    ToolRun csv = runCommand(shellQuoted(tool) + " range --ion 197Au --element Si --energy 2 --tilt 40 --data . --csv");
+    ASSERT_EQ(csv.exitCode, 0) << csv.err;
+    std::vector<std::string> rows = linesOf(csv.out);
+    ASSERT_EQ(rows.size(), 1 + (mine.size() - 7));
+    EXPECT_EQ(rows[0], "E_MeV_per_u,E_MeV,depth_um,effective_depth_um,LET_MeV_cm2_per_mg,effective_LET_MeV_cm2_per_mg");
+    EXPECT_EQ(rows[1].rfind("2,394,0,0,", 0), 0u) << rows[1];
+}
+
+TEST_F(RangeCommand, BadArgumentsAreNamed) {
+    for (const std::string& args : {"--ion 197Au --element Si", "--ion 197Au --element Si --energy 0",
+                                    "--ion 197Au --element Si --energy x", "--ion 197Au --element Si --energy 2 --tilt y",
+                                    "--ion 197Au --element Qq --energy 2", "--ion 197Au --energy 2"}) {
+        ToolRun r = runCommand(shellQuoted(tool) + " range --data . " + args);
+        EXPECT_EQ(r.exitCode, 2) << args;
+        EXPECT_EQ(r.out, "") << args;
+        EXPECT_EQ(r.err.rfind("tarvex-let: ", 0), 0u) << r.err;
+    }
+    ToolRun missing = runCommand(shellQuoted(tool) + " range --data . --ion 197Au --element Si --energy 2 --tables .");
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(missing.err.find("Stopping power table"), std::string::npos) << missing.err;
+}
+
+}  // namespace

@@ -1,0 +1,154 @@
+// The console as an operator meets it: the real dialog and the real logic on a
+// copy of the demo station, with the stand-in controller on a loopback port.
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "ControllerSimulator.h"
+#include "app/TarvexDlg.h"
+#include "platform/qt/QtTarvexDialog.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string stoppingData()
+{
+    const char* env = std::getenv("TARVEX_STOPPING_DATA");
+    return env != nullptr && *env != '\0' ? env : TARVEX_STOPPING_DATA_DEFAULT;
+}
+
+// A copy of the demo station made the current folder for the life of the object.
+class DemoStation {
+public:
+    DemoStation()
+    {
+        previous_ = fs::current_path();
+        fs::copy(fs::path(TARVEX_SOURCE_DIR) / "examples/demo-site", dir_.path().toStdString(),
+                 fs::copy_options::recursive);
+        for (const char* name : {"scoef.95a", "scoef.95b", "scoefgas.95"})
+            fs::copy_file(fs::path(stoppingData()) / name, fs::path(dir_.path().toStdString()) / name);
+        fs::current_path(dir_.path().toStdString());
+    }
+    ~DemoStation() { fs::current_path(previous_); }
+    void write(const std::string& name, const std::string& text) const { std::ofstream(name) << text; }
+
+private:
+    QTemporaryDir dir_;
+    fs::path previous_;
+};
+
+class SimulatorThread {
+public:
+    SimulatorThread()
+    {
+        simulator.listen(0);
+        thread_ = std::thread([this] { simulator.run(); });
+    }
+    ~SimulatorThread() { stop(); }
+    void stop()
+    {
+        simulator.stop();
+        if (thread_.joinable())
+            thread_.join();
+    }
+    ControllerSimulator simulator;
+
+private:
+    std::thread thread_;
+};
+
+QString text(QtTarvexDialog& dialog, ControlId id)
+{
+    return qobject_cast<QLineEdit*>(dialog.control(id))->text();
+}
+
+void click(QtTarvexDialog& dialog, ControlId id)
+{
+    QTest::mouseClick(dialog.control(id), Qt::LeftButton);
+}
+
+}  // namespace
+
+class ConsoleEndToEndTest : public QObject {
+    Q_OBJECT
+private slots:
+    void demoStationStartsAndFollowsTheTurntable()
+    {
+        DemoStation station;
+        QtTarvexDialog dialog;
+        CTarvexDlg logic(dialog);
+        dialog.setEvents(&logic);
+        QVERIFY(logic.onInitDialog());
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+
+        QCOMPARE(text(dialog, ControlId::Beam), QStringLiteral("Au 15 MeV/u"));
+        QCOMPARE(text(dialog, ControlId::DutLocation), QStringLiteral("Vacuum chamber"));
+        QCOMPARE(text(dialog, ControlId::TargetSubstrate), QStringLiteral("silicon"));
+        const QString nominal = text(dialog, ControlId::NominalLet);
+        QCOMPARE(text(dialog, ControlId::EffectiveLet), nominal);
+        QVERIFY(!dialog.control(ControlId::NudgePlus)->isEnabled());
+
+        // T active, then "Set Value" 60 degrees: the effective LET doubles.
+        click(dialog, ControlId::ActiveT);
+        QVERIFY(dialog.control(ControlId::NudgePlus)->isEnabled());
+        qobject_cast<QLineEdit*>(dialog.control(ControlId::NewAxisValue))->setText(QStringLiteral("60"));
+        click(dialog, ControlId::SetValue);
+        QCOMPARE(text(dialog, ControlId::ValueT), QStringLiteral("60.000"));
+        const double nominalLet = text(dialog, ControlId::NominalLet).toDouble();
+        const double effectiveLet = text(dialog, ControlId::EffectiveLet).toDouble();
+        QVERIFY2(std::abs(effectiveLet - 2 * nominalLet) <= 0.011 * nominalLet,
+                 qPrintable(QStringLiteral("%1 vs %2").arg(effectiveLet).arg(nominalLet)));
+        QVERIFY(fs::exists("RangeTable.txt"));
+
+        // Escape: the run marker goes, nothing else is written.
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        QVERIFY(!fs::exists("Tarvex.run"));
+        QVERIFY(dialog.isClosed());
+    }
+
+    void cameraOnReachesTheControllerAndTheIndicatorFollows()
+    {
+        DemoStation station;
+        SimulatorThread sim;
+        station.write("Controller.dat", "tcp 127.0.0.1 " + std::to_string(sim.simulator.port()) + "\n");
+        QtTarvexDialog dialog;
+        CTarvexDlg logic(dialog);
+        dialog.setEvents(&logic);
+        QVERIFY(logic.onInitDialog());
+        dialog.show();
+        auto* indicator = dialog.findChild<QLabel*>(QStringLiteral("controllerIndicator"));
+        QVERIFY(indicator != nullptr);
+        QCOMPARE(indicator->text(), QStringLiteral("Controller absent"));
+
+        click(dialog, ControlId::CameraOn);
+        QCOMPARE(indicator->text(), QStringLiteral("Controller connected"));
+        QCOMPARE(text(dialog, ControlId::Status), QStringLiteral("Beamview camera got turned on."));
+        QTRY_VERIFY((sim.simulator.bits() & (1u << 5)) != 0);
+
+        sim.stop();
+        QElapsedTimer clock;
+        clock.start();
+        click(dialog, ControlId::CameraOff);
+        QVERIFY(clock.elapsed() < 1000);
+        QCOMPARE(indicator->text(), QStringLiteral("Controller lost"));
+        std::ifstream journal("ControllerJournal.txt");
+        std::string all((std::istreambuf_iterator<char>(journal)), std::istreambuf_iterator<char>());
+        QVERIFY(all.find("   BH5;\n") != std::string::npos);
+        QVERIFY(all.find("   BL5;\n") != std::string::npos);
+    }
+};
+
+QTEST_MAIN(ConsoleEndToEndTest)
+#include "ConsoleEndToEndTest.moc"
