@@ -46,6 +46,24 @@ TcpChannel::~TcpChannel() {
     if (socket_ >= 0) ::close(socket_);
 }
 
+void ControllerAnswer::feed(const char* bytes, std::size_t length) {
+    for (std::size_t i = 0; i < length && owed_ > 0; ++i) {
+        char c = bytes[i];
+        if (c == ':' || c == '?') {
+            --owed_;
+            if (c == '?') ++rejected_;
+        } else if (data_.size() < kMaxData) {
+            data_.push_back(c);
+        }
+    }
+}
+
+std::string ControllerAnswer::reply() const {
+    std::size_t first = data_.find_first_not_of(" \r\n");
+    std::size_t last = data_.find_last_not_of(" \r\n");
+    return first == std::string::npos ? "" : data_.substr(first, last - first + 1);
+}
+
 int TcpChannel::commandCount(const std::string& text) {
     int count = 0;
     bool pending = false;
@@ -126,37 +144,25 @@ void TcpChannel::send(const std::string& text) {
         if (n > 0) sent += static_cast<std::size_t>(n);
     }
 
-    int owed = commandCount(text);
-    int rejected = 0;
-    std::string data;
-    while (owed > 0) {
+    ControllerAnswer answer(commandCount(text));
+    while (!answer.complete()) {
         if (!waitFor(socket_, POLLIN, deadline)) {
             drop(ControllerLink::Lost);
             journal("  no answer from the controller in time");
-            reply_ = data;
+            reply_ = answer.reply();
             return;
         }
         ssize_t n = ::recv(socket_, scratch, sizeof scratch, 0);
         if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
             drop(ControllerLink::Lost);
             journal("  the controller closed the connection");
-            reply_ = data;
+            reply_ = answer.reply();
             return;
         }
-        for (ssize_t i = 0; i < n && owed > 0; ++i) {
-            char c = scratch[i];
-            if (c == ':' || c == '?') {
-                --owed;
-                if (c == '?') ++rejected;
-            } else if (data.size() < 4096) {
-                data.push_back(c);
-            }
-        }
+        if (n > 0) answer.feed(scratch, static_cast<std::size_t>(n));
     }
-    // The answer's data without the line ends around it.
-    std::size_t first = data.find_first_not_of(" \r\n");
-    std::size_t last = data.find_last_not_of(" \r\n");
-    reply_ = first == std::string::npos ? "" : data.substr(first, last - first + 1);
+    reply_ = answer.reply();
+    int rejected = answer.rejected();
     link_ = ControllerLink::Connected;
     if (rejected > 0) journal("  rejected by the controller (" + std::to_string(rejected) + " command(s))");
     if (!reply_.empty()) journal("  answer: " + printable(reply_));

@@ -5,6 +5,25 @@
 
 #include "axes/ControllerChannel.h"
 
+// The controller's answer to one command text, read as it arrives: data, and
+// one prompt per command (':' accepted, '?' rejected).
+class ControllerAnswer {
+public:
+    explicit ControllerAnswer(int commands) : owed_(commands) {}
+    void feed(const char* bytes, std::size_t length);
+    bool complete() const { return owed_ <= 0; }
+    int rejected() const { return rejected_; }
+    // The data so far without the blanks and line ends around it.
+    std::string reply() const;
+
+    static constexpr std::size_t kMaxData = 4096;
+
+private:
+    int owed_;
+    int rejected_ = 0;
+    std::string data_;
+};
+
 // Appends every command text, and what became of it, to the journal file.
 class JournalChannel : public ControllerChannel {
 public:
