@@ -28,7 +28,7 @@ const RecordedBox& ScriptedUi::lastBox() const {
 
 Button ScriptedUi::messageBox(const std::string& text, Icon icon, Buttons buttons, Button defaultButton,
                               const std::string& caption) {
-    Button result = defaultButton;
+    Button result = chooseAnswer ? chooseAnswer(buttons, defaultButton) : defaultButton;
     if (!answers_.empty()) {
         QueuedAnswer next = std::move(answers_.front());
         answers_.pop_front();

@@ -45,6 +45,8 @@ public:
     void answer(Button button, std::function<void()> beforeAnswer = {});
     // Ticks a running timer n times (delivers DialogEvents::onTimer).
     void tick(int timerId, int times = 1);
+    // Answers a box that has no queued answer (default: its default button).
+    std::function<Button(Buttons, Button)> chooseAnswer;
     // Runs before each sleepSeconds returns (argument: how many sleeps so far).
     std::function<void(int)> onSleep;
     // What startProcess and openDocument report.
@@ -72,6 +74,7 @@ public:
     int beeps = 0;
     int sleeps = 0;
     int aboutBoxes = 0;
+    int braggCurveWindows = 0;  // showBraggCurve calls
     std::vector<ControllerLink> controllerLinks;
     std::optional<int> closedWith;
     std::optional<DialogFields> shownFields;  // last transferToControls
@@ -102,6 +105,7 @@ public:
     std::string computerName() override { return computer; }
     void showControllerLink(ControllerLink link) override { controllerLinks.push_back(link); }
     void showAbout() override { ++aboutBoxes; }
+    void showBraggCurve() override { ++braggCurveWindows; }
     void closeDialog(int result) override { closedWith = result; }
     [[noreturn]] void exitProcess(int code) override { throw ProcessExit{code}; }
 
