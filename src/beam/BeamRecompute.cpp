@@ -161,8 +161,6 @@ bool recomputeBeam(Console& console) {
 
     // 11-12: the degrader.
     LayerMaterial layer = aluminiumDegrader();
-    layer.elementReserved[0] = 1.0;
-    layer.layerReserved = 26.982;
     layer.arealDensity = beam.degraderEffectiveUm * kAluminiumDensity / 10;
     int icompound = 0;
     LayerResult result;

@@ -156,8 +156,6 @@ void onGo(Console& console) {
 
     // 8-9: the aluminium between the delivered beam and that energy.
     LayerMaterial degrader = aluminiumDegrader();
-    degrader.elementReserved[0] = 1.0;
-    degrader.layerReserved = 26.982;
     degrader.arealDensity = -1.0;
     LayerResult result;
     int code = traverseLayer(state.stopping, beam.ionA, beam.ionZ, e, startEnergy, kMatchEnergy, 0, degrader, result);

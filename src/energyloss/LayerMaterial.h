@@ -23,6 +23,8 @@ inline LayerMaterial aluminiumDegrader() {
     layer.atomicNumber[0] = 13;
     layer.atomicMass[0] = 26.982;
     layer.massFraction[0] = 1;
+    layer.elementReserved[0] = 1.0;
+    layer.layerReserved = 26.982;
     layer.density = 2.702;
     return layer;
 }
