@@ -116,6 +116,8 @@ enum class ControlId : int {
 
 // System-menu command of the "&About Tarvex..." item.
 inline constexpr int kAboutCommand = 16;
+// System-menu command of the "&Bragg curve..." item beside it.
+inline constexpr int kBraggCurveCommand = 32;
 
 // Message-loop timers.
 inline constexpr int kCameraTimer = 1;      // camera switch-off, 60 s

@@ -91,6 +91,7 @@ void CTarvexDlg::onTimer(int timerId) {
 
 void CTarvexDlg::onSystemCommand(int command) {
     if ((command & ~0xF) == kAboutCommand) console_.ui.showAbout();
+    if ((command & ~0xF) == kBraggCurveCommand) console_.ui.showBraggCurve();
 }
 
 void CTarvexDlg::onOk() {

@@ -88,6 +88,11 @@ std::string tickLabel(double value, double step);
 // is no candidate. -1 without rows.
 int braggPeakRow(const std::vector<RangeRow>& rows, bool complete);
 
+// The row of the "Highest LET" line: the candidate row (the step to rest
+// excluded) whose energy per nucleon is the line's, the deeper of two equally
+// close; -1 when none is within the rows' rounding.
+int braggPeakRowOfLine(const std::vector<RangeRow>& rows, const RangePeak& line);
+
 struct BraggPeakMark {
     double let = 0;
     double effectiveLet = 0;
@@ -109,15 +114,15 @@ struct BraggPlot {
     PlotAxis x;
     PlotAxis y;
 
-    BraggPeakMark peak;
+    BraggPeakMark peak;  // energies and LETs of the "Highest LET" line when it names a row
     double rangeUm = 0;           // last nominal depth
     double effectiveRangeUm = 0;  // last effective depth
 
     std::string nominalLegend;
     std::string effectiveLegend;
-    std::string peakLabel;            // "Bragg peak 93.38 MeV·cm²/mg"
-    std::string peakEnergyLabel;      // "at 4.60 MeV/u (906.2 MeV), 50.1 µm"
-    std::string effectivePeakLabel;   // "eff. 186.8 MeV·cm²/mg"
+    bool tilted = false;  // the effective curve differs from the nominal one
+    std::string peakLabel;            // "Bragg peak 93.38 MeV·cm²/mg (effective 186.8)"
+    std::string peakEnergyLabel;      // "at 4.60 MeV/u (906.2 MeV), depth 50.1 µm"
     std::string effectiveRangeLabel;  // "Effective range 31.6 µm"
 };
 
@@ -127,9 +132,11 @@ inline constexpr const char* kNoRangeTable = "No range table yet";
 inline constexpr const char* kBeamStopsBeforeSubstrate = "The beam stops before the substrate";
 
 BraggPlot makeBraggPlot(const RangeTableRecord& record);
-// The plot of rows that were never written to a file (`tarvex-let range`),
-// under a header text as the table's line 1 starts.
-BraggPlot makeBraggPlot(const std::string& headerText, const std::vector<RangeRow>& rows, bool legacy);
+// The plot of rows that were never written to a file (`tarvex-let range
+// --csv`), under a header text as the table's line 1 starts, with the peak
+// that followIonToRest found.
+BraggPlot makeBraggPlot(const std::string& headerText, const std::vector<RangeRow>& rows, bool legacy,
+                        const RangePeak& peak);
 
 // The LET of a curve at depth `x`, interpolated between its points; false
 // outside the curve.
@@ -155,10 +162,30 @@ struct BraggFrame {
 };
 BraggFrame braggFrame(const BraggPlot& plot, double width, double height);
 
+// Where the two lines of the peak's label go: beside the marker, above it
+// when the curves leave room, else below it, the first place in the plot area
+// that no curve crosses. `baseline` is the first line's; the second is
+// kPeakLabelLineGap lower. `alignRight`: the text ends at `x`, else starts there.
+struct LabelSpot {
+    double x = 0;
+    double baseline = 0;
+    bool alignRight = false;
+};
+inline constexpr double kPeakLabelLineGap = 16;
+LabelSpot placePeakLabel(const BraggPlot& plot, const BraggFrame& frame, double textWidth);
+// A width for a text in the SVG picture, where no font can be measured.
+double estimatedTextWidth(const std::string& text, double fontPixels);
+
 inline constexpr const char* kNominalColour = "#1f5fbf";
 inline constexpr const char* kEffectiveColour = "#d0451b";
 inline constexpr const char* kPeakColour = "#202020";
 inline constexpr const char* kRangeColour = "#6a6a6a";
+
+// The read-out of a point under the mouse: its depth and LET, and the LET of
+// each curve at that depth where the curve reaches.
+std::string braggReadout(const BraggPlot& plot, double depthUm, double let);
+// Its first part: "Depth 12.3 µm,  LET 45.60 MeV·cm²/mg".
+std::string braggPointText(double depthUm, double let);
 
 // The plot as a standalone SVG 1.1 document.
 std::string braggPlotSvg(const BraggPlot& plot, int width = 900, int height = 560);

@@ -80,6 +80,9 @@ public:
     virtual void showControllerLink(ControllerLink link) = 0;
 
     virtual void showAbout() = 0;                 // the modal About box
+    // The non-modal Bragg-curve window (the range table as a picture), shown
+    // or brought to the front; ports without windows ignore it.
+    virtual void showBraggCurve() {}
     virtual void closeDialog(int result) = 0;
     [[noreturn]] virtual void exitProcess(int code) = 0;
 };

@@ -267,6 +267,17 @@ TEST_F(StartupTest, AboutFromTheSystemMenu) {
     dialog.onSystemCommand(kAboutCommand | 0x3);  // low four bits are ignored
     dialog.onSystemCommand(0xF060);               // other system commands: default handling
     EXPECT_EQ(ui.aboutBoxes, 2);
+    EXPECT_EQ(ui.braggCurveWindows, 0);
+}
+
+TEST_F(StartupTest, BraggCurveFromTheSystemMenu) {
+    ASSERT_EQ(start(), -1);
+    dialog.onSystemCommand(kBraggCurveCommand);
+    dialog.onSystemCommand(kBraggCurveCommand | 0x5);  // low four bits are ignored
+    dialog.onSystemCommand(kBraggCurveCommand + 0x10);  // another command
+    EXPECT_EQ(ui.braggCurveWindows, 2);
+    EXPECT_EQ(ui.aboutBoxes, 0);
+    EXPECT_TRUE(ui.boxes.empty());
 }
 
 }  // namespace

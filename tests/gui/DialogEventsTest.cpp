@@ -342,17 +342,20 @@ private slots:
     {
         QMenu* menu = dialog->systemMenu();
         QVERIFY(menu != nullptr);
-        QCOMPARE(menu->actions().size(), 1);
+        QCOMPARE(menu->actions().size(), 2);
         QCOMPARE(menu->actions().first()->text(), QStringLiteral("&About Tarvex..."));
+        QCOMPARE(menu->actions().at(1)->text(), QStringLiteral("&Bragg curve..."));
         menu->actions().first()->trigger();
         QCOMPARE(events.systemCommands, std::vector<int>{kAboutCommand});
+        menu->actions().at(1)->trigger();
+        QCOMPARE(events.systemCommands, (std::vector<int>{kAboutCommand, kBraggCurveCommand}));
 
         dialog->addSystemMenuItem(QString(), 48);
-        QCOMPARE(menu->actions().size(), 1);
-        dialog->addSystemMenuItem(QStringLiteral("&Bragg curve..."), 32);
         QCOMPARE(menu->actions().size(), 2);
+        dialog->addSystemMenuItem(QStringLiteral("&Other..."), 48);
+        QCOMPARE(menu->actions().size(), 3);
         menu->actions().last()->trigger();
-        QCOMPARE(events.systemCommands, (std::vector<int>{kAboutCommand, 32}));
+        QCOMPARE(events.systemCommands, (std::vector<int>{kAboutCommand, kBraggCurveCommand, 48}));
 
         auto* button = dialog->findChild<QToolButton*>(QStringLiteral("systemMenuButton"));
         QVERIFY(button != nullptr && button->isVisible());

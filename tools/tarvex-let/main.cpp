@@ -19,6 +19,7 @@
 #include "axes/AxisFiles.h"
 #include "beam/BeamFiles.h"
 #include "beam/BeamRecompute.h"
+#include "beam/BraggPlot.h"
 #include "beam/LayerRecord.h"
 #include "beam/RangeTable.h"
 #include "energyloss/CalculationErrors.h"
@@ -47,11 +48,13 @@ const char* const kHelp =
     "                     [--out DIR]\n"
     "      writes the per-ion stopping table (e.g. \"197AuSi.inp\") computed with the formulas,\n"
     "      for a standard ion (--all: all 22) and a standard target.\n"
-    "  tarvex-let range [options] --energy E [--tilt DEG]\n"
+    "  tarvex-let range [options] --energy E [--tilt DEG] [--svg FILE]\n"
     "      the range table of the ion entering the target at E (MeV/u), tilted by DEG degrees\n"
     "      (default 0): energy (MeV/u, MeV), nominal and effective depth (µm), nominal and\n"
     "      effective LET (MeV·cm²/mg) every 0.01 MeV/u down to rest, and the Bragg peak, in the\n"
     "      format of \"RangeTable.txt\" (--csv: the rows only). Writes no trace file.\n"
+    "      --svg FILE also draws the table as the console's Bragg-curve window does (nominal\n"
+    "      and effective LET against depth, the Bragg peak, the effective range) into FILE.\n"
     "  tarvex-let recompute [DIR]\n"
     "      runs the console's recomputation of the beam on the station working folder DIR\n"
     "      (default: the current folder): reads the settings, the setup table and the status\n"
@@ -73,6 +76,7 @@ const char* const kHelp =
     "  --csv            machine-readable output: a header row with units, one row per result\n"
     "  --out DIR        sptable: output folder (default: the current folder)\n"
     "  --tilt DEG       range: tilt T of the target in degrees (default 0)\n"
+    "  --svg FILE       range: the Bragg curve as an SVG picture in FILE\n"
     "  --help           this text\n"
     "\n"
     "Exit status: 0 on success, 1 when a computation fails, 2 for a bad command line.\n";
@@ -93,7 +97,8 @@ struct Arguments {
 
 const std::vector<std::string> kValueOptions = {"--ion",    "--mass",      "--element",  "--layer",
                                                  "--data",   "--tables",    "--out",      "--energy",
-                                                 "--thickness", "--to-let", "--to-energy", "--tilt"};
+                                                 "--thickness", "--to-let", "--to-energy", "--tilt",
+                                                 "--svg"};
 const std::vector<std::string> kFlagOptions = {"--csv", "--all", "--backwards", "--help"};
 
 bool contains(const std::vector<std::string>& list, const std::string& item) {
@@ -502,23 +507,53 @@ int runRange(const Arguments& args) {
         ++failures;
         fail(failed);
     };
+    const std::string header = ion.name + "   at " + perNucleonText(energy) + " MeV/amu (" +
+                               cformat("%.0f", energy * ion.massU) + " MeV)   in " + target.name + " at " +
+                               cformat("%.3f", tilt) + " deg";
+    const bool legacy = !args.has("--tables");
+    const bool svg = args.has("--svg");
+    BraggPlot plot;
     if (args.flag("--csv")) {
         std::cout << "E_MeV_per_u,E_MeV,depth_um,effective_depth_um,LET_MeV_cm2_per_mg,effective_LET_MeV_cm2_per_mg\n";
-        followIonToRest(
+        std::vector<RangeRow> rows;
+        RangeTableEnd end = followIonToRest(
             setup,
-            [](const RangeRow& row) {
+            [&rows, svg](const RangeRow& row) {
                 std::cout << formatGeneral(row.energyPerNucleonMeV) << "," << formatGeneral(row.energyMeV) << ","
                           << formatGeneral(row.depthUm) << "," << formatGeneral(row.effectiveDepthUm) << ","
                           << formatGeneral(row.let) << "," << formatGeneral(row.effectiveLet) << "\n";
+                if (svg) rows.push_back(row);
             },
             onError);
         std::cout.flush();
+        if (svg) plot = makeBraggPlot(header, rows, legacy, end.peak);
+    } else if (svg) {
+        // The table is kept and then read back as the console's window reads
+        // "RangeTable.txt", so the picture is the window's.
+        char* buffer = nullptr;
+        std::size_t size = 0;
+        std::FILE* memory = open_memstream(&buffer, &size);
+        if (memory == nullptr) {
+            std::cerr << "tarvex-let: out of memory\n";
+            return 1;
+        }
+        writeRangeTableText(memory, header, legacy, setup, onError);
+        std::fclose(memory);
+        const std::string text(buffer, size);
+        std::free(buffer);
+        std::cout << text;
+        std::cout.flush();
+        plot = makeBraggPlot(parseRangeTable(text));
     } else {
         std::cout.flush();
-        const std::string header = ion.name + "   at " + perNucleonText(energy) + " MeV/amu (" +
-                                   cformat("%.0f", energy * ion.massU) + " MeV)   in " + target.name + " at " +
-                                   cformat("%.3f", tilt) + " deg";
-        writeRangeTableText(stdout, header, !args.has("--tables"), setup, onError);
+        writeRangeTableText(stdout, header, legacy, setup, onError);
+    }
+    if (svg) {
+        const std::string& path = args.values.at("--svg");
+        if (!replaceFileContent(path, braggPlotSvg(plot))) {
+            std::cerr << "tarvex-let: --svg '" << path << "': cannot write it\n";
+            return 1;
+        }
     }
     return failures == 0 ? 0 : 1;
 }
@@ -596,6 +631,9 @@ int main(int argc, char** argv) {
         if (args.flag("--help") || argc == 1) {
             std::cout << kHelp;
             return argc == 1 ? 2 : 0;
+        }
+        if (args.has("--svg") && args.command != "range") {
+            throw UsageError{"--svg does not apply to " + args.command};
         }
         if (args.command == "stopping") return runStopping(args);
         if (args.command == "traverse") return runTraverse(args);

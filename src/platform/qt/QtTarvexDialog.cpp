@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -38,6 +39,7 @@
 #include <unistd.h>
 
 #include "platform/qt/Bitmaps.h"
+#include "platform/qt/BraggCurveWindow.h"
 #include "platform/qt/CAboutDlg.h"
 #include "platform/qt/CManual.h"
 
@@ -180,6 +182,7 @@ QtTarvexDialog::QtTarvexDialog(QWidget* parent) : QDialog(parent)
     systemMenu_ = new QMenu(this);
     systemMenu_->setObjectName(QStringLiteral("systemMenu"));
     addSystemMenuItem(QStringLiteral("&About Tarvex..."), kAboutCommand);
+    addSystemMenuItem(QStringLiteral("&Bragg curve..."), kBraggCurveCommand);
 
     buildControls();
     buildTabOrder();
@@ -316,6 +319,7 @@ QWidget* QtTarvexDialog::buildCurrentSettings()
             connectClick(summary, ControlId::Summary);
             auto* pair = new QHBoxLayout;
             pair->setSpacing(4);
+            box->setMinimumWidth(128);  // "count (device name)" fits
             pair->addWidget(box, 1);
             pair->addWidget(summary);
             grid->addLayout(pair, r, 1);
@@ -910,6 +914,8 @@ void QtTarvexDialog::setText(ControlId controlId, const std::string& text)
     if (auto* edit = qobject_cast<QLineEdit*>(w)) {
         edit->setText(value);
         edit->setCursorPosition(0);
+        if (edit->isReadOnly())
+            edit->setToolTip(value);  // the whole text where the box is too narrow
     } else if (auto* label = qobject_cast<QLabel*>(w)) {
         label->setText(value);
         for (std::size_t a = 0; a < 8; ++a)
@@ -1016,6 +1022,8 @@ void QtTarvexDialog::transferToControls(const DialogFields& f)
         if (auto* edit = widget<QLineEdit>(c)) {
             edit->setText(qs(value));
             edit->setCursorPosition(0);
+            if (edit->isReadOnly())
+                edit->setToolTip(qs(value));
         }
     };
     auto check = [this](ControlId c, int value) {
@@ -1161,6 +1169,16 @@ void QtTarvexDialog::showAbout()
 {
     CAboutDlg about(isVisible() ? this : nullptr);
     about.exec();
+}
+
+void QtTarvexDialog::showBraggCurve()
+{
+    // The range table of the working folder, which is the current folder.
+    if (braggWindow_ == nullptr)
+        braggWindow_ = new BraggCurveWindow(QDir::current().absoluteFilePath(QStringLiteral("RangeTable.txt")), this);
+    braggWindow_->show();
+    braggWindow_->raise();
+    braggWindow_->activateWindow();
 }
 
 void QtTarvexDialog::closeDialog(int result)

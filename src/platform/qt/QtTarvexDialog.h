@@ -18,6 +18,7 @@ class QListWidget;
 class QMenu;
 class QTimer;
 class QToolButton;
+class BraggCurveWindow;
 class CManual;
 
 // The main dialog and the Qt binding of the Ui port. Every control with an id
@@ -40,9 +41,12 @@ public:
 
     // An item of the window menu (the menu button and the background's context
     // menu): choosing it delivers onSystemCommand(command). Empty text adds
-    // nothing. "&About Tarvex..." (command 16) is there from the start.
+    // nothing. "&About Tarvex..." (command 16) and "&Bragg curve..." (command
+    // 32) are there from the start.
     void addSystemMenuItem(const QString& text, int command);
     QMenu* systemMenu() const { return systemMenu_; }
+    // The Bragg-curve window once showBraggCurve has made it, else nullptr.
+    BraggCurveWindow* braggCurveWindow() const { return braggWindow_; }
 
     // True once closeDialog has ended the dialog (also before it ever ran).
     bool isClosed() const { return closed_; }
@@ -72,6 +76,7 @@ public:
     std::string computerName() override;
     void showControllerLink(ControllerLink link) override;
     void showAbout() override;
+    void showBraggCurve() override;
     void closeDialog(int result) override;
     [[noreturn]] void exitProcess(int code) override;
 
@@ -110,6 +115,7 @@ private:
     QMenu* systemMenu_ = nullptr;
     QToolButton* systemMenuButton_ = nullptr;
     QLabel* controllerIndicator_ = nullptr;
+    BraggCurveWindow* braggWindow_ = nullptr;  // a child window, made on first use
     // Row labels of the motion grid in axis order X Y Z T U V R S.
     std::array<QLabel*, 8> rowLabels_{};
 };
