@@ -184,6 +184,14 @@ bool parseRangeTableHeader(const std::string& header, RangeTableRecord& record) 
     return true;
 }
 
+namespace {
+RangeTableRecord markUnreadable(RangeTableRecord& record, const std::string& why) {
+    record.source = RangeTableSource::Unreadable;
+    record.problem = why;
+    return record;
+}
+}  // namespace
+
 RangeTableRecord parseRangeTable(const std::string& text) {
     RangeTableRecord record;
     record.source = RangeTableSource::Table;
@@ -191,11 +199,7 @@ RangeTableRecord parseRangeTable(const std::string& text) {
         record.source = RangeTableSource::Empty;
         return record;
     }
-    auto unreadable = [&record](const std::string& why) {
-        record.source = RangeTableSource::Unreadable;
-        record.problem = why;
-        return record;
-    };
+    auto unreadable = [&record](const std::string& why) { return markUnreadable(record, why); };
     if (looksBinary(text)) return unreadable("RangeTable.txt is not a text file");
 
     std::istringstream in(text);
@@ -250,11 +254,7 @@ RangeTableRecord readRangeTableFile(const std::string& path) {
         record.source = RangeTableSource::Missing;
         return record;
     }
-    auto unreadable = [&record](const std::string& why) {
-        record.source = RangeTableSource::Unreadable;
-        record.problem = why;
-        return record;
-    };
+    auto unreadable = [&record](const std::string& why) { return markUnreadable(record, why); };
     if (!std::filesystem::is_regular_file(file, error)) return unreadable("RangeTable.txt is not a file");
     const std::uintmax_t size = std::filesystem::file_size(file, error);
     if (error) return unreadable("RangeTable.txt cannot be read");
