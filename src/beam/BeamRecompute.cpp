@@ -126,8 +126,13 @@ bool recomputeBeam(Console& console) {
     ui.setText(ControlId::Beam, fields.beam);
     double ein = beam.ionA == 0 ? 0 : std::fabs(beam.beamEnergyMeV / beam.ionA);
 
-    // 5-7: coefficients and axis values.
-    loadStoppingCoefficients(state.stopping);
+    // 5-7: coefficients and axis values. Without a coefficient file every
+    // stopping power would be zero or stale: nothing is computed or committed.
+    const std::string missingCoefficients = loadStoppingCoefficients(state.stopping);
+    if (!missingCoefficients.empty()) {
+        refuse(console, missingCoefficientsText(missingCoefficients));
+        return false;
+    }
     for (Axis& axis : state.axes.axes) axis.value = axisValue(axis);
     double s = state.axes[kAxisS].value;
     double r = state.axes[kAxisR].value;

@@ -92,7 +92,12 @@ void onGo(Console& console) {
     setStatusText(console, "Calculations in progress - please wait.");
     double startEnergy = beam.ionA == 0 ? 0 : beam.beamEnergyMeV / beam.ionA;
     double e = startEnergy;
-    loadStoppingCoefficients(state.stopping);
+    const std::string missingCoefficients = loadStoppingCoefficients(state.stopping);
+    if (!missingCoefficients.empty()) {
+        warn(console, missingCoefficientsText(missingCoefficients));
+        clearStatusAndGoal(console);
+        return;
+    }
     double t = axisValue(state.axes[kAxisT]);
     double cosT = std::cos(t * kPi / 180);
     double wanted = leadingNumber(fields.goal);

@@ -25,3 +25,9 @@ void reportCalculationError(Ui& ui, int code, const std::string& context) {
     if (text.empty()) return;
     ui.messageBox(text, Icon::Stop, Buttons::Ok, Button::Ok);
 }
+
+std::string missingCoefficientsText(const std::string& file) {
+    return "Error opening file " + file +
+           " - the stopping powers cannot be computed without it.\nCopy the stopping-power coefficient files "
+           "(scoef.95a, scoef.95b, scoefgas.95) into the working folder.";
+}

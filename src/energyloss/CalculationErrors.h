@@ -12,3 +12,7 @@ std::string calculationErrorText(int code, const std::string& context);
 // Shows calculationErrorText in a modal box (caption "Tarvex", error icon, one
 // OK button) and returns when the operator has closed it; shows nothing for 0.
 void reportCalculationError(Ui& ui, int code, const std::string& context);
+
+// The operator's message when a stopping-power coefficient file (`file`, as
+// loadStoppingCoefficients names it) could not be opened.
+std::string missingCoefficientsText(const std::string& file);

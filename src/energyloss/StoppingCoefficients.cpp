@@ -33,16 +33,19 @@ std::string inFolder(const std::string& folder, const char* name) {
 }
 
 // Opens one coefficient file; on failure reports its "not found" line and
-// hands the parser an empty stream, whose every read fails.
+// hands the parser an empty stream, whose every read fails. False when the
+// file could not be opened.
 template <typename Parse>
-void loadFile(const std::string& folder, const char* name, Parse parse) {
+bool loadFile(const std::string& folder, const char* name, Parse parse) {
     std::ifstream file(inFolder(folder, name), std::ios::binary);
-    if (!file) {
+    const bool opened = static_cast<bool>(file);
+    if (!opened) {
         std::string line = std::string("\n") + name + " not found.\n";
         std::fputs(line.c_str(), stdout);
         std::fflush(stdout);
     }
     parse(file);
+    return opened;
 }
 
 // Straight-line interpolation of values[first..last] against grid[first..last]
@@ -91,11 +94,19 @@ void parseGasCoefficientFile(std::istream& in, GasCoefficientTable& table) {
     parseRows<GasCoefficientTable::kColumns>(in, table.value, 1, 24, 0, 11);
 }
 
-void loadStoppingCoefficients(StoppingData& data, const std::string& folder) {
-    loadFile(folder, kCoefficientFileA, [&](std::istream& in) { parseCoefficientFileA(in, data.coefficients); });
-    loadFile(folder, kCoefficientFileB, [&](std::istream& in) { parseCoefficientFileB(in, data.coefficients); });
-    loadFile(folder, kGasCoefficientFile,
-             [&](std::istream& in) { parseGasCoefficientFile(in, data.gasCoefficients); });
+std::string loadStoppingCoefficients(StoppingData& data, const std::string& folder) {
+    std::string missing;
+    auto note = [&missing](bool opened, const char* name) {
+        if (!opened && missing.empty()) missing = name;
+    };
+    note(loadFile(folder, kCoefficientFileA, [&](std::istream& in) { parseCoefficientFileA(in, data.coefficients); }),
+         kCoefficientFileA);
+    note(loadFile(folder, kCoefficientFileB, [&](std::istream& in) { parseCoefficientFileB(in, data.coefficients); }),
+         kCoefficientFileB);
+    note(loadFile(folder, kGasCoefficientFile,
+                  [&](std::istream& in) { parseGasCoefficientFile(in, data.gasCoefficients); }),
+         kGasCoefficientFile);
+    return missing;
 }
 
 int gasIndexOf(int z2) {

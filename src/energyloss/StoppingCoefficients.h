@@ -57,9 +57,11 @@ inline constexpr const char* kGasCoefficientFile = "scoefgas.95";
 // Reads "scoef.95a", "scoef.95b" and "scoefgas.95" from `folder` (empty: the
 // working folder) into `data`, in place. A file that cannot be opened writes
 // "\n<name> not found.\n" to standard output and leaves its slots unchanged;
-// a short or malformed file leaves its remaining slots unchanged. Nothing is
-// reported to the caller.
-void loadStoppingCoefficients(StoppingData& data, const std::string& folder = "");
+// a short or malformed file leaves its remaining slots unchanged. Returns the
+// name of the first file that could not be opened, "" when all three opened:
+// without them every stopping power is zero or stale, and a caller that
+// commits results must not go on.
+std::string loadStoppingCoefficients(StoppingData& data, const std::string& folder = "");
 
 // The parse halves of the loader (two header lines, then the numbers).
 // Columns 0..15 of rows 1..93.

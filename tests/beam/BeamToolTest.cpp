@@ -116,6 +116,18 @@ TEST_F(BeamTool, NormalModeWithoutTablesEndsEarlyAndCommitsNothing) {
     EXPECT_NE(r.out.find("no file was committed"), std::string::npos) << r.out;
 }
 
+TEST_F(BeamTool, MissingCoefficientFileFailsAndCommitsNothing) {
+    const auto site = prepareDemo("nocoefficients");
+    std::filesystem::remove(site / "scoef.95b");
+    const std::string before = readFile(site / "CurrentBeamDELReB.dat");
+    ToolRun r = runCommand(shellQuoted(tool) + " recompute " + shellQuoted(site.string()));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("Warning: Error opening file scoef.95b - the stopping powers cannot be computed"),
+              std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(site / "CurrentBeamDELReB.tmp"));
+    EXPECT_EQ(readFile(site / "CurrentBeamDELReB.dat"), before);
+}
+
 TEST_F(BeamTool, MisalignedDegraderMessagesAndLog) {
     const auto site = prepareDemo("misaligned");
     std::ofstream(site / "TarvexStatus.dat") << "Beam spot\n1\n0 0 0 0 10000 10000 3000 2500\n0 0 0 0 0 0 0 0\n";

@@ -104,6 +104,25 @@ TEST_F(DegraderSearchTest, GoSetsTheDegraderForAWantedEnergy) {
     EXPECT_FALSE(ui.isEnabled(ControlId::NudgePlus)) << "no active axis: all disabled";
 }
 
+TEST_F(DegraderSearchTest, AMissingCoefficientFileStopsGoBeforeAnyQuestion) {
+    start();
+    folder.remove("scoefgas.95");
+    chooseUnit(2, "6");
+    ui.boxes.clear();
+    dialog.onCommand(ControlId::Go);
+    // Go's own message comes last (a recomputation before it may refuse too),
+    // and no question about moving the degrader follows.
+    ASSERT_FALSE(ui.boxes.empty());
+    for (const RecordedBox& box : ui.boxes) EXPECT_EQ(box.icon, Icon::Warning) << box.text;
+    EXPECT_EQ(ui.boxes.back().text,
+              "Error opening file scoefgas.95 - the stopping powers cannot be computed without it.\nCopy the "
+              "stopping-power coefficient files (scoef.95a, scoef.95b, scoefgas.95) into the working folder.");
+    EXPECT_EQ(console().state.axes[kAxisS].internalPosition, -7000);
+    EXPECT_EQ(console().state.axes[kAxisR].internalPosition, -600);
+    EXPECT_EQ(ui.controls.status, "");
+    EXPECT_EQ(ui.controls.goal, "");
+}
+
 TEST_F(DegraderSearchTest, GoAnsweredNoMovesNothing) {
     start();
     chooseUnit(1, "504");  // 6 MeV/u of 84Kr

@@ -350,6 +350,30 @@ TEST_F(Recompute, RefusedLayerRecordCommitsNothing) {
     EXPECT_EQ(folder.read("RangeTable.txt"), "old table\n");
 }
 
+// Without a coefficient file every stopping power would be zero: the beam
+// would seem to cross the device without losing energy. Nothing is committed.
+TEST_F(Recompute, MissingCoefficientFileCommitsNothing) {
+    for (const char* name : {"scoef.95a", "scoef.95b", "scoefgas.95"}) {
+        SCOPED_TRACE(name);
+        const std::string kept = folder.read(name);
+        folder.remove(name);
+        folder.write("RangeTable.txt", "old table\n");
+        ui.boxes.clear();
+        EXPECT_EQ(recompute(), -1);
+        EXPECT_FALSE(returned);
+        ASSERT_EQ(ui.boxes.size(), 1u);
+        EXPECT_EQ(ui.boxes[0].icon, Icon::Warning);
+        EXPECT_EQ(ui.boxes[0].text, std::string("Error opening file ") + name +
+                                        " - the stopping powers cannot be computed without it.\nCopy the "
+                                        "stopping-power coefficient files (scoef.95a, scoef.95b, scoefgas.95) into "
+                                        "the working folder.\nThe beam was not recomputed.");
+        EXPECT_FALSE(folder.exists("CurrentBeamDELReB.tmp"));
+        EXPECT_FALSE(folder.exists("CurrentBeamNZAMeV.dat"));
+        EXPECT_EQ(folder.read("RangeTable.txt"), "old table\n");
+        folder.write(name, kept);
+    }
+}
+
 struct MissingCase {
     const char* name;
     const char* file;
