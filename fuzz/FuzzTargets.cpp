@@ -8,6 +8,7 @@
 #include "axes/ControllerChannel.h"
 #include "axes/TcpChannel.h"
 #include "beam/BeamFiles.h"
+#include "beam/BraggPlot.h"
 #include "beam/LayerRecord.h"
 #include "energyloss/LayerStopping.h"
 #include "energyloss/StoppingCoefficients.h"
@@ -128,6 +129,14 @@ void controllerAnswer(const uint8_t* data, std::size_t size) {
     answer.reply();
 }
 
+// "RangeTable.txt" as the Bragg-curve window and `tarvex-let range --svg`
+// read it, through to the plot data and the picture.
+void rangeTable(const uint8_t* data, std::size_t size) {
+    const BraggPlot plot = makeBraggPlot(parseRangeTable(std::string(reinterpret_cast<const char*>(data), size)));
+    braggPlotSvg(plot);
+    if (!plot.empty) braggReadout(plot, plot.x.max / 2, plot.y.max / 2);
+}
+
 }  // namespace
 
 const std::vector<NamedFuzzTarget>& fuzzTargets() {
@@ -142,6 +151,7 @@ const std::vector<NamedFuzzTarget>& fuzzTargets() {
         {"coefficient_files", coefficientFiles},
         {"per_ion_table", perIonTable},
         {"controller_answer", controllerAnswer},
+        {"range_table", rangeTable},
     };
     return targets;
 }
