@@ -199,8 +199,7 @@ RangeTableRecord parseRangeTable(const std::string& text) {
         record.source = RangeTableSource::Empty;
         return record;
     }
-    auto unreadable = [&record](const std::string& why) { return markUnreadable(record, why); };
-    if (looksBinary(text)) return unreadable("RangeTable.txt is not a text file");
+    if (looksBinary(text)) return markUnreadable(record, "RangeTable.txt is not a text file");
 
     std::istringstream in(text);
     TokenReader lines(in);
@@ -213,7 +212,7 @@ RangeTableRecord parseRangeTable(const std::string& text) {
         if (!headerSeen) {
             std::size_t letPos = line.rfind(kLetMarker);
             if (letPos == std::string::npos) {
-                return unreadable("RangeTable.txt does not start with a range table's title line");
+                return markUnreadable(record, "RangeTable.txt does not start with a range table's title line");
             }
             headerSeen = true;
             record.headerText = line.substr(0, letPos);
@@ -228,15 +227,16 @@ RangeTableRecord parseRangeTable(const std::string& text) {
         }
         if (startsWith(content, "Highest LET:")) {
             if (!parsePeakLine(content, record.peakLine)) {
-                return unreadable("RangeTable.txt: line " + std::to_string(lineNumber) +
-                                  " is not a readable \"Highest LET\" line");
+                return markUnreadable(record, "RangeTable.txt: line " + std::to_string(lineNumber) +
+                                                  " is not a readable \"Highest LET\" line");
             }
             record.hasPeakLine = true;
             continue;
         }
         RangeRow row;
         if (record.hasPeakLine || !parseRow(content, row)) {
-            return unreadable("RangeTable.txt: line " + std::to_string(lineNumber) + " is not a row of six numbers");
+            return markUnreadable(record,
+                                  "RangeTable.txt: line " + std::to_string(lineNumber) + " is not a row of six numbers");
         }
         record.rows.push_back(row);
     }
@@ -254,23 +254,22 @@ RangeTableRecord readRangeTableFile(const std::string& path) {
         record.source = RangeTableSource::Missing;
         return record;
     }
-    auto unreadable = [&record](const std::string& why) { return markUnreadable(record, why); };
-    if (!std::filesystem::is_regular_file(file, error)) return unreadable("RangeTable.txt is not a file");
+    if (!std::filesystem::is_regular_file(file, error)) return markUnreadable(record, "RangeTable.txt is not a file");
     const std::uintmax_t size = std::filesystem::file_size(file, error);
-    if (error) return unreadable("RangeTable.txt cannot be read");
+    if (error) return markUnreadable(record, "RangeTable.txt cannot be read");
     if (size > kMaxRangeTableBytes) {
-        return unreadable("RangeTable.txt is too large to show (" + formatFixed(static_cast<double>(size) / 1048576.0, 1) +
-                          " MB)");
+        return markUnreadable(record, "RangeTable.txt is too large to show (" +
+                                          formatFixed(static_cast<double>(size) / 1048576.0, 1) + " MB)");
     }
     std::ifstream stream(file, std::ios::binary);
-    if (!stream) return unreadable("RangeTable.txt cannot be read");
+    if (!stream) return markUnreadable(record, "RangeTable.txt cannot be read");
     std::string text;
     text.reserve(static_cast<std::size_t>(size));
     char buffer[65536];
     while (stream.read(buffer, sizeof buffer) || stream.gcount() > 0) {
         text.append(buffer, static_cast<std::size_t>(stream.gcount()));
         // The file may grow while it is read; never hold more than the limit.
-        if (text.size() > kMaxRangeTableBytes) return unreadable("RangeTable.txt is too large to show");
+        if (text.size() > kMaxRangeTableBytes) return markUnreadable(record, "RangeTable.txt is too large to show");
     }
     return parseRangeTable(text);
 }

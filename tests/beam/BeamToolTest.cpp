@@ -22,13 +22,6 @@ std::string toolPath() {
     return siblingProgram("tarvex-let");
 }
 
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 class BeamTool : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -54,17 +47,17 @@ const std::string kDemo = std::string(TARVEX_SOURCE_DIR) + "/examples/demo-site"
 
 TEST_F(BeamTool, DemoStationLegacyModeReproducesItsCommittedResults) {
     const auto site = prepareDemo("legacy");
-    ASSERT_EQ(readFile(site / "DoLegacyCalculations.dat"), "1\n");
+    ASSERT_EQ(fileContent(site / "DoLegacyCalculations.dat"), "1\n");
     ToolRun r = runCommand(shellQuoted(tool) + " recompute " + shellQuoted(site.string()));
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.err, "");
-    const std::string results = readFile(site / "CurrentBeamDELReB.dat");
-    EXPECT_EQ(results, readFile(std::filesystem::path(kDemo) / "CurrentBeamDELReB.dat"));
-    EXPECT_EQ(readFile(site / "CurrentBeamDELReB.tmp"), results);
+    const std::string results = fileContent(site / "CurrentBeamDELReB.dat");
+    EXPECT_EQ(results, fileContent(std::filesystem::path(kDemo) / "CurrentBeamDELReB.dat"));
+    EXPECT_EQ(fileContent(site / "CurrentBeamDELReB.tmp"), results);
     EXPECT_NE(r.out.find("Results line                " + results.substr(0, results.size() - 1)), std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("Target substrate            silicon\n"), std::string::npos) << r.out;
-    std::vector<std::string> table = linesOf(readFile(site / "RangeTable.txt"));
+    std::vector<std::string> table = linesOf(fileContent(site / "RangeTable.txt"));
     ASSERT_GT(table.size(), 10u);
     EXPECT_EQ(table[0].rfind("Au 15 MeV/u   at ", 0), 0u);
     EXPECT_NE(table[2].find("LEGACY CALCULATIONS"), std::string::npos);
@@ -81,15 +74,15 @@ TEST_F(BeamTool, DemoStationNormalModeUsesTheGeneratedTables) {
     ToolRun r = runCommand(shellQuoted(tool) + " recompute " + shellQuoted(site.string()));
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.err, "");
-    EXPECT_NE(readFile(site / "atempt.txt").find("icompound=2"), std::string::npos);  // the aramica table
-    std::vector<std::string> table = linesOf(readFile(site / "RangeTable.txt"));
+    EXPECT_NE(fileContent(site / "atempt.txt").find("icompound=2"), std::string::npos);  // the aramica table
+    std::vector<std::string> table = linesOf(fileContent(site / "RangeTable.txt"));
     ASSERT_GT(table.size(), 10u);
     EXPECT_EQ(table[2], "   MeV/u        MeV    (nom)um(eff)   (nom)MeVcm2/mg(eff)");
 
     // Tables computed from the formulas give nearly the legacy results.
     BeamState normal, legacy;
-    std::istringstream normalLine(readFile(site / "CurrentBeamDELReB.dat"));
-    std::istringstream legacyLine(readFile(std::filesystem::path(kDemo) / "CurrentBeamDELReB.dat"));
+    std::istringstream normalLine(fileContent(site / "CurrentBeamDELReB.dat"));
+    std::istringstream legacyLine(fileContent(std::filesystem::path(kDemo) / "CurrentBeamDELReB.dat"));
     for (BeamState* beam : {&normal, &legacy}) {
         std::istringstream& in = beam == &normal ? normalLine : legacyLine;
         in >> beam->beamTag >> beam->degraderEffectiveUm >> beam->deviceEnergyMeV >> beam->nominalLet >>
@@ -105,27 +98,27 @@ TEST_F(BeamTool, NormalModeWithoutTablesEndsEarlyAndCommitsNothing) {
     const auto site = prepareDemo("notables");
     std::ofstream(site / "DoLegacyCalculations.dat") << "0\n";
     std::filesystem::remove(site / "197AuAl.inp");
-    const std::string before = readFile(site / "CurrentBeamDELReB.dat");
+    const std::string before = fileContent(site / "CurrentBeamDELReB.dat");
     ToolRun r = runCommand(shellQuoted(tool) + " recompute " + shellQuoted(site.string()));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err,
               "Error:  \n\nError - Stopping power table for the selected nuclide not found.\n\nUse Set Options to switch "
               "to legacy calculations and try again.\n");
     EXPECT_FALSE(std::filesystem::exists(site / "CurrentBeamDELReB.tmp"));
-    EXPECT_EQ(readFile(site / "CurrentBeamDELReB.dat"), before);
+    EXPECT_EQ(fileContent(site / "CurrentBeamDELReB.dat"), before);
     EXPECT_NE(r.out.find("no file was committed"), std::string::npos) << r.out;
 }
 
 TEST_F(BeamTool, MissingCoefficientFileFailsAndCommitsNothing) {
     const auto site = prepareDemo("nocoefficients");
     std::filesystem::remove(site / "scoef.95b");
-    const std::string before = readFile(site / "CurrentBeamDELReB.dat");
+    const std::string before = fileContent(site / "CurrentBeamDELReB.dat");
     ToolRun r = runCommand(shellQuoted(tool) + " recompute " + shellQuoted(site.string()));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("Warning: Error opening file scoef.95b - the stopping powers cannot be computed"),
               std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(site / "CurrentBeamDELReB.tmp"));
-    EXPECT_EQ(readFile(site / "CurrentBeamDELReB.dat"), before);
+    EXPECT_EQ(fileContent(site / "CurrentBeamDELReB.dat"), before);
 }
 
 TEST_F(BeamTool, MisalignedDegraderMessagesAndLog) {
@@ -137,9 +130,9 @@ TEST_F(BeamTool, MisalignedDegraderMessagesAndLog) {
               "Warning: Deviation of coordinate S (selected degrader foil) from the closest integer value is not within "
               "specified tolerance (0.050).\n\nIt will be assumed that the degrader is infinitely thick or at least "
               "thick enough to stop the beam.\nWarning: Beam fully stopped in Al degrader.\n");
-    EXPECT_NE(readFile(site / "TarvexOperator.log").find("Degrader misaligned - acknowleged.\n"), std::string::npos);
-    EXPECT_EQ(readFile(site / "RangeTable.txt"), "");
-    EXPECT_EQ(readFile(site / "CurrentBeamDELReB.dat"), "7   " + streamText(2539999.9746) + "   0   0   0   0   0\n");
+    EXPECT_NE(fileContent(site / "TarvexOperator.log").find("Degrader misaligned - acknowleged.\n"), std::string::npos);
+    EXPECT_EQ(fileContent(site / "RangeTable.txt"), "");
+    EXPECT_EQ(fileContent(site / "CurrentBeamDELReB.dat"), "7   " + streamText(2539999.9746) + "   0   0   0   0   0\n");
 }
 
 TEST_F(BeamTool, MissingSettingsFileEndsWithTheConsolesExitCode) {

@@ -14,13 +14,6 @@
 
 namespace {
 
-std::string fileText(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 class BraggSvgTool : public BeamStation {
 protected:
     void SetUp() override {
@@ -42,7 +35,7 @@ TEST_F(BraggSvgTool, DrawsTheTableItPrints) {
     EXPECT_EQ(drawn.err, "");
     EXPECT_EQ(drawn.out, plain.out);  // the table itself is unchanged
 
-    const std::string svg = fileText(folder.path() / "bragg.svg");
+    const std::string svg = fileContent(folder.path() / "bragg.svg");
     ASSERT_EQ(svg.rfind("<svg xmlns=\"http://www.w3.org/2000/svg\"", 0), 0u) << svg.substr(0, 200);
     EXPECT_EQ(svg.substr(svg.size() - 7), "</svg>\n");
     EXPECT_NE(svg.find(">Si \u2014 197Au at 2.00 MeV/u (394 MeV), tilt 60.000 deg</text>"), std::string::npos);
@@ -71,7 +64,7 @@ TEST_F(BraggSvgTool, CsvRowsDrawTheSamePeak) {
     ToolRun csv = runCommand(range("--csv --svg=csv.svg"));
     ASSERT_EQ(csv.exitCode, 0) << csv.err;
     EXPECT_EQ(csv.out.rfind("E_MeV_per_u,", 0), 0u);
-    const std::string svg = fileText(folder.path() / "csv.svg");
+    const std::string svg = fileContent(folder.path() / "csv.svg");
     ASSERT_EQ(svg.rfind("<svg", 0), 0u);
 
     // The peak's energies as the table's "Highest LET" line gives them.

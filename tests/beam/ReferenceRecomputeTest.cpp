@@ -6,9 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <vector>
 
@@ -22,13 +20,6 @@ namespace fs = std::filesystem;
 const std::string kReferenceFolder = std::string(TARVEX_SOURCE_DIR) + "/tests/beam/reference";
 const std::vector<std::string> kWrittenFiles = {"CurrentBeamDELReB.tmp", "CurrentBeamDELReB.dat", "CurrentBeamName.dat",
                                                 "CurrentBeamNZAMeV.dat", "RangeTable.txt",        "atempt.txt"};
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // A copy of `station` with the coefficient files beside it, as a station has them.
 fs::path copyStation(const fs::path& station, const fs::path& copy) {
@@ -58,7 +49,7 @@ std::string firstDifference(const std::string& a, const std::string& b) {
 TEST(ReferenceRecompute, EveryStationAgreesByteForByte) {
     const std::string tool = siblingProgram("tarvex-let");
     if (tool.empty()) GTEST_SKIP() << "tarvex-let is not built beside the tests";
-    if (std::system("python3 -c 'import math' >/dev/null 2>&1") != 0) GTEST_SKIP() << "python3 not available";
+    if (!havePython()) GTEST_SKIP() << "python3 not available";
 
     WorkFolder folder;
     const fs::path stations = folder.path() / "stations";
@@ -93,7 +84,7 @@ TEST(ReferenceRecompute, EveryStationAgreesByteForByte) {
             const bool here = fs::exists(ours / file), there = fs::exists(theirs / file);
             ASSERT_EQ(here, there) << file << " written by only one side";
             if (!here) continue;
-            const std::string a = readFile(ours / file), b = readFile(theirs / file);
+            const std::string a = fileContent(ours / file), b = fileContent(theirs / file);
             EXPECT_TRUE(a == b) << file << " differs, " << firstDifference(a, b);
         }
     }

@@ -26,8 +26,6 @@ std::string toolPath() {
     return siblingProgram("tarvex-let");
 }
 
-bool havePython() { return std::system("python3 -c 'import math' >/dev/null 2>&1") == 0; }
-
 std::string referenceScript() { return std::string(TARVEX_SOURCE_DIR) + "/tests/energyloss/reference_stopping.py"; }
 
 double reference(int z1, double m1, int z2, double m2, double eMeVPerU, int gas) {

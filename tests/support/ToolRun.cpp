@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -34,6 +35,8 @@ ToolRun runCommand(const std::string& command) {
     std::filesystem::remove(errFile);
     return run;
 }
+
+bool havePython() { return std::system("python3 -c 'import math' >/dev/null 2>&1") == 0; }
 
 std::string siblingProgram(const std::string& name) {
     std::error_code ec;

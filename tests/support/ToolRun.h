@@ -16,5 +16,8 @@ ToolRun runCommand(const std::string& command);
 // The text quoted for the shell.
 std::string shellQuoted(const std::string& text);
 
+// True when python3 runs here (the independent reference scripts need it).
+bool havePython();
+
 // A program built beside the running test program, or "" when absent.
 std::string siblingProgram(const std::string& name);

@@ -33,6 +33,13 @@ std::string WorkFolder::read(const std::string& name) const {
     return text.str();
 }
 
+std::string fileContent(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
 bool WorkFolder::exists(const std::string& name) const {
     return std::filesystem::exists(path_ / name);
 }

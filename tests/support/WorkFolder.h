@@ -23,6 +23,10 @@ private:
     std::filesystem::path path_;
 };
 
+// The whole content of the file at `path`, read as bytes; "" when it cannot
+// be read.
+std::string fileContent(const std::filesystem::path& path);
+
 // The folder of the stopping-power coefficient files: $TARVEX_STOPPING_DATA or
 // the installation data beside the repository.
 std::string stoppingDataFolder();

@@ -314,8 +314,7 @@ BraggCurveWindow::BraggCurveWindow(const QString& tablePath, QWidget* parent)
     connect(canvas_, &BraggCanvas::left, this, [this] { readout_->setText(kReadoutHint); });
     connect(exportPng_, &QPushButton::clicked, this, [this] { chooseAndExport(false); });
     connect(exportSvg_, &QPushButton::clicked, this, [this] { chooseAndExport(true); });
-
-    reload();
+    // The table is read when the window is shown (showEvent).
 }
 
 BraggCurveWindow::~BraggCurveWindow() = default;
@@ -364,8 +363,7 @@ void BraggCurveWindow::unwatch()
 void BraggCurveWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    watch();
-    reload();
+    reload();  // also takes up the watch
 }
 
 void BraggCurveWindow::hideEvent(QHideEvent* event)

@@ -168,6 +168,16 @@ QLabel* columnHead(const QString& text, QWidget* parent)
     return label;
 }
 
+// A value shown from its start; a read-only box also carries the whole text
+// as its tool tip, for where the box is too narrow.
+void showInEdit(QLineEdit* edit, const QString& value)
+{
+    edit->setText(value);
+    edit->setCursorPosition(0);
+    if (edit->isReadOnly())
+        edit->setToolTip(value);
+}
+
 }  // namespace
 
 QtTarvexDialog::QtTarvexDialog(QWidget* parent) : QDialog(parent)
@@ -912,10 +922,7 @@ void QtTarvexDialog::setText(ControlId controlId, const std::string& text)
         return;
     const QString value = qs(text);
     if (auto* edit = qobject_cast<QLineEdit*>(w)) {
-        edit->setText(value);
-        edit->setCursorPosition(0);
-        if (edit->isReadOnly())
-            edit->setToolTip(value);  // the whole text where the box is too narrow
+        showInEdit(edit, value);
     } else if (auto* label = qobject_cast<QLabel*>(w)) {
         label->setText(value);
         for (std::size_t a = 0; a < 8; ++a)
@@ -1019,12 +1026,8 @@ void selectInGroup(QButtonGroup* group, int index)
 void QtTarvexDialog::transferToControls(const DialogFields& f)
 {
     auto text = [this](ControlId c, const std::string& value) {
-        if (auto* edit = widget<QLineEdit>(c)) {
-            edit->setText(qs(value));
-            edit->setCursorPosition(0);
-            if (edit->isReadOnly())
-                edit->setToolTip(qs(value));
-        }
+        if (auto* edit = widget<QLineEdit>(c))
+            showInEdit(edit, qs(value));
     };
     auto check = [this](ControlId c, int value) {
         if (auto* box = widget<QAbstractButton>(c))
