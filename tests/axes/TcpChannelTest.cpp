@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <functional>
 #include <sstream>
 #include <thread>
 
@@ -7,6 +9,7 @@
 #include "app/Console.h"
 #include "axes/TcpChannel.h"
 #include "support/ScriptedUi.h"
+#include "support/ToolRun.h"
 #include "support/WorkFolder.h"
 
 namespace {
@@ -16,7 +19,8 @@ using namespace std::chrono_literals;
 // The stand-in controller served from a thread on a free loopback port.
 class SimulatorThread {
 public:
-    SimulatorThread() {
+    explicit SimulatorThread(const std::function<void(ControllerSimulator&)>& setUp = {}) {
+        if (setUp) setUp(simulator);
         EXPECT_TRUE(simulator.listen(0));
         thread = std::thread([this] { simulator.run(); });
     }
@@ -47,6 +51,159 @@ TEST(ControllerSimulator, AnswersTheCommandLanguage) {
     EXPECT_EQ(sim.answer("XYZ"), "?");
     EXPECT_EQ(sim.answer("SA"), ":");
     EXPECT_EQ(sim.answer("TB"), "0\r\n:");
+}
+
+// The simulator on a clock the test moves by hand.
+class SimulatorKinematics : public ::testing::Test {
+protected:
+    SimulatorKinematics() {
+        sim.setClock([this] { return now; });
+        sim.setProfile(100000, 1000000, 1000000);
+    }
+    ControllerSimulator::AxisState axis(char letter) {
+        return sim.snapshot().axes[static_cast<std::size_t>(std::string("XYZTUVRS").find(letter))];
+    }
+    ControllerSimulator::Clock::time_point now = ControllerSimulator::Clock::time_point{} + 1h;
+    ControllerSimulator sim;
+};
+
+TEST_F(SimulatorKinematics, MoveEndsAtRestOnItsTarget) {
+    EXPECT_EQ(sim.answer("AY;PA-2500;BG;"), ":::");
+    now += 50ms;
+    EXPECT_TRUE(axis('Y').moving);
+    EXPECT_LT(axis('Y').velocity, -10000) << "accelerated towards the target";
+    EXPECT_FALSE(axis('X').moving);
+    now += 100ms;
+    EXPECT_EQ(axis('Y').position, -2500);
+    EXPECT_EQ(axis('Y').velocity, 0);
+    EXPECT_FALSE(axis('Y').moving);
+    now += 1s;
+    EXPECT_EQ(axis('Y').position, -2500) << "stays at rest";
+}
+
+TEST_F(SimulatorKinematics, JogStopsAtTheHardLimitAndTellsIt) {
+    char* text = nullptr;
+    std::size_t size = 0;
+    std::FILE* log = ::open_memstream(&text, &size);
+    sim.setLogFile(log);
+    EXPECT_EQ(sim.answer("#LIMIT X -100 1000"), ":");
+    EXPECT_EQ(sim.answer("#LIMIT X 5 5"), "?");
+    EXPECT_EQ(sim.answer("AX;AF;JG+20000;"), ":::");
+    now += 20ms;
+    EXPECT_TRUE(axis('X').moving);
+    EXPECT_EQ(sim.answer("AX;LS?;"), ":0\r\n:");
+    now += 200ms;
+    EXPECT_EQ(axis('X').position, 1000);
+    EXPECT_FALSE(axis('X').moving);
+    EXPECT_EQ(axis('X').limit, 1);
+    EXPECT_EQ(sim.answer("AX;LS?;JG?;"), ":1\r\n:0\r\n:");
+    EXPECT_EQ(sim.answer("JG-20000;"), ":") << "leaves the switch the other way";
+    now += 100ms;
+    EXPECT_EQ(sim.answer("LS?"), "-1\r\n:");
+    EXPECT_EQ(axis('X').position, -100);
+    std::fclose(log);
+    std::string logged(text, size);
+    std::free(text);
+    EXPECT_NE(logged.find(" X stopped at the high limit switch (1000)\n"), std::string::npos) << logged;
+    EXPECT_NE(logged.find(" X stopped at the low limit switch (-100)\n"), std::string::npos) << logged;
+}
+
+TEST_F(SimulatorKinematics, StopDeceleratesTheSelectedAxisOrEveryAxis) {
+    sim.answer("AZ;JG20000;AY;JG-20000;");
+    now += 50ms;
+    EXPECT_EQ(axis('Z').velocity, 20000);
+    EXPECT_EQ(sim.answer("AZ;ST;"), "::");
+    now += 5ms;
+    EXPECT_TRUE(axis('Z').moving);
+    EXPECT_NEAR(axis('Z').velocity, 15000, 1) << "decelerates at 1000000 counts/s^2";
+    now += 50ms;
+    EXPECT_EQ(axis('Z').velocity, 0);
+    EXPECT_FALSE(axis('Z').moving);
+    EXPECT_EQ(sim.answer("AZ;JG?;"), ":0\r\n:");
+    EXPECT_EQ(axis('Y').velocity, -20000) << "only Z was stopped";
+    EXPECT_EQ(sim.answer("AY;JG?;"), ":-20000\r\n:");
+    EXPECT_EQ(sim.answer("ST;"), ":") << "a bare ST stops every axis";
+    now += 50ms;
+    EXPECT_FALSE(axis('Y').moving);
+    EXPECT_EQ(sim.answer("AY;PA10;BG;SA;"), "::::");
+    now += 50ms;
+    EXPECT_FALSE(axis('Y').moving) << "SA stops a move as well";
+}
+
+TEST_F(SimulatorKinematics, TellsPositionsMovingFlagsAndInputsThatFollowTheOutputs) {
+    sim.answer("AT;PA-3;BG;AS;PA40;BG;BH2;BH4;");
+    now += 50ms;
+    sim.answer("AR;JG10000;");
+    EXPECT_EQ(sim.answer("TS;"), "0,0,0,-3,0,0,0,40,0,0,0,0,0,0,1,0,0\r\n:") << "inputs still 0 after 50 ms";
+    now += 60ms;
+    EXPECT_EQ(sim.answer("TS"), "0,0,0,-3,0,0,550,40,0,0,0,0,0,0,1,0,20\r\n:");
+    sim.answer("BL4");
+    now += 110ms;
+    EXPECT_EQ(sim.answer("TS").substr(sim.answer("TS").rfind(',')), ",4\r\n:");
+    EXPECT_EQ(sim.answer("PA1;NOPE;JGx"), ":??");
+}
+
+TEST(ControllerSimulator, WritesTheSettingsForItsPortByteForByte) {
+    const std::string tool = siblingProgram("tarvex-controller-sim");
+    ASSERT_FALSE(tool.empty());
+    WorkFolder folder;
+    ToolRun run = runCommand(shellQuoted(tool) + " --port 4321 --write-settings Controller.dat");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(folder.read("Controller.dat"),
+              "tcp 127.0.0.1 4321\n"
+              "stop-axis A{axis};ST;\n"
+              "stop-all ST;\n"
+              "move-to A{axis};PA{counts};\n"
+              "begin-move A{axis};BG;\n"
+              "query TS;\n"
+              "reply PX PY PZ PT PU PV PR PS MX MY MZ MT MU MV MR MS I\n");
+    EXPECT_FALSE(folder.exists("Controller.dat.tmp"));
+    EXPECT_EQ(runCommand(shellQuoted(tool) + " --port 0 --write-settings Other.dat").exitCode, 2);
+    EXPECT_EQ(runCommand(shellQuoted(tool) + " --port 1 --limit X:5:-5").exitCode, 2);
+    EXPECT_FALSE(folder.exists("Other.dat"));
+}
+
+TEST_F(TcpChannelTest, SimulatorRewritesItsStateFile) {
+    const std::string path = (folder.path() / "state.json").string();
+    SimulatorThread sim([&](ControllerSimulator& simulator) { simulator.setStateFile(path); });
+    sim.simulator.answer("BH5;AV;PA-7;BG;");
+    const std::string expected =
+        "{\"axes\": {\"X\": {\"position\": 0, \"velocity\": 0, \"moving\": false}, "
+        "\"Y\": {\"position\": 0, \"velocity\": 0, \"moving\": false}, "
+        "\"Z\": {\"position\": 0, \"velocity\": 0, \"moving\": false}, "
+        "\"T\": {\"position\": 0, \"velocity\": 0, \"moving\": false}, "
+        "\"U\": {\"position\": 0, \"velocity\": 0, \"moving\": false}, "
+        "\"V\": {\"position\": -7, \"velocity\": 0, \"moving\": false}, "
+        "\"R\": {\"position\": 0, \"velocity\": 0, \"moving\": false}, "
+        "\"S\": {\"position\": 0, \"velocity\": 0, \"moving\": false}}, \"bits\": 32}\n";
+    auto deadline = std::chrono::steady_clock::now() + 2s;
+    while (fileContent(path) != expected && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(fileContent(path), expected);
+    sim.simulator.answer("AX;JG1000;");
+    deadline = std::chrono::steady_clock::now() + 2s;
+    while (fileContent(path).find("\"X\": {\"position\": 0,") != std::string::npos &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_NE(fileContent(path).find("\"velocity\": 1000, \"moving\": true}, \"Y\""), std::string::npos)
+        << fileContent(path);
+}
+
+TEST_F(TcpChannelTest, MutedConnectionNeverAnswersButStillActs) {
+    SimulatorThread sim;
+    TcpChannel channel("127.0.0.1", sim.simulator.port(), 300ms);
+    channel.send("BH3;#MUTE;BH4;");
+    EXPECT_EQ(channel.link(), ControllerLink::Lost);
+    EXPECT_EQ(sim.simulator.bits(), 24u) << "every command ran";
+    channel.send("TB;");
+    EXPECT_EQ(channel.link(), ControllerLink::Connected) << "a new connection answers again";
+    EXPECT_EQ(channel.reply(), "24");
+    std::vector<ControllerSimulator::Received> log = sim.simulator.snapshot().log;
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0].connection, 1);
+    EXPECT_EQ(log[0].text, "BH3;#MUTE;BH4;");
+    EXPECT_EQ(log[1].connection, 2);
+    EXPECT_EQ(log[1].text, "TB;");
 }
 
 TEST(TcpChannel, CommandCount) {
