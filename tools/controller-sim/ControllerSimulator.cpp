@@ -46,6 +46,8 @@ double approach(double value, double goal, double step) {
     return value < goal ? std::min(goal, value + step) : std::max(goal, value - step);
 }
 
+bool validLimits(long low, long high) { return low < high && low >= -widestLimit && high <= widestLimit; }
+
 std::string trimmed(std::string text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\n')) text.erase(0, 1);
     while (!text.empty() && (text.back() == ' ' || text.back() == '\n')) text.pop_back();
@@ -105,12 +107,25 @@ void ControllerSimulator::setProfile(double speed, double acceleration, double d
 }
 
 bool ControllerSimulator::setLimit(char axis, long low, long high) {
-    int index = axisIndex(axis);
-    if (index < 0 || low >= high || low < -widestLimit || high > widestLimit) return false;
     std::lock_guard lock(mutex_);
+    return setLimitLocked(axis, low, high);
+}
+
+bool ControllerSimulator::setLimitLocked(char axis, long low, long high) {
+    int index = axisIndex(axis);
+    if (index < 0 || !validLimits(low, high)) return false;
     axes_[static_cast<std::size_t>(index)].low = low;
     axes_[static_cast<std::size_t>(index)].high = high;
     return true;
+}
+
+int ControllerSimulator::limitSwitch(const Axis& axis) {
+    return axis.position >= static_cast<double>(axis.high) ? 1 : axis.position <= static_cast<double>(axis.low) ? -1 : 0;
+}
+
+void ControllerSimulator::stopLocked(Axis& axis) {
+    axis.jog = 0;
+    if (axis.mode != Mode::Rest) axis.mode = axis.velocity != 0 ? Mode::Stop : Mode::Rest;
 }
 
 uint32_t ControllerSimulator::bits() const {
@@ -206,10 +221,7 @@ std::string ControllerSimulator::answerLocked(const std::string& command, char& 
     }
     if (command == "AF" || command == "AA" || command.rfind("AN", 0) == 0) return ":";
     if (command == "JG?") return std::to_string(axis.jog) + "\r\n:";
-    if (command == "LS?") {
-        int at = axis.position >= static_cast<double>(axis.high) ? 1 : axis.position <= static_cast<double>(axis.low) ? -1 : 0;
-        return std::to_string(at) + "\r\n:";
-    }
+    if (command == "LS?") return std::to_string(limitSwitch(axis)) + "\r\n:";
     if (command.rfind("JG", 0) == 0) {
         if (!argument(2, value)) return "?";
         axis.jog = value;
@@ -228,9 +240,7 @@ std::string ControllerSimulator::answerLocked(const std::string& command, char& 
     }
     if (command == "ST") {
         for (std::size_t i = 0; i < axes_.size(); ++i) {
-            if (axisSelected && static_cast<int>(i) != axisIndex(selected)) continue;
-            axes_[i].jog = 0;
-            if (axes_[i].mode != Mode::Rest) axes_[i].mode = axes_[i].velocity != 0 ? Mode::Stop : Mode::Rest;
+            if (!axisSelected || static_cast<int>(i) == axisIndex(selected)) stopLocked(axes_[i]);
         }
         return ":";
     }
@@ -249,10 +259,7 @@ std::string ControllerSimulator::answerLocked(const std::string& command, char& 
     if (command == "SA") {
         bits_ = 0;
         pendingInputs_.emplace_back(modelTime_ + inputDelay, bits_);
-        for (Axis& a : axes_) {
-            a.jog = 0;
-            if (a.mode != Mode::Rest) a.mode = a.velocity != 0 ? Mode::Stop : Mode::Rest;
-        }
+        for (Axis& a : axes_) stopLocked(a);
         return ":";
     }
     if (command.rfind("#LIMIT", 0) == 0) {
@@ -260,11 +267,7 @@ std::string ControllerSimulator::answerLocked(const std::string& command, char& 
         long low = 0, high = 0;
         char rest = 0;
         if (std::sscanf(command.c_str() + 6, " %c %ld %ld %c", &letter, &low, &high, &rest) != 3) return "?";
-        int index = axisIndex(letter);
-        if (index < 0 || low >= high || low < -widestLimit || high > widestLimit) return "?";
-        axes_[static_cast<std::size_t>(index)].low = low;
-        axes_[static_cast<std::size_t>(index)].high = high;
-        return ":";
+        return setLimitLocked(letter, low, high) ? ":" : "?";
     }
     if (command.rfind("#SLOW", 0) == 0) {
         delay_ = std::chrono::milliseconds(parseLong(trimmed(command.substr(5)), value) && value >= 0 ? value : 0);
@@ -287,9 +290,7 @@ ControllerSimulator::Snapshot ControllerSimulator::snapshot() {
         state.axes[i].position = std::lround(axis.position);
         state.axes[i].velocity = axis.velocity;
         state.axes[i].moving = axis.mode != Mode::Rest;
-        state.axes[i].limit = axis.position >= static_cast<double>(axis.high) ? 1
-                              : axis.position <= static_cast<double>(axis.low) ? -1
-                                                                                : 0;
+        state.axes[i].limit = limitSwitch(axis);
     }
     state.bits = bits_;
     state.inputs = inputs_;

@@ -126,6 +126,9 @@ private:
     void advanceLocked();
     void stepAxis(int index, double seconds);
     bool axesMovingLocked() const;
+    bool setLimitLocked(char axis, long low, long high);
+    static int limitSwitch(const Axis& axis);
+    static void stopLocked(Axis& axis);
     std::string serveLocked(const std::string& text, Client* client);
     std::string stateJsonLocked() const;
     void logLine(const std::string& line);
