@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <functional>
 #include <sstream>
@@ -191,19 +197,29 @@ TEST_F(TcpChannelTest, SimulatorRewritesItsStateFile) {
 
 TEST_F(TcpChannelTest, MutedConnectionNeverAnswersButStillActs) {
     SimulatorThread sim;
-    TcpChannel channel("127.0.0.1", sim.simulator.port(), 300ms);
-    channel.send("BH3;#MUTE;BH4;");
-    EXPECT_EQ(channel.link(), ControllerLink::Lost);
+    int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(sim.simulator.port()));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const std::string sent = "BH3;#MUTE;BH4;\rTB;JG?;\r";
+    ASSERT_EQ(::send(socket, sent.data(), sent.size(), 0), static_cast<ssize_t>(sent.size()));
+    pollfd fd{socket, POLLIN, 0};
+    EXPECT_EQ(::poll(&fd, 1, 300), 0) << "not a single byte, not even the prompts before #MUTE";
+    ::close(socket);
     EXPECT_EQ(sim.simulator.bits(), 24u) << "every command ran";
+    TcpChannel channel("127.0.0.1", sim.simulator.port(), 300ms);
     channel.send("TB;");
     EXPECT_EQ(channel.link(), ControllerLink::Connected) << "a new connection answers again";
     EXPECT_EQ(channel.reply(), "24");
     std::vector<ControllerSimulator::Received> log = sim.simulator.snapshot().log;
-    ASSERT_EQ(log.size(), 2u);
+    ASSERT_EQ(log.size(), 3u);
     EXPECT_EQ(log[0].connection, 1);
     EXPECT_EQ(log[0].text, "BH3;#MUTE;BH4;");
-    EXPECT_EQ(log[1].connection, 2);
-    EXPECT_EQ(log[1].text, "TB;");
+    EXPECT_EQ(log[1].text, "TB;JG?;");
+    EXPECT_EQ(log[2].connection, 2);
+    EXPECT_EQ(log[2].text, "TB;");
 }
 
 TEST(TcpChannel, CommandCount) {
