@@ -41,7 +41,7 @@ public:
     bool startTimer(int, int) override { return true; }
     void stopTimer(int) override {}
     bool startProcess(const std::string&, const std::vector<std::string>&) override { return false; }
-    bool openDocument(const std::string&) override { return false; }
+    void openDocument(const std::string&, std::function<void()>) override {}
     void beep() override {}
     void sleepSeconds(int) override {}
     std::string userName() override { return ""; }

@@ -44,5 +44,11 @@ struct ConsoleState {
     BeamState beam;
     StoppingData stopping;       // coefficient tables, reloaded before every recomputation
 
+    // Process life: the start-up sequence is running (until the dialog is
+    // shown); the own run marker is this process's from the moment it
+    // created it.
+    bool startingUp = false;
+    bool ownRunMarkerCreated = false;
+
     bool simulation() const { return demoStatus == 1 || demoStatus == 3; }
 };

@@ -4,8 +4,10 @@
 
 #include "app/Console.h"
 #include "app/ExitSequence.h"
+#include "app/Failure.h"
 #include "app/LogFile.h"
 #include "axes/ControllerChannel.h"
+#include "util/TextFiles.h"
 
 const std::array<const char*, 17> kDirectCommandPresets = {
     "AA;RP;",     "AX;AF;HM0;", "AY;AF;HM0;", "AZ;AF;HM0;", "AT;AF;HM0;", "AU;AF;HM0;",
@@ -53,7 +55,7 @@ void onDirectControl(Console& console) {
     }
     exitSequence(console);
     ui.closeDialog(2);
-    ui.exitProcess(1);
+    failureExit(console);
 }
 
 void onTell(Console& console) {
@@ -70,11 +72,9 @@ void onReset(Console& console) {
 
 void onHelp(Console& console) {
     console.ui.setFocus(ControlId::Keyboard);
-    if (!console.ui.openDocument("Tarvex.htm")) {
-        console.ui.messageBox("The help file Tarvex.htm is located in the Orvane folder.\n It can be opened by "
-                              "double-clicking on it in Windows Explorer\n or by entering its path into the Internet "
-                              "Browser URL window.\n\n To get help on multiple topics it is recommended to open "
-                              "Orvane.htm\n instead and follow the links.",
+    const std::string page = fullPath("Tarvex.htm");
+    console.ui.openDocument(page, [&console, page] {
+        console.ui.messageBox("Unable to open the help page " + page + " - please open it in a web browser.",
                               Icon::Information, Buttons::Ok, Button::Ok);
-    }
+    });
 }

@@ -35,7 +35,9 @@ void startParentProgram(Console& console) {
     std::error_code ec;
     if (std::filesystem::is_regular_file(program, ec)) program = "./" + program;
     if (!console.ui.startProcess(program, {})) {
-        console.ui.messageBox("Unable to start Orvane.exe", Icon::Warning, Buttons::Ok, Button::Ok);
+        console.ui.messageBox("Unable to start the parent program Orvane.exe (looked for in " + fullPath("") +
+                                  " and on the search path) - please start it by hand.",
+                              Icon::Warning, Buttons::Ok, Button::Ok);
     }
 }
 

@@ -1,18 +1,28 @@
 #include "app/Failure.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/Console.h"
+#include "app/Startup.h"
+#include "util/TextFiles.h"
 
 std::string openErrorText(const std::string& fileName) {
     return "Error opening file " + fileName + " - please fix the problem and restart the program.";
 }
 
-void stopProgram(Console& console, const std::string& message, bool endDialog) {
-    console.ui.messageBox(message, Icon::Stop, Buttons::Ok, Button::Ok);
-    if (endDialog) console.ui.closeDialog(2);
-    console.ui.exitProcess(1);
+void failureExit(Console& console, int code) {
+    if (console.state.ownRunMarkerCreated) std::remove(kOwnRunMarker);
+    console.ui.exitProcess(code);
     std::abort();  // exitProcess does not return
+}
+
+void stopProgram(Console& console, const std::string& message, bool endDialog) {
+    const std::string text =
+        console.state.startingUp ? message + "\nWorking folder: " + fullPath("") : message;
+    console.ui.messageBox(text, Icon::Stop, Buttons::Ok, Button::Ok);
+    if (endDialog) console.ui.closeDialog(2);
+    failureExit(console);
 }
 
 void stopOnOpenError(Console& console, const std::string& fileName, bool endDialog) {

@@ -9,13 +9,19 @@ std::string openErrorText(const std::string& fileName);
 
 // Shows `message` (caption "Tarvex", stop icon, OK), ends the dialog as if
 // cancelled (unless `endDialog` is false) and ends the process with exit code
-// 1. Used wherever the console cannot go on, at start-up and in the middle of
-// an operation alike.
+// 1 (failureExit). Used wherever the console cannot go on, at start-up and in
+// the middle of an operation alike; at start-up a second line names the
+// working folder, where every file was looked for.
 [[noreturn]] void stopProgram(Console& console, const std::string& message, bool endDialog = true);
 
 // A warning box (caption "Tarvex", OK) after which the keyboard focus goes
 // back to the keyboard box, as every refused operator request ends.
 void warnOperator(Console& console, const std::string& text);
+
+// Ends the process with `code` after a failure. When this process created the
+// own run marker it is removed first, so the parent program never sees the
+// marker of a console that is not running.
+[[noreturn]] void failureExit(Console& console, int code = 1);
 
 // stopProgram with the open-failure text for `fileName`.
 [[noreturn]] void stopOnOpenError(Console& console, const std::string& fileName, bool endDialog = true);

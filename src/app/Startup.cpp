@@ -59,6 +59,7 @@ void guardAgainstSecondCopy(Console& console) {
 void createOwnRunMarker(Console& console) {
     std::ofstream marker(kOwnRunMarker, std::ios::binary | std::ios::trunc);
     if (!marker) stopOnOpenError(console, kOwnRunMarker);
+    console.state.ownRunMarkerCreated = true;
 }
 
 }  // namespace
@@ -83,6 +84,7 @@ bool runStartup(Console& console) {
     ConsoleState& state = console.state;
     DialogFields& fields = console.fields;
     Ui& ui = console.ui;
+    state.startingUp = true;
 
     // 1-3: the controls, the system menu and the icons come with the dialog.
     // 4: user line.
@@ -160,5 +162,6 @@ bool runStartup(Console& console) {
         ui.setEnabled(ControlId::DirectControl, false);
         ui.setVisible(ControlId::DirectControl, false);
     }
+    state.startingUp = false;
     return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,10 @@ enum class Buttons { Ok, OkCancel, YesNo, RetryCancel, AbortRetryIgnore };
 enum class Button { Ok, Cancel, Yes, No, Retry, Abort, Ignore };
 
 inline constexpr const char* kCaption = "Tarvex";
+
+// How long the desktop's opener is watched after it was started: only a
+// failure within this time is reported.
+inline constexpr int kOpenerWatchMilliseconds = 2000;
 
 // What the operator is shown about the motion controller.
 enum class ControllerLink {
@@ -68,8 +73,13 @@ public:
 
     // Starts a program without waiting for it; false when it cannot be started.
     virtual bool startProcess(const std::string& program, const std::vector<std::string>& arguments) = 0;
-    // Opens a document with the desktop's default handler; false on failure.
-    virtual bool openDocument(const std::string& path) = 0;
+    // Opens a document with the desktop's opener (xdg-open) and returns at
+    // once. `onFailure` runs on the user-interface thread when the opener
+    // cannot be started or exits with a failure within
+    // kOpenerWatchMilliseconds; an opener still running then is left to run
+    // and counts as success (on a desktop without a session the opener waits
+    // for the viewer it started). It may run before openDocument returns.
+    virtual void openDocument(const std::string& path, std::function<void()> onFailure) = 0;
 
     virtual void beep() = 0;                      // the warning sound
     virtual void sleepSeconds(int seconds) = 0;   // blocks the user-interface thread

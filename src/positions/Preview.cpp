@@ -75,7 +75,10 @@ void showTextCopy(Console& console, const std::string& fileName) {
         if (!in.eof()) out << "\n";  // the text after the last line feed has no line end
     }
     out.close();
-    if (!console.ui.openDocument(copyName)) {
-        console.ui.messageBox("Unable to start Notepad.exe", Icon::Warning, Buttons::Ok, Button::Ok);
-    }
+    const std::string shown = fullPath(copyName);
+    console.ui.openDocument(shown, [&console, shown] {
+        console.ui.messageBox("Unable to start the text viewer (xdg-open) for " + shown +
+                                  " - install xdg-utils or open the file with a text editor.",
+                              Icon::Warning, Buttons::Ok, Button::Ok);
+    });
 }

@@ -83,3 +83,13 @@ bool createNewEmptyFile(const std::string& path) {
     ::close(fd);
     return true;
 }
+
+std::string fullPath(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::path full = std::filesystem::absolute(path.empty() ? "." : path, ec);
+    if (ec) return path;
+    full = full.lexically_normal();
+    std::string text = full.string();
+    if (text.size() > 1 && text.back() == '/') text.pop_back();
+    return text;
+}

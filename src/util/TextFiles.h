@@ -28,3 +28,8 @@ bool renameNoReplace(const std::string& from, const std::string& to);
 // Creates an empty file at `path`; false when it exists already or cannot be
 // created.
 bool createNewEmptyFile(const std::string& path);
+
+// The full path of `path` (a name in the working folder, the current folder,
+// or a relative or absolute path), for messages and for the desktop's opener.
+// An empty path gives the working folder itself.
+std::string fullPath(const std::string& path);

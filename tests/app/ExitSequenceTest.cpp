@@ -71,7 +71,8 @@ TEST_F(ExitSequenceTest, ParentProgramFromTheWorkingFolderOrTheFailureMessage) {
     ui.processStarts = false;
     pressExit();
     EXPECT_EQ(ui.startedProcesses.at(0).first, "./Orvane.exe");
-    EXPECT_EQ(ui.lastBox().text, "Unable to start Orvane.exe");
+    EXPECT_EQ(ui.lastBox().text, "Unable to start the parent program Orvane.exe (looked for in " +
+                                     folder.path().string() + " and on the search path) - please start it by hand.");
     EXPECT_EQ(ui.lastBox().icon, Icon::Warning);
     EXPECT_EQ(ui.closedWith, 1) << "the dialog is still closed";
 }
@@ -227,20 +228,21 @@ TEST_F(ExitSequenceTest, DirectControlOffEndsWithCodeOneEvenWhenCancelled) {
     }
     EXPECT_EQ(ui.closedWith, 2);
     EXPECT_TRUE(sent.empty());
+    EXPECT_FALSE(folder.exists("Tarvex.run"));
 }
 
-TEST_F(ExitSequenceTest, HelpOpensThePageOrExplains) {
+TEST_F(ExitSequenceTest, HelpOpensThePageOrSaysWhereItIs) {
     start();
+    const std::string page = (folder.path() / "Tarvex.htm").string();
+    // An opener that keeps running or ends well: no message.
     dialog.onCommand(ControlId::Help);
-    EXPECT_EQ(ui.openedDocuments, std::vector<std::string>{"Tarvex.htm"});
+    EXPECT_EQ(ui.openedDocuments, std::vector<std::string>{page});
     EXPECT_TRUE(ui.boxes.empty());
     ui.documentsOpen = false;
     dialog.onCommand(ControlId::Help);
-    EXPECT_EQ(ui.lastBox().text,
-              "The help file Tarvex.htm is located in the Orvane folder.\n It can be opened by double-clicking on it "
-              "in Windows Explorer\n or by entering its path into the Internet Browser URL window.\n\n To get help on "
-              "multiple topics it is recommended to open Orvane.htm\n instead and follow the links.");
+    EXPECT_EQ(ui.lastBox().text, "Unable to open the help page " + page + " - please open it in a web browser.");
     EXPECT_EQ(ui.lastBox().icon, Icon::Information);
+    EXPECT_EQ(ui.lastBox().buttons, Buttons::Ok);
     EXPECT_EQ(ui.focusHistory.back(), ControlId::Keyboard);
 }
 

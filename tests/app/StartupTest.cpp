@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/Startup.h"
 #include "app/TarvexDlg.h"
 #include "support/ScriptedUi.h"
@@ -84,11 +86,12 @@ TEST_P(StartupFailureTest, MissingFileStopsWithItsMessage) {
     site.erase(GetParam().missingFile);
     EXPECT_EQ(start(), 1);
     ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.lastBox().text, GetParam().message);
+    EXPECT_EQ(ui.lastBox().text, std::string(GetParam().message) + "\nWorking folder: " + folder.path().string());
     EXPECT_EQ(ui.lastBox().caption, "Tarvex");
     EXPECT_EQ(ui.lastBox().icon, Icon::Stop);
     EXPECT_EQ(ui.lastBox().buttons, Buttons::Ok);
     EXPECT_FALSE(ui.shownFields.has_value()) << "the dialog must never be shown";
+    EXPECT_FALSE(folder.exists("Tarvex.run")) << "the parent must not see the marker of a console that ended";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -115,7 +118,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(StartupTest, UnformableSetupTableNameGivesAnEmptyFileName) {
     site.set("TargetLocation.dat", "2\n");
     EXPECT_EQ(start(), 1);
-    EXPECT_EQ(ui.lastBox().text, "Error opening file  - please fix the problem and restart the program.");
+    EXPECT_EQ(ui.lastBox().text, "Error opening file  - please fix the problem and restart the program.\nWorking folder: " +
+                                     folder.path().string());
     EXPECT_EQ(dialog.console().fields.dutLocation, "In-air");
 }
 
@@ -167,6 +171,28 @@ TEST_F(StartupTest, OwnMarkerAbortKeepsTheMarker) {
     EXPECT_EQ(ui.boxes.size(), 2u);
     EXPECT_EQ(folder.read("Tarvex.run"), "other copy");
     EXPECT_FALSE(folder.exists("TarvexLog.dat"));
+}
+
+TEST_F(StartupTest, MarkerThatCannotBeCreatedIsReportedWithTheFolder) {
+    std::filesystem::create_directory(folder.path() / "Tarvex.run");
+    EXPECT_EQ(start(), 1);
+    EXPECT_EQ(ui.lastBox().text,
+              "Error opening file Tarvex.run - please fix the problem and restart the program.\nWorking folder: " +
+                  folder.path().string());
+    EXPECT_TRUE(std::filesystem::is_directory(folder.path() / "Tarvex.run")) << "not this process's marker";
+}
+
+TEST_F(StartupTest, FailureAfterStartUpRemovesTheMarkerAndNamesNoFolder) {
+    ASSERT_EQ(start(), -1);
+    folder.remove("CyclotronInUse.dat");
+    try {
+        dialog.onCommand(ControlId::OpenS2);
+        FAIL() << "the program should end";
+    } catch (const ProcessExit& exit) {
+        EXPECT_EQ(exit.code, 1);
+    }
+    EXPECT_EQ(ui.lastBox().text, "Error opening file CyclotronInUse.dat - please fix the problem and restart the program.");
+    EXPECT_FALSE(folder.exists("Tarvex.run"));
 }
 
 TEST_F(StartupTest, CyclotronOtherThan150IsArdo) {

@@ -170,7 +170,8 @@ TEST_F(DegraderSearchTest, SummaryShowsACopyOfTheLayerSummary) {
     start();
     dialog.onCommand(ControlId::Summary);
     EXPECT_EQ(folder.read("Copy of LayerSummary(dat).txt"), site.files.at("LayerSummary.dat"));
-    EXPECT_EQ(ui.openedDocuments, std::vector<std::string>{"Copy of LayerSummary(dat).txt"});
+    EXPECT_EQ(ui.openedDocuments,
+              std::vector<std::string>{(folder.path() / "Copy of LayerSummary(dat).txt").string()});
 }
 
 }  // namespace

@@ -464,7 +464,10 @@ class CommitWrite : public BeamStation, public ::testing::WithParamInterface<Com
 
 TEST_P(CommitWrite, DatFileThatCannotBeWrittenGivesTwoMessages) {
     std::filesystem::create_directory(folder.path() / GetParam().file);
+    folder.write("Tarvex.run", "");
+    console.state.ownRunMarkerCreated = true;
     EXPECT_EQ(recompute(), 1);
+    EXPECT_FALSE(folder.exists("Tarvex.run"));
     ASSERT_EQ(ui.boxes.size(), 2u);
     EXPECT_EQ(ui.boxes[0].text, std::string("Error opening file ") + GetParam().file + ".");
     EXPECT_EQ(ui.boxes[0].icon, Icon::Stop);

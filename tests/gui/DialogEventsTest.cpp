@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSysInfo>
+#include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
 
@@ -440,11 +441,63 @@ private slots:
         QCOMPARE(dialog->computerName(), QSysInfo::machineHostName().toStdString());
         QVERIFY(dialog->startProcess("/bin/true", {}));
         QVERIFY(!dialog->startProcess("/nonexistent/Orvane.exe", {"x"}));
-        QVERIFY(!dialog->openDocument("/nonexistent/Tarvex.htm"));
         QElapsedTimer clock;
         clock.start();
         dialog->sleepSeconds(1);
         QVERIFY(clock.elapsed() >= 950);
+    }
+
+    // The desktop's opener is a stand-in xdg-open on the PATH: only a failure
+    // within two seconds is reported, and the window keeps running meanwhile.
+    void desktopOpenerIsWatchedWithoutBlocking()
+    {
+        QTemporaryDir bin;
+        QVERIFY(bin.isValid());
+        const QString arguments = bin.filePath(QStringLiteral("arguments"));
+        const QString opener = bin.filePath(QStringLiteral("xdg-open"));
+        auto standIn = [&](const QByteArray& body) {
+            QFile script(opener);
+            QVERIFY(script.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            script.write("#!/bin/sh\nprintf '%s|' \"$@\" > '" + arguments.toUtf8() + "'\n" + body + "\n");
+            script.close();
+            script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        };
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", bin.path().toUtf8() + ":" + path);
+        int failures = 0;
+        auto open = [&](const std::string& document) {
+            QElapsedTimer clock;
+            clock.start();
+            dialog->openDocument(document, [&failures] { ++failures; });
+            QVERIFY(clock.elapsed() < 1000);
+        };
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+        ticker.start(100);
+
+        standIn("exit 3");
+        open("/station/Copy of Preview(txt).txt");
+        QTRY_COMPARE_WITH_TIMEOUT(failures, 1, kOpenerWatchMilliseconds);
+        QFile passed(arguments);
+        QVERIFY(passed.open(QIODevice::ReadOnly));
+        QCOMPARE(passed.readAll(), QByteArray("/station/Copy of Preview(txt).txt|"));
+
+        standIn("exit 0");
+        open("/station/Tarvex.htm");
+        // Still running after the watch: no message, even when it fails later.
+        standIn("sleep 3; exit 3");
+        open("/station/Tarvex.htm");
+        ticks = 0;
+        QTest::qWait(kOpenerWatchMilliseconds + 1500);
+        QCOMPARE(failures, 1);
+        QVERIFY(ticks >= 20);  // the event loop ran all along
+
+        // No opener installed at all.
+        qputenv("PATH", bin.path().toUtf8() + "/none");
+        open("/station/Tarvex.htm");
+        QTRY_COMPARE_WITH_TIMEOUT(failures, 2, kOpenerWatchMilliseconds);
+        qputenv("PATH", path);
     }
 };
 

@@ -249,6 +249,7 @@ TEST_F(PositionsTest, PreviewLinesInDialogRowOrderAndTheViewerCopy) {
         "1000 2000 3000 4000 5000 6000 7000 8000\t; internal position coordinates\n1 0 0 0 0 0 0 1\t; lock status\n";
     start();
     selectEntry("p.po1");
+    const std::size_t boxesBefore = ui.boxes.size();
     dialog.onCommand(ControlId::Preview);
     EXPECT_EQ(folder.read("Preview.txt"),
               "X :    1.000 mm \t(to be locked)\n"
@@ -260,7 +261,8 @@ TEST_F(PositionsTest, PreviewLinesInDialogRowOrderAndTheViewerCopy) {
               "S :   15.000 foil \t(to be locked)\n"
               "R :   76.000 deg\n");
     EXPECT_EQ(folder.read("Copy of Preview(txt).txt"), folder.read("Preview.txt"));
-    EXPECT_EQ(ui.openedDocuments, std::vector<std::string>{"Copy of Preview(txt).txt"});
+    EXPECT_EQ(ui.openedDocuments, std::vector<std::string>{(folder.path() / "Copy of Preview(txt).txt").string()});
+    EXPECT_EQ(ui.boxes.size(), boxesBefore) << "an opener that keeps running is no failure";
 }
 
 TEST_F(PositionsTest, TextCopyNamesAndLineEnds) {
@@ -276,7 +278,9 @@ TEST_F(PositionsTest, TextCopyNamesAndLineEnds) {
     ui.documentsOpen = false;
     showTextCopy(console(), "notes");
     EXPECT_EQ(folder.read("Copy of notes.txt"), "one\r\ntwo\nlast");
-    EXPECT_EQ(ui.lastBox().text, "Unable to start Notepad.exe");
+    EXPECT_EQ(ui.lastBox().text, "Unable to start the text viewer (xdg-open) for " +
+                                     (folder.path() / "Copy of notes.txt").string() +
+                                     " - install xdg-utils or open the file with a text editor.");
     EXPECT_EQ(ui.lastBox().icon, Icon::Warning);
     showTextCopy(console(), "absent.dat");
     EXPECT_EQ(ui.lastBox().text, "Error opening file absent.dat");

@@ -119,9 +119,9 @@ bool ScriptedUi::startProcess(const std::string& program, const std::vector<std:
     return processStarts;
 }
 
-bool ScriptedUi::openDocument(const std::string& path) {
+void ScriptedUi::openDocument(const std::string& path, std::function<void()> onFailure) {
     openedDocuments.push_back(path);
-    return documentsOpen;
+    if (!documentsOpen && onFailure) onFailure();
 }
 
 void ScriptedUi::sleepSeconds(int /*seconds*/) {

@@ -49,7 +49,8 @@ public:
     std::function<Button(Buttons, Button)> chooseAnswer;
     // Runs before each sleepSeconds returns (argument: how many sleeps so far).
     std::function<void(int)> onSleep;
-    // What startProcess and openDocument report.
+    // What startProcess reports, and whether openDocument's opener fails
+    // (its failure is reported at once).
     bool processStarts = true;
     bool documentsOpen = true;
     bool timersAvailable = true;
@@ -98,7 +99,7 @@ public:
     bool startTimer(int timerId, int milliseconds) override;
     void stopTimer(int timerId) override { runningTimers.erase(timerId); }
     bool startProcess(const std::string& program, const std::vector<std::string>& arguments) override;
-    bool openDocument(const std::string& path) override;
+    void openDocument(const std::string& path, std::function<void()> onFailure) override;
     void beep() override { ++beeps; }
     void sleepSeconds(int seconds) override;
     std::string userName() override { return user; }

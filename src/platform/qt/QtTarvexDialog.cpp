@@ -7,9 +7,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QContextMenuEvent>
-#include <QDesktopServices>
 #include <QDir>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -26,13 +24,13 @@
 #include <QSysInfo>
 #include <QTimer>
 #include <QToolButton>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <thread>
 
 #include <pwd.h>
@@ -1140,12 +1138,36 @@ bool QtTarvexDialog::startProcess(const std::string& program, const std::vector<
     return QProcess::startDetached(qs(program), args);
 }
 
-bool QtTarvexDialog::openDocument(const std::string& path)
+void QtTarvexDialog::openDocument(const std::string& path, std::function<void()> onFailure)
 {
-    const QFileInfo file(qs(path));
-    if (!file.exists())
-        return false;
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(file.absoluteFilePath()));
+    // The opener runs beside the dialog; its end is watched from the event
+    // loop, so a slow or hanging opener never blocks the window.
+    auto* opener = new QProcess(this);
+    opener->setProgram(QStringLiteral("xdg-open"));
+    opener->setArguments({qs(path)});
+    opener->setStandardInputFile(QProcess::nullDevice());
+    opener->setProcessChannelMode(QProcess::ForwardedChannels);
+    auto watching = std::make_shared<bool>(true);
+    auto fail = [watching, onFailure = std::move(onFailure)] {
+        if (!*watching)
+            return;
+        *watching = false;
+        if (onFailure)
+            onFailure();
+    };
+    connect(opener, &QProcess::errorOccurred, this, [opener, fail](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart)
+            return;
+        opener->deleteLater();
+        fail();
+    });
+    connect(opener, &QProcess::finished, this, [opener, fail](int code, QProcess::ExitStatus status) {
+        opener->deleteLater();
+        if (code != 0 || status != QProcess::NormalExit)
+            fail();
+    });
+    QTimer::singleShot(kOpenerWatchMilliseconds, opener, [watching] { *watching = false; });
+    opener->start();
 }
 
 void QtTarvexDialog::beep() { QApplication::beep(); }
@@ -1177,8 +1199,23 @@ void QtTarvexDialog::showAbout()
 void QtTarvexDialog::showBraggCurve()
 {
     // The range table of the working folder, which is the current folder.
-    if (braggWindow_ == nullptr)
+    if (braggWindow_ == nullptr) {
         braggWindow_ = new BraggCurveWindow(QDir::current().absoluteFilePath(QStringLiteral("RangeTable.txt")), this);
+        // Exported pictures name the beam and the settings the dialog shows.
+        braggWindow_->setExportLabelSource([this] {
+            auto text = [this](ControlId c) {
+                auto* edit = widget<QLineEdit>(c);
+                return edit != nullptr ? ss(edit->text().trimmed()) : std::string();
+            };
+            auto shown = [&text](ControlId value, ControlId unit) { return text(value) + " " + text(unit); };
+            BraggExportLabel label;
+            label.beam = text(ControlId::Beam);
+            label.s = shown(ControlId::ValueS, ControlId::UnitS);
+            label.r = shown(ControlId::ValueR, ControlId::UnitR);
+            label.t = shown(ControlId::ValueT, ControlId::UnitT);
+            return label;
+        });
+    }
     braggWindow_->show();
     braggWindow_->raise();
     braggWindow_->activateWindow();

@@ -69,7 +69,7 @@ public:
     bool startTimer(int timerId, int milliseconds) override;
     void stopTimer(int timerId) override;
     bool startProcess(const std::string& program, const std::vector<std::string>& arguments) override;
-    bool openDocument(const std::string& path) override;
+    void openDocument(const std::string& path, std::function<void()> onFailure) override;
     void beep() override;
     void sleepSeconds(int seconds) override;
     std::string userName() override;
