@@ -50,9 +50,10 @@ bool shutterPreamble(Console& console) {
     return console.state.simulation();
 }
 
-// The containment question; true when the operator agrees.
+// The containment question; true when the operator agrees. Cancel is the
+// default, so a hasty Enter leaves the shutter closed.
 bool containmentAgreed(Console& console, const char* question) {
-    return console.ui.messageBox(question, Icon::Stop, Buttons::OkCancel, Button::Ok) == Button::Ok;
+    return console.ui.messageBox(question, Icon::Stop, Buttons::OkCancel, Button::Cancel) == Button::Ok;
 }
 
 }  // namespace

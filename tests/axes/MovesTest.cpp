@@ -198,6 +198,7 @@ TEST_F(MovesTest, TicksArriveWhileAQuestionIsOpen) {
     start();
     select(kAxisX);
     click(ControlId::DrivePlus);
+    ui.answer(Button::Ok);
     click(ControlId::OpenS2);  // S1 is open: the containment question, answered OK
     ASSERT_EQ(ui.boxes.size(), 1u);
     ui.boxes.clear();

@@ -111,7 +111,8 @@ TEST_F(SwitchesTest, CameraTimerSwitchesTheCameraOffOnlyWhenOn) {
 
 TEST_F(SwitchesTest, LaserWithS2OpenAnsweredNoChangesNothing) {
     startWith("3");
-    click(ControlId::OpenS2);  // the containment question takes its default, OK
+    ui.answer(Button::Ok);
+    click(ControlId::OpenS2);  // the containment question, answered OK
     sent.clear();
     ui.boxes.clear();
     ui.answer(Button::No);
@@ -152,14 +153,14 @@ TEST_F(SwitchesTest, OutsideSimulationS2CountsAsClosed) {
 
 TEST_F(SwitchesTest, OpenS2WithS1OpenCancelledKeepsS2ClosedButSwitchesOff) {
     startWith("3");
-    ui.answer(Button::Cancel);
-    click(ControlId::OpenS2);
+    click(ControlId::OpenS2);  // answered with the default button
     EXPECT_EQ(sent, (std::vector<std::string>{"BL5;", "BL6;", "BL7;"}));
     EXPECT_EQ(ui.lastBox().text,
               "Upstream shutter (S1) is already open - opening the downstream shutter (S2) may breach beam "
               "containment.");
     EXPECT_EQ(ui.lastBox().icon, Icon::Stop);
     EXPECT_EQ(ui.lastBox().buttons, Buttons::OkCancel);
+    EXPECT_EQ(ui.lastBox().defaultButton, Button::Cancel);
     EXPECT_TRUE(console().state.s2Closed);
 }
 
@@ -173,6 +174,7 @@ TEST_F(SwitchesTest, BothShuttersOpenAfterAnExplicitOk) {
     EXPECT_EQ(ui.lastBox().text,
               "Downstream shutter (S2) is already open - opening the upstream shutter (S1) may breach beam "
               "containment.");
+    EXPECT_EQ(ui.lastBox().defaultButton, Button::Cancel);
     EXPECT_FALSE(console().state.s1Closed);
     EXPECT_FALSE(console().state.s2Closed);
     EXPECT_TRUE(ui.isEnabled(ControlId::CloseS1));
