@@ -7,6 +7,7 @@
 #include <fstream>
 #include <initializer_list>
 #include <sstream>
+#include <string_view>
 #include <system_error>
 
 #include "util/NumberFormat.h"
@@ -665,4 +666,25 @@ std::string braggPlotSvg(const BraggPlot& plot, int width, int height) {
     svg += svgText(x + 40, legendY, plot.effectiveLegend, "");
     svg += "</svg>\n";
     return svg;
+}
+
+std::string braggExportTitle(const BraggExportLabel& label) {
+    return label.beam + "   S = " + label.s + "   R = " + label.r + "   T = " + label.t + "   " + label.date;
+}
+
+BraggPlot braggExportPlot(const BraggPlot& plot, const BraggExportLabel& label) {
+    BraggPlot exported = plot;
+    exported.title = braggExportTitle(label);
+    exported.subtitle = plot.title;
+    if (!plot.subtitle.empty()) exported.subtitle += (exported.subtitle.empty() ? "" : "   ") + plot.subtitle;
+    return exported;
+}
+
+std::string braggExportFileName(const BraggExportLabel& label, const std::string& extension) {
+    std::string name = "Bragg curve " + label.beam + " " + label.date;
+    for (char& c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f || std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos) c = '_';
+    }
+    return name + extension;
 }

@@ -189,3 +189,23 @@ std::string braggPointText(double depthUm, double let);
 
 // The plot as a standalone SVG 1.1 document.
 std::string braggPlotSvg(const BraggPlot& plot, int width = 900, int height = 560);
+
+// What an exported picture names besides its table: the beam, the degrader
+// foil S, its rotation R and the tilt T as the console shows them (values
+// with their units), and the date of the export ("2026-12-09").
+struct BraggExportLabel {
+    std::string beam;
+    std::string s;
+    std::string r;
+    std::string t;
+    std::string date;
+};
+// "<beam>   S = <s>   R = <r>   T = <t>   <date>"
+std::string braggExportTitle(const BraggExportLabel& label);
+// The plot as exported: the export title on top, the table's own title and
+// notes below it.
+BraggPlot braggExportPlot(const BraggPlot& plot, const BraggExportLabel& label);
+// The suggested file name: "Bragg curve <beam> <date><extension>", every
+// character that cannot stand in a file name on some system (/ \ : * ? " < >
+// | and control characters) replaced by "_".
+std::string braggExportFileName(const BraggExportLabel& label, const std::string& extension);

@@ -564,4 +564,19 @@ TEST(BraggFrameMapping, PixelsAndDataRoundTrip) {
     EXPECT_FALSE(frame.inside(frame.left - 1, frame.py(20)));
 }
 
+TEST(BraggExport, TitleAndFileNameNameTheBeamSettingsAndDate) {
+    BraggExportLabel label{"197Au 15 MeV/u", "2 foil", "30.000 deg", "60.000 deg", "2026-12-09"};
+    EXPECT_EQ(braggExportTitle(label), "197Au 15 MeV/u   S = 2 foil   R = 30.000 deg   T = 60.000 deg   2026-12-09");
+    EXPECT_EQ(braggExportFileName(label, ".png"), "Bragg curve 197Au 15 MeV_u 2026-12-09.png");
+    label.beam = std::string("a\\b:c*d?e\"f<g>h|i\tj\x7fk\xc2\xb5");
+    EXPECT_EQ(braggExportFileName(label, ".svg"), "Bragg curve a_b_c_d_e_f_g_h_i_j_k\xc2\xb5 2026-12-09.svg");
+
+    BraggPlot plot;
+    plot.title = "silicon";
+    plot.subtitle = "legacy calculations";
+    const BraggPlot exported = braggExportPlot(plot, label);
+    EXPECT_EQ(exported.title, braggExportTitle(label));
+    EXPECT_EQ(exported.subtitle, "silicon   legacy calculations");
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 // crosshair read-out, and the PNG and SVG exports.
 
 #include <QAction>
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -144,6 +145,17 @@ private slots:
         QCOMPARE(dialog->findChildren<BraggCurveWindow*>().size(), 1);
         QVERIFY(window->findChild<QPushButton*>(QStringLiteral("exportPng")) != nullptr);
         QVERIFY(window->findChild<QPushButton*>(QStringLiteral("exportSvg")) != nullptr);
+
+        // Escape and the Close button close it.
+        QTest::keyClick(window, Qt::Key_Escape);
+        QVERIFY(!window->isVisible());
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(openFromMenu(), window);
+        auto* close = window->findChild<QPushButton*>(QStringLiteral("close"));
+        QVERIFY(close != nullptr);
+        QCOMPARE(close->text(), QStringLiteral("Close"));
+        close->click();
+        QVERIFY(!window->isVisible());
     }
 
     void missingTableShowsTheEmptyState()
@@ -236,10 +248,20 @@ private slots:
     void exportsPngAndSvg()
     {
         writeInPlace(tablePath(), table(true));
+        dialog->setText(ControlId::Beam, "197Au/15 MeV/u");
+        dialog->setText(ControlId::ValueS, "2");
+        dialog->setText(ControlId::UnitS, "foil");
+        dialog->setText(ControlId::ValueR, "30.000");
+        dialog->setText(ControlId::UnitR, "deg");
+        dialog->setText(ControlId::ValueT, "60.000");
+        dialog->setText(ControlId::UnitT, "deg");
         BraggCurveWindow* window = openFromMenu();
         QVERIFY(window != nullptr);
         QVERIFY(QTest::qWaitForWindowExposed(window));
         QVERIFY(!window->plot().empty);
+        const QString today = QDate::currentDate().toString(Qt::ISODate);
+        QCOMPARE(window->suggestedFileName(QStringLiteral(".png")),
+                 QStringLiteral("Bragg curve 197Au_15 MeV_u ") + today + QStringLiteral(".png"));
 
         const QString png = folder->filePath(QStringLiteral("curve.png"));
         QVERIFY(window->exportPng(png));
@@ -257,6 +279,7 @@ private slots:
         QVERIFY(text.startsWith(QStringLiteral("<svg ")));
         QVERIFY(text.trimmed().endsWith(QStringLiteral("</svg>")));
         QVERIFY(text.contains(QStringLiteral("silicon \u2014 Au 15 MeV/u at 2.00 MeV/u (394 MeV), tilt 60.000 deg")));
+        QVERIFY(text.contains(QStringLiteral("197Au/15 MeV/u   S = 2 foil   R = 30.000 deg   T = 60.000 deg   ") + today));
         QCOMPARE(text.count(QStringLiteral("<polyline")), 2);
 
         // A folder that does not exist: refused, nothing written.

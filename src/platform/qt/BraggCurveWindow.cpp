@@ -1,5 +1,6 @@
 #include "platform/qt/BraggCurveWindow.h"
 
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -7,6 +8,7 @@
 #include <QFileSystemWatcher>
 #include <QFontMetricsF>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -286,12 +288,15 @@ BraggCurveWindow::BraggCurveWindow(const QString& tablePath, QWidget* parent)
     exportPng_->setObjectName(QStringLiteral("exportPng"));
     exportSvg_ = new QPushButton(QStringLiteral("Export &SVG\u2026"), this);
     exportSvg_->setObjectName(QStringLiteral("exportSvg"));
+    close_ = new QPushButton(QStringLiteral("Close"), this);
+    close_->setObjectName(QStringLiteral("close"));
     canvas_ = new BraggCanvas(this);
 
     auto* bar = new QHBoxLayout;
     bar->addWidget(readout_, 1);
     bar->addWidget(exportPng_);
     bar->addWidget(exportSvg_);
+    bar->addWidget(close_);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
     layout->addLayout(bar);
@@ -314,6 +319,7 @@ BraggCurveWindow::BraggCurveWindow(const QString& tablePath, QWidget* parent)
     connect(canvas_, &BraggCanvas::left, this, [this] { readout_->setText(kReadoutHint); });
     connect(exportPng_, &QPushButton::clicked, this, [this] { chooseAndExport(false); });
     connect(exportSvg_, &QPushButton::clicked, this, [this] { chooseAndExport(true); });
+    connect(close_, &QPushButton::clicked, this, &QWidget::close);
     // The table is read when the window is shown (showEvent).
 }
 
@@ -360,6 +366,27 @@ void BraggCurveWindow::unwatch()
         watcher_->removePaths(watched);
 }
 
+void BraggCurveWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+BraggExportLabel BraggCurveWindow::exportLabel() const
+{
+    BraggExportLabel label = labelSource_ ? labelSource_() : BraggExportLabel{};
+    label.date = QDate::currentDate().toString(Qt::ISODate).toStdString();
+    return label;
+}
+
+QString BraggCurveWindow::suggestedFileName(const QString& extension) const
+{
+    return qs(braggExportFileName(exportLabel(), extension.toStdString()));
+}
+
 void BraggCurveWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
@@ -388,7 +415,7 @@ QImage BraggCurveWindow::picture(QSize size) const
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::white);
     QPainter painter(&image);
-    paintBraggPlot(painter, plot_, size);
+    paintBraggPlot(painter, braggExportPlot(plot_, exportLabel()), size);
     painter.end();
     return image;
 }
@@ -406,7 +433,7 @@ bool BraggCurveWindow::exportPng(const QString& path) const
 bool BraggCurveWindow::exportSvg(const QString& path) const
 {
     const QSize size = exportSize();
-    const std::string svg = braggPlotSvg(plot_, size.width(), size.height());
+    const std::string svg = braggPlotSvg(braggExportPlot(plot_, exportLabel()), size.width(), size.height());
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
@@ -421,7 +448,7 @@ void BraggCurveWindow::chooseAndExport(bool svg)
     const QString folder = QFileInfo(tablePath_).absolutePath();
     QString path = QFileDialog::getSaveFileName(
         this, svg ? QStringLiteral("Export SVG") : QStringLiteral("Export PNG"),
-        QDir(folder).filePath(QStringLiteral("BraggCurve") + suffix),
+        QDir(folder).filePath(suggestedFileName(suffix)),
         svg ? QStringLiteral("SVG pictures (*.svg)") : QStringLiteral("PNG pictures (*.png)"));
     if (path.isEmpty())
         return;

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
+
 #include "beam/BraggPlot.h"
 
 class QFileSystemWatcher;
@@ -61,7 +63,15 @@ public:
     BraggCanvas* canvas() const { return canvas_; }
     QString readoutText() const;
 
-    // The picture without the crosshair, at `size` (the canvas's when empty).
+    // Where exported pictures take the beam, S, R and T from (the console's
+    // display); the date is today's.
+    void setExportLabelSource(std::function<BraggExportLabel()> source) { labelSource_ = std::move(source); }
+    BraggExportLabel exportLabel() const;
+    // The suggested name of an exported picture (".png" or ".svg").
+    QString suggestedFileName(const QString& extension) const;
+
+    // The exported picture without the crosshair, at `size` (the canvas's
+    // when empty), titled with exportLabel().
     QImage picture(QSize size = QSize()) const;
     // Write the picture; false (nothing written) when the file cannot be written.
     bool exportPng(const QString& path) const;
@@ -74,6 +84,7 @@ signals:
     void plotChanged();  // after every reload
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;  // Escape closes the window
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
@@ -90,6 +101,8 @@ private:
     QLabel* readout_ = nullptr;
     QPushButton* exportPng_ = nullptr;
     QPushButton* exportSvg_ = nullptr;
+    QPushButton* close_ = nullptr;
+    std::function<BraggExportLabel()> labelSource_;
     QFileSystemWatcher* watcher_ = nullptr;
     QTimer* reloadTimer_ = nullptr;
 };
