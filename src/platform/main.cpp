@@ -4,6 +4,9 @@
 
 #include <QApplication>
 
+#include <cstdio>
+#include <cstring>
+
 #include "app/TarvexDlg.h"
 #include "platform/qt/Bitmaps.h"
 #include "platform/qt/QtTarvexDialog.h"
@@ -25,12 +28,46 @@ extern "C" const char* __lsan_default_suppressions()
 
 namespace {
 
+const char* const kHelp =
+    "Usage:\n"
+    "  tarvex [TOOLKIT-OPTION...]\n"
+    "      starts the console in the current folder, the station's working folder.\n"
+    "  tarvex-station [FOLDER]\n"
+    "      starts the console in FOLDER; without it in the folder named by TARVEX_SITE, else in\n"
+    "      the user's copy of the demonstration station, made on first use. The desktop entry\n"
+    "      runs tarvex-station.\n"
+    "\n"
+    "Options:\n"
+    "  --help     this text\n"
+    "  --version  the version\n"
+    "  TOOLKIT-OPTION  every other argument goes to the Qt toolkit, e.g. -platform offscreen\n"
+    "\n"
+    "Exit status: 0 when the operator leaves the console, --help and --version; 1 when it ends at\n"
+    "start-up or on a fatal error.\n";
+
+// --help and --version are answered before the toolkit is started, so they
+// need no display; true when one of them was given.
+bool answeredConvention(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(kHelp, stdout);
+            return true;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::puts("tarvex " TARVEX_VERSION);
+            return true;
+        }
+    }
+    return false;
+}
+
 class CTarvexApp : public QApplication {
 public:
     CTarvexApp(int& argc, char** argv) : QApplication(argc, argv)
     {
         setApplicationName(QStringLiteral("Tarvex"));
-        setApplicationVersion(QStringLiteral("2024"));
+        setApplicationVersion(QStringLiteral(TARVEX_VERSION));
         setDesktopFileName(QStringLiteral("tarvex"));
         setWindowIcon(applicationIcon());
         // The console never ends because a window closed; only the end of
@@ -58,6 +95,8 @@ public:
 
 int main(int argc, char** argv)
 {
+    if (answeredConvention(argc, argv))
+        return 0;
     CTarvexApp app(argc, argv);
     return app.runMainDialog();
 }

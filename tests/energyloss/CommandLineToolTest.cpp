@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
@@ -40,13 +41,15 @@ double reference(int z1, double m1, int z2, double m2, double eMeVPerU, int gas)
 }
 
 class Tool : public testing::Test {
+public:
+    ToolRun let(const std::string& arguments) {
+        return runCommand(shellQuoted(tool) + " " + arguments + " --data " + shellQuoted(stoppingDataFolder()));
+    }
+
 protected:
     void SetUp() override {
         tool = toolPath();
         if (tool.empty()) GTEST_SKIP() << "tarvex-let is not built beside the tests";
-    }
-    ToolRun let(const std::string& arguments) {
-        return runCommand(shellQuoted(tool) + " " + arguments + " --data " + shellQuoted(stoppingDataFolder()));
     }
     WorkFolder folder;
     std::string tool;
@@ -126,7 +129,7 @@ class BadArguments : public Tool, public testing::WithParamInterface<BadArgument
 TEST_P(BadArguments, AreRejectedWithOneLineNamingTheArgument) {
     const BadArgumentCase& c = GetParam();
     const ToolRun run = let(c.arguments);
-    EXPECT_NE(run.exitCode, 0);
+    EXPECT_EQ(run.exitCode, 2);
     EXPECT_NE(run.err.find(c.named), std::string::npos) << run.err;
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     EXPECT_EQ(run.out, "");
@@ -148,8 +151,53 @@ INSTANTIATE_TEST_SUITE_P(
                                     "--thickness"},
                     BadArgumentCase{"MalformedThickness",
                                     "traverse --ion 197Au --element Si --energy 15 --thickness 1e999", "--thickness"},
+                    BadArgumentCase{"UnknownThicknessUnit",
+                                    "traverse --ion 197Au --element Si --energy 15 --thickness 10furlong", "'furlong'"},
+                    BadArgumentCase{"ThicknessUnitWithoutNumber",
+                                    "traverse --ion 197Au --element Si --energy 15 --thickness um", "--thickness"},
+                    BadArgumentCase{"NegativeThickness",
+                                    "traverse --ion 197Au --element Si --energy 15 --thickness -2mil", "--thickness"},
+                    BadArgumentCase{"TraceOutsideTraverse", "stopping --ion 197Au --element Si --trace t.txt 15",
+                                    "--trace"},
                     BadArgumentCase{"UnknownCommand", "range --ion 197Au", "range"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Every program answers --help and --version with status 0, without a display
+// and without touching the current folder.
+class Conventions : public testing::TestWithParam<const char*> {};
+
+TEST_P(Conventions, HelpAndVersionWithoutADisplay) {
+    const std::string program = siblingProgram(GetParam());
+    if (program.empty()) GTEST_SKIP() << GetParam() << " is not built beside the tests";
+    WorkFolder folder;
+    const std::string bare = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + shellQuoted(program);
+    const ToolRun version = runCommand(bare + " --version");
+    EXPECT_EQ(version.exitCode, 0) << version.err;
+    EXPECT_EQ(version.out, std::string(GetParam()) + " " + TARVEX_VERSION + "\n");
+    const ToolRun help = runCommand(bare + " --help");
+    EXPECT_EQ(help.exitCode, 0) << help.err;
+    EXPECT_EQ(help.out.rfind("Usage:", 0), 0u) << help.out;
+    EXPECT_NE(help.out.find("--version"), std::string::npos) << help.out;
+    EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, Conventions, testing::Values("tarvex", "tarvex-let", "tarvex-controller-sim"),
+                         [](const auto& info) {
+                             std::string name = info.param;
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
+
+TEST_F(Tool, DataDefaultsToTheBundledCoefficientFiles) {
+    const ToolRun bundled = runCommand("env -u TARVEX_STOPPING_DATA " + shellQuoted(tool) +
+                                       " stopping --ion 197Au --element Si --csv 15");
+    EXPECT_EQ(bundled.exitCode, 0) << bundled.err;
+    EXPECT_EQ(bundled.out, let("stopping --ion 197Au --element Si --csv 15").out);
+    const ToolRun elsewhere = runCommand("TARVEX_STOPPING_DATA=nowhere " + shellQuoted(tool) +
+                                         " stopping --ion 197Au --element Si 15");
+    EXPECT_EQ(elsewhere.exitCode, 2);
+    EXPECT_NE(elsewhere.err.find("$TARVEX_STOPPING_DATA 'nowhere'"), std::string::npos) << elsewhere.err;
+}
 
 TEST_F(Tool, MissingDataFolderIsNamed) {
     const ToolRun run = runCommand(shellQuoted(tool) + " stopping --ion 197Au --element Si --data nowhere 15");
@@ -214,15 +262,39 @@ TEST_F(Tool, TablesOptionUsesTheWrittenTable) {
     EXPECT_NE(missing.err.find("197AuAl.inp"), std::string::npos) << missing.err;
 }
 
-TEST_F(Tool, TraverseReportsTheEndPointAndWritesTheTrace) {
-    const ToolRun run = let("traverse --ion 197Au --element Si --energy 15 --thickness 10 --csv");
+TEST_F(Tool, TraverseReportsTheEndPointAndWritesTheTraceOnlyWhenAsked) {
+    const ToolRun quiet = let("traverse --ion 197Au --element Si --energy 15 --thickness 10 --csv");
+    ASSERT_EQ(quiet.exitCode, 0) << quiet.err;
+    EXPECT_TRUE(std::filesystem::is_empty(folder.path())) << "no trace file without --trace";
+    const ToolRun run = let("traverse --ion 197Au --element Si --energy 15 --thickness 10 --csv --trace trace.txt");
+    EXPECT_EQ(run.out, quiet.out);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out.substr(0, run.out.find('\n')),
               "code,exit_energy_MeV_per_u,exit_let_MeV_cm2_per_mg,exit_nuclear_MeV_cm2_per_mg,"
               "exit_total_MeV_cm2_per_mg,traversed_mg_per_cm2");
     EXPECT_EQ(run.out.substr(run.out.rfind(',') + 1), "10\n");
     EXPECT_EQ(run.out.substr(run.out.find('\n') + 1, 2), "0,");
-    EXPECT_EQ(folder.read("atempt.txt").substr(0, 50), "match=1\tZ2=14\tE/A=15\tgoal=10\tnumber of elements=1\n");
+    EXPECT_EQ(folder.read("trace.txt").substr(0, 50), "match=1\tZ2=14\tE/A=15\tgoal=10\tnumber of elements=1\n");
+    EXPECT_FALSE(folder.exists("atempt.txt"));
+}
+
+// The areal density crossed for a thickness given with a unit.
+std::string crossed(Tool& tool, const std::string& thickness) {
+    const ToolRun run = tool.let("traverse --ion 197Au --element Si --energy 15 --csv --thickness " + thickness);
+    EXPECT_EQ(run.exitCode, 0) << thickness << ": " << run.err;
+    return run.out.substr(run.out.rfind(',') + 1);
+}
+
+TEST_F(Tool, ThicknessTakesAUnitSuffix) {
+    EXPECT_EQ(crossed(*this, "5"), "5\n");
+    EXPECT_EQ(crossed(*this, "5mg/cm2"), "5\n");
+    EXPECT_EQ(crossed(*this, "'5 mg/cm\u00b2'"), "5\n");
+    // Silicon, 2.3212 g/cm³ in the coefficient file: 10 µm are 2.3212 mg/cm².
+    EXPECT_EQ(crossed(*this, "10um"), "2.3212\n");
+    EXPECT_EQ(crossed(*this, "10\u00b5m"), "2.3212\n");
+    EXPECT_EQ(crossed(*this, "0.01mm"), crossed(*this, "10um"));
+    EXPECT_EQ(crossed(*this, "0.001cm"), crossed(*this, "10um"));
+    EXPECT_EQ(crossed(*this, "2.5mil"), crossed(*this, "63.5um"));
 }
 
 TEST_F(Tool, TraverseBackwardsGivesANegativeArealDensity) {

@@ -38,12 +38,12 @@ const char* const kHelp =
     "Usage:\n"
     "  tarvex-let stopping [options] E...\n"
     "      electronic, nuclear and total stopping (MeV·cm²/mg) at each energy per nucleon E (MeV/u)\n"
-    "  tarvex-let traverse [options] --energy E (--thickness MG_PER_CM2 | --to-let L | --to-energy E2)\n"
-    "                      [--backwards]\n"
-    "      one layer traversal from E (MeV/u): to an areal density crossed (mg/cm²), a LET\n"
-    "      (MeV·cm²/mg, forwards only) or an energy per nucleon (MeV/u); --backwards runs\n"
-    "      against the beam (energy growing). Appends the trace to \"atempt.txt\" in the\n"
-    "      current folder.\n"
+    "  tarvex-let traverse [options] --energy E (--thickness D | --to-let L | --to-energy E2)\n"
+    "                      [--backwards] [--trace FILE]\n"
+    "      one layer traversal from E (MeV/u): to a thickness crossed (D: 10um, 0.1mm, 2.5mil,\n"
+    "      5mg/cm2; a bare number is mg/cm²), a LET (MeV·cm²/mg, forwards only) or an energy per\n"
+    "      nucleon (MeV/u); --backwards runs against the beam (energy growing). --trace FILE\n"
+    "      appends the trace of the traversal to FILE; without it no trace is written.\n"
     "  tarvex-let sptable (--ion ION [--mass M] | --all) (--element Al | --element Si | --layer FILE)\n"
     "                     [--out DIR]\n"
     "      writes the per-ion stopping table (e.g. \"197AuSi.inp\") computed with the formulas,\n"
@@ -70,14 +70,19 @@ const char* const kHelp =
     "  --mass M         exact ion mass in u (default: the mass number)\n"
     "  --element SYM    a one-element target; atomic mass and density from the coefficient file\n"
     "  --layer FILE     the first layer record of a layer file; its name decides the compound\n"
-    "  --data DIR       folder of scoef.95a, scoef.95b, scoefgas.95\n"
-    "                   (default: $TARVEX_STOPPING_DATA, else the current folder)\n"
+    "  --data DIR       folder of scoef.95a, scoef.95b, scoefgas.95 (default: $TARVEX_STOPPING_DATA,\n"
+    "                   else the copy installed with tarvex-let, ../share/tarvex/stopping beside\n"
+    "                   its program folder, else the copy in the source tree it was built from)\n"
     "  --tables DIR     use per-ion tables (.inp) from DIR where they exist (default: formulas)\n"
     "  --csv            machine-readable output: a header row with units, one row per result\n"
     "  --out DIR        sptable: output folder (default: the current folder)\n"
     "  --tilt DEG       range: tilt T of the target in degrees (default 0)\n"
     "  --svg FILE       range: the Bragg curve as an SVG picture in FILE\n"
+    "  --thickness D    traverse: the thickness to cross, with its unit: um (or µm), mm, cm, mil\n"
+    "                   or mg/cm2 (or mg/cm²); a bare number is mg/cm²\n"
+    "  --trace FILE     traverse: append the trace of the traversal to FILE\n"
     "  --help           this text\n"
+    "  --version        the version of tarvex-let\n"
     "\n"
     "Exit status: 0 on success, 1 when a computation fails, 2 for a bad command line.\n";
 
@@ -98,8 +103,8 @@ struct Arguments {
 const std::vector<std::string> kValueOptions = {"--ion",    "--mass",      "--element",  "--layer",
                                                  "--data",   "--tables",    "--out",      "--energy",
                                                  "--thickness", "--to-let", "--to-energy", "--tilt",
-                                                 "--svg"};
-const std::vector<std::string> kFlagOptions = {"--csv", "--all", "--backwards", "--help"};
+                                                 "--svg", "--trace"};
+const std::vector<std::string> kFlagOptions = {"--csv", "--all", "--backwards", "--help", "--version"};
 
 bool contains(const std::vector<std::string>& list, const std::string& item) {
     for (const auto& entry : list) {
@@ -133,7 +138,7 @@ Arguments parseArguments(int argc, char** argv) {
             } else {
                 throw UsageError{"unknown option " + word};
             }
-        } else if (args.command.empty() && !args.flag("--help")) {
+        } else if (args.command.empty() && !args.flag("--help") && !args.flag("--version")) {
             args.command = word;
         } else {
             args.positional.push_back(word);
@@ -182,10 +187,23 @@ IonChoice parseIon(const Arguments& args) {
     return ion;
 }
 
+// The coefficient files that come with tarvex-let: installed beside it
+// (../share/tarvex/stopping from its program folder), else those of the
+// source tree it was built from.
+std::string bundledStoppingData() {
+    std::error_code ec;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec) {
+        const std::filesystem::path installed = program.parent_path().parent_path() / "share/tarvex/stopping";
+        if (fileIsReadable((installed / kCoefficientFileA).string())) return installed.string();
+    }
+    return TARVEX_STOPPING_DATA_DEFAULT;
+}
+
 std::string dataFolder(const Arguments& args) {
     if (args.has("--data")) return args.values.at("--data");
     if (const char* env = std::getenv("TARVEX_STOPPING_DATA"); env != nullptr && *env != '\0') return env;
-    return "";
+    return bundledStoppingData();
 }
 
 std::string inFolder(const std::string& folder, const std::string& name) {
@@ -200,9 +218,10 @@ void loadCoefficients(const Arguments& args, StoppingData& data) {
     const std::string folder = dataFolder(args);
     for (const char* name : {kCoefficientFileA, kCoefficientFileB, kGasCoefficientFile}) {
         if (!fileIsReadable(inFolder(folder, name))) {
-            const std::string origin = args.has("--data") ? "--data '" + folder + "'"
-                                       : folder.empty()   ? "current folder"
-                                                          : "$TARVEX_STOPPING_DATA '" + folder + "'";
+            const char* env = std::getenv("TARVEX_STOPPING_DATA");
+            const std::string origin = args.has("--data")                ? "--data '" + folder + "'"
+                                       : env != nullptr && *env != '\0' ? "$TARVEX_STOPPING_DATA '" + folder + "'"
+                                                                        : "the bundled data '" + folder + "'";
             throw UsageError{origin + ": cannot read " + inFolder(folder, name)};
         }
     }
@@ -325,6 +344,38 @@ int runStopping(const Arguments& args) {
     return 0;
 }
 
+// A thickness as given: its value and the factor to mg/cm² per g/cm³ of
+// density (lengths), or a fixed areal density.
+struct Thickness {
+    double value = 0;
+    double umPerUnit = 0;  // 0: the value is an areal density (mg/cm²)
+};
+
+Thickness parseThickness(const std::string& text) {
+    // The longest leading number; the rest is the unit.
+    Thickness thickness;
+    std::size_t end = text.size();
+    while (end > 0 && !parseReal(text.substr(0, end), thickness.value)) --end;
+    if (end == 0) throw UsageError{"--thickness '" + text + "': not a number"};
+    std::string unit = text.substr(end);
+    while (!unit.empty() && unit.front() == ' ') unit.erase(0, 1);
+    static const std::map<std::string, double> kLengths = {
+        {"um", 1}, {"\u00b5m", 1}, {"mm", 1000}, {"cm", 10000}, {"mil", 25.4}};
+    if (auto length = kLengths.find(unit); length != kLengths.end()) {
+        thickness.umPerUnit = length->second;
+    } else if (!(unit.empty() || unit == "mg/cm2" || unit == "mg/cm\u00b2")) {
+        throw UsageError{"--thickness '" + text + "': unknown unit '" + unit + "' (um, mm, cm, mil or mg/cm2)"};
+    }
+    if (!(thickness.value >= 0)) throw UsageError{"--thickness '" + text + "': must not be negative"};
+    return thickness;
+}
+
+// mg/cm² = µm × g/cm³ / 10
+double arealDensity(const Thickness& thickness, double density) {
+    if (thickness.umPerUnit == 0) return thickness.value;
+    return thickness.value * thickness.umPerUnit * density / 10;
+}
+
 int runTraverse(const Arguments& args) {
     rejectOptions(args, {"--out", "--all", "--tilt"}, "traverse");
     if (!args.positional.empty()) throw UsageError{"unexpected argument '" + args.positional.front() + "'"};
@@ -336,11 +387,10 @@ int runTraverse(const Arguments& args) {
     const bool backwards = args.flag("--backwards");
     int match = 0;
     double goal = 0;
+    Thickness thickness;
     if (args.has("--thickness")) {
         match = kMatchThickness;
-        goal = numberOption(args, "--thickness");
-        if (goal < 0) throw UsageError{"--thickness '" + args.values.at("--thickness") + "': must not be negative"};
-        if (backwards) goal = -goal;
+        thickness = parseThickness(args.values.at("--thickness"));
     } else if (args.has("--to-let")) {
         if (backwards) throw UsageError{"--to-let cannot be combined with --backwards"};
         match = kMatchLet;
@@ -354,7 +404,12 @@ int runTraverse(const Arguments& args) {
     loadCoefficients(args, *data);
     TargetChoice target = parseTarget(args, *data);
     target.material.arealDensity = backwards ? -1 : 1;
-    const StoppingOptions options = stoppingOptions(args);
+    if (match == kMatchThickness) {
+        goal = arealDensity(thickness, target.material.density);
+        if (backwards) goal = -goal;
+    }
+    StoppingOptions options = stoppingOptions(args);
+    options.traceFileName = args.has("--trace") ? args.values.at("--trace") : "";
 
     LayerResult result;
     const int code = traverseLayer(*data, ion.massU, ion.atomicNumber, energy, goal, match, target.icompound,
@@ -632,8 +687,15 @@ int main(int argc, char** argv) {
             std::cout << kHelp;
             return argc == 1 ? 2 : 0;
         }
+        if (args.flag("--version")) {
+            std::cout << "tarvex-let " TARVEX_VERSION "\n";
+            return 0;
+        }
         if (args.has("--svg") && args.command != "range") {
             throw UsageError{"--svg does not apply to " + args.command};
+        }
+        if (args.has("--trace") && args.command != "traverse") {
+            throw UsageError{"--trace does not apply to " + args.command};
         }
         if (args.command == "stopping") return runStopping(args);
         if (args.command == "traverse") return runTraverse(args);
