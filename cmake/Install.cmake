@@ -6,11 +6,10 @@
 # Layout (below the prefix):
 #   bin/                             tarvex, tarvex-station, tarvex-let, tarvex-controller-sim
 #   share/tarvex/                    README.md, Tarvex.htm (the help page), demo-site/
+#   share/tarvex/stopping/           scoef.95a, scoef.95b, scoefgas.95 (TRIM-95 coefficients)
 #   share/applications/              tarvex.desktop
 #   share/icons/hicolor/scalable/apps/tarvex.svg
-#   share/man/man1/                  tarvex.1, tarvex-let.1
-# The stopping-power coefficient files are installation data of each site and
-# are never installed or packaged.
+#   share/man/man1/                  tarvex.1, tarvex-let.1, tarvex-controller-sim.1
 include(GNUInstallDirs)
 
 set(TARVEX_INSTALL_DATADIR "${CMAKE_INSTALL_DATADIR}/tarvex")
@@ -50,10 +49,16 @@ endforeach()
 install(DIRECTORY "${CMAKE_SOURCE_DIR}/examples/demo-site/" DESTINATION "${TARVEX_INSTALL_DATADIR}/demo-site")
 install(FILES "${CMAKE_SOURCE_DIR}/examples/demo-site/Tarvex.htm" "${CMAKE_SOURCE_DIR}/README.md"
         DESTINATION "${TARVEX_INSTALL_DATADIR}")
+# The stopping-power coefficient files (tarvex-let's default, and the demo
+# copy's made by tarvex-station).
+install(FILES "${CMAKE_SOURCE_DIR}/data/stopping/scoef.95a" "${CMAKE_SOURCE_DIR}/data/stopping/scoef.95b"
+              "${CMAKE_SOURCE_DIR}/data/stopping/scoefgas.95" "${CMAKE_SOURCE_DIR}/data/stopping/README.md"
+        DESTINATION "${TARVEX_INSTALL_DATADIR}/stopping")
 
 if(TARGET tarvex-let)
   tarvex_man_page(tarvex-let PROGRAM tarvex-let)
 endif()
+tarvex_man_page(tarvex-controller-sim PROGRAM tarvex-controller-sim)
 
 if(TARGET tarvex)
   # The desktop's way in: the launcher chooses the working folder.
@@ -66,7 +71,7 @@ if(TARGET tarvex)
   install(FILES "${CMAKE_SOURCE_DIR}/data/tarvex.desktop" DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")
   install(FILES "${CMAKE_SOURCE_DIR}/data/tarvex.svg"
           DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps")
-  tarvex_man_page(tarvex)
+  tarvex_man_page(tarvex PROGRAM tarvex)
 endif()
 
 # The Debian package.
@@ -86,9 +91,9 @@ string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
   ".\n"
   "The package holds the console (tarvex, and tarvex-station, which the\n"
   "desktop entry runs), the planning tool tarvex-let, the stand-in motion\n"
-  "controller tarvex-controller-sim and a demonstration station. The\n"
-  "stopping-power coefficient files are installation data of each site\n"
-  "and are not included.")
+  "controller tarvex-controller-sim, a demonstration station and the\n"
+  "TRIM-95 stopping-power coefficient files of Ziegler, Biersack and\n"
+  "Littmark.")
 set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
@@ -98,10 +103,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION "science")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 # The libraries the programs link (Qt 6, the C++ run-time) come from
 # dpkg-shlibdeps; the Qt platform plugins are loaded at run time, so the
-# console names them itself. The help page opens with xdg-open.
+# console names them itself. The help page and the text viewer open with
+# xdg-open, so xdg-utils is a dependency.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 if(TARGET tarvex)
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, xdg-utils")
 endif()
 include(CPack)

@@ -1,13 +1,12 @@
 #!/usr/bin/env bash
 # Installs a build into a temporary DESTDIR (prefix /usr) and checks it.
-# Usage: check-install.sh BUILD SOURCE CMAKE GUI(0|1) [STOPPING_DATA]
+# Usage: check-install.sh BUILD SOURCE CMAKE GUI(0|1)
 set -uo pipefail
 
 build="$1"
 source="$2"
 cmake="$3"
 gui="$4"
-stopping="${5:-}"
 
 failures=0
 fail() {
@@ -37,7 +36,9 @@ programs=(tarvex-let tarvex-controller-sim)
 files=(
   share/tarvex/README.md
   share/tarvex/Tarvex.htm
+  share/tarvex/stopping/README.md
   share/man/man1/tarvex-let.1
+  share/man/man1/tarvex-controller-sim.1
 )
 if [ "$gui" = 1 ]; then
   programs+=(tarvex tarvex-station)
@@ -61,9 +62,14 @@ while IFS= read -r -d '' file; do
 done < <(find "$source/examples/demo-site" -type f -print0)
 cmp -s "$source/README.md" "$usr/share/tarvex/README.md" || fail "share/tarvex/README.md differs from README.md"
 
-# Installation data of each site: never installed.
-strays="$(find "$root" -name 'scoef*' -o -name '*.inp')"
-[ -z "$strays" ] || fail "stopping data installed: $strays"
+# The coefficient files, byte for byte, in share/tarvex/stopping and nowhere
+# else; no per-ion tables.
+for name in scoef.95a scoef.95b scoefgas.95; do
+  cmp -s "$source/data/stopping/$name" "$usr/share/tarvex/stopping/$name" ||
+    fail "share/tarvex/stopping/$name differs from data/stopping/$name"
+done
+strays="$(find "$root" \( -name 'scoef*' -o -name '*.inp' \) ! -path "$usr/share/tarvex/stopping/*")"
+[ -z "$strays" ] || fail "stopping data installed elsewhere: $strays"
 
 # Nothing outside the prefix.
 outside="$(find "$root" -mindepth 1 -maxdepth 1 ! -name usr)"
@@ -91,10 +97,28 @@ if [ -x "$usr/bin/tarvex-let" ]; then
   (cd "$work" && "$usr/bin/tarvex-let" --no-such-option >/dev/null 2>&1)
   status=$?
   [ "$status" -eq 2 ] || fail "tarvex-let with a bad option exited with $status, not 2"
+  # Without --data or TARVEX_STOPPING_DATA it takes the installed coefficient files.
+  out="$(cd "$work" && env -u TARVEX_STOPPING_DATA "$usr/bin/tarvex-let" stopping --ion 197Au --element Si 15 2>&1)"
+  status=$?
+  [ "$status" -eq 0 ] || fail "tarvex-let without --data exited with $status: $out"
 fi
 
+# --- --version and --help of every program, without a display ----------------
+version="$(sed -n 's/^project(Tarvex VERSION \([0-9.]*\).*/\1/p' "$source/CMakeLists.txt")"
+for program in tarvex tarvex-let tarvex-controller-sim; do
+  [ -x "$usr/bin/$program" ] || continue
+  out="$(cd "$work" && env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= "$usr/bin/$program" --version 2>&1)"
+  status=$?
+  [ "$status" -eq 0 ] || fail "$program --version exited with $status: $out"
+  [ "$out" = "$program $version" ] || fail "$program --version printed '$out', not '$program $version'"
+  out="$(cd "$work" && env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= "$usr/bin/$program" --help 2>&1)"
+  status=$?
+  [ "$status" -eq 0 ] || fail "$program --help exited with $status: $out"
+  grep -q -- '--version' <<<"$out" || fail "$program --help does not mention --version"
+done
+
 # --- Manual pages ------------------------------------------------------------
-man_pages=("$usr/share/man/man1/tarvex-let.1")
+man_pages=("$usr/share/man/man1/tarvex-let.1" "$usr/share/man/man1/tarvex-controller-sim.1")
 [ "$gui" = 1 ] && man_pages+=("$usr/share/man/man1/tarvex.1")
 for page in "${man_pages[@]}"; do
   [ -f "$page" ] || continue
@@ -148,8 +172,8 @@ if [ "$gui" = 1 ]; then
     home="$work/home"
     mkdir -p "$home"
     site="$home/.local/share/tarvex/demo-site"
-    env -u TARVEX_SITE HOME="$home" XDG_DATA_HOME= XDG_RUNTIME_DIR= \
-      TARVEX_STOPPING_DATA="$stopping" QT_QPA_PLATFORM=offscreen \
+    env -u TARVEX_SITE -u TARVEX_STOPPING_DATA HOME="$home" XDG_DATA_HOME= XDG_RUNTIME_DIR= \
+      QT_QPA_PLATFORM=offscreen \
       "$usr/bin/tarvex-station" >"$work/console.log" 2>&1 &
     console_pid=$!
     started=0
@@ -173,9 +197,9 @@ if [ "$gui" = 1 ]; then
     [ -f "$site/Tarvex.run" ] || fail "the console left no run marker in the station folder"
     cmp -s "$source/examples/demo-site/DemoStatus.dat" "$site/DemoStatus.dat" ||
       fail "the launcher did not copy the demo station to $site"
-    if [ -n "$stopping" ] && [ -r "$stopping/scoef.95a" ]; then
-      [ -f "$site/scoef.95a" ] || fail "the launcher did not copy the coefficient files into the demo copy"
-    fi
+    # Without TARVEX_STOPPING_DATA the demo copy gets the installed coefficient files.
+    cmp -s "$source/data/stopping/scoef.95a" "$site/scoef.95a" ||
+      fail "the launcher did not copy the installed coefficient files into the demo copy"
     # A folder that does not exist is refused.
     HOME="$home" "$usr/bin/tarvex-station" "$work/no-such-folder" >/dev/null 2>&1
     status=$?
