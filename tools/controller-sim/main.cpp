@@ -20,11 +20,16 @@ void onSignal(int) {
 }
 
 const char* const usage =
-    "Usage: tarvex-controller-sim --port PORT [OPTIONS]\n"
-    "       tarvex-controller-sim --port PORT --write-settings PATH\n"
-    "A stand-in motion controller listening on 127.0.0.1:PORT (0 = any free port) for the\n"
-    "console's TCP channel. Texts end with a carriage return, commands with ';'; answers end\n"
-    "with ':' (accepted) or '?' (rejected).\n"
+    "Usage:\n"
+    "  tarvex-controller-sim --port PORT [OPTIONS]\n"
+    "      a stand-in motion controller listening on 127.0.0.1:PORT (0 = any free port) for the\n"
+    "      console's TCP channel.\n"
+    "  tarvex-controller-sim --port PORT --write-settings PATH\n"
+    "      writes a Controller.dat for this simulator on PORT and exits.\n"
+    "\n"
+    "Protocol:\n"
+    "Texts end with a carriage return, commands with ';'; answers end with ':' (accepted) or '?'\n"
+    "(rejected).\n"
     "\n"
     "Eight axes X Y Z T U V R S, positions in counts, all starting at 0 and at rest.\n"
     "Commands: BHn BLn TB A<axis> AF AA AN<list> JG<v> JG? PA<counts> BG ST TS LS? SP<v> AC<v>\n"
@@ -47,7 +52,8 @@ const char* const usage =
     "  --state-file PATH      rewrite PATH every 50 ms as JSON: positions, velocities, moving\n"
     "                         flags of the eight axes and the output bits\n"
     "  --write-settings PATH  write a Controller.dat for this simulator on PORT and exit\n"
-    "  --version, --help\n";
+    "  --version              the version\n"
+    "  --help                 this text\n";
 
 bool parseNumber(const char* text, long low, long high, long& value) {
     char* end = nullptr;
