@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -147,6 +148,46 @@ private slots:
         std::string all((std::istreambuf_iterator<char>(journal)), std::istreambuf_iterator<char>());
         QVERIFY(all.find("   BH5;\n") != std::string::npos);
         QVERIFY(all.find("   BL5;\n") != std::string::npos);
+    }
+
+    // Help with a desktop opener that fails (a stand-in xdg-open exiting 3):
+    // the message names the page's full path, and the console goes on.
+    void helpWithAFailingOpenerNamesThePage()
+    {
+        DemoStation station;
+        QTemporaryDir bin;
+        const QString opener = bin.filePath(QStringLiteral("xdg-open"));
+        {
+            QFile script(opener);
+            QVERIFY(script.open(QIODevice::WriteOnly));
+            script.write("#!/bin/sh\nexit 3\n");
+        }
+        QFile::setPermissions(opener, QFile::ReadOwner | QFile::ExeOwner);
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", bin.path().toUtf8() + ":" + path);
+        QtTarvexDialog dialog;
+        CTarvexDlg logic(dialog);
+        dialog.setEvents(&logic);
+        QVERIFY(logic.onInitDialog());
+        dialog.show();
+
+        QString shown;  // the box's text, read and answered while it is open
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, [&shown] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* box = qobject_cast<QMessageBox*>(w); box != nullptr && box->isVisible()) {
+                    shown = box->text();
+                    box->button(QMessageBox::Ok)->click();
+                }
+        });
+        answer.start(20);
+        click(dialog, ControlId::Help);
+        QTRY_VERIFY_WITH_TIMEOUT(!shown.isEmpty(), kOpenerWatchMilliseconds + 1000);
+        qputenv("PATH", path);
+        QCOMPARE(shown, QStringLiteral("Unable to open the help page ") + QDir::current().absoluteFilePath("Tarvex.htm") +
+                            QStringLiteral(" - please open it in a web browser."));
+        QVERIFY(fs::exists("Tarvex.run"));
+        QVERIFY(!dialog.isClosed());
     }
 };
 
