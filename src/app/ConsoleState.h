@@ -1,5 +1,6 @@
 #pragma once
 
+#include <set>
 #include <string>
 
 #include "app/CommandBuffer.h"
@@ -17,6 +18,10 @@ struct ConsoleState {
     int foilCount = 10;          // degrader foils: 6 on Belm, 10 on Ardo
     std::string usersFolder;     // "./users/" when demoStatus <= 1, else empty
     Options options;             // "Options.dat" as read last
+
+    // Logs and reports that could not be written last time (a full disk);
+    // each is reported once until a write succeeds again.
+    std::set<std::string> unwritableFiles;
 
     // File names and composed commands.
     CommandBuffer commandBuffer;

@@ -51,7 +51,8 @@ void exitSequence(Console& console) {
                       Buttons::OkCancel, Button::Ok) != Button::Ok) {
         return;
     }
-    std::ofstream sequenceLog(kSequenceLogFile, std::ios::binary | std::ios::app);
+    std::ofstream sequenceLog;
+    openOutput(sequenceLog, kSequenceLogFile, true);
     sequenceLog << "\nBeginning of the exit sequence of commands:\n\n";
     sequenceLog.flush();
     allHalt(console);

@@ -29,6 +29,12 @@ void stopOnOpenError(Console& console, const std::string& fileName, bool endDial
     stopProgram(console, openErrorText(fileName), endDialog);
 }
 
+void stopOnBadContent(Console& console, const std::string& fileName, const std::string& what, bool endDialog) {
+    stopProgram(console,
+                "Error reading file " + fileName + ": " + what + " - please fix the problem and restart the program.",
+                endDialog);
+}
+
 void warnOperator(Console& console, const std::string& text) {
     console.ui.messageBox(text, Icon::Warning, Buttons::Ok, Button::Ok);
     console.ui.setFocus(ControlId::Keyboard);

@@ -25,3 +25,8 @@ void warnOperator(Console& console, const std::string& text);
 
 // stopProgram with the open-failure text for `fileName`.
 [[noreturn]] void stopOnOpenError(Console& console, const std::string& fileName, bool endDialog = true);
+
+// stopProgram for a file that opens but cannot be used: "Error reading file "
+// + name + ": " + what + " - please fix the problem and restart the program."
+[[noreturn]] void stopOnBadContent(Console& console, const std::string& fileName, const std::string& what,
+                                   bool endDialog = true);

@@ -23,7 +23,23 @@ void writeLogEntry(Console& console, const std::string& text) {
     std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    if (!appendToFile(path, logTimeStamp(local) + text + "\n")) stopOnOpenError(console, path);
+    AppendResult result = appendText(path, logTimeStamp(local) + text + "\n");
+    if (result == AppendResult::OpenFailed) stopOnOpenError(console, path);
+    reportWriteResult(console, path, result == AppendResult::Written);
+}
+
+void reportWriteResult(Console& console, const std::string& fileName, bool written) {
+    std::set<std::string>& failing = console.state.unwritableFiles;
+    if (written) {
+        failing.erase(fileName);
+        return;
+    }
+    if (!failing.insert(fileName).second) return;
+    setStatusText(console, "Cannot write " + fileName + " - is the disk full?");
+    console.ui.messageBox("Error writing file " + fileName +
+                              " - the disk may be full. What the console writes there is lost until the file can be "
+                              "written again. Please fix the problem.",
+                          Icon::Warning, Buttons::Ok, Button::Ok);
 }
 
 void setStatusText(Console& console, const std::string& text) {

@@ -13,6 +13,11 @@ void writeLogEntry(Console& console, const std::string& text);
 // "%y/%m/%d   %H:%M:%S   " for a local time.
 std::string logTimeStamp(const std::tm& localTime);
 
+// After a write to a log, journal or report: the first failure of a file is
+// reported on the status line and in a warning naming the file; later
+// failures of the same file are not repeated until a write succeeds again.
+void reportWriteResult(Console& console, const std::string& fileName, bool written);
+
 // Puts `text` into the status line and shows it at once.
 void setStatusText(Console& console, const std::string& text);
 

@@ -75,7 +75,12 @@ void readDemoStatus(Console& console) {
 
 void readTargetLocation(Console& console) {
     std::ifstream in = openOrStop(console, kTargetLocationFile);
-    console.state.dutLocation = parseInteger(in, console.state.dutLocation);
+    // Without a location every saved position and lock would be reset as
+    // for a changed setup.
+    TokenReader reader(in);
+    int32_t location = 0;
+    if (!reader.readInt(location)) stopOnBadContent(console, kTargetLocationFile, "it holds no DUT location number");
+    console.state.dutLocation = location;
 }
 
 Options readOptions(Console& console) {
@@ -93,5 +98,13 @@ std::string readLogFileNameLine(Console& console) {
     TokenReader reader(in);
     std::string line;
     reader.readLine(line);
+    if (!isInsideWorkingFolder(line)) {
+        stopOnBadContent(console, kLogFileNameFile,
+                         "the log file " + line + " would lie outside the working folder (an absolute name or \"..\")");
+    }
     return line;
+}
+
+bool isInsideWorkingFolder(const std::string& name) {
+    return name.find("..") == std::string::npos && (name.empty() || (name[0] != '/' && name[0] != '\\'));
 }

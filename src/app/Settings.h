@@ -35,5 +35,8 @@ void readSkipInfoMessages(Console& console);  // read for its presence only
 void readDemoStatus(Console& console);        // demoStatus
 void readTargetLocation(Console& console);    // dutLocation
 Options readOptions(Console& console);        // opened through normalizeFileName
-// First line of "CurrentLogFileName.dat", without its line end.
+// First line of "CurrentLogFileName.dat", without its line end. A name that
+// is absolute or holds ".." is refused: the program ends naming the file.
 std::string readLogFileNameLine(Console& console);
+// False for a name that is absolute or holds "..".
+bool isInsideWorkingFolder(const std::string& name);

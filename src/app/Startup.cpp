@@ -11,6 +11,7 @@
 #include "axes/AxisFiles.h"
 #include "axes/ControllerChannel.h"
 #include "beam/BeamDisplay.h"
+#include "beam/CommittedGeometry.h"
 #include "positions/PositionList.h"
 #include "switches/Switches.h"
 #include "util/TextFiles.h"
@@ -57,8 +58,8 @@ void guardAgainstSecondCopy(Console& console) {
 }
 
 void createOwnRunMarker(Console& console) {
-    std::ofstream marker(kOwnRunMarker, std::ios::binary | std::ios::trunc);
-    if (!marker) stopOnOpenError(console, kOwnRunMarker);
+    std::ofstream marker;
+    if (!openOutput(marker, kOwnRunMarker)) stopOnOpenError(console, kOwnRunMarker);
     console.state.ownRunMarkerCreated = true;
 }
 
@@ -101,8 +102,8 @@ bool runStartup(Console& console) {
     state.foilCount = state.cyclotronCode == 150 ? 6 : 10;
 
     // 9: the sequence log, open until the end of start-up.
-    std::ofstream sequenceLog(kSequenceLogFile, std::ios::binary | std::ios::trunc);
-    if (!sequenceLog) stopOnOpenError(console, kSequenceLogFile);
+    std::ofstream sequenceLog;
+    if (!openOutput(sequenceLog, kSequenceLogFile)) stopOnOpenError(console, kSequenceLogFile);
 
     // 10-12: mode and folder of the user files.
     readSkipInfoMessages(console);
@@ -125,6 +126,7 @@ bool runStartup(Console& console) {
     onShowUnhidden(console);
     // 20: the stored beam and the device's layers.
     showStoredBeam(console);
+    recomputeIfBeamGeometryChanged(console);
 
     // 21: the loaded position counts as named.
     nameCurrentPosition(console);

@@ -28,7 +28,16 @@ void loadSetupTable(Console& console) {
     std::string name = normalizeFileName(state, setupTableName(state.dutLocation, state.cyclotronCode));
     std::ifstream in;
     if (!openInput(in, name)) stopOnOpenError(console, name);
-    parseSetupTable(in, state.axes);
+    // Missing numbers or a zero scale would start the console with axes that
+    // show 0 and move nowhere; the table is refused as a missing one is.
+    if (!parseSetupTable(in, state.axes)) {
+        stopOnBadContent(console, name, "it does not hold the eight unit words and all numbers of the eight axes");
+    }
+    for (int i = 0; i < kAxisCount; ++i) {
+        if (state.axes[i].scale == 0) {
+            stopOnBadContent(console, name, std::string("it gives axis ") + kAxisLetters[i] + " the scale 0");
+        }
+    }
     for (int i = 0; i < kAxisCount; ++i) console.fields.axisUnit[static_cast<std::size_t>(i)] = state.axes[i].unit;
 }
 
@@ -43,10 +52,14 @@ void loadStatusFile(Console& console) {
         stored.locked[static_cast<std::size_t>(i)] = state.axes[i].locked;
     }
     stored.dutLocation = state.dutLocation;
-    parseStatusFile(in, stored);
+    // A status file without its numbers would reset every position and
+    // lock: it is refused, and nothing is rewritten.
+    if (!parseStatusFile(in, stored)) {
+        stopOnBadContent(console, kStatusFileName, "it does not hold the location, eight positions and eight locks");
+    }
     in.close();
 
-    state.positionName = normalizeFileName(state, stored.positionName);
+    state.positionName = normalizeFileName(state, printablePositionName(stored.positionName));
     for (int i = 0; i < kAxisCount; ++i) {
         state.axes[i].internalPosition = stored.internalPosition[static_cast<std::size_t>(i)];
         state.axes[i].locked = stored.locked[static_cast<std::size_t>(i)];

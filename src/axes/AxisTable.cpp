@@ -47,41 +47,51 @@ std::string setupTableName(int dutLocation, int cyclotronCode) {
     return std::string(prefix) + (cyclotronCode == 150 ? "Belm" : "Ardo") + ".dat";
 }
 
-void parseSetupTable(std::istream& in, AxisTable& table) {
+bool parseSetupTable(std::istream& in, AxisTable& table) {
     TokenReader reader(in);
     CommandBuffer scratch;
     for (Axis& axis : table.axes) {
         std::string word;
-        if (!reader.readWord(word)) return;
+        if (!reader.readWord(word)) return false;
         normalizeFileNameInto(word, scratch);
         axis.unit = scratch.text();
     }
     for (Axis& axis : table.axes) {
         if (!(reader.readInt(axis.softLimitLow) && reader.readInt(axis.softLimitHigh) &&
               reader.readInt(axis.nudgeStep) && reader.readReal(axis.offset) && reader.readReal(axis.scale))) {
-            return;
+            return false;
         }
     }
     for (Axis& axis : table.axes) {
-        if (!(reader.readInt(axis.jogVelocity) && reader.readInt(axis.reserved))) return;
+        if (!(reader.readInt(axis.jogVelocity) && reader.readInt(axis.reserved))) return false;
     }
+    return true;
 }
 
-void parseStatusFile(std::istream& in, StoredStatus& status) {
+bool parseStatusFile(std::istream& in, StoredStatus& status) {
     TokenReader reader(in);
-    if (!reader.readLine(status.positionName)) return;
-    if (!reader.readInt(status.dutLocation)) return;
+    if (!reader.readLine(status.positionName)) return false;
+    if (!reader.readInt(status.dutLocation)) return false;
     for (int32_t& position : status.internalPosition) {
-        if (!reader.readInt(position)) return;
+        if (!reader.readInt(position)) return false;
     }
     for (int32_t& flag : status.locked) {
-        if (!reader.readInt(flag)) return;
+        if (!reader.readInt(flag)) return false;
         flag = flag != 0 ? 1 : 0;
     }
+    return true;
+}
+
+std::string printablePositionName(const std::string& name) {
+    std::string text = name;
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 32 || c == 127) c = '?';
+    }
+    return text;
 }
 
 std::string formatStatusFile(const std::string& positionName, int dutLocation, const AxisTable& table) {
-    std::string text = positionName + "\n" + cformat("%d", dutLocation) + "\n";
+    std::string text = printablePositionName(positionName) + "\n" + cformat("%d", dutLocation) + "\n";
     for (int i = 0; i < kAxisCount; ++i) {
         text += cformat(i == 0 ? "%d" : "   %d", table[i].internalPosition);
     }

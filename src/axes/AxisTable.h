@@ -65,8 +65,9 @@ std::string setupTableName(int dutLocation, int cyclotronCode);
 
 // Reads the setup table tokens (units, limits and calibration, velocities) into
 // the table; a missing or malformed token leaves it and every later field as it
-// was. Units go through `normalizeUnit` (at most 127 characters).
-void parseSetupTable(std::istream& in, AxisTable& table);
+// was. Units go through `normalizeUnit` (at most 127 characters). False when
+// a token was missing or malformed.
+bool parseSetupTable(std::istream& in, AxisTable& table);
 
 // The status file "TarvexStatus.dat": position name line, location, eight
 // internal positions, eight lock flags.
@@ -79,6 +80,10 @@ struct StoredStatus {
     std::array<int32_t, kAxisCount> locked{};
 };
 
-// Reads into `status`, leaving what is missing or malformed as it was.
-void parseStatusFile(std::istream& in, StoredStatus& status);
+// Reads into `status`, leaving what is missing or malformed as it was; false
+// when a number was missing or malformed.
+bool parseStatusFile(std::istream& in, StoredStatus& status);
+// The position name as written to the status file: a control character
+// (which would break the file's lines) becomes '?'.
+std::string printablePositionName(const std::string& name);
 std::string formatStatusFile(const std::string& positionName, int dutLocation, const AxisTable& table);

@@ -13,10 +13,11 @@ void JournalChannel::journal(const std::string& line) {
     std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    appendToFile(kControllerJournalFile, logTimeStamp(local) + line + "\n");
+    if (!appendToFile(kControllerJournalFile, logTimeStamp(local) + line + "\n")) journalFailed_ = true;
 }
 
 void JournalChannel::send(const std::string& text) {
+    journalFailed_ = false;
     journal(text);
 }
 
@@ -62,6 +63,7 @@ void sendCommand(Console& console, const std::string& text) {
     ControllerLink before = channel.link();
     channel.send(console.state.commandBuffer.text());
     if (channel.link() != before) console.ui.showControllerLink(channel.link());
+    reportWriteResult(console, kControllerJournalFile, !channel.journalFailed());
 }
 
 std::string commandReply(const Console& console) {

@@ -21,9 +21,12 @@ public:
     // Data of the controller's last answer; empty when it sent none.
     const std::string& reply() const { return reply_; }
     ControllerLink link() const { return link_; }
+    // True when a journal entry of the last command could not be written.
+    bool journalFailed() const { return journalFailed_; }
 
 protected:
     std::string reply_;
+    bool journalFailed_ = false;
     ControllerLink link_ = ControllerLink::Journal;
 };
 

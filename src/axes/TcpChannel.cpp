@@ -7,6 +7,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -37,8 +40,47 @@ std::string printable(const std::string& text) {
 
 }  // namespace
 
-TcpChannel::TcpChannel(std::string host, int port, std::chrono::milliseconds deadline)
-    : host_(std::move(host)), port_(port), deadline_(deadline) {
+int systemHostResolver(const std::string& host, const std::string& port, addrinfo** found) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICSERV;
+    return ::getaddrinfo(host.c_str(), port.c_str(), &hints, found);
+}
+
+// Shared by the channel and the thread that looks the name up; whichever ends
+// last frees it.
+struct HostResolution::Lookup {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    addrinfo* addresses = nullptr;
+
+    ~Lookup() {
+        if (addresses != nullptr) ::freeaddrinfo(addresses);
+    }
+};
+
+HostResolution::HostResolution(const std::string& host, int port, HostResolver resolve)
+    : lookup_(std::make_shared<Lookup>()) {
+    std::thread([lookup = lookup_, host, service = std::to_string(port), resolve = std::move(resolve)] {
+        addrinfo* found = nullptr;
+        if (resolve(host, service, &found) != 0) found = nullptr;
+        std::lock_guard<std::mutex> lock(lookup->mutex);
+        lookup->addresses = found;
+        lookup->finished = true;
+        lookup->done.notify_all();
+    }).detach();
+}
+
+const addrinfo* HostResolution::addressesBefore(Clock::time_point deadline) const {
+    std::unique_lock<std::mutex> lock(lookup_->mutex);
+    lookup_->done.wait_until(lock, deadline, [this] { return lookup_->finished; });
+    return lookup_->finished ? lookup_->addresses : nullptr;
+}
+
+TcpChannel::TcpChannel(std::string host, int port, std::chrono::milliseconds deadline, HostResolver resolve)
+    : host_(std::move(host)), port_(port), deadline_(deadline), addresses_(host_, port_, std::move(resolve)) {
     link_ = ControllerLink::Absent;
 }
 
@@ -85,13 +127,8 @@ void TcpChannel::drop(ControllerLink link) {
 }
 
 bool TcpChannel::connectBefore(Clock::time_point deadline) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICSERV;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(host_.c_str(), std::to_string(port_).c_str(), &hints, &found) != 0) return false;
-    for (addrinfo* address = found; address != nullptr && socket_ < 0; address = address->ai_next) {
+    const addrinfo* found = addresses_.addressesBefore(deadline);
+    for (const addrinfo* address = found; address != nullptr && socket_ < 0; address = address->ai_next) {
         int fd = ::socket(address->ai_family, address->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, address->ai_protocol);
         if (fd < 0) continue;
         bool connected = ::connect(fd, address->ai_addr, address->ai_addrlen) == 0;
@@ -106,11 +143,11 @@ bool TcpChannel::connectBefore(Clock::time_point deadline) {
             ::close(fd);
         }
     }
-    ::freeaddrinfo(found);
     return socket_ >= 0;
 }
 
 void TcpChannel::send(const std::string& text) {
+    journalFailed_ = false;
     journal(text);
     reply_.clear();
     Clock::time_point deadline = Clock::now() + deadline_;

@@ -1,7 +1,11 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
+#include <memory>
 #include <string>
+
+struct addrinfo;
 
 #include "axes/ControllerChannel.h"
 
@@ -30,7 +34,27 @@ public:
     void send(const std::string& text) override;
 
 protected:
-    static void journal(const std::string& line);
+    // Appends one time-stamped line; a failed write sets journalFailed_.
+    void journal(const std::string& line);
+};
+
+// Looks up a host name and TCP port as getaddrinfo does (0 or an EAI_ code).
+using HostResolver = std::function<int(const std::string& host, const std::string& port, addrinfo** found)>;
+int systemHostResolver(const std::string& host, const std::string& port, addrinfo** found);
+
+// The addresses of the controller, looked up once, in the background: a name
+// that does not resolve (or a slow name service) costs each command at most
+// its own deadline, and never a second lookup.
+class HostResolution {
+public:
+    HostResolution(const std::string& host, int port, HostResolver resolve);
+    // The addresses once the lookup has succeeded; nullptr when it failed or
+    // is not done by `deadline`.
+    const addrinfo* addressesBefore(std::chrono::steady_clock::time_point deadline) const;
+
+private:
+    struct Lookup;
+    std::shared_ptr<Lookup> lookup_;
 };
 
 // A controller at HOST:PORT. Each command text goes out ended by a carriage
@@ -40,7 +64,8 @@ protected:
 // next command. Every command is journalled too.
 class TcpChannel : public JournalChannel {
 public:
-    TcpChannel(std::string host, int port, std::chrono::milliseconds deadline = std::chrono::milliseconds(900));
+    TcpChannel(std::string host, int port, std::chrono::milliseconds deadline = std::chrono::milliseconds(900),
+               HostResolver resolve = systemHostResolver);
     ~TcpChannel() override;
     TcpChannel(const TcpChannel&) = delete;
     TcpChannel& operator=(const TcpChannel&) = delete;
@@ -57,5 +82,6 @@ private:
     std::string host_;
     int port_;
     std::chrono::milliseconds deadline_;
+    HostResolution addresses_;
     int socket_ = -1;
 };

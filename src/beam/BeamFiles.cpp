@@ -1,5 +1,7 @@
 #include "beam/BeamFiles.h"
 
+#include <cmath>
+
 #include "util/NumberFormat.h"
 #include "util/TokenReader.h"
 
@@ -10,13 +12,30 @@ std::string readFirstLine(std::istream& in) {
     return line;
 }
 
-void parseBeamIon(std::istream& in, BeamState& beam) {
+bool parseBeamIon(std::istream& in, BeamState& beam) {
     TokenReader reader(in);
     int32_t tag = beam.beamTag, z = beam.ionZ;
     if (reader.readInt(tag)) beam.beamTag = tag;
     if (reader.readInt(z)) beam.ionZ = z;
     reader.readReal(beam.ionA);
-    reader.readReal(beam.beamEnergyMeV);
+    return reader.readReal(beam.beamEnergyMeV);
+}
+
+std::string beamIonRefusal(const BeamState& beam, bool complete) {
+    const std::string file = kBeamIonTmp;
+    if (!complete) return file + " does not hold the four numbers of a beam (tag, Z, A, energy in MeV).";
+    const std::string numbers = cformat(" (Z = %d, A = %g, E = %g MeV)", beam.ionZ, beam.ionA, beam.beamEnergyMeV);
+    if (beam.ionZ < 1 || beam.ionZ > 92 || !std::isfinite(beam.ionA) || !(beam.ionA > 0) ||
+        !std::isfinite(beam.beamEnergyMeV)) {
+        return file + " holds an ion that cannot be computed" + numbers + ".";
+    }
+    // One range-table row per 0.01 MeV/u: beyond the coefficients' reach the
+    // table would grow without end.
+    if (std::fabs(beam.beamEnergyMeV / beam.ionA) > kMaxBeamEnergyPerNucleonMeV) {
+        return file + " holds a beam energy above " + formatGeneral(kMaxBeamEnergyPerNucleonMeV) +
+               " MeV/u, which the stopping-power data do not cover" + numbers + ".";
+    }
+    return "";
 }
 
 void parseBeamResults(std::istream& in, BeamState& beam) {

@@ -8,8 +8,17 @@
 // The first line of a stream without its line end; empty when there is none.
 std::string readFirstLine(std::istream& in);
 
-// "CurrentBeamNZAMeV": beamTag, ionZ, ionA, beamEnergyMeV.
-void parseBeamIon(std::istream& in, BeamState& beam);
+// "CurrentBeamNZAMeV": beamTag, ionZ, ionA, beamEnergyMeV. False when one of
+// the four was missing or malformed (the rest keep their values).
+bool parseBeamIon(std::istream& in, BeamState& beam);
+
+// The highest energy per nucleon the stopping-power coefficients cover.
+inline constexpr double kMaxBeamEnergyPerNucleonMeV = 1000;  // MeV/u
+
+// Why the beam of "CurrentBeamNZAMeV.tmp" cannot be computed (`complete`:
+// all four numbers were read), as a sentence naming the file and its numbers;
+// empty when it can.
+std::string beamIonRefusal(const BeamState& beam, bool complete);
 // "CurrentBeamDELReB": beamTag, degraderEffectiveUm, deviceEnergyMeV,
 // nominalLet, nominalRangeUm, degraderExitEnergyMeV, braggEnergyMeV.
 void parseBeamResults(std::istream& in, BeamState& beam);

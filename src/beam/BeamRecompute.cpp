@@ -10,6 +10,7 @@
 #include "app/LogFile.h"
 #include "app/Settings.h"
 #include "beam/BeamFiles.h"
+#include "beam/CommittedGeometry.h"
 #include "beam/LayerRecord.h"
 #include "beam/RangeTable.h"
 #include "energyloss/CalculationErrors.h"
@@ -91,8 +92,8 @@ void resetBeamResults(Console& console) {
         *text = "0";
     }
     console.ui.transferToControls(fields);
-    std::ofstream table(kRangeTableFile, std::ios::binary | std::ios::trunc);
-    if (!table) stopProgram(console, "Error opening RangeTable.txt - please fix the problem and restart the program.");
+    std::ofstream table;
+    if (!openOutput(table, kRangeTableFile)) stopProgram(console, "Error opening RangeTable.txt - please fix the problem and restart the program.");
 }
 
 bool recomputeBeam(Console& console) {
@@ -105,20 +106,19 @@ bool recomputeBeam(Console& console) {
     state.options = readOptions(console);
     int legacyFlag = readLegacyFlag(console);
     BeamState chosen = beam;
+    bool ionComplete = false;
     {
         std::ifstream in;
         if (!openInput(in, kBeamIonTmp)) stopOnOpenError(console, kBeamIonTmp);
-        parseBeamIon(in, chosen);
+        ionComplete = parseBeamIon(in, chosen);
     }
     {
         std::ifstream in;
         if (!openInput(in, kBeamNameTmp)) stopOnOpenError(console, kBeamNameTmp);
         chosen.beamName = normalizeFileName(state, readFirstLine(in));
     }
-    if (chosen.ionZ < 1 || chosen.ionZ > 92 || !std::isfinite(chosen.ionA) || chosen.ionA < 0 ||
-        !std::isfinite(chosen.beamEnergyMeV)) {
-        refuse(console, cformat("%s holds an ion that cannot be computed (Z = %d, A = %g, E = %g MeV).", kBeamIonTmp,
-                                chosen.ionZ, chosen.ionA, chosen.beamEnergyMeV));
+    if (const std::string refusal = beamIonRefusal(chosen, ionComplete); !refusal.empty()) {
+        refuse(console, refusal);
         return false;
     }
     beam = chosen;
@@ -160,8 +160,8 @@ bool recomputeBeam(Console& console) {
 
     // 10: a fresh trace file.
     {
-        std::ofstream trace(kTraceFileName, std::ios::binary | std::ios::trunc);
-        if (!trace) stopOnOpenError(console, kTraceFileName);
+        std::ofstream trace;
+        if (!openOutput(trace, kTraceFileName)) stopOnOpenError(console, kTraceFileName);
     }
 
     // 11-12: the degrader.
@@ -236,7 +236,8 @@ bool recomputeBeam(Console& console) {
         beam.braggEnergyMeV = 0;
     }
 
-    // 17-18: results for the parent program.
+    // 17-18: results for the parent program, after the geometry they are for.
+    recordBeamGeometry(console);
     if (!replaceFileContent(kBeamResultsTmp, formatBeamResults(beam))) stopOnOpenError(console, kBeamResultsTmp);
     commitBeamFiles(console);
 

@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "util/NumberFormat.h"
+#include "util/TextFiles.h"
 #include "util/TokenReader.h"
 
 namespace {
@@ -262,8 +263,8 @@ RangeTableRecord readRangeTableFile(const std::string& path) {
         return markUnreadable(record, "RangeTable.txt is too large to show (" +
                                           formatFixed(static_cast<double>(size) / 1048576.0, 1) + " MB)");
     }
-    std::ifstream stream(file, std::ios::binary);
-    if (!stream) return markUnreadable(record, "RangeTable.txt cannot be read");
+    std::ifstream stream;
+    if (!openInput(stream, file.string())) return markUnreadable(record, "RangeTable.txt cannot be read");
     std::string text;
     text.reserve(static_cast<std::size_t>(size));
     char buffer[65536];

@@ -9,6 +9,7 @@
 #include "energyloss/CalculationErrors.h"
 #include "energyloss/Traversal.h"
 #include "util/NumberFormat.h"
+#include "util/TextFiles.h"
 
 namespace {
 
@@ -118,7 +119,7 @@ void writeRangeTable(Console& console, const LayerMaterial& layer, int icompound
     const DialogFields& fields = console.fields;
     const std::string& name = fields.targetSubstrate;
 
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(kRangeTableFile, "wb"));
+    std::unique_ptr<std::FILE, FileCloser> file(openOutputFile(kRangeTableFile));
     if (!file) stopProgram(console, "Error opening RangeTable.txt - please fix the problem and restart the program.");
 
     RangeTableSetup setup;

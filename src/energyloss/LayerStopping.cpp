@@ -10,6 +10,7 @@
 #include "energyloss/ResultCodes.h"
 #include "energyloss/StandardTargets.h"
 #include "util/NumberFormat.h"
+#include "util/TextFiles.h"
 #include "util/TokenReader.h"
 
 namespace {
@@ -63,8 +64,8 @@ bool readLegacyFlag(bool& legacy) {
         legacy = cachedLegacy;
         return true;
     }
-    std::ifstream file(kCalculationModeFile, std::ios::binary);
-    if (!file) {
+    std::ifstream file;
+    if (!openInput(file, kCalculationModeFile)) {
         cachedValid = false;
         return false;
     }
@@ -106,8 +107,8 @@ bool readTable(const std::string& path, SPtable& table, int& pairs) {
             }
         }
     }
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
+    std::ifstream file;
+    if (!openInput(file, path)) return false;
     table = SPtable{};
     pairs = parseSPtable(file, table);
     if (stamped && pairs > 0) {

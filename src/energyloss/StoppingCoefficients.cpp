@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "util/TextFiles.h"
 #include "util/TokenReader.h"
 
 namespace {
@@ -37,8 +38,8 @@ std::string inFolder(const std::string& folder, const char* name) {
 // file could not be opened.
 template <typename Parse>
 bool loadFile(const std::string& folder, const char* name, Parse parse) {
-    std::ifstream file(inFolder(folder, name), std::ios::binary);
-    const bool opened = static_cast<bool>(file);
+    std::ifstream file;
+    const bool opened = openInput(file, inFolder(folder, name));
     if (!opened) {
         std::string line = std::string("\n") + name + " not found.\n";
         std::fputs(line.c_str(), stdout);

@@ -2,7 +2,9 @@
 
 #include <charconv>
 
-TraceFile::TraceFile(const std::string& path) : file_(std::fopen(path.c_str(), "ab")) {}
+#include "util/TextFiles.h"
+
+TraceFile::TraceFile(const std::string& path) : file_(openOutputFile(path, true)) {}
 
 TraceFile::~TraceFile() {
     if (file_ != nullptr) std::fclose(file_);

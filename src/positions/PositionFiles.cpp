@@ -29,17 +29,18 @@ std::string formatPositionFile(const PositionFile& file) {
     return text;
 }
 
-void parsePositionFile(std::istream& in, PositionFile& file) {
+bool parsePositionFile(std::istream& in, PositionFile& file) {
     TokenReader reader(in);
     for (int32_t& position : file.internalPosition) {
-        if (!reader.readInt(position)) return;
+        if (!reader.readInt(position)) return false;
     }
     std::string rest;
     reader.readLine(rest);
     for (int32_t& lock : file.locked) {
-        if (!reader.readInt(lock)) return;
+        if (!reader.readInt(lock)) return false;
         lock = lock != 0 ? 1 : 0;
     }
+    return true;
 }
 
 char positionExtensionDigit(const Console& console, bool hidden) {
@@ -57,16 +58,27 @@ bool isAcceptablePositionName(const std::string& name) {
     return true;
 }
 
-bool readPositionFile(Console& console, const std::string& entry, PositionFile& file) {
+bool isListablePositionFile(const Console& console, const std::string& fileName) {
+    const std::size_t extension = 4;  // ".po1" to ".po4"
+    return fileName.size() > extension && isAcceptablePositionName(fileName.substr(0, fileName.size() - extension)) &&
+           console.state.usersFolder.size() + fileName.size() <= CommandBuffer::kMaxLength;
+}
+
+PositionRead readPositionFile(Console& console, const std::string& entry, PositionFile& file) {
     ConsoleState& state = console.state;
     for (int i = 0; i < kAxisCount; ++i) {
         file.internalPosition[static_cast<std::size_t>(i)] = state.axes[i].internalPosition;
         file.locked[static_cast<std::size_t>(i)] = 0;
     }
+    if (!isListablePositionFile(console, entry)) return PositionRead::Incomplete;
     std::ifstream in;
-    if (!openInput(in, normalizeFileName(state, state.usersFolder + entry))) return false;
-    parsePositionFile(in, file);
-    return true;
+    if (!openInput(in, normalizeFileName(state, state.usersFolder + entry))) return PositionRead::CannotOpen;
+    return parsePositionFile(in, file) ? PositionRead::Read : PositionRead::Incomplete;
+}
+
+std::string unusablePositionFileText(const std::string& entry) {
+    return "File " + printablePositionName(entry) +
+           " does not hold eight positions and eight locks (or its name cannot be used) - request ignored.";
 }
 
 void onSave(Console& console) {
@@ -86,33 +98,33 @@ void onSave(Console& console) {
     }
     allHalt(console);
     std::string fullName = normalizeFileName(state, scratch);
+    const std::string exists = "File " + fullName + " already exists - please select another file name.";
     std::error_code ec;
-    if (std::filesystem::exists(fullName, ec)) {
-        warnOperator(console, "File " + fullName + " already exists - please select another file name.");
+    if (std::filesystem::exists(std::filesystem::symlink_status(fullName, ec))) {
+        warnOperator(console, exists);
         return;
     }
-    if (!createNewEmptyFile(fullName)) {
-        warnOperator(console, "Error opening file " + fullName + " - please fix the problem and restart the program.");
-        return;
-    }
-    // A hidden twin keeps its name reserved; the rename never replaces it.
+    // A hidden twin keeps its name reserved; it is only looked at, never
+    // touched.
     std::string hiddenName = fullName;
     hiddenName[static_cast<std::size_t>(state.lastNameIndex)] = positionExtensionDigit(console, true);
-    if (!renameNoReplace(fullName, hiddenName)) {
-        std::remove(fullName.c_str());
+    if (std::filesystem::exists(std::filesystem::symlink_status(hiddenName, ec))) {
         warnOperator(console, "Operation was unsuccessful - please choose another name.");
         return;
     }
-    std::remove(hiddenName.c_str());
 
     PositionFile file;
     for (int i = 0; i < kAxisCount; ++i) {
         file.internalPosition[static_cast<std::size_t>(i)] = state.axes[i].internalPosition;
         file.locked[static_cast<std::size_t>(i)] = state.axes[i].locked;
     }
-    if (!replaceFileContent(fullName, formatPositionFile(file))) {
-        warnOperator(console, "Error opening file " + fullName + " - please fix the problem and restart the program.");
-        return;
+    // The whole file appears under its name at once, or not at all.
+    switch (saveNewFile(fullName, formatPositionFile(file))) {
+        case SaveResult::Saved: break;
+        case SaveResult::Exists: warnOperator(console, exists); return;
+        case SaveResult::Failed:
+            warnOperator(console, "Error opening file " + fullName + " - please fix the problem and restart the program.");
+            return;
     }
     std::string saved = "Set " + name + " saved successfully.";
     writeLogEntry(console, saved);

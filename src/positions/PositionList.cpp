@@ -59,7 +59,9 @@ std::vector<std::string> listPositionFiles(const Console& console, bool hidden) 
         bool matches = name.size() > extension.size() &&
                        name.compare(name.size() - extension.size(), extension.size(), extension) == 0;
         std::error_code typeError;
-        if (matches && it->is_regular_file(typeError)) names.push_back(name);
+        // Only names Save could have made: one holding a line end would end
+        // up in the status file.
+        if (matches && it->is_regular_file(typeError) && isListablePositionFile(console, name)) names.push_back(name);
     }
     std::sort(names.begin(), names.end());
     return names;
@@ -86,10 +88,13 @@ void onRestore(Console& console) {
     if (selectionMissing(console)) return;
     allHalt(console);
     PositionFile file;
-    if (!readPositionFile(console, state.selectedPositionFile, file)) {
-        warnOperator(console, "Error opening file " + state.selectedPositionFile +
-                          " - please fix the problem and restart the program.");
-        return;
+    switch (readPositionFile(console, state.selectedPositionFile, file)) {
+        case PositionRead::Read: break;
+        case PositionRead::CannotOpen:
+            warnOperator(console, "Error opening file " + state.selectedPositionFile +
+                                      " - please fix the problem and restart the program.");
+            return;
+        case PositionRead::Incomplete: warnOperator(console, unusablePositionFileText(state.selectedPositionFile)); return;
     }
     bool anyLocked = std::any_of(state.axes.axes.begin(), state.axes.axes.end(),
                                  [](const Axis& axis) { return axis.locked != 0; });

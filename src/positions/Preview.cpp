@@ -24,9 +24,12 @@ void onPreview(Console& console) {
         return;
     }
     PositionFile file;
-    if (!readPositionFile(console, entry, file)) {
-        warnOperator(console, "Error opening file " + entry + " - please fix the problem and restart the program.");
-        return;
+    switch (readPositionFile(console, entry, file)) {
+        case PositionRead::Read: break;
+        case PositionRead::CannotOpen:
+            warnOperator(console, "Error opening file " + entry + " - please fix the problem and restart the program.");
+            return;
+        case PositionRead::Incomplete: warnOperator(console, unusablePositionFileText(entry)); return;
     }
     std::string text;
     for (int index : kRowOrder) {
@@ -36,8 +39,8 @@ void onPreview(Console& console) {
         if (file.locked[static_cast<std::size_t>(index)] == 1) text += " \t(to be locked)";
         text += "\n";
     }
-    std::ofstream out("Preview.txt", std::ios::binary | std::ios::trunc);
-    if (!out) {
+    std::ofstream out;
+    if (!openOutput(out, "Preview.txt")) {
         warnOperator(console, "Error opening file Preview.txt - please fix the problem and restart the program.");
         return;
     }
@@ -64,8 +67,8 @@ void showTextCopy(Console& console, const std::string& fileName) {
         console.ui.messageBox("Error opening file " + fileName, Icon::Stop, Buttons::Ok, Button::Ok);
         return;
     }
-    std::ofstream out(copyName, std::ios::binary | std::ios::trunc);
-    if (!out) {
+    std::ofstream out;
+    if (!openOutput(out, copyName)) {
         console.ui.messageBox("Error opening file " + copyName, Icon::Stop, Buttons::Ok, Button::Ok);
         return;
     }

@@ -16,11 +16,51 @@ bool writeAll(int fd, const std::string& content) {
     std::size_t left = content.size();
     while (left > 0) {
         ssize_t written = ::write(fd, data, left);
-        if (written < 0) return false;
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
         data += written;
         left -= static_cast<std::size_t>(written);
     }
     return true;
+}
+
+// An open descriptor of the regular file at `path`, or -1. The open never
+// blocks (a FIFO without a writer or reader would), and the type is checked on
+// the descriptor itself, so the file cannot be swapped between check and use.
+int openRegular(const std::string& path, int flags) {
+    if (path.empty()) return -1;
+    int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0644);
+    if (fd < 0) return -1;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    // Regular files never block; clearing the flag keeps later writes plain.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+int openForWriting(const std::string& path, bool append) {
+    int fd = openRegular(path, O_WRONLY | O_CREAT | O_NOFOLLOW | (append ? O_APPEND : 0));
+    if (fd >= 0 && !append && ::ftruncate(fd, 0) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// The name by which the file behind `fd` opens again, whatever its path now
+// names: a stream opened by it is the checked file itself.
+std::string descriptorPath(int fd) {
+    return "/proc/self/fd/" + std::to_string(fd);
+}
+
+template <typename Stream>
+bool openStreamOn(Stream& stream, int fd, std::ios::openmode mode) {
+    stream.open(descriptorPath(fd), mode);
+    ::close(fd);
+    return static_cast<bool>(stream);
 }
 
 }  // namespace
@@ -41,28 +81,41 @@ bool replaceFileContent(const std::string& path, const std::string& content) {
     return true;
 }
 
+AppendResult appendText(const std::string& path, const std::string& text) {
+    int fd = openForWriting(path, true);
+    if (fd < 0) return AppendResult::OpenFailed;
+    bool written = writeAll(fd, text);
+    written = ::close(fd) == 0 && written;
+    return written ? AppendResult::Written : AppendResult::WriteFailed;
+}
+
 bool appendToFile(const std::string& path, const std::string& text) {
-    if (path.empty()) return false;
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) return false;
-    std::ofstream out(path, std::ios::app | std::ios::binary);
-    if (!out) return false;
-    out << text;
-    return true;
+    return appendText(path, text) == AppendResult::Written;
 }
 
 bool fileIsReadable(const std::string& path) {
-    std::error_code ec;
-    if (path.empty() || std::filesystem::is_directory(path, ec)) return false;
-    std::ifstream in(path, std::ios::binary);
-    return static_cast<bool>(in);
+    int fd = openRegular(path, O_RDONLY);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
 }
 
 bool openInput(std::ifstream& in, const std::string& path) {
-    std::error_code ec;
-    if (path.empty() || std::filesystem::is_directory(path, ec)) return false;
-    in.open(path, std::ios::binary);
-    return static_cast<bool>(in);
+    int fd = openRegular(path, O_RDONLY);
+    return fd >= 0 && openStreamOn(in, fd, std::ios::binary);
+}
+
+bool openOutput(std::ofstream& out, const std::string& path, bool append) {
+    int fd = openForWriting(path, append);
+    return fd >= 0 && openStreamOn(out, fd, std::ios::binary | (append ? std::ios::app : std::ios::out));
+}
+
+std::FILE* openOutputFile(const std::string& path, bool append) {
+    int fd = openForWriting(path, append);
+    if (fd < 0) return nullptr;
+    std::FILE* file = ::fdopen(fd, append ? "ab" : "wb");
+    if (file == nullptr) ::close(fd);
+    return file;
 }
 
 bool renameNoReplace(const std::string& from, const std::string& to) {
@@ -92,4 +145,41 @@ std::string fullPath(const std::string& path) {
     std::string text = full.string();
     if (text.size() > 1 && text.back() == '/') text.pop_back();
     return text;
+}
+
+SaveResult saveNewFile(const std::string& path, const std::string& content) {
+    if (path.empty()) return SaveResult::Failed;
+    std::filesystem::path target(path);
+    std::string temporary = (target.parent_path() / ".tarvex-XXXXXX").string();
+    if (target.parent_path().empty()) temporary = ".tarvex-XXXXXX";
+    int fd = ::mkstemp(temporary.data());
+    if (fd < 0) return SaveResult::Failed;
+    bool ok = writeAll(fd, content) && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    ::chmod(temporary.c_str(), 0644);
+    if (!ok) {
+        std::remove(temporary.c_str());
+        return SaveResult::Failed;
+    }
+    if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) {
+        return SaveResult::Saved;
+    }
+    int error = errno;
+    if (error == EINVAL || error == ENOSYS) {
+        if (::link(temporary.c_str(), path.c_str()) == 0) {
+            ::unlink(temporary.c_str());
+            return SaveResult::Saved;
+        }
+        error = errno;
+    }
+    ::unlink(temporary.c_str());
+    if (error == EEXIST) return SaveResult::Exists;
+    if (error != EPERM && error != EOPNOTSUPP && error != ENOSYS && error != EINVAL) return SaveResult::Failed;
+    // Neither a no-replace rename nor hard links: create the file exclusively
+    // and write it in place.
+    fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) return errno == EEXIST ? SaveResult::Exists : SaveResult::Failed;
+    ok = writeAll(fd, content);
+    ok = ::close(fd) == 0 && ok;
+    return ok ? SaveResult::Saved : SaveResult::Failed;
 }

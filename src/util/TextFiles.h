@@ -1,25 +1,52 @@
 #pragma once
 
+#include <cstdio>
 #include <fstream>
 #include <string>
 
+// Every file of the working folder is read and written through these helpers.
+// The folder is shared with other programs and people, so its files are
+// treated as hostile: a reader opens only regular files, and opens them
+// without blocking, so that a FIFO or a device in place of a file is refused
+// at once instead of hanging the console; a writer never follows a symbolic
+// link in the last component of the path (a linked folder on the way is
+// followed), so a link planted in the folder cannot redirect a write
+// elsewhere.
+
 // Replaces the file at `path` with `content`: written to a temporary file in
 // the same folder, flushed, then renamed over the old file, so that a crash
-// leaves either the old or the new content, never a truncated file.
+// leaves either the old or the new content, never a truncated file. A link at
+// `path` is replaced, not followed.
 // Returns false when the temporary file cannot be created or written, or the
 // rename fails; the old file is then untouched.
 bool replaceFileContent(const std::string& path, const std::string& content);
 
-// Appends `text` to the file at `path`, creating it when absent. False when the
-// file cannot be opened for appending.
+// What became of a text appended to a file.
+enum class AppendResult {
+    Written,
+    OpenFailed,   // not a regular file, a link, or it cannot be created
+    WriteFailed,  // opened, but not all of the text reached the file (a full disk)
+};
+
+// Appends `text` to the file at `path`, creating it when absent.
+AppendResult appendText(const std::string& path, const std::string& text);
+// appendText, true only when the text was written.
 bool appendToFile(const std::string& path, const std::string& text);
 
-// True when the file can be opened for reading.
+// True when `path` is a regular file that can be opened for reading.
 bool fileIsReadable(const std::string& path);
 
-// Opens `path` for binary reading; false for an empty name, a folder or a file
-// that cannot be opened.
+// Opens `path` for binary reading; false for an empty name, a folder, a FIFO,
+// a device or any other file that is not a regular one (none of them blocks),
+// or a file that cannot be opened.
 bool openInput(std::ifstream& in, const std::string& path);
+
+// Opens the regular file `path` for binary writing, created when absent,
+// appended to or truncated; false when the last component is a symbolic link
+// or anything but a regular file, or it cannot be opened.
+bool openOutput(std::ofstream& out, const std::string& path, bool append = false);
+// The same as a C stream; nullptr on failure.
+std::FILE* openOutputFile(const std::string& path, bool append = false);
 
 // Renames `from` to `to` only when `to` does not exist; an existing file is
 // never replaced. False when the rename did not happen.
@@ -33,3 +60,14 @@ bool createNewEmptyFile(const std::string& path);
 // or a relative or absolute path), for messages and for the desktop's opener.
 // An empty path gives the working folder itself.
 std::string fullPath(const std::string& path);
+
+enum class SaveResult { Saved, Exists, Failed };
+
+// Creates the new file `path` with `content` without ever showing a partly
+// written file under that name: the content goes to a temporary file in the
+// same folder, which then takes the name with a rename that never replaces an
+// existing file (or a hard link, where the rename is not offered). A kill
+// leaves either no file of that name or the whole new one. Where the file
+// system offers neither, the file is created exclusively and written in
+// place. An existing file (or link) of that name is never touched.
+SaveResult saveNewFile(const std::string& path, const std::string& content);

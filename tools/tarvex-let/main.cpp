@@ -255,8 +255,8 @@ TargetChoice parseTarget(const Arguments& args, const StoppingData& data) {
         return target;
     }
     const std::string& path = args.values.at("--layer");
-    std::ifstream file(path, std::ios::binary);
-    if (!file) throw UsageError{"--layer '" + path + "': cannot open the file"};
+    std::ifstream file;
+    if (!openInput(file, path)) throw UsageError{"--layer '" + path + "': cannot open the file"};
     TokenReader reader(file);
     LayerRecord record;
     std::string why;

@@ -1,0 +1,66 @@
+#include "beam/CommittedGeometry.h"
+
+#include <filesystem>
+#include <fstream>
+
+#include "app/Console.h"
+#include "app/Failure.h"
+#include "app/LogFile.h"
+#include "beam/BeamDisplay.h"
+#include "beam/BeamRecompute.h"
+#include "util/NumberFormat.h"
+#include "util/TextFiles.h"
+#include "util/TokenReader.h"
+
+namespace {
+
+// "S 2.000, R 30.000, T 15.000" in the axes' user units.
+std::string geometryText(const ConsoleState& state, const BeamGeometry& geometry) {
+    auto value = [&state](int index, int32_t counts) {
+        Axis axis = state.axes[index];
+        axis.internalPosition = counts;
+        return cformat("%.3f", axisValue(axis));
+    };
+    return "S " + value(kAxisS, geometry.s) + ", R " + value(kAxisR, geometry.r) + ", T " + value(kAxisT, geometry.t);
+}
+
+}  // namespace
+
+std::string formatBeamGeometry(const BeamGeometry& geometry) {
+    return cformat("%d   %d   %d\n", geometry.s, geometry.r, geometry.t);
+}
+
+bool parseBeamGeometry(std::istream& in, BeamGeometry& geometry) {
+    TokenReader reader(in);
+    return reader.readInt(geometry.s) && reader.readInt(geometry.r) && reader.readInt(geometry.t);
+}
+
+BeamGeometry currentBeamGeometry(const ConsoleState& state) {
+    return {state.axes[kAxisS].internalPosition, state.axes[kAxisR].internalPosition,
+            state.axes[kAxisT].internalPosition};
+}
+
+void recordBeamGeometry(Console& console) {
+    if (!replaceFileContent(kBeamGeometryFile, formatBeamGeometry(currentBeamGeometry(console.state)))) {
+        stopOnOpenError(console, kBeamGeometryFile);
+    }
+}
+
+void recomputeIfBeamGeometryChanged(Console& console) {
+    ConsoleState& state = console.state;
+    if (!state.simulation()) return;
+    std::error_code ec;
+    if (!std::filesystem::exists(std::filesystem::symlink_status(kBeamGeometryFile, ec))) return;
+    BeamGeometry recorded;
+    std::ifstream in;
+    bool readable = openInput(in, kBeamGeometryFile) && parseBeamGeometry(in, recorded);
+    const BeamGeometry now = currentBeamGeometry(state);
+    if (readable && recorded == now) return;
+    const std::string committed =
+        readable ? "was committed for " + geometryText(state, recorded) : "has no readable " + std::string(kBeamGeometryFile);
+    const bool recomputed = recomputeBeam(console);
+    refreshEffectiveLetDisplay(console);
+    writeLogEntry(console, std::string(recomputed ? "Beam recomputed" : "Beam recomputation refused") +
+                               " at start-up: the stored beam " + committed + ", the status file holds " +
+                               geometryText(state, now) + ".");
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <string>
+
+struct Console;
+struct ConsoleState;
+
+// "TarvexBeamGeometry.dat": the internal positions (counts) of S, R and T for
+// which the beam files were last committed, one line "S   R   T". It is
+// rewritten just before each commit of the beam files, so that a commit cut
+// short, or a status file written before a crash, shows as a difference from
+// the status file at the next start. The beam files themselves keep exactly
+// the fields the parent program reads.
+inline constexpr const char* kBeamGeometryFile = "TarvexBeamGeometry.dat";
+
+struct BeamGeometry {
+    int32_t s = 0;  // counts
+    int32_t r = 0;  // counts
+    int32_t t = 0;  // counts
+
+    bool operator==(const BeamGeometry&) const = default;
+};
+
+std::string formatBeamGeometry(const BeamGeometry& geometry);
+// False when one of the three numbers is missing or malformed.
+bool parseBeamGeometry(std::istream& in, BeamGeometry& geometry);
+BeamGeometry currentBeamGeometry(const ConsoleState& state);
+
+// Records the present S, R and T before the beam files are committed; a file
+// that cannot be written ends the program as a state file does.
+void recordBeamGeometry(Console& console);
+
+// Start-up, simulation mode: when the recorded geometry differs from the
+// status file's S, R and T (or cannot be read), the beam is recomputed and the
+// operator log says so. Without the file (a folder from before it existed)
+// nothing happens.
+void recomputeIfBeamGeometryChanged(Console& console);
