@@ -16,6 +16,7 @@
 
 #include "app/Console.h"
 #include "axes/AxisFiles.h"
+#include "positions/PositionFiles.h"
 #include "support/ScriptedUi.h"
 #include "support/WorkFolder.h"
 #include "util/TextFiles.h"
@@ -93,6 +94,40 @@ TEST(CrashSafety, AppendedLogLosesAtMostTheEntryBeingWritten) {
         ++complete;
     }
     EXPECT_GT(complete, 0);
+}
+
+// Save shows a new position file under its name only when it is whole: a kill
+// at any moment leaves no "run7.po1" or the complete one, never an empty or
+// partial file.
+TEST(CrashSafety, SavedPositionFileIsAbsentOrWhole) {
+    WorkFolder folder;
+    folder.write("CurrentLogFileName.dat", "run.log\n");
+    PositionFile expected;
+    expected.internalPosition.fill(1234567);
+    const std::string whole = formatPositionFile(expected);
+    std::mt19937 random(17);
+    int saved = 0;
+    for (int round = 0; round < 40; ++round) {
+        if (folder.exists("run7.po1")) folder.remove("run7.po1");
+        killWhileRunning(random, [&](long) {
+            ScriptedUi ui;
+            Console console(ui);
+            ui.controls.newPositionName = "run7";
+            ui.controls.dutLocation = "Vacuum chamber";
+            for (Axis& axis : console.state.axes.axes) axis.internalPosition = 1234567;
+            console.state.demoStatus = 2;  // no simulated motion to halt
+            std::remove("run7.po1");
+            try {
+                onSave(console);
+            } catch (const ProcessExit&) {
+                std::_Exit(3);  // never back into the test program
+            }
+        });
+        if (!folder.exists("run7.po1")) continue;
+        ++saved;
+        EXPECT_EQ(folder.read("run7.po1"), whole) << "round " << round;
+    }
+    EXPECT_GT(saved, 0);
 }
 
 }  // namespace

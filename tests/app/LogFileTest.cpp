@@ -4,6 +4,8 @@
 
 #include "app/Console.h"
 #include "app/LogFile.h"
+#include "axes/TcpChannel.h"
+#include "support/FullDisk.h"
 #include "support/ScriptedUi.h"
 #include "support/WorkFolder.h"
 
@@ -86,6 +88,79 @@ TEST_F(LogFileTest, MissingNameFileStops) {
     EXPECT_EQ(ui.lastBox().text,
               "Error opening file CurrentLogFileName.dat - please fix the problem and restart the program.");
 }
+
+class LogNameOutside : public LogFileTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(LogNameOutside, IsRefusedNamingTheFile) {
+    useFolder(3);
+    std::filesystem::create_directory(folder.path() / "inside");
+    folder.write("CurrentLogFileName.dat", std::string(GetParam()) + "\n");
+    EXPECT_THROW(writeLogEntry(console, "x"), ProcessExit);
+    EXPECT_EQ(ui.lastBox().text, "Error reading file CurrentLogFileName.dat: the log file " + std::string(GetParam()) +
+                                     " would lie outside the working folder (an absolute name or \"..\") - please "
+                                     "fix the problem and restart the program.");
+    EXPECT_EQ(ui.lastBox().icon, Icon::Stop);
+    EXPECT_FALSE(std::filesystem::exists(folder.path().parent_path() / "evil.log"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, LogNameOutside,
+                         ::testing::Values("../evil.log", "inside/../../evil.log", "/tmp/evil.log"));
+
+TEST_F(LogFileTest, LinkInPlaceOfTheLogIsNotFollowed) {
+    useFolder(3);
+    folder.write("CurrentLogFileName.dat", "run.log\n");
+    folder.write("outside.txt", "elsewhere\n");
+    std::filesystem::create_symlink(folder.path() / "outside.txt", folder.path() / "run.log");
+    EXPECT_THROW(writeLogEntry(console, "x"), ProcessExit);
+    EXPECT_EQ(ui.lastBox().text, "Error opening file run.log - please fix the problem and restart the program.");
+    EXPECT_EQ(folder.read("outside.txt"), "elsewhere\n");
+}
+
+// A log or journal on a full disk: the first lost entry is reported on the
+// status line and in a warning naming the file; the next is not reported
+// again; once a write succeeds, a new failure is reported anew.
+struct WriteFailureCase {
+    const char* name;
+    const char* file;
+    void (*write)(Console&);
+};
+
+class WriteFailure : public LogFileTest, public ::testing::WithParamInterface<WriteFailureCase> {};
+
+TEST_P(WriteFailure, IsReportedOncePerEpisode) {
+    useFolder(3);
+    folder.write("CurrentLogFileName.dat", "run.log\n");
+    console.channel = std::make_unique<JournalChannel>();
+    const std::string file = GetParam().file;
+    folder.write(file, std::string(4096, 'x'));
+    const std::string warning = "Error writing file " + file +
+                                " - the disk may be full. What the console writes there is lost until the file can "
+                                "be written again. Please fix the problem.";
+    {
+        FullDisk full(4096);
+        GetParam().write(console);
+        GetParam().write(console);
+    }
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, warning);
+    EXPECT_EQ(ui.boxes[0].icon, Icon::Warning);
+    EXPECT_EQ(ui.texts.at(ControlId::Status), "Cannot write " + file + " - is the disk full?");
+    GetParam().write(console);
+    EXPECT_EQ(ui.boxes.size(), 1u);
+    EXPECT_GT(folder.read(file).size(), 4096u);
+    {
+        FullDisk full(folder.read(file).size());
+        GetParam().write(console);
+    }
+    EXPECT_EQ(ui.boxes.size(), 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, WriteFailure,
+    ::testing::Values(WriteFailureCase{"OperatorLog", "run.log", [](Console& c) { writeLogEntry(c, "entry"); }},
+                      WriteFailureCase{"ControllerJournal", "ControllerJournal.txt",
+                                       [](Console& c) { sendCommand(c, "BH5;"); }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LogTimeStamp, Format) {
     std::tm t{};

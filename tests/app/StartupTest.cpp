@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "app/Startup.h"
@@ -114,6 +116,124 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"Status", "TarvexStatus.dat",
                     "Error opening file TarvexStatus.dat - please fix the problem and restart the program."}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Files that open but cannot be used, or are no files at all: the start-up
+// ends as for a missing file, naming it, before anything is rewritten.
+enum class Stand { Text, Fifo, DeviceLink };
+
+struct HostileCase {
+    const char* name;
+    const char* file;
+    Stand stand;
+    std::string content;
+    std::string message;
+};
+
+std::string openError(const std::string& file) {
+    return "Error opening file " + file + " - please fix the problem and restart the program.";
+}
+
+std::string readError(const std::string& file, const std::string& what) {
+    return "Error reading file " + file + ": " + what + " - please fix the problem and restart the program.";
+}
+
+std::string setupTableWithScale(const std::string& scale) {
+    std::string text = setupTableText();
+    text.replace(text.find("-36000 36000 400 3 100"), 22, "-36000 36000 400 3 " + scale);
+    return text;
+}
+
+class StartupHostileFile : public StartupTest, public ::testing::WithParamInterface<HostileCase> {};
+
+TEST_P(StartupHostileFile, EndsNamingTheFileAndRewritesNothing) {
+    const HostileCase& c = GetParam();
+    if (c.stand == Stand::Text) {
+        site.set(c.file, c.content);
+    } else {
+        site.erase(c.file);
+        if (c.stand == Stand::Fifo) {
+            ASSERT_EQ(::mkfifo((folder.path() / c.file).c_str(), 0644), 0);
+        } else {
+            std::filesystem::create_symlink("/dev/zero", folder.path() / c.file);
+        }
+    }
+    EXPECT_EQ(start(), 1);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.lastBox().text, c.message);
+    EXPECT_EQ(ui.lastBox().icon, Icon::Stop);
+    EXPECT_FALSE(ui.shownFields.has_value());
+    if (std::string(c.file) != "TarvexStatus.dat") {
+        EXPECT_EQ(folder.read("TarvexStatus.dat"), site.files.at("TarvexStatus.dat"));
+    }
+}
+
+const char* const kNoLocation = "it holds no DUT location number";
+const char* const kNoStatus = "it does not hold the location, eight positions and eight locks";
+const char* const kNoSetup = "it does not hold the eight unit words and all numbers of the eight axes";
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, StartupHostileFile,
+    ::testing::Values(
+        HostileCase{"FifoCyclotron", "CyclotronInUse.dat", Stand::Fifo, "", openError("CyclotronInUse.dat")},
+        HostileCase{"FifoDemoStatus", "DemoStatus.dat", Stand::Fifo, "", openError("DemoStatus.dat")},
+        HostileCase{"DevZeroSetupTable", "VacArdo.dat", Stand::DeviceLink, "", openError("VacArdo.dat")},
+        HostileCase{"FifoStatus", "TarvexStatus.dat", Stand::Fifo, "", openError("TarvexStatus.dat")},
+        HostileCase{"EmptyLocation", "TargetLocation.dat", Stand::Text, "",
+                    readError("TargetLocation.dat", kNoLocation)},
+        HostileCase{"GarbageLocation", "TargetLocation.dat", Stand::Text, "vacuum\n",
+                    readError("TargetLocation.dat", kNoLocation)},
+        HostileCase{"NanLocation", "TargetLocation.dat", Stand::Text, "nan\n",
+                    readError("TargetLocation.dat", kNoLocation)},
+        HostileCase{"EmptyStatus", "TarvexStatus.dat", Stand::Text, "", readError("TarvexStatus.dat", kNoStatus)},
+        HostileCase{"GarbageStatus", "TarvexStatus.dat", Stand::Text, "Park\nhere\n",
+                    readError("TarvexStatus.dat", kNoStatus)},
+        HostileCase{"NanPositionStatus", "TarvexStatus.dat", Stand::Text,
+                    "Park\n1\n1 2 nan 4 5 6 7 8\n0 0 0 0 0 0 0 0\n", readError("TarvexStatus.dat", kNoStatus)},
+        HostileCase{"StatusWithoutLocks", "TarvexStatus.dat", Stand::Text, "Park\n1\n1 2 3 4 5 6 7 8\n",
+                    readError("TarvexStatus.dat", kNoStatus)},
+        HostileCase{"EmptySetupTable", "VacArdo.dat", Stand::Text, "", readError("VacArdo.dat", kNoSetup)},
+        HostileCase{"SetupTableWithoutVelocities", "VacArdo.dat", Stand::Text,
+                    setupTableText().substr(0, setupTableText().rfind("500 0")), readError("VacArdo.dat", kNoSetup)},
+        HostileCase{"ZeroScale", "VacArdo.dat", Stand::Text, setupTableWithScale("0"),
+                    readError("VacArdo.dat", "it gives axis T the scale 0")},
+        HostileCase{"LogNameOutside", "CurrentLogFileName.dat", Stand::Text, "../outside/evil.log\n",
+                    readError("CurrentLogFileName.dat",
+                              "the log file ../outside/evil.log would lie outside the working folder (an absolute "
+                              "name or \"..\")")}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The S, R and T of the committed beam against the status file's (S 8000,
+// R 7000, T 4000 counts): a difference, or a record that cannot be read, is
+// recomputed and logged; the same geometry or no record changes nothing.
+struct GeometryCase {
+    const char* name;
+    const char* recorded;  // nullptr: no file
+    bool recomputed;
+};
+
+class StartupBeamGeometry : public StartupTest, public ::testing::WithParamInterface<GeometryCase> {};
+
+TEST_P(StartupBeamGeometry, DifferenceIsRecomputedAndLogged) {
+    if (GetParam().recorded != nullptr) site.set("TarvexBeamGeometry.dat", GetParam().recorded);
+    EXPECT_EQ(start(), -1);
+    const std::string log = folder.exists("run.log") ? folder.read("run.log") : "";
+    if (!GetParam().recomputed) {
+        EXPECT_EQ(log, "");
+        EXPECT_EQ(folder.read("CurrentBeamDELReB.dat"), site.files.at("CurrentBeamDELReB.dat"));
+        return;
+    }
+    EXPECT_NE(log.find("Beam recomputed at start-up: the stored beam "), std::string::npos) << log;
+    EXPECT_NE(log.find(", the status file holds S 15.000, R 76.000, T 43.000.\n"), std::string::npos) << log;
+    EXPECT_EQ(folder.read("TarvexBeamGeometry.dat"), "8000   7000   4000\n");
+    EXPECT_NE(folder.read("CurrentBeamDELReB.dat"), site.files.at("CurrentBeamDELReB.dat"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Records, StartupBeamGeometry,
+                         ::testing::Values(GeometryCase{"Same", "8000   7000   4000\n", false},
+                                           GeometryCase{"NoRecord", nullptr, false},
+                                           GeometryCase{"RMoved", "8000   7100   4000\n", true},
+                                           GeometryCase{"Unreadable", "8000 x\n", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(StartupTest, UnformableSetupTableNameGivesAnEmptyFileName) {
     site.set("TargetLocation.dat", "2\n");

@@ -88,14 +88,16 @@ TEST_F(AxisFilesTest, ZeroScaleShowsZero) {
     EXPECT_EQ(console.fields.axisValue[kAxisX], "0.000");
 }
 
-TEST_F(AxisFilesTest, TruncatedStatusKeepsWhatItHad) {
+// A status file cut short would start the console with positions it never
+// had: it is refused as a missing one is, and nothing is rewritten.
+TEST_F(AxisFilesTest, TruncatedStatusIsRefused) {
     console.state.axes[kAxisZ].internalPosition = 33;
     folder.write("TarvexStatus.dat", "Half\n0\n1 2\n");
-    loadStatusFile(console);
-    EXPECT_EQ(console.state.positionName, "Half");
-    EXPECT_EQ(console.state.axes[kAxisY].internalPosition, 2);
+    EXPECT_THROW(loadStatusFile(console), ProcessExit);
+    EXPECT_EQ(ui.lastBox().text, "Error reading file TarvexStatus.dat: it does not hold the location, eight positions "
+                                 "and eight locks - please fix the problem and restart the program.");
     EXPECT_EQ(console.state.axes[kAxisZ].internalPosition, 33);
-    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_EQ(folder.read("TarvexStatus.dat"), "Half\n0\n1 2\n");
 }
 
 TEST_F(AxisFilesTest, PositionNameFollowsTheNamedPosition) {

@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <sstream>
 #include <thread>
 
@@ -308,6 +311,40 @@ TEST_F(TcpChannelTest, AbsentControllerStaysAbsent) {
     TcpChannel channel("127.0.0.1", port, 300ms);
     channel.send("BH5;");
     EXPECT_EQ(channel.link(), ControllerLink::Absent);
+}
+
+// A host name whose lookup hangs costs each command at most its deadline,
+// and the name is looked up once, not at every command or reconnection.
+TEST_F(TcpChannelTest, HostNameIsLookedUpOnceWithinTheDeadline) {
+    auto slowLookups = std::make_shared<std::atomic<int>>(0);
+    TcpChannel unresolved("controller.example", 5000, 300ms,
+                          [slowLookups](const std::string&, const std::string&, addrinfo**) {
+                              ++*slowLookups;
+                              std::this_thread::sleep_for(800ms);
+                              return EAI_NONAME;
+                          });
+    for (int i = 0; i < 4; ++i) {
+        auto start = std::chrono::steady_clock::now();
+        unresolved.send("BH5;");
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 600ms) << "command " << i;
+        EXPECT_EQ(unresolved.link(), ControllerLink::Absent);
+    }
+    EXPECT_EQ(*slowLookups, 1);
+
+    SimulatorThread sim;
+    auto lookups = std::make_shared<std::atomic<int>>(0);
+    TcpChannel channel("controller.example", sim.simulator.port(), 300ms,
+                       [lookups](const std::string&, const std::string& port, addrinfo** found) {
+                           ++*lookups;
+                           return systemHostResolver("127.0.0.1", port, found);
+                       });
+    channel.send("BH5;");
+    EXPECT_EQ(channel.link(), ControllerLink::Connected);
+    channel.send("#DROP;");
+    channel.send("TB;");
+    channel.send("TB;");
+    EXPECT_EQ(channel.link(), ControllerLink::Connected);
+    EXPECT_EQ(*lookups, 1);
 }
 
 TEST(ControllerSettings, KindsAndBadInput) {

@@ -9,6 +9,8 @@
 #include <sys/wait.h>
 
 #include <array>
+#include <chrono>
+#include <map>
 #include <fstream>
 
 #include "BeamFixtures.h"
@@ -149,6 +151,66 @@ TEST_F(BeamTool, MissingSettingsFileEndsWithTheConsolesExitCode) {
 
 // The tool's table of 197Au entering silicon at 2 MeV/u equals the rows the
 // console writes for a beam that reaches a silicon substrate at 2 MeV/u.
+// `tarvex-let recompute` on a station folder other than the demo's, made
+// hostile in one way per row: it ends within seconds with a non-zero status
+// and a message naming the file, commits nothing and writes nothing outside
+// the folder.
+struct HostileStation {
+    const char* name;
+    const char* change;  // shell commands run in the station folder; $OUTSIDE is a folder beside it
+    const char* named;   // the file the message names
+};
+
+class HostileRecompute : public BeamTool, public ::testing::WithParamInterface<HostileStation> {};
+
+TEST_P(HostileRecompute, EndsNamingTheFileAndCommitsNothing) {
+    if (!havePython()) GTEST_SKIP() << "python3 not available";
+    const std::filesystem::path stations = folder.path() / "stations";
+    ToolRun made = runCommand("python3 " + shellQuoted(std::string(TARVEX_SOURCE_DIR) + "/tests/beam/reference/make_stations.py") +
+                              " " + shellQuoted(kDemo) + " " + shellQuoted(stations.string()));
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    const std::filesystem::path site = stations / "A-Xe129-S2-R45-T30";
+    const std::filesystem::path outside = folder.path() / "outside";
+    std::filesystem::create_directory(outside);
+    for (const char* name : {"scoef.95a", "scoef.95b", "scoefgas.95"}) {
+        std::filesystem::copy_file(std::filesystem::path(stoppingDataFolder()) / name, site / name);
+    }
+    ToolRun changed = runCommand("cd " + shellQuoted(site.string()) + " && OUTSIDE=" + shellQuoted(outside.string()) +
+                                 " && " + GetParam().change);
+    ASSERT_EQ(changed.exitCode, 0) << changed.err;
+    std::map<std::string, std::string> before;
+    for (const char* name : {"CurrentBeamNZAMeV.dat", "CurrentBeamDELReB.dat", "CurrentBeamName.dat", "TarvexStatus.dat"}) {
+        before[name] = fileContent(site / name);
+    }
+    const auto start = std::chrono::steady_clock::now();
+    ToolRun r = runCommand("timeout 20 " + shellQuoted(tool) + " recompute " + shellQuoted(site.string()));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.err.find(GetParam().named), std::string::npos) << r.err;
+    for (const auto& [name, content] : before) EXPECT_EQ(fileContent(site / name), content) << name;
+    EXPECT_FALSE(std::filesystem::exists(site / "CurrentBeamDELReB.tmp"));
+    EXPECT_FALSE(std::filesystem::exists(site / "TarvexBeamGeometry.dat"));
+    EXPECT_TRUE(std::filesystem::is_empty(outside)) << "written outside the station folder";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stations, HostileRecompute,
+    ::testing::Values(
+        HostileStation{"FifoLayerFile", "rm CurrentLayersReversed.dat && mkfifo CurrentLayersReversed.dat",
+                       "CurrentLayersReversed.dat"},
+        HostileStation{"Beam1e300MeV", "echo '11 54 128.905 1e300' > CurrentBeamNZAMeV.tmp", "CurrentBeamNZAMeV.tmp"},
+        HostileStation{"NegativeThickness",
+                       "printf 'silicon\\n2.33 1 1\\n14 28.086 0 1.0\\n-5 0 0\\n\\n' > CurrentLayersReversed.dat",
+                       "CurrentLayersReversed.dat"},
+        HostileStation{"EmptySetupTable", ": > VacArdo.dat", "VacArdo.dat"},
+        HostileStation{"TruncatedBeamFile", "echo '7 79' > CurrentBeamNZAMeV.tmp", "CurrentBeamNZAMeV.tmp"},
+        HostileStation{"RangeTableLinksOutside", "ln -s \"$OUTSIDE/range.txt\" RangeTable.txt", "RangeTable.txt"},
+        HostileStation{"LogNameOutside",
+                       "echo '../../outside/evil.log' > CurrentLogFileName.dat && sed -i '3s/ 2000$/ 2500/' "
+                       "TarvexStatus.dat",
+                       "CurrentLogFileName.dat"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 class RangeCommand : public BeamStation {
 protected:
     void SetUp() override {

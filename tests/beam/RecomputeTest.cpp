@@ -8,6 +8,7 @@
 #include <regex>
 
 #include "BeamFixtures.h"
+#include "beam/BeamFiles.h"
 #include "energyloss/SPtableWriter.h"
 #include "energyloss/StandardTargets.h"
 
@@ -209,17 +210,6 @@ TEST_F(Recompute, BeamStoppedInALayer) {
     EXPECT_EQ(folder.read("CurrentBeamNZAMeV.dat"), "7 79 197 394\n");
 }
 
-TEST_F(Recompute, IonMassZeroStopsInTheDegrader) {
-    folder.write("CurrentBeamNZAMeV.tmp", "7 79 0 394\n");
-    EXPECT_EQ(recompute(), -1);
-    std::vector<std::string> texts = boxTexts();
-    ASSERT_EQ(texts.size(), 2u);
-    EXPECT_EQ(texts[0], "Error in Al degrader calculation - beam fully stopped.");
-    EXPECT_EQ(ui.boxes[0].icon, Icon::Stop);
-    EXPECT_EQ(texts[1], "Beam fully stopped in Al degrader.");
-    EXPECT_EQ(folder.read("CurrentBeamNZAMeV.dat"), "7 79 0 394\n");
-}
-
 TEST_F(Recompute, TiltFlagDividesTheLayerByCosT) {
     setAxis(kAxisS, 0);
     auto deviceEnergy = [&](const LayerText& layer, double tilt) {
@@ -317,22 +307,127 @@ TEST_F(Recompute, EmptyLayerFileLeavesTheBeamInTheDegrader) {
     EXPECT_EQ(console.state.beam.nominalLet, entry.exitLet);
 }
 
-class RefusedIon : public BeamStation, public ::testing::WithParamInterface<const char*> {};
+struct RefusedIonCase {
+    const char* name;
+    const char* file;  // "CurrentBeamNZAMeV.tmp"
+    const char* why;   // part of the message
+};
+
+class RefusedIon : public BeamStation, public ::testing::WithParamInterface<RefusedIonCase> {};
 
 TEST_P(RefusedIon, CommitsNothing) {
-    folder.write("CurrentBeamNZAMeV.tmp", GetParam());
+    folder.write("CurrentBeamNZAMeV.tmp", GetParam().file);
     EXPECT_EQ(recompute(), -1);
     EXPECT_FALSE(returned);
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].icon, Icon::Warning);
-    EXPECT_NE(ui.boxes[0].text.find("CurrentBeamNZAMeV.tmp"), std::string::npos) << ui.boxes[0].text;
-    EXPECT_FALSE(folder.exists("CurrentBeamDELReB.tmp"));
-    EXPECT_FALSE(folder.exists("CurrentBeamNZAMeV.dat"));
-    EXPECT_FALSE(folder.exists("RangeTable.txt"));
+    EXPECT_EQ(ui.boxes[0].text.rfind("CurrentBeamNZAMeV.tmp ", 0), 0u) << ui.boxes[0].text;
+    EXPECT_NE(ui.boxes[0].text.find(GetParam().why), std::string::npos) << ui.boxes[0].text;
+    for (const char* written : {"CurrentBeamDELReB.tmp", "CurrentBeamNZAMeV.dat", "CurrentBeamDELReB.dat",
+                                "CurrentBeamName.dat", "RangeTable.txt", "TarvexBeamGeometry.dat"}) {
+        EXPECT_FALSE(folder.exists(written)) << written;
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Ions, RefusedIon,
-                         ::testing::Values("7 93 197 394\n", "7 0 197 394\n", "7 -5 197 394\n", "7 79 -197 394\n"));
+const char* const kCannotCompute = "holds an ion that cannot be computed";
+const char* const kAbove1000 = "holds a beam energy above 1000 MeV/u";
+const char* const kNotFour = "does not hold the four numbers of a beam";
+
+INSTANTIATE_TEST_SUITE_P(
+    Ions, RefusedIon,
+    ::testing::Values(RefusedIonCase{"Z93", "7 93 197 394\n", kCannotCompute},
+                      RefusedIonCase{"Z0", "7 0 197 394\n", kCannotCompute},
+                      RefusedIonCase{"NegativeZ", "7 -5 197 394\n", kCannotCompute},
+                      RefusedIonCase{"NegativeA", "7 79 -197 394\n", kCannotCompute},
+                      RefusedIonCase{"A0", "7 79 0 394\n", kCannotCompute},
+                      RefusedIonCase{"E1e300", "7 79 197 1e300\n", kAbove1000},
+                      RefusedIonCase{"TenGeVPerNucleon", "7 79 197 1970000\n", kAbove1000},
+                      RefusedIonCase{"NegativeHugeEnergy", "7 79 197 -1e6\n", kAbove1000},
+                      RefusedIonCase{"Truncated", "7 79\n", kNotFour},
+                      RefusedIonCase{"NanEnergy", "7 79 197 nan\n", kNotFour},
+                      RefusedIonCase{"Empty", "", kNotFour}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(BeamIonRefusal, TheTopOfTheCoefficientsIsStillComputed) {
+    BeamState beam;
+    beam.ionZ = 79;
+    beam.ionA = 197;
+    beam.beamEnergyMeV = 197000;  // 1000 MeV/u
+    EXPECT_EQ(beamIonRefusal(beam, true), "");
+    beam.beamEnergyMeV = 197000.1;
+    EXPECT_NE(beamIonRefusal(beam, true), "");
+}
+
+// Layer records that are nonsense as physics: refused naming the file and the
+// record; no beam file, results line or range table is written.
+struct RefusedLayerCase {
+    const char* name;
+    std::string record;
+    const char* why;
+};
+
+class RefusedLayer : public BeamStation, public ::testing::WithParamInterface<RefusedLayerCase> {};
+
+TEST_P(RefusedLayer, CommitsNothing) {
+    folder.write("CurrentLayersReversed.dat", siliconLayer("oxide", 1).text() + GetParam().record +
+                                                  siliconLayer("silicon", 0).text());
+    folder.write("RangeTable.txt", "old table\n");
+    EXPECT_EQ(recompute(), -1);
+    EXPECT_FALSE(returned);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text.rfind("Layer record 2 of CurrentLayersReversed.dat cannot be used: ", 0), 0u)
+        << ui.boxes[0].text;
+    EXPECT_NE(ui.boxes[0].text.find(GetParam().why), std::string::npos) << ui.boxes[0].text;
+    EXPECT_FALSE(folder.exists("CurrentBeamDELReB.tmp"));
+    EXPECT_FALSE(folder.exists("CurrentBeamDELReB.dat"));
+    EXPECT_FALSE(folder.exists("TarvexBeamGeometry.dat"));
+    EXPECT_EQ(folder.read("RangeTable.txt"), "old table\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, RefusedLayer,
+    ::testing::Values(
+        RefusedLayerCase{"NegativeThickness", "gainer\n2.33 1 1\n14 28.086 0 1\n-50 0 0\n", "thickness is negative"},
+        RefusedLayerCase{"MassZero", "light\n2.33 1 1\n14 0 0 1\n1 0 0\n", "atomic mass"},
+        RefusedLayerCase{"NegativeFraction", "odd\n2.33 2 1\n14 28 0 1.5\n8 16 0 -0.5\n1 0 0\n",
+                         "element 2 has a mass fraction"},
+        RefusedLayerCase{"NanThickness", "nan\n2.33 1 1\n14 28.086 0 1\nnan 0 0\n", "thickness line"},
+        RefusedLayerCase{"NanMass", "nan\n2.33 1 1\n14 nan 0 1\n1 0 0\n", "missing or malformed in its element 1"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A link planted under the name of a file the recomputation writes in place
+// is never followed: the recomputation ends naming the file and the file
+// elsewhere stays as it was.
+struct LinkedCase {
+    const char* file;
+    const char* message;
+};
+
+class LinkedOutput : public BeamStation, public ::testing::WithParamInterface<LinkedCase> {};
+
+TEST_P(LinkedOutput, IsNotWrittenThrough) {
+    folder.write("outside.txt", "elsewhere\n");
+    std::filesystem::create_symlink(folder.path() / "outside.txt", folder.path() / GetParam().file);
+    EXPECT_EQ(recompute(), 1);
+    EXPECT_EQ(ui.lastBox().text, GetParam().message);
+    EXPECT_EQ(folder.read("outside.txt"), "elsewhere\n");
+    EXPECT_FALSE(folder.exists("CurrentBeamDELReB.dat"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, LinkedOutput,
+    ::testing::Values(
+        LinkedCase{"RangeTable.txt", "Error opening RangeTable.txt - please fix the problem and restart the program."},
+        LinkedCase{"atempt.txt", "Error opening file atempt.txt - please fix the problem and restart the program."}));
+
+TEST_F(Recompute, GeometryIsRecordedBeforeTheBeamFilesAreCommitted) {
+    setAxis(kAxisS, 2);
+    setAxis(kAxisR, 30);
+    setAxis(kAxisT, -15);
+    std::filesystem::create_directory(folder.path() / "CurrentBeamNZAMeV.dat");
+    EXPECT_EQ(recompute(), 1);
+    EXPECT_EQ(folder.read("TarvexBeamGeometry.dat"), "2000   30000   -15000\n");
+}
 
 TEST_F(Recompute, RefusedLayerRecordCommitsNothing) {
     std::string nine = "many\n2 9 0\n";

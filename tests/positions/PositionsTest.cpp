@@ -5,6 +5,7 @@
 #include "app/TarvexDlg.h"
 #include "positions/PositionFiles.h"
 #include "positions/Preview.h"
+#include "axes/AxisFiles.h"
 #include "support/RecordingChannel.h"
 #include "support/ScriptedUi.h"
 #include "support/Site.h"
@@ -204,6 +205,56 @@ TEST_F(PositionsTest, RestoreOfATruncatedOrMissingFile) {
     dialog.onCommand(ControlId::Preview);
     EXPECT_EQ(ui.lastBox().text, "Error opening file gone.po1 - please fix the problem and restart the program.");
     EXPECT_FALSE(folder.exists("Preview.txt"));
+}
+
+// Position files that hold no complete set of positions and locks: Restore
+// and Preview refuse them naming the file, and nothing moves.
+struct UnusableCase {
+    const char* name;
+    std::string content;
+};
+
+class UnusablePositionFile : public PositionsTest, public ::testing::WithParamInterface<UnusableCase> {};
+
+TEST_P(UnusablePositionFile, IsRefusedNamingTheFile) {
+    positionFiles["bad.po1"] = GetParam().content;
+    start();
+    selectEntry("bad.po1");
+    const std::string refusal =
+        "File bad.po1 does not hold eight positions and eight locks (or its name cannot be used) - request ignored.";
+    dialog.onCommand(ControlId::Restore);
+    EXPECT_EQ(ui.lastBox().text, refusal);
+    EXPECT_EQ(ui.lastBox().icon, Icon::Warning);
+    EXPECT_EQ(console().state.axes[kAxisX].internalPosition, 10);
+    EXPECT_EQ(console().state.namedPositionName, "Park");
+    dialog.onCommand(ControlId::Preview);
+    EXPECT_EQ(ui.lastBox().text, refusal);
+    EXPECT_FALSE(folder.exists("Preview.txt"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Contents, UnusablePositionFile,
+    ::testing::Values(UnusableCase{"Empty", ""}, UnusableCase{"Garbage", "run seven\n"},
+                      UnusableCase{"Nan", "nan 2 3 4 5 6 7 8\n0 0 0 0 0 0 0 0\n"},
+                      UnusableCase{"NoLocks", "1 2 3 4 5 6 7 8\t; internal position coordinates\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A file whose name Save would refuse (a line end in it) is not listed, and
+// selected anyway it is not restored: its name never reaches the status file.
+TEST_F(PositionsTest, NamesSaveWouldRefuseAreNotListedOrRestored) {
+    const std::string evil = "evil\nname.po1";
+    positionFiles = {{evil, kSavedContent}, {"ok.po1", kSavedContent}, {"tab\tname.po1", kSavedContent}};
+    start();
+    EXPECT_EQ(listed(), std::vector<std::string>{"ok.po1"});
+    selectEntry(evil);
+    dialog.onCommand(ControlId::Restore);
+    EXPECT_EQ(ui.lastBox().text,
+              "File evil?name.po1 does not hold eight positions and eight locks (or its name cannot be used) - "
+              "request ignored.");
+    EXPECT_EQ(console().state.namedPositionName, "Park");
+    console().state.positionName = "bad\nname";
+    writeStatusFile(console());
+    EXPECT_EQ(folder.read("TarvexStatus.dat").rfind("bad?name\n1\n", 0), 0u);
 }
 
 TEST_F(PositionsTest, HideThenSaveOfTheSameNameIsRefusedAndUnhideBringsItBack) {

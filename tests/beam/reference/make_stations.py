@@ -108,7 +108,8 @@ make('I-Ne22-status-location-mismatch', beamname='Ne 30 MeV/u', tag=9, Z=10, A='
      layers=[layer('aluminium', 2.702, 1, ['13 26.982 0 1.0'], 1, 0),
              layer('silicon', 2.33, 1, ['14 28.086 0 1.0'], 0, 0)], summary='silicon')
 p = os.path.join(OUT, 'I-Ne22-status-location-mismatch', 'TarvexStatus.dat')
-open(p, 'w').write(open(p).read().replace('Test position\n1\n', 'Test position\n0\n'))
+status = open(p).read()
+open(p, 'w').write(status.replace('Test position\n1\n', 'Test position\n0\n'))
 
 # J: CR LF line ends in every file, trailing blanks after layer names, a beam name longer than
 #    127 characters, and a two-character name line ("Al") that ends the layer list early
