@@ -1,5 +1,11 @@
 #include "FuzzTargets.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <sstream>
 
@@ -9,10 +15,12 @@
 #include "axes/TcpChannel.h"
 #include "beam/BeamFiles.h"
 #include "beam/BraggPlot.h"
+#include "beam/CommittedGeometry.h"
 #include "beam/LayerRecord.h"
 #include "energyloss/LayerStopping.h"
 #include "energyloss/StoppingCoefficients.h"
 #include "positions/PositionFiles.h"
+#include "util/TextFiles.h"
 #include "util/TokenReader.h"
 
 namespace {
@@ -137,6 +145,88 @@ void rangeTable(const uint8_t* data, std::size_t size) {
     if (!plot.empty) braggReadout(plot, plot.x.max / 2, plot.y.max / 2);
 }
 
+// The readers over real files rather than strings: the input as a regular
+// file, and beside it an empty file, a FIFO, a link to the file, a link to a
+// device and a dangling link. Every open returns at once (only regular files
+// are read), every reader runs over what it opened, and no writer opens
+// anything but a regular file of its own.
+struct OpenedFilesFolder {
+    std::filesystem::path path;
+
+    OpenedFilesFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "tarvex-fuzz-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
+        path = pattern;
+        ::mkfifo((path / "fifo").c_str(), 0644);
+        std::error_code ec;
+        std::filesystem::create_symlink(path / "data", path / "link", ec);
+        std::filesystem::create_symlink("/dev/zero", path / "device", ec);
+        std::filesystem::create_symlink(path / "missing", path / "dangling", ec);
+        std::ofstream(path / "empty").close();
+    }
+    ~OpenedFilesFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec);
+    }
+};
+
+const std::string& openedFilesFolder() {
+    static const OpenedFilesFolder folder;
+    static const std::string text = folder.path.string();
+    return text;
+}
+
+void readersOver(const std::string& path) {
+    auto reopen = [&path](std::ifstream& in) {
+        in = std::ifstream();
+        return openInput(in, path);
+    };
+    std::ifstream in;
+    if (!reopen(in)) return;
+    StoredStatus status;
+    parseStatusFile(in, status);
+    reopen(in);
+    AxisTable table;
+    parseSetupTable(in, table);
+    reopen(in);
+    PositionFile position;
+    parsePositionFile(in, position);
+    reopen(in);
+    BeamState beam;
+    beamIonRefusal(beam, parseBeamIon(in, beam));
+    reopen(in);
+    parseOptions(in);
+    reopen(in);
+    BeamGeometry geometry;
+    parseBeamGeometry(in, geometry);
+    reopen(in);
+    summaryLineCount(in);
+    reopen(in);
+    TokenReader reader(in);
+    LayerRecord record;
+    std::string why;
+    while (readLayerRecord(reader, record, why) == LayerReadResult::Record) {
+    }
+}
+
+void openedFiles(const uint8_t* data, std::size_t size) {
+    const std::string& folder = openedFilesFolder();
+    const std::string file = folder + "/data";
+    if (!replaceFileContent(file, std::string(reinterpret_cast<const char*>(data), size))) return;
+    for (const char* name : {"data", "empty", "fifo", "link", "device", "dangling"}) {
+        const std::string path = folder + "/" + name;
+        fileIsReadable(path);
+        readersOver(path);
+    }
+    for (const char* name : {"fifo", "link", "device", "dangling"}) {
+        if (appendText(folder + "/" + name, "x") != AppendResult::OpenFailed) std::abort();
+        if (std::FILE* out = openOutputFile(folder + "/" + name)) {
+            std::fclose(out);
+            std::abort();
+        }
+    }
+}
+
 }  // namespace
 
 const std::vector<NamedFuzzTarget>& fuzzTargets() {
@@ -152,6 +242,7 @@ const std::vector<NamedFuzzTarget>& fuzzTargets() {
         {"per_ion_table", perIonTable},
         {"controller_answer", controllerAnswer},
         {"range_table", rangeTable},
+        {"opened_files", openedFiles},
     };
     return targets;
 }
