@@ -41,7 +41,13 @@ BeamGeometry currentBeamGeometry(const ConsoleState& state) {
 }
 
 void recordBeamGeometry(Console& console) {
-    if (!replaceFileContent(kBeamGeometryFile, formatBeamGeometry(currentBeamGeometry(console.state)))) {
+    const BeamGeometry now = currentBeamGeometry(console.state);
+    // A halt recomputes at the same geometry: the record stands, and the
+    // flush to disk is spared.
+    BeamGeometry recorded;
+    std::ifstream in;
+    if (openInput(in, kBeamGeometryFile) && parseBeamGeometry(in, recorded) && recorded == now) return;
+    if (!replaceFileContent(kBeamGeometryFile, formatBeamGeometry(now))) {
         stopOnOpenError(console, kBeamGeometryFile);
     }
 }
