@@ -6,6 +6,7 @@
 #include "app/Console.h"
 #include "app/Failure.h"
 #include "app/FileNames.h"
+#include "app/LogFile.h"
 #include "app/Settings.h"
 #include "axes/ActiveAxis.h"
 #include "axes/AxisFiles.h"
@@ -155,6 +156,7 @@ bool runStartup(Console& console) {
     // 28-29: end of start-up in the sequence log.
     sequenceLog << "\nEnd of initialization\n\n";
     sequenceLog.close();
+    reportWriteResult(console, kSequenceLogFile, !sequenceLog.fail());
 
     // 30-31: cyclotron labels; no direct control in simulation mode.
     applyCyclotronLabels(console);

@@ -5,6 +5,7 @@
 
 #include "app/Console.h"
 #include "app/Failure.h"
+#include "app/LogFile.h"
 #include "beam/BeamRecompute.h"
 #include "energyloss/CalculationErrors.h"
 #include "energyloss/Traversal.h"
@@ -140,4 +141,5 @@ void writeRangeTable(Console& console, const LayerMaterial& layer, int icompound
 
     beam.nominalRangeUm = end.rangeUm;
     beam.braggEnergyMeV = end.peak.energyMeV;
+    reportWriteResult(console, kRangeTableFile, std::fflush(file.get()) == 0 && std::ferror(file.get()) == 0);
 }

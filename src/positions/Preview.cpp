@@ -5,6 +5,7 @@
 #include "app/Console.h"
 #include "app/Failure.h"
 #include "app/FileNames.h"
+#include "app/LogFile.h"
 #include "positions/PositionFiles.h"
 #include "util/NumberFormat.h"
 #include "util/TextFiles.h"
@@ -46,6 +47,7 @@ void onPreview(Console& console) {
     }
     out << text;
     out.close();
+    reportWriteResult(console, "Preview.txt", !out.fail());
     showTextCopy(console, "Preview.txt");
 }
 
@@ -78,6 +80,7 @@ void showTextCopy(Console& console, const std::string& fileName) {
         if (!in.eof()) out << "\n";  // the text after the last line feed has no line end
     }
     out.close();
+    reportWriteResult(console, copyName, !out.fail());
     const std::string shown = fullPath(copyName);
     console.ui.openDocument(shown, [&console, shown] {
         console.ui.messageBox("Unable to start the text viewer (xdg-open) for " + shown +

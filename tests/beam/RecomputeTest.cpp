@@ -9,6 +9,7 @@
 
 #include "BeamFixtures.h"
 #include "beam/BeamFiles.h"
+#include "support/FullDisk.h"
 #include "energyloss/SPtableWriter.h"
 #include "energyloss/StandardTargets.h"
 
@@ -419,6 +420,22 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         LinkedCase{"RangeTable.txt", "Error opening RangeTable.txt - please fix the problem and restart the program."},
         LinkedCase{"atempt.txt", "Error opening file atempt.txt - please fix the problem and restart the program."}));
+
+// A range table cut short by a full disk is reported once, naming the file;
+// the beam itself is still committed.
+TEST_F(Recompute, FullDiskUnderTheRangeTableIsReported) {
+    writeLayers({siliconLayer("silicon", 0)});
+    {
+        FullDisk full(2000);
+        EXPECT_EQ(recompute(), -1);
+        EXPECT_EQ(recompute(), -1);
+    }
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text.rfind("Error writing file RangeTable.txt - the disk may be full.", 0), 0u)
+        << ui.boxes[0].text;
+    EXPECT_EQ(console.fields.status, "Cannot write RangeTable.txt - is the disk full?");
+    EXPECT_TRUE(folder.exists("CurrentBeamDELReB.dat"));
+}
 
 TEST_F(Recompute, GeometryIsRecordedBeforeTheBeamFilesAreCommitted) {
     setAxis(kAxisS, 2);
