@@ -56,9 +56,19 @@ std::string descriptorPath(int fd) {
     return "/proc/self/fd/" + std::to_string(fd);
 }
 
+// Without /proc the path is opened again, but only while it still names the
+// checked file itself (no link, same file), so the stream cannot block.
 template <typename Stream>
-bool openStreamOn(Stream& stream, int fd, std::ios::openmode mode) {
+bool openStreamOn(Stream& stream, int fd, const std::string& path, std::ios::openmode mode) {
     stream.open(descriptorPath(fd), mode);
+    if (!stream) {
+        stream.clear();
+        struct stat opened {}, named {};
+        if (::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 && S_ISREG(named.st_mode) &&
+            named.st_dev == opened.st_dev && named.st_ino == opened.st_ino) {
+            stream.open(path, mode);
+        }
+    }
     ::close(fd);
     return static_cast<bool>(stream);
 }
@@ -102,12 +112,12 @@ bool fileIsReadable(const std::string& path) {
 
 bool openInput(std::ifstream& in, const std::string& path) {
     int fd = openRegular(path, O_RDONLY);
-    return fd >= 0 && openStreamOn(in, fd, std::ios::binary);
+    return fd >= 0 && openStreamOn(in, fd, path, std::ios::binary);
 }
 
 bool openOutput(std::ofstream& out, const std::string& path, bool append) {
     int fd = openForWriting(path, append);
-    return fd >= 0 && openStreamOn(out, fd, std::ios::binary | (append ? std::ios::app : std::ios::out));
+    return fd >= 0 && openStreamOn(out, fd, path, std::ios::binary | (append ? std::ios::app : std::ios::out));
 }
 
 std::FILE* openOutputFile(const std::string& path, bool append) {
