@@ -159,7 +159,7 @@ TEST_P(StartupHostileFile, EndsNamingTheFileAndRewritesNothing) {
     }
     EXPECT_EQ(start(), 1);
     ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.lastBox().text, c.message);
+    EXPECT_EQ(ui.lastBox().text, c.message + "\nWorking folder: " + folder.path().string());
     EXPECT_EQ(ui.lastBox().icon, Icon::Stop);
     EXPECT_FALSE(ui.shownFields.has_value());
     if (std::string(c.file) != "TarvexStatus.dat") {
