@@ -106,16 +106,6 @@ TEST_P(LogNameOutside, IsRefusedNamingTheFile) {
 INSTANTIATE_TEST_SUITE_P(Names, LogNameOutside,
                          ::testing::Values("../evil.log", "inside/../../evil.log", "/tmp/evil.log"));
 
-TEST_F(LogFileTest, LinkInPlaceOfTheLogIsNotFollowed) {
-    useFolder(3);
-    folder.write("CurrentLogFileName.dat", "run.log\n");
-    folder.write("outside.txt", "elsewhere\n");
-    std::filesystem::create_symlink(folder.path() / "outside.txt", folder.path() / "run.log");
-    EXPECT_THROW(writeLogEntry(console, "x"), ProcessExit);
-    EXPECT_EQ(ui.lastBox().text, "Error opening file run.log - please fix the problem and restart the program.");
-    EXPECT_EQ(folder.read("outside.txt"), "elsewhere\n");
-}
-
 // A log or journal on a full disk: the first lost entry is reported on the
 // status line and in a warning naming the file; the next is not reported
 // again; once a write succeeds, a new failure is reported anew.

@@ -396,31 +396,6 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedLayerCase{"NanMass", "nan\n2.33 1 1\n14 nan 0 1\n1 0 0\n", "missing or malformed in its element 1"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// A link planted under the name of a file the recomputation writes in place
-// is never followed: the recomputation ends naming the file and the file
-// elsewhere stays as it was.
-struct LinkedCase {
-    const char* file;
-    const char* message;
-};
-
-class LinkedOutput : public BeamStation, public ::testing::WithParamInterface<LinkedCase> {};
-
-TEST_P(LinkedOutput, IsNotWrittenThrough) {
-    folder.write("outside.txt", "elsewhere\n");
-    std::filesystem::create_symlink(folder.path() / "outside.txt", folder.path() / GetParam().file);
-    EXPECT_EQ(recompute(), 1);
-    EXPECT_EQ(ui.lastBox().text, GetParam().message);
-    EXPECT_EQ(folder.read("outside.txt"), "elsewhere\n");
-    EXPECT_FALSE(folder.exists("CurrentBeamDELReB.dat"));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, LinkedOutput,
-    ::testing::Values(
-        LinkedCase{"RangeTable.txt", "Error opening RangeTable.txt - please fix the problem and restart the program."},
-        LinkedCase{"atempt.txt", "Error opening file atempt.txt - please fix the problem and restart the program."}));
-
 // A range table cut short by a full disk is reported once, naming the file;
 // the beam itself is still committed.
 TEST_F(Recompute, FullDiskUnderTheRangeTableIsReported) {
