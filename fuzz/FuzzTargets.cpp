@@ -212,7 +212,11 @@ void readersOver(const std::string& path) {
 void openedFiles(const uint8_t* data, std::size_t size) {
     const std::string& folder = openedFilesFolder();
     const std::string file = folder + "/data";
-    if (!replaceFileContent(file, std::string(reinterpret_cast<const char*>(data), size))) return;
+    {
+        std::ofstream out(file, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+        if (!out) return;
+    }
     for (const char* name : {"data", "empty", "fifo", "link", "device", "dangling"}) {
         const std::string path = folder + "/" + name;
         fileIsReadable(path);
