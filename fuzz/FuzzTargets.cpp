@@ -197,7 +197,7 @@ void readersOver(const std::string& path) {
     reopen(in);
     parseOptions(in);
     reopen(in);
-    BeamGeometry geometry;
+    CommittedGeometry geometry;
     parseBeamGeometry(in, geometry);
     reopen(in);
     summaryLineCount(in);

@@ -35,7 +35,7 @@ void allHalt(Console& console) {
     console.ui.stopTimer(kMotionTimer);
     state.motionInProgress = false;
     refreshAfterMotion(console);
-    recomputeBeam(console);
+    recomputeBeamIfChanged(console);
     refreshEffectiveLetDisplay(console);
     for (Axis& axis : state.axes.axes) {
         axis.pendingStep = 0;

@@ -1,8 +1,11 @@
 #include "beam/BeamFiles.h"
 
 #include <cmath>
+#include <fstream>
 
+#include "beam/LayerRecord.h"
 #include "util/NumberFormat.h"
+#include "util/TextFiles.h"
 #include "util/TokenReader.h"
 
 std::string readFirstLine(std::istream& in) {
@@ -74,3 +77,46 @@ int summaryLineCount(std::istream& in) {
     }
     return count;
 }
+
+MinimumRangeRead readMinimumRange(double& um) {
+    std::ifstream in;
+    if (!openInput(in, kMinimumRangeFile)) return MinimumRangeRead::Absent;
+    TokenReader reader(in);
+    double value = -1;
+    if (!reader.readReal(value) || !std::isfinite(value) || value < 0) return MinimumRangeRead::NoNumber;
+    um = value;
+    return MinimumRangeRead::Value;
+}
+
+std::string minimumRangeNoNumberText() {
+    return std::string(kMinimumRangeFile) + " holds no number of micrometres; no minimum range is applied.";
+}
+
+// The layers of "CurrentLayersReversed.dat". A file that cannot be opened
+// or a refused record makes the list incomplete; `missing` and `refusal`
+// say which.
+DeviceLayers readDeviceLayers(bool& missing, std::string& refusal) {
+    DeviceLayers layers;
+    missing = false;
+    std::ifstream in;
+    if (!openInput(in, kLayersReversedFile)) {
+        missing = true;
+        layers.complete = false;
+        return layers;
+    }
+    TokenReader reader(in);
+    LayerRecord record;
+    std::string why;
+    for (int number = 1;; ++number) {
+        LayerReadResult read = readLayerRecord(reader, record, why);
+        if (read == LayerReadResult::End) break;
+        if (read == LayerReadResult::Refused) {
+            refusal = cformat("Layer record %d of %s cannot be used: ", number, kLayersReversedFile) + why + ".";
+            layers.complete = false;
+            break;
+        }
+        layers.records.push_back(record);
+    }
+    return layers;
+}
+

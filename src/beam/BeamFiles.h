@@ -3,6 +3,7 @@
 #include <istream>
 #include <string>
 
+#include "beam/BeamComputation.h"
 #include "beam/BeamState.h"
 
 // The first line of a stream without its line end; empty when there is none.
@@ -31,3 +32,20 @@ std::string formatBeamResults(const BeamState& beam);
 std::string substrateDescription(const std::string& firstLine);
 // The count shown in "Layers:": the number of line breaks in the summary.
 int summaryLineCount(std::istream& in);
+
+// "MinimumRange.dat": the station's shortest useful effective range, µm, one
+// number. Absent: no minimum.
+inline constexpr const char* kMinimumRangeFile = "MinimumRange.dat";
+enum class MinimumRangeRead {
+    Absent,    // no file: no minimum
+    Value,     // `um` holds the minimum
+    NoNumber,  // the file holds no number of 0 or more: ignored
+};
+MinimumRangeRead readMinimumRange(double& um);
+// The one line that reports a MinimumRange.dat without a number.
+std::string minimumRangeNoNumberText();
+
+// The device's layers in beam order from "CurrentLayersReversed.dat". A file
+// that cannot be opened (`missing`) or a refused record (`refusal`, the
+// operator's text) leaves the list incomplete.
+DeviceLayers readDeviceLayers(bool& missing, std::string& refusal);

@@ -2,29 +2,28 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "app/Console.h"
 #include "app/Failure.h"
 #include "app/FileNames.h"
 #include "app/LogFile.h"
 #include "app/Settings.h"
+#include "beam/BeamComputation.h"
 #include "beam/BeamFiles.h"
 #include "beam/CommittedGeometry.h"
 #include "beam/LayerRecord.h"
 #include "beam/RangeTable.h"
 #include "energyloss/CalculationErrors.h"
+#include "energyloss/StandardTargets.h"
 #include "energyloss/Traversal.h"
 #include "util/NumberFormat.h"
 #include "util/TextFiles.h"
 #include "util/TokenReader.h"
 
 namespace {
-
-// "%.2f", "%.3f" below 1.
-std::string perNucleonText(double value) {
-    return cformat(value < 1 ? "%.3f" : "%.2f", value);
-}
 
 // "%.0f", "%.2f" below 10, "%.3f" below 1.
 std::string totalEnergyText(double value) {
@@ -78,6 +77,47 @@ void commitBeamFiles(Console& console) {
     commitFile(console, kBeamNameTmp, kBeamNameDat, false, incomplete, false);
 }
 
+// Size and modification time of every file a recomputation reads or writes
+// (the trace file aside, which Go appends to), with the axis positions: two
+// equal stamps mean a new recomputation would compute and write the same.
+std::string inputStamp(const Console& console, const DeviceLayers& layers) {
+    const ConsoleState& state = console.state;
+    const BeamState& beam = state.beam;
+    std::string stamp = cformat("%d %g;", state.foilCount, state.options.foilTolerance);
+    for (const Axis& axis : state.axes.axes) {
+        stamp += cformat("%d %.17g %.17g;", static_cast<int>(axis.internalPosition), axis.scale, axis.offset);
+    }
+    std::vector<std::string> files = {kOptionsFile,      kCalculationModeFile, kBeamIonTmp,    kBeamNameTmp,
+                                      kCoefficientFileA, kCoefficientFileB,    kGasCoefficientFile,
+                                      kLayersReversedFile, kRangeTableFile,    kBeamResultsTmp, kBeamIonDat,
+                                      kBeamResultsDat,   kBeamNameDat};
+    files.push_back(spTableFileName(beam.ionZ, beam.ionA, aluminiumDegrader(), 0));
+    for (const LayerRecord& record : layers.records) {
+        files.push_back(spTableFileName(beam.ionZ, beam.ionA, materialOf(record, 1), icompoundOf(record.name)));
+    }
+    for (const std::string& name : files) {
+        if (name.empty()) continue;
+        std::error_code ec;
+        const auto size = std::filesystem::file_size(name, ec);
+        const auto time = std::filesystem::last_write_time(name, ec);
+        stamp += name + (ec ? std::string(" -") : cformat(" %llu %lld", static_cast<unsigned long long>(size),
+                                                           static_cast<long long>(time.time_since_epoch().count())));
+        stamp += ";";
+    }
+    return stamp;
+}
+
+// The range table in one piece. A table that cannot be opened ends the
+// program; one cut short (a full disk) is reported once and the beam is
+// committed all the same.
+void writeRangeTableFile(Console& console, const std::string& table) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(openOutputFile(kRangeTableFile), &std::fclose);
+    if (!file) stopProgram(console, "Error opening RangeTable.txt - please fix the problem and restart the program.");
+    const bool written = std::fwrite(table.data(), 1, table.size(), file.get()) == table.size() &&
+                         std::fflush(file.get()) == 0;
+    reportWriteResult(console, kRangeTableFile, written);
+}
+
 }  // namespace
 
 void resetBeamResults(Console& console) {
@@ -101,6 +141,14 @@ bool recomputeBeam(Console& console) {
     BeamState& beam = state.beam;
     DialogFields& fields = console.fields;
     Ui& ui = console.ui;
+    beam.recomputedInputs.clear();
+    bool messageShown = false;
+    auto report = [&](const std::vector<CalculationFailure>& failures) {
+        for (const CalculationFailure& failure : failures) {
+            reportCalculationError(ui, failure.code, failure.context);
+            messageShown = true;
+        }
+    };
 
     // 1-4: options, calculation mode, the parent's latest beam.
     state.options = readOptions(console);
@@ -124,7 +172,6 @@ bool recomputeBeam(Console& console) {
     beam = chosen;
     fields.beam = beam.beamName;
     ui.setText(ControlId::Beam, fields.beam);
-    double ein = beam.ionA == 0 ? 0 : std::fabs(beam.beamEnergyMeV / beam.ionA);
 
     // 5-7: coefficients and axis values. Without a coefficient file every
     // stopping power would be zero or stale: nothing is computed or committed.
@@ -149,14 +196,9 @@ bool recomputeBeam(Console& console) {
                               "to stop the beam.",
                           Icon::Warning, Buttons::Ok, Button::Ok);
             writeLogEntry(console, "Degrader misaligned - acknowleged.");
+            messageShown = true;
         }
     }
-
-    // 9: degrader thickness.
-    DegraderThickness degrader =
-        computeDegraderThickness(s, r, state.foilCount, state.options.foilTolerance, kRecomputeSaturationUm);
-    beam.foilThicknessUm = degrader.foilUm;
-    beam.degraderEffectiveUm = degrader.effectiveUm;
 
     // 10: a fresh trace file.
     {
@@ -164,74 +206,55 @@ bool recomputeBeam(Console& console) {
         if (!openOutput(trace, kTraceFileName)) stopOnOpenError(console, kTraceFileName);
     }
 
-    // 11-12: the degrader.
-    LayerMaterial layer = aluminiumDegrader();
-    layer.arealDensity = beam.degraderEffectiveUm * kAluminiumDensity / 10;
-    int icompound = 0;
-    LayerResult result;
-    int code = traverseLayer(state.stopping, beam.ionA, beam.ionZ, ein, layer.arealDensity, kMatchThickness, 0, layer,
-                             result);
-    beam.degraderExitEnergyMeV = result.exitEnergyPerNucleon * beam.ionA;
-    ein = result.exitEnergyPerNucleon;
-    reportCalculationError(ui, code, "Al degrader");
-    if (code == kResultTableMissing) return false;
-    std::string substrate = "Al degrader";
-    fields.targetSubstrate = substrate;
-    std::string stoppedIn;
-    if (result.exitEnergyPerNucleon == 0) stoppedIn = "Al degrader";
-
-    // 13: the device's layers in beam order.
-    if (stoppedIn.empty()) {
-        std::ifstream in;
-        if (!openInput(in, kLayersReversedFile)) stopOnOpenError(console, kLayersReversedFile);
-        TokenReader reader(in);
-        LayerRecord record;
-        std::string why;
-        for (int number = 1;; ++number) {
-            LayerReadResult read = readLayerRecord(reader, record, why);
-            if (read == LayerReadResult::End) break;
-            if (read == LayerReadResult::Refused) {
-                refuse(console, cformat("Layer record %d of %s cannot be used: ", number, kLayersReversedFile) + why +
-                                    ".");
-                return false;
-            }
-            substrate = record.name;
-            fields.targetSubstrate = substrate;
-            double areal = arealDensityOf(record);
-            double c = std::cos(t * kPi / 180);
-            if (c == 0) {
-                ui.messageBox(cformat("Solution for the current target tilt angle (%.3f deg) could not be obtained.", t),
-                              Icon::Warning, Buttons::Ok, Button::Ok);
-                return false;
-            }
-            if (record.tiltFlag == 1) areal /= std::fabs(c);
-            layer = materialOf(record, areal);
-            icompound = icompoundOf(record.name);
-            // A result code other than 0 leaves the previous end point in
-            // `result` (the engine does not touch it), and the recomputation
-            // goes on from there.
-            code = traverseLayer(state.stopping, beam.ionA, beam.ionZ, ein, areal, kMatchThickness, icompound, layer,
-                                 result);
-            reportCalculationError(ui, code, record.name + " layer");
-            if (result.exitEnergyPerNucleon == 0) {
-                stoppedIn = record.name + " layer";
-                break;
-            }
-            ein = result.exitEnergyPerNucleon;
-        }
+    // 9, 11-16: degrader, layers in beam order, range table.
+    bool layerFileMissing = false;
+    std::string refusal;
+    const DeviceLayers layers = readDeviceLayers(layerFileMissing, refusal);
+    const BeamGeometry geometry{s, r, t, state.foilCount, state.options.foilTolerance};
+    BeamComputation computed =
+        computeBeam(state.stopping, StoppingOptions{}, BeamIon{beam.ionZ, beam.ionA, beam.beamEnergyMeV}, geometry,
+                    layers);
+    beam.foilThicknessUm = computed.degrader.foilUm;
+    beam.degraderEffectiveUm = computed.degrader.effectiveUm;
+    beam.degraderExitEnergyMeV = computed.degraderExitEnergyMeV;
+    switch (computed.outcome) {
+        case BeamOutcome::NoStoppingSource:
+            // Results without the stopping data would be wrong: nothing is committed.
+            report(computed.failures);
+            return false;
+        case BeamOutcome::TiltUnsolvable:
+            report(computed.failures);
+            ui.messageBox(cformat("Solution for the current target tilt angle (%.3f deg) could not be obtained.", t),
+                          Icon::Warning, Buttons::Ok, Button::Ok);
+            return false;
+        case BeamOutcome::LayersIncomplete:
+            report(computed.failures);
+            if (layerFileMissing) stopOnOpenError(console, kLayersReversedFile);
+            refuse(console, refusal);
+            return false;
+        case BeamOutcome::Substrate:
+        case BeamOutcome::Stopped: break;
     }
-
-    if (stoppedIn.empty()) {
+    fields.targetSubstrate = computed.substrate;
+    report(computed.failures);
+    if (computed.outcome == BeamOutcome::Substrate) {
         // 14-15: at the substrate, then into it.
-        beam.deviceEnergyPerNucleon = result.exitEnergyPerNucleon;
+        beam.deviceEnergyPerNucleon = computed.deviceEnergyPerNucleon;
         fields.energyPerNucleon = perNucleonText(beam.deviceEnergyPerNucleon);
-        beam.nominalLet = result.exitLet;
-        beam.deviceEnergyMeV = result.exitEnergyPerNucleon * beam.ionA;
+        beam.nominalLet = computed.nominalLet;
+        beam.deviceEnergyMeV = computed.deviceEnergyMeV;
         fields.energyMeV = cformat("%.0f", beam.deviceEnergyMeV);
-        writeRangeTable(console, layer, icompound, legacyFlag);
+        const std::string header = fields.beam + "   at " + fields.energyPerNucleon + " MeV/amu (" + fields.energyMeV +
+                                   " MeV)   in " + computed.substrate + " at " + fields.axisValue[kAxisT] + " " +
+                                   fields.axisUnit[kAxisT];
+        const std::string table = rangeTableText(header, legacyFlag != 0, t, beam.ionA, computed.rows, computed.peak);
+        writeRangeTableFile(console, table);
+        beam.nominalRangeUm = computed.nominalRangeUm;
+        beam.braggEnergyMeV = computed.braggEnergyMeV;
     } else {
         // 16: stopped before the substrate.
-        ui.messageBox("Beam fully stopped in " + stoppedIn + ".", Icon::Warning, Buttons::Ok, Button::Ok);
+        ui.messageBox("Beam fully stopped in " + computed.stoppedIn + ".", Icon::Warning, Buttons::Ok, Button::Ok);
+        messageShown = true;
         resetBeamResults(console);
         beam.braggEnergyMeV = 0;
     }
@@ -242,6 +265,7 @@ bool recomputeBeam(Console& console) {
     commitBeamFiles(console);
 
     // 19: show the results.
+    const std::string& substrate = computed.substrate;
     fields.targetSubstrate = substrate;
     ui.setText(ControlId::TargetSubstrate, substrate);
     fields.axisValue[kAxisR] = cformat("%.3f", r);
@@ -258,5 +282,18 @@ bool recomputeBeam(Console& console) {
     ui.setText(ControlId::EnergyMeV, fields.energyMeV);
     fields.degrader = cformat("%.3f", beam.degraderEffectiveUm / kUmPerMil);
     ui.setText(ControlId::Degrader, fields.degrader);
+    // A run that showed nothing may be skipped by All Halt while nothing changes.
+    if (!messageShown) beam.recomputedInputs = inputStamp(console, layers);
     return true;
+}
+
+bool recomputeBeamIfChanged(Console& console) {
+    const BeamState& beam = console.state.beam;
+    if (!beam.recomputedInputs.empty()) {
+        bool missing = false;
+        std::string refusal;
+        const DeviceLayers layers = readDeviceLayers(missing, refusal);
+        if (layers.complete && inputStamp(console, layers) == beam.recomputedInputs) return true;
+    }
+    return recomputeBeam(console);
 }

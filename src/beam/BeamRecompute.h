@@ -13,7 +13,7 @@ bool recomputeBeam(Console& console);
 // The beam stopped before the substrate: results zeroed, range table emptied.
 void resetBeamResults(Console& console);
 
-// Writes "RangeTable.txt" for the ion entering `layer` (the last matter
-// passed) and sets nominalRangeUm and braggEnergyMeV.
-struct LayerMaterial;
-void writeRangeTable(Console& console, const LayerMaterial& layer, int icompound, int legacyFlag);
+// All Halt's recomputation: skipped when the last recomputation ran through
+// without a message and neither an axis nor any file it reads or writes has
+// changed since (it would compute and write the same); true then.
+bool recomputeBeamIfChanged(Console& console);

@@ -18,6 +18,8 @@ struct BeamState {
     double nominalLet = 0;             // MeV·cm²/mg at the substrate entrance, beam normal to the device
     double nominalRangeUm = 0;         // µm, depth at which the ion stops in the substrate
     double braggEnergyMeV = 0;         // MeV at the highest LET of the last range table
+    bool minimumRangeReported = false; // "MinimumRange.dat" without a number was reported
+    std::string recomputedInputs;      // what the last quiet, complete recomputation read; empty: unknown
 };
 
 // Beam files shared with the parent program.
@@ -49,3 +51,7 @@ struct DegraderThickness {
 // match: saturation) and the path through it at rotation R (degrees).
 DegraderThickness computeDegraderThickness(double s, double rDegrees, int foilLimit, double tolerance,
                                            double saturationUm);
+
+// |cos T| for a tilt T in degrees, taken as 0 below 1e-6: at T = 90 degrees
+// the cosine of the rounded π is about 1e-12, not 0.
+double tiltCosine(double tDegrees);

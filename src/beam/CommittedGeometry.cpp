@@ -15,7 +15,7 @@
 namespace {
 
 // "S 2.000, R 30.000, T 15.000" in the axes' user units.
-std::string geometryText(const ConsoleState& state, const BeamGeometry& geometry) {
+std::string geometryText(const ConsoleState& state, const CommittedGeometry& geometry) {
     auto value = [&state](int index, int32_t counts) {
         Axis axis = state.axes[index];
         axis.internalPosition = counts;
@@ -26,25 +26,25 @@ std::string geometryText(const ConsoleState& state, const BeamGeometry& geometry
 
 }  // namespace
 
-std::string formatBeamGeometry(const BeamGeometry& geometry) {
+std::string formatBeamGeometry(const CommittedGeometry& geometry) {
     return cformat("%d   %d   %d\n", geometry.s, geometry.r, geometry.t);
 }
 
-bool parseBeamGeometry(std::istream& in, BeamGeometry& geometry) {
+bool parseBeamGeometry(std::istream& in, CommittedGeometry& geometry) {
     TokenReader reader(in);
     return reader.readInt(geometry.s) && reader.readInt(geometry.r) && reader.readInt(geometry.t);
 }
 
-BeamGeometry currentBeamGeometry(const ConsoleState& state) {
+CommittedGeometry currentBeamGeometry(const ConsoleState& state) {
     return {state.axes[kAxisS].internalPosition, state.axes[kAxisR].internalPosition,
             state.axes[kAxisT].internalPosition};
 }
 
 void recordBeamGeometry(Console& console) {
-    const BeamGeometry now = currentBeamGeometry(console.state);
+    const CommittedGeometry now = currentBeamGeometry(console.state);
     // A halt recomputes at the same geometry: the record stands, and the
     // flush to disk is spared.
-    BeamGeometry recorded;
+    CommittedGeometry recorded;
     std::ifstream in;
     if (openInput(in, kBeamGeometryFile) && parseBeamGeometry(in, recorded) && recorded == now) return;
     if (!replaceFileContent(kBeamGeometryFile, formatBeamGeometry(now))) {
@@ -57,10 +57,10 @@ void recomputeIfBeamGeometryChanged(Console& console) {
     if (!state.simulation()) return;
     std::error_code ec;
     if (!std::filesystem::exists(std::filesystem::symlink_status(kBeamGeometryFile, ec))) return;
-    BeamGeometry recorded;
+    CommittedGeometry recorded;
     std::ifstream in;
     bool readable = openInput(in, kBeamGeometryFile) && parseBeamGeometry(in, recorded);
-    const BeamGeometry now = currentBeamGeometry(state);
+    const CommittedGeometry now = currentBeamGeometry(state);
     if (readable && recorded == now) return;
     const std::string committed =
         readable ? "was committed for " + geometryText(state, recorded) : "has no readable " + std::string(kBeamGeometryFile);

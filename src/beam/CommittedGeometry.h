@@ -15,18 +15,18 @@ struct ConsoleState;
 // the fields the parent program reads.
 inline constexpr const char* kBeamGeometryFile = "TarvexBeamGeometry.dat";
 
-struct BeamGeometry {
+struct CommittedGeometry {
     int32_t s = 0;  // counts
     int32_t r = 0;  // counts
     int32_t t = 0;  // counts
 
-    bool operator==(const BeamGeometry&) const = default;
+    bool operator==(const CommittedGeometry&) const = default;
 };
 
-std::string formatBeamGeometry(const BeamGeometry& geometry);
+std::string formatBeamGeometry(const CommittedGeometry& geometry);
 // False when one of the three numbers is missing or malformed.
-bool parseBeamGeometry(std::istream& in, BeamGeometry& geometry);
-BeamGeometry currentBeamGeometry(const ConsoleState& state);
+bool parseBeamGeometry(std::istream& in, CommittedGeometry& geometry);
+CommittedGeometry currentBeamGeometry(const ConsoleState& state);
 
 // Records the present S, R and T before the beam files are committed; a file
 // that cannot be written ends the program as a state file does.

@@ -13,3 +13,8 @@ DegraderThickness computeDegraderThickness(double s, double rDegrees, int foilLi
     double effective = c == 0 ? saturationUm : foil / std::fabs(c);
     return {std::fmin(foil, saturationUm), std::fmin(effective, saturationUm)};
 }
+
+double tiltCosine(double tDegrees) {
+    const double c = std::fabs(std::cos(tDegrees * kPi / 180));
+    return c < 1e-6 ? 0 : c;
+}

@@ -12,6 +12,7 @@
 #include "axes/ActiveAxis.h"
 #include "axes/Moves.h"
 #include "axes/SimulatedMotion.h"
+#include "beam/BeamComputation.h"
 #include "beam/BeamFiles.h"
 #include "beam/LayerRecord.h"
 #include "energyloss/CalculationErrors.h"
@@ -22,11 +23,6 @@
 #include "util/TokenReader.h"
 
 namespace {
-
-// Areal density of foil k (1-based), mg/cm².
-double foilArealDensity(int k) {
-    return std::pow(2.0, k - 1) * 2.54 * kAluminiumDensity;
-}
 
 void clearStatusAndGoal(Console& console) {
     setStatusText(console, "");
@@ -49,31 +45,53 @@ void moveTo(Console& console, int index, int32_t counts) {
     moveActiveAxis(console);
 }
 
+// The station's minimum effective range in µm, NaN when it has none; a file
+// without a number is reported once.
+double minimumRangeOf(Console& console) {
+    double um = 0;
+    switch (readMinimumRange(um)) {
+        case MinimumRangeRead::Value: return um;
+        case MinimumRangeRead::NoNumber:
+            if (!console.state.beam.minimumRangeReported) {
+                console.state.beam.minimumRangeReported = true;
+                warn(console, minimumRangeNoNumberText());
+            }
+            break;
+        case MinimumRangeRead::Absent: break;
+    }
+    return std::nan("");
+}
+
+// What the recomputation will show once R and S stand at the target counts
+// of `setting`, as lines for Go's question.
+std::string predictGo(Console& console, const DegraderSetting& setting, const StoppingOptions& options, bool& warned) {
+    const ConsoleState& state = console.state;
+    Axis s = state.axes[kAxisS];
+    Axis r = state.axes[kAxisR];
+    s.internalPosition = setting.sCounts;
+    r.internalPosition = setting.rCounts;
+    const BeamGeometry geometry{axisValue(s), axisValue(r), axisValue(state.axes[kAxisT]), state.foilCount,
+                                state.options.foilTolerance};
+    bool missing = false;
+    std::string refusal;
+    const DeviceLayers layers = readDeviceLayers(missing, refusal);
+    const BeamComputation predicted =
+        computeBeam(state.stopping, options, BeamIon{state.beam.ionZ, state.beam.ionA, state.beam.beamEnergyMeV},
+                    geometry, layers, false);
+    return predictionText(predicted, minimumRangeOf(console), warned);
+}
+
 }  // namespace
 
 DegraderSetting selectDegraderSetting(const Console& console, double x) {
     DegraderSetting setting;
-    int n = console.state.foilCount < 10 ? console.state.foilCount : 10;
-    if (x < foilArealDensity(1)) {
-        setting.result = -1;
-        return setting;
-    }
-    if (x > 2 * foilArealDensity(n)) {
-        setting.result = 1;
-        return setting;
-    }
-    for (int k = n; k >= 1; --k) {
-        double t = foilArealDensity(k);
-        if (t / x < 1) {
-            setting.result = 0;
-            setting.s = k;
-            setting.rDegrees = std::acos(t / x) * 180 / kPi;
-            setting.sCounts = internalPositionFor(console.state.axes[kAxisS], setting.s);
-            setting.rCounts = internalPositionFor(console.state.axes[kAxisR], setting.rDegrees);
-            return setting;
-        }
-    }
-    setting.result = 2;
+    const FoilChoice choice = chooseFoil(x, console.state.foilCount);
+    setting.result = choice.result;
+    if (choice.result != 0) return setting;
+    setting.s = choice.foil;
+    setting.rDegrees = choice.rDegrees;
+    setting.sCounts = internalPositionFor(console.state.axes[kAxisS], setting.s);
+    setting.rCounts = internalPositionFor(console.state.axes[kAxisR], setting.rDegrees);
     return setting;
 }
 
@@ -82,94 +100,81 @@ void onGo(Console& console) {
     BeamState& beam = state.beam;
     Ui& ui = console.ui;
 
-    // 1-5: wanted value, goal and match.
-    allHalt(console);
+    // 1-5: wanted value, goal and match. The entries are read before All
+    // Halt, whose recomputation rewrites every field.
     takeDialogEntries(console);
+    allHalt(console);
     DialogFields& fields = console.fields;
     int choice = fields.unitChoice;
     bool bragg = fields.bragg != 0;
     if (!bragg && (choice < 0 || choice > 2)) return;
     setStatusText(console, "Calculations in progress - please wait.");
-    double startEnergy = beam.ionA == 0 ? 0 : beam.beamEnergyMeV / beam.ionA;
-    double e = startEnergy;
     const std::string missingCoefficients = loadStoppingCoefficients(state.stopping);
     if (!missingCoefficients.empty()) {
         warn(console, missingCoefficientsText(missingCoefficients));
         clearStatusAndGoal(console);
         return;
     }
-    double t = axisValue(state.axes[kAxisT]);
-    double cosT = std::cos(t * kPi / 180);
-    double wanted = leadingNumber(fields.goal);
-    double goal = 0;
-    int match = kMatchEnergy;
-    if (bragg) {
-        goal = beam.ionA == 0 ? 0 : beam.braggEnergyMeV / beam.ionA;
-    } else if (choice == 0) {
-        goal = wanted * std::fabs(cosT);
-        match = kMatchLet;
-    } else if (choice == 1) {
-        goal = beam.ionA == 0 ? 0 : wanted / beam.ionA;
-    } else {
-        goal = wanted;
-    }
+    const double t = axisValue(state.axes[kAxisT]);
+    const GoalKind kind = bragg         ? GoalKind::Bragg
+                          : choice == 0 ? GoalKind::Let
+                          : choice == 1 ? GoalKind::MeV
+                                        : GoalKind::MeVPerNucleon;
+    const double wanted = bragg ? beam.braggEnergyMeV : leadingNumber(fields.goal);
+    const BeamIon ion{beam.ionZ, beam.ionA, beam.beamEnergyMeV};
 
-    // 6-7: back out through the device, substrate first.
+    // 6-9: back out through the device, substrate first, and the aluminium.
     std::string layerFile;
     {
         std::ifstream in;
         if (!openInput(in, kLayerFileNameFile)) stopOnOpenError(console, kLayerFileNameFile);
         layerFile = normalizeFileName(state, state.usersFolder + readFirstLine(in));
     }
-    std::ifstream in;
-    if (!openInput(in, layerFile)) stopOnOpenError(console, layerFile);
-    TokenReader reader(in);
-    LayerRecord record;
-    std::string why;
-    for (int k = 0;; ++k) {
-        LayerReadResult read = readLayerRecord(reader, record, why);
-        if (read == LayerReadResult::End) break;
-        if (read == LayerReadResult::Refused) {
-            warn(console, cformat("Layer record %d of %s cannot be used: ", k + 1, layerFile.c_str()) + why + ".");
-            clearStatusAndGoal(console);
-            return;
+    std::vector<LayerRecord> reversed;
+    {
+        std::ifstream in;
+        if (!openInput(in, layerFile)) stopOnOpenError(console, layerFile);
+        TokenReader reader(in);
+        LayerRecord record;
+        std::string why;
+        for (int k = 1;; ++k) {
+            LayerReadResult read = readLayerRecord(reader, record, why);
+            if (read == LayerReadResult::End) break;
+            if (read == LayerReadResult::Refused) {
+                warn(console, cformat("Layer record %d of %s cannot be used: ", k, layerFile.c_str()) + why + ".");
+                clearStatusAndGoal(console);
+                return;
+            }
+            reversed.push_back(record);
         }
-        double thickness = arealDensityOf(record);
-        if (cformat("%.3f", std::fabs(t)) == "90.000") {
-            warn(console, cformat("Solution for the current target tilt angle (%.3f deg) could not be obtained.", t));
-            clearStatusAndGoal(console);
-            return;
-        }
-        if (record.tiltFlag == 1) thickness /= std::fabs(cosT);
-        double areal = thickness;
-        if (k >= 1) {
-            areal = -thickness;
-            goal = -thickness;
-        }
-        LayerMaterial layer = materialOf(record, areal);
-        LayerResult result;
-        int code = traverseLayer(state.stopping, beam.ionA, beam.ionZ, e, goal, match, icompoundOf(record.name), layer,
-                                 result);
-        if (code != 0) {
-            reportCalculationError(ui, code, record.name + " layer");
-            clearStatusAndGoal(console);
-            return;
-        }
-        match = kMatchThickness;
-        e = result.exitEnergyPerNucleon;
     }
-
-    // 8-9: the aluminium between the delivered beam and that energy.
-    LayerMaterial degrader = aluminiumDegrader();
-    degrader.arealDensity = -1.0;
-    LayerResult result;
-    int code = traverseLayer(state.stopping, beam.ionA, beam.ionZ, e, startEnergy, kMatchEnergy, 0, degrader, result);
-    if (code != 0) {
-        reportCalculationError(ui, code, "Al degrader");
+    const DegraderSearch search =
+        searchDegrader(state.stopping, StoppingOptions{}, ion, t, kind, wanted, reversed, state.foilCount);
+    StoppingOptions quiet;
+    quiet.traceFileName = "";
+    // What the beam can give, for a wanted value beyond it.
+    auto reach = [&]() {
+        bool missing = false;
+        std::string refusal;
+        const DeviceLayers layers = readDeviceLayers(missing, refusal);
+        const std::string line = reachText(
+            reachOfBeam(state.stopping, quiet, ion, t, kind, layers, state.foilCount), kind, wanted, t);
+        return line.empty() ? line : "\n\n" + line;
+    };
+    if (search.outcome == SearchOutcome::TiltUnsolvable) {
+        warn(console, cformat("Solution for the current target tilt angle (%.3f deg) could not be obtained.", t));
         clearStatusAndGoal(console);
         return;
     }
-    double x = 0.0 - result.traversed;  // never "-0" in the messages
+    if (search.outcome == SearchOutcome::EngineFailure) {
+        const int code = search.failure.code;
+        std::string text = calculationErrorText(code, search.failure.context);
+        if (code == kResultWrongDirection || code == kResultZeroEnergy) text += reach();
+        ui.messageBox(text, Icon::Stop, Buttons::Ok, Button::Ok);
+        clearStatusAndGoal(console);
+        return;
+    }
+    const double x = search.requiredMgCm2;
     DegraderSetting setting = selectDegraderSetting(console, x);
 
     // 10-12: no foil fits.
@@ -178,7 +183,8 @@ void onGo(Console& console) {
         warn(console, cformat("Required degrader thickness ( %g mil ) is not available - too small.", mil) +
                           "\n\nPossible solution:\n(a) set S to 0 and if the LET is too high,\n(b) increase the air "
                           "gap.\n\nNOTE: If you increase the air gap, you must also change the layer file(s) "
-                          "accordingly.");
+                          "accordingly." +
+                          reach());
         clearStatusAndGoal(console);
         return;
     }
@@ -187,7 +193,8 @@ void onGo(Console& console) {
                           "\n\nPossible solution:\n(a) set S to the highest value (10 on Ardo or 6 on Belm) and\n(b) "
                           "increase T past 60 degrees and/or\n(c) insert an additional degrader right in front of the "
                           "device and/or\n(d) increase the air gap.\n\nNOTE: If you insert an additional degrader or "
-                          "increase the air gap, you must also change the layer file(s) accordingly.");
+                          "increase the air gap, you must also change the layer file(s) accordingly." +
+                          reach());
         clearStatusAndGoal(console);
         return;
     }
@@ -197,11 +204,14 @@ void onGo(Console& console) {
         return;
     }
 
-    // 13-15: offer the move.
+    // 13-15: offer the move, with what the setting the axes will really
+    // reach (the target counts) gives at the substrate.
+    bool warned = false;
     Button answer = ui.messageBox("Required degrader coordinates " +
                                       cformat("(S = %g , R = %g)", setting.s, setting.rDegrees) +
-                                      " have been determined - do you want to set them?",
-                                  Icon::Information, Buttons::YesNo, Button::Yes);
+                                      " have been determined - do you want to set them?\n\n" +
+                                      predictGo(console, setting, quiet, warned),
+                                  Icon::Information, Buttons::YesNo, warned ? Button::No : Button::Yes);
     if (answer == Button::Yes) {
         int remembered = state.activeAxis;
         moveTo(console, kAxisR, setting.rCounts);
@@ -215,8 +225,8 @@ void onGo(Console& console) {
 }
 
 void onBragg(Console& console) {
-    allHalt(console);
     takeDialogEntries(console);
+    allHalt(console);
     console.ui.setFocus(ControlId::Keyboard);
     DialogFields& fields = console.fields;
     if (fields.bragg != 0) {
@@ -230,8 +240,8 @@ void onBragg(Console& console) {
 }
 
 void onUnitChoice(Console& console) {
-    allHalt(console);
     takeDialogEntries(console);
+    allHalt(console);
     console.fields.goal.clear();
     console.fields.bragg = 0;
     console.ui.setEnabled(ControlId::SetGoal, true);

@@ -4,7 +4,6 @@
 
 #include "app/CommandBuffer.h"
 #include "app/FileNames.h"
-#include "energyloss/StandardTargets.h"
 
 namespace {
 
@@ -18,21 +17,6 @@ LayerReadResult refuse(std::string& why, const std::string& text) {
 }
 
 }  // namespace
-
-double arealDensityOf(const LayerRecord& record) {
-    double t = record.thickness;
-    switch (record.thicknessUnit) {
-        case 0: return t * record.density / 10;
-        case 1: return t * 1000 * record.density / 10;
-        case 2: return t * 10000 * record.density / 10;
-        case 3: return t * 25.4 * record.density / 10;
-        default: return t;
-    }
-}
-
-int icompoundOf(const std::string& name) {
-    return icompoundOfLayerName(name);
-}
 
 LayerReadResult readLayerRecord(TokenReader& reader, LayerRecord& record, std::string& why) {
     std::string line;
@@ -81,19 +65,4 @@ LayerReadResult readLayerRecord(TokenReader& reader, LayerRecord& record, std::s
     std::string rest;
     reader.readLine(rest);  // the remainder of the thickness line
     return LayerReadResult::Record;
-}
-
-LayerMaterial materialOf(const LayerRecord& record, double arealDensityMgCm2) {
-    LayerMaterial layer;
-    layer.elementCount = record.elementCount;
-    for (int i = 0; i < record.elementCount && i < LayerMaterial::kMaxElements; ++i) {
-        layer.atomicNumber[i] = record.atomicNumber[i];
-        layer.atomicMass[i] = record.atomicMass[i];
-        layer.elementReserved[i] = record.elementReserved[i];
-        layer.massFraction[i] = record.massFraction[i];
-    }
-    layer.density = record.density;
-    layer.layerReserved = record.layerReserved;
-    layer.arealDensity = arealDensityMgCm2;
-    return layer;
 }

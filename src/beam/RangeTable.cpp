@@ -1,36 +1,22 @@
 #include "beam/RangeTable.h"
 
 #include <cmath>
-#include <memory>
 
-#include "app/Console.h"
-#include "app/Failure.h"
-#include "app/LogFile.h"
-#include "beam/BeamRecompute.h"
-#include "energyloss/CalculationErrors.h"
+#include "beam/BeamState.h"
 #include "energyloss/Traversal.h"
 #include "util/NumberFormat.h"
-#include "util/TextFiles.h"
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 void writeLine(std::FILE* file, const std::string& line) {
     std::fputs(line.c_str(), file);
     std::fflush(file);
 }
 
-double cosineOf(double tiltDegrees) {
-    return std::cos(tiltDegrees * kPi / 180);
-}
-
-// LET / |cos T|; at a tilt of exactly 90 degrees the effective values have no
+// LET / |cos T|; at a tilt of 90 degrees the effective values have no
 // meaning and repeat the nominal ones rather than dividing by zero.
 double effectiveLetOf(double let, double tiltDegrees) {
-    double c = std::fabs(cosineOf(tiltDegrees));
+    double c = tiltCosine(tiltDegrees);
     return c == 0 ? let : let / c;
 }
 
@@ -38,7 +24,7 @@ double effectiveLetOf(double let, double tiltDegrees) {
 
 RangeTableEnd followIonToRest(const RangeTableSetup& setup, const std::function<void(const RangeRow&)>& onRow,
                               const std::function<void(int code)>& onError) {
-    const double cosT = cosineOf(setup.tiltDegrees);
+    const double cosT = tiltCosine(setup.tiltDegrees);
     const double ionA = setup.ionMassU;
 
     onRow({setup.entryEnergyPerNucleonMeV, setup.entryEnergyMeV, 0.0, 0.0, setup.entryLet,
@@ -58,8 +44,8 @@ RangeTableEnd followIonToRest(const RangeTableSetup& setup, const std::function<
         depthUm += result.traversed * 10 / setup.layer.density;  // mg/cm² to µm
         double let = result.exitLet;
         double effectiveLet = cosT == 0 ? let : std::fabs(let / cosT);
-        RangeRow row{result.exitEnergyPerNucleon, result.exitEnergyPerNucleon * ionA, depthUm,
-                     std::fabs(cosT * depthUm), let, effectiveLet};
+        RangeRow row{result.exitEnergyPerNucleon, result.exitEnergyPerNucleon * ionA, depthUm, cosT * depthUm, let,
+                     effectiveLet};
         onRow(row);
         return row;
     };
@@ -100,6 +86,14 @@ std::string rangeTablePeakLine(const RangePeak& peak) {
            "  or  " + formatGeneral(peak.energyMeV) + " MeV\n";
 }
 
+std::string rangeTableText(const std::string& header, bool legacy, double tiltDegrees, double ionMassU,
+                           const std::vector<RangeRow>& rows, const RangePeak& peak) {
+    std::string text = rangeTableTitleLine(header, rows.empty() ? 0 : rows.front().let, tiltDegrees, ionMassU);
+    text += "\n" + rangeTableColumnLine(legacy) + "\n";
+    for (const RangeRow& row : rows) text += rangeTableRowLine(row);
+    return text + "\n" + rangeTablePeakLine(peak) + "\n";
+}
+
 RangeTableEnd writeRangeTableText(std::FILE* out, const std::string& header, bool legacy,
                                   const RangeTableSetup& setup, const std::function<void(int code)>& onError) {
     writeLine(out, rangeTableTitleLine(header, setup.entryLet, setup.tiltDegrees, setup.ionMassU));
@@ -112,34 +106,4 @@ RangeTableEnd writeRangeTableText(std::FILE* out, const std::string& header, boo
     writeLine(out, rangeTablePeakLine(end.peak));
     writeLine(out, "\n");
     return end;
-}
-
-void writeRangeTable(Console& console, const LayerMaterial& layer, int icompound, int legacyFlag) {
-    ConsoleState& state = console.state;
-    BeamState& beam = state.beam;
-    const DialogFields& fields = console.fields;
-    const std::string& name = fields.targetSubstrate;
-
-    std::unique_ptr<std::FILE, FileCloser> file(openOutputFile(kRangeTableFile));
-    if (!file) stopProgram(console, "Error opening RangeTable.txt - please fix the problem and restart the program.");
-
-    RangeTableSetup setup;
-    setup.data = &state.stopping;
-    setup.ionMassU = beam.ionA;
-    setup.ionAtomicNumber = beam.ionZ;
-    setup.layer = layer;
-    setup.icompound = icompound;
-    setup.tiltDegrees = axisValue(state.axes[kAxisT]);
-    setup.entryEnergyPerNucleonMeV = beam.deviceEnergyPerNucleon;
-    setup.entryEnergyMeV = beam.deviceEnergyMeV;
-    setup.entryLet = beam.nominalLet;
-
-    std::string header = fields.beam + "   at " + fields.energyPerNucleon + " MeV/amu (" + fields.energyMeV +
-                         " MeV)   in " + name + " at " + fields.axisValue[kAxisT] + " " + fields.axisUnit[kAxisT];
-    RangeTableEnd end = writeRangeTableText(file.get(), header, legacyFlag != 0, setup,
-                                            [&](int code) { reportCalculationError(console.ui, code, name + " range"); });
-
-    beam.nominalRangeUm = end.rangeUm;
-    beam.braggEnergyMeV = end.peak.energyMeV;
-    reportWriteResult(console, kRangeTableFile, std::fflush(file.get()) == 0 && std::ferror(file.get()) == 0);
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "energyloss/LayerMaterial.h"
 #include "energyloss/LayerStopping.h"
@@ -64,6 +65,10 @@ std::string rangeTableTitleLine(const std::string& header, double let, double ti
 std::string rangeTableColumnLine(bool legacy);
 std::string rangeTableRowLine(const RangeRow& row);
 std::string rangeTablePeakLine(const RangePeak& peak);
+
+// The whole table of rows already followed (the first row is the entrance).
+std::string rangeTableText(const std::string& header, bool legacy, double tiltDegrees, double ionMassU,
+                           const std::vector<RangeRow>& rows, const RangePeak& peak);
 
 // The whole table in text form into `out`, every line flushed as it is
 // written: title, empty line, column line, empty line, rows, empty line, peak

@@ -81,7 +81,8 @@ TEST_F(DegraderSearchTest, TheDeliveredEnergyNeedsNoAluminium) {
     EXPECT_EQ(ui.lastBox().text,
               "Required degrader thickness ( 0 mil ) is not available - too small.\n\nPossible solution:\n(a) set S "
               "to 0 and if the LET is too high,\n(b) increase the air gap.\n\nNOTE: If you increase the air gap, you "
-              "must also change the layer file(s) accordingly.");
+              "must also change the layer file(s) accordingly.\n\nThe highest energy per nucleon this beam can give at the "
+              "substrate is 7.54 MeV/u.");
     EXPECT_EQ(ui.controls.goal, "");
     EXPECT_EQ(ui.controls.status, "");
 }

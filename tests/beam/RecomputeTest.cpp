@@ -254,18 +254,22 @@ TEST_F(Recompute, CompoundNameSelectsItsTableInNormalMode) {
     EXPECT_TRUE(ui.boxes.empty());
     EXPECT_LT(console.state.beam.deviceEnergyPerNucleon, withoutAir);
 
-    // "air gas" is: its table is missing; the message is shown and the
-    // recomputation goes on from the energy in front of the layer.
+    // "air gas" is: its table is missing; the message is shown and, as for
+    // the degrader, nothing is committed (the layer is not skipped).
+    const double withAir = console.state.beam.deviceEnergyPerNucleon;
+    const std::string committed = folder.read("CurrentBeamDELReB.dat");
+    const std::string table = folder.read("RangeTable.txt");
     air.name = "air gas";
     writeLayers({air, siliconLayer("silicon", 0)});
     ASSERT_EQ(recompute(), -1);
+    EXPECT_FALSE(returned);
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text,
               " \n\nError - Stopping power table for the selected nuclide not found.\n\nUse Set Options to switch to "
               "legacy calculations and try again.");
-    EXPECT_EQ(console.state.beam.deviceEnergyPerNucleon, withoutAir);
-    EXPECT_EQ(console.fields.targetSubstrate, "silicon");
-    EXPECT_EQ(linesOf(folder.read("RangeTable.txt"))[2], "   MeV/u        MeV    (nom)um(eff)   (nom)MeVcm2/mg(eff)");
+    EXPECT_EQ(console.state.beam.deviceEnergyPerNucleon, withAir);
+    EXPECT_EQ(folder.read("CurrentBeamDELReB.dat"), committed);
+    EXPECT_EQ(folder.read("RangeTable.txt"), table);
 }
 
 TEST_F(Recompute, DegraderWithoutTableEndsTheRecomputation) {
