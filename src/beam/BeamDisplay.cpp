@@ -78,17 +78,17 @@ void refreshEffectiveLetDisplay(Console& console) {
     const BeamState& beam = console.state.beam;
     fields.effectiveLet = fields.nominalLet;
     fields.effectiveRange = fields.nominalRange;
-    double c = std::fabs(std::cos(axisValue(console.state.axes[kAxisT]) * kPi / 180));
-    if (c == 1) return;
+    double c = tiltCosine(axisValue(console.state.axes[kAxisT]));
     if (c == 0) {
         fields.effectiveLet = "Infinite!";
         fields.effectiveRange = "0";
-        return;
+    } else if (c != 1) {
+        double x = std::fabs(beam.nominalLet / c);
+        fields.effectiveLet = x == 0 ? "0" : formatBeamValue(x);
+        double y = std::fabs(c * beam.nominalRangeUm);
+        fields.effectiveRange = y == 0 ? "0" : cformat("%.1f", y);
     }
-    double x = std::fabs(beam.nominalLet / c);
-    fields.effectiveLet = x == 0 ? "0" : formatBeamValue(x);
+    // Shown at once, also when T returns to 0.
     console.ui.setText(ControlId::EffectiveLet, fields.effectiveLet);
-    double y = std::fabs(c * beam.nominalRangeUm);
-    fields.effectiveRange = y == 0 ? "0" : cformat("%.1f", y);
     console.ui.setText(ControlId::EffectiveRange, fields.effectiveRange);
 }

@@ -207,10 +207,10 @@ void onGo(Console& console) {
     // 13-15: offer the move, with what the setting the axes will really
     // reach (the target counts) gives at the substrate.
     bool warned = false;
+    const std::string prediction = predictGo(console, setting, quiet, warned);
     Button answer = ui.messageBox("Required degrader coordinates " +
                                       cformat("(S = %g , R = %g)", setting.s, setting.rDegrees) +
-                                      " have been determined - do you want to set them?\n\n" +
-                                      predictGo(console, setting, quiet, warned),
+                                      " have been determined - do you want to set them?\n\n" + prediction,
                                   Icon::Information, Buttons::YesNo, warned ? Button::No : Button::Yes);
     if (answer == Button::Yes) {
         int remembered = state.activeAxis;

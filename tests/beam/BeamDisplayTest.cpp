@@ -170,6 +170,24 @@ TEST_F(StoredBeam, EffectiveValuesAtSixtyDegrees) {
     EXPECT_EQ(ui.texts.at(ControlId::EffectiveRange), "30.0");
 }
 
+TEST_F(StoredBeam, NinetyDegreesIsInfiniteAndTheReturnToZeroIsShownAtOnce) {
+    // cos(90 × 3.14159265359 / 180) is about 1e-12, not 0.
+    console.state.axes[kAxisT].internalPosition = 90000;
+    ASSERT_EQ(show(), -1);
+    EXPECT_EQ(console.fields.effectiveLet, "Infinite!");
+    EXPECT_EQ(console.fields.effectiveRange, "0");
+    EXPECT_EQ(ui.texts.at(ControlId::EffectiveLet), "Infinite!");
+
+    // From 30 degrees back to 0: the boxes show the nominal texts at once.
+    console.state.axes[kAxisT].internalPosition = 30000;
+    refreshEffectiveLetDisplay(console);
+    EXPECT_EQ(ui.texts.at(ControlId::EffectiveLet), "40.7");  // 35.25 / cos 30
+    console.state.axes[kAxisT].internalPosition = 0;
+    refreshEffectiveLetDisplay(console);
+    EXPECT_EQ(ui.texts.at(ControlId::EffectiveLet), "35.2");
+    EXPECT_EQ(ui.texts.at(ControlId::EffectiveRange), "60.0");
+}
+
 TEST_F(StoredBeam, ZeroLetAtATiltShowsZero) {
     folder.write("CurrentBeamDELReB.dat", "4   50.8   0   0   0   780.1   0\n");
     console.state.axes[kAxisT].internalPosition = 30000;

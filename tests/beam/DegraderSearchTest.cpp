@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/TarvexDlg.h"
+#include "BeamFixtures.h"
 #include "beam/DegraderSearch.h"
 #include "support/RecordingChannel.h"
 #include "support/ScriptedUi.h"
@@ -141,6 +142,114 @@ TEST_F(DegraderSearchTest, AnEnergyAboveTheDeliveredOneIsReported) {
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.lastBox().icon, Icon::Stop);
     EXPECT_NE(ui.lastBox().text.find("Al degrader"), std::string::npos) << ui.lastBox().text;
+}
+
+// The "(S = … , R = …)" part of Go's question.
+std::string settingOf(const std::string& question) {
+    const auto from = question.find("(S = ");
+    return question.substr(from, question.find(')', from) - from + 1);
+}
+
+TEST_F(DegraderSearchTest, TheTypedValueIsReadBeforeAllHaltRewritesTheFields) {
+    start();
+    // Foil 10 stops the beam: All Halt's recomputation resets and shows every field.
+    console().state.axes[kAxisS].internalPosition = 3000;
+    ui.chooseAnswer = [](Buttons buttons, Button fallback) { return buttons == Buttons::YesNo ? Button::No : fallback; };
+    chooseUnit(2, "6");
+    dialog.onCommand(ControlId::Go);
+    const std::string forSix = settingOf(ui.boxes.back().text);
+    ui.controls.goal = "7";
+    dialog.onCommand(ControlId::Go);
+    EXPECT_EQ(ui.controls.goal, "7") << "No keeps the typed text";
+    const std::string forSeven = settingOf(ui.boxes.back().text);
+    EXPECT_NE(forSeven, forSix);
+
+    // The same as a Go that never saw 6.
+    dialog.onCommand(ControlId::UnitMeVPerNucleon);
+    ui.controls.goal = "7";
+    dialog.onCommand(ControlId::Go);
+    EXPECT_EQ(settingOf(ui.boxes.back().text), forSeven);
+}
+
+TEST_F(DegraderSearchTest, TheQuestionSaysWhatTheRecomputationShowsAfterYes) {
+    start();
+    console().state.axes[kAxisT].internalPosition = 2700;  // T = 30 degrees
+    chooseUnit(2, "6");
+    ui.chooseAnswer = [](Buttons buttons, Button fallback) { return buttons == Buttons::YesNo ? Button::Yes : fallback; };
+    dialog.onCommand(ControlId::Go);
+    ASSERT_FALSE(ui.boxes.empty());
+    const RecordedBox question = ui.boxes.back();
+    ASSERT_EQ(question.buttons, Buttons::YesNo) << question.text;
+    EXPECT_EQ(question.defaultButton, Button::Yes);
+    const DialogFields& shown = console().fields;
+    EXPECT_EQ(question.text.substr(question.text.find(" have been determined")),
+              " have been determined - do you want to set them?\n\nBeam energy at the substrate: " +
+                  shown.energyPerNucleon + " MeV/u\nEffective LET: " + shown.effectiveLet +
+                  " MeVcm²/mg\nEffective range: " + shown.effectiveRange + " µm");
+    EXPECT_EQ(shown.energyPerNucleon, "6.00");
+    EXPECT_EQ(shown.effectiveLet, formatBeamValue(console().state.beam.nominalLet / std::cos(kPi / 6)));
+}
+
+TEST_F(DegraderSearchTest, PastTheBraggPeakOrUnderTheMinimumRangeWarnsAndDefaultsToNo) {
+    start();
+    chooseUnit(2, "0.5");  // far below the Bragg peak of krypton in silicon
+    ui.answer(Button::No);
+    dialog.onCommand(ControlId::Go);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.lastBox().defaultButton, Button::No);
+    EXPECT_EQ(linesOf(ui.lastBox().text).back(), "Warning: the beam reaches the substrate past its Bragg peak.");
+
+    folder.write("MinimumRange.dat", "5000\n");
+    chooseUnit(2, "6");
+    ui.answer(Button::No);
+    dialog.onCommand(ControlId::Go);
+    EXPECT_EQ(ui.lastBox().defaultButton, Button::No);
+    EXPECT_EQ(linesOf(ui.lastBox().text).back(),
+              "Warning: the effective range is under the minimum range of 5000 µm.");
+
+    chooseUnit(2, "0.5");
+    ui.answer(Button::No);
+    dialog.onCommand(ControlId::Go);
+    EXPECT_EQ(linesOf(ui.lastBox().text).back(),
+              "Warning: the beam reaches the substrate past its Bragg peak, and the effective range is under the "
+              "minimum range of 5000 µm.");
+
+    // A file without a number is reported once and ignored.
+    folder.write("MinimumRange.dat", "none\n");
+    ui.boxes.clear();
+    for (int i = 0; i < 2; ++i) {
+        chooseUnit(2, "6");
+        ui.chooseAnswer = [](Buttons buttons, Button fallback) { return buttons == Buttons::YesNo ? Button::No : fallback; };
+        dialog.onCommand(ControlId::Go);
+    }
+    ASSERT_EQ(ui.boxes.size(), 3u);
+    EXPECT_EQ(ui.boxes[0].text, "MinimumRange.dat holds no number of micrometres; no minimum range is applied.");
+    for (std::size_t i : {1u, 2u}) {
+        EXPECT_EQ(ui.boxes[i].defaultButton, Button::Yes);
+        EXPECT_EQ(linesOf(ui.boxes[i].text).back().rfind("Effective range: ", 0), 0u) << ui.boxes[i].text;
+    }
+}
+
+TEST_F(DegraderSearchTest, AnUnreachableLetAddsTheHighestTheBeamCanGive) {
+    start();
+    chooseUnit(0, "200");
+    dialog.onCommand(ControlId::Go);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    const std::string& text = ui.lastBox().text;
+    EXPECT_EQ(text.rfind("Error in Al degrader calculation - beam fully stopped.\n\nThe highest effective LET this "
+                         "beam can give at the substrate at T = 0.000 deg is ",
+                         0),
+              0u)
+        << text;
+    const double highest = std::stod(text.substr(text.rfind(" is ") + 4));
+    EXPECT_GT(highest, 30);
+    EXPECT_LT(highest, 60);
+    // That LET is reachable, a little more is not.
+    ui.boxes.clear();
+    chooseUnit(0, cformat("%g", highest * 0.98));
+    ui.answer(Button::No);
+    dialog.onCommand(ControlId::Go);
+    EXPECT_EQ(ui.lastBox().buttons, Buttons::YesNo) << ui.lastBox().text;
 }
 
 TEST_F(DegraderSearchTest, BraggAndUnitsExcludeEachOther) {

@@ -229,6 +229,18 @@ TEST_F(Recompute, TiltFlagDividesTheLayerByCosT) {
     EXPECT_TRUE(ui.boxes.empty());
 }
 
+TEST_F(Recompute, NinetyDegreesCannotBeSolvedAndCommitsNothing) {
+    // cos(90 × 3.14159265359 / 180) is about 1e-12: counted as 0.
+    writeLayers({siliconLayer("oxide", 2, 1), siliconLayer("silicon", 0)});
+    folder.write("CurrentBeamDELReB.dat", "old results\n");
+    setAxis(kAxisT, 90);
+    EXPECT_EQ(recompute(), -1);
+    EXPECT_FALSE(returned);
+    EXPECT_EQ(boxTexts(), std::vector<std::string>{
+                              "Solution for the current target tilt angle (90.000 deg) could not be obtained."});
+    EXPECT_EQ(folder.read("CurrentBeamDELReB.dat"), "old results\n");
+}
+
 TEST_F(Recompute, CompoundNameSelectsItsTableInNormalMode) {
     folder.write("DoLegacyCalculations.dat", "0\n");
     writeTable(aluminiumDegrader(), 0);
