@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "app/TarvexDlg.h"
+#include <fstream>
+
 #include "BeamFixtures.h"
+#include "app/TarvexDlg.h"
 #include "beam/DegraderSearch.h"
 #include "support/RecordingChannel.h"
 #include "support/ScriptedUi.h"
@@ -250,6 +252,21 @@ TEST_F(DegraderSearchTest, AnUnreachableLetAddsTheHighestTheBeamCanGive) {
     ui.answer(Button::No);
     dialog.onCommand(ControlId::Go);
     EXPECT_EQ(ui.lastBox().buttons, Buttons::YesNo) << ui.lastBox().text;
+}
+
+// A target equal to a software limit is refused: the demo's limits of S lie
+// beyond "no foil" and the last foil, so that Go and the operator reach both.
+TEST(DemoSetupTables, SoftLimitsOfSLieBeyondTheEndPositions) {
+    for (const auto& [name, foils] : std::vector<std::pair<std::string, int>>{
+             {"AirArdo.dat", 10}, {"VacArdo.dat", 10}, {"AirBelm.dat", 6}, {"VacBelm.dat", 6}}) {
+        std::ifstream in(std::string(TARVEX_SOURCE_DIR) + "/examples/demo-site/" + name);
+        ASSERT_TRUE(in) << name;
+        AxisTable table;
+        parseSetupTable(in, table);
+        const Axis& s = table[kAxisS];
+        EXPECT_LT(s.softLimitLow, internalPositionFor(s, 0)) << name;
+        EXPECT_GT(s.softLimitHigh, internalPositionFor(s, foils)) << name;
+    }
 }
 
 TEST_F(DegraderSearchTest, BraggAndUnitsExcludeEachOther) {
