@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "energyloss/CalculationErrors.h"
 #include "energyloss/Traversal.h"
 #include "util/NumberFormat.h"
 
@@ -362,4 +363,55 @@ std::string reachText(const BeamReach& reach, GoalKind kind, double wanted, doub
                    perNucleonText(value) + " MeV/u.";
     }
     return "";
+}
+
+std::vector<PlanRow> planSettings(const StoppingData& data, const StoppingOptions& options, const BeamIon& ion,
+                                  const DeviceLayers& layers, int foilCount, double foilTolerance,
+                                  const std::vector<double>& rotations, const std::vector<double>& tilts,
+                                  double minimumRangeUm) {
+    std::vector<PlanRow> plan;
+    for (int foil = 0; foil <= foilCount; ++foil) {
+        for (double r : rotations) {
+            for (double t : tilts) {
+                PlanRow row;
+                row.foil = foil;
+                row.rDegrees = r;
+                row.tDegrees = t;
+                const BeamGeometry geometry{static_cast<double>(foil), r, t, foilCount, foilTolerance};
+                row.beam = computeBeam(data, options, ion, geometry, layers, false);
+                row.underMinimum = row.beam.effectiveRangeUm < minimumRangeUm;
+                plan.push_back(std::move(row));
+            }
+        }
+    }
+    return plan;
+}
+
+std::string searchFailureText(const DegraderSearch& search, double tDegrees, bool& unreachable) {
+    unreachable = false;
+    switch (search.outcome) {
+        case SearchOutcome::TiltUnsolvable:
+            return cformat("Solution for the current target tilt angle (%.3f deg) could not be obtained.", tDegrees);
+        case SearchOutcome::EngineFailure:
+            unreachable = search.failure.code == kResultWrongDirection || search.failure.code == kResultZeroEnergy;
+            return calculationErrorText(search.failure.code, search.failure.context);
+        case SearchOutcome::Found: break;
+    }
+    const double mil = search.requiredMgCm2 / 2.54 / kAluminiumDensity;
+    switch (search.foil.result) {
+        case 0: return "";
+        case -1:
+            unreachable = true;
+            return cformat("Required degrader thickness ( %g mil ) is not available - too small.", mil) +
+                   "\n\nPossible solution:\n(a) set S to 0 and if the LET is too high,\n(b) increase the air "
+                   "gap.\n\nNOTE: If you increase the air gap, you must also change the layer file(s) accordingly.";
+        case 1:
+            unreachable = true;
+            return cformat("Required degrader thickness ( %g mil ) is not available - too large.", mil) +
+                   "\n\nPossible solution:\n(a) set S to the highest value (10 on Ardo or 6 on Belm) and\n(b) "
+                   "increase T past 60 degrees and/or\n(c) insert an additional degrader right in front of the "
+                   "device and/or\n(d) increase the air gap.\n\nNOTE: If you insert an additional degrader or "
+                   "increase the air gap, you must also change the layer file(s) accordingly.";
+        default: return " Required degrader thickness is not available - for unknown reason.";
+    }
 }

@@ -148,3 +148,27 @@ std::string reachText(const BeamReach& reach, GoalKind kind, double wanted, doub
 
 // "%.2f", "%.3f" below 1: the energy per nucleon as a recomputation shows it.
 std::string perNucleonText(double value);
+
+// One setting of a beam-time plan and what it gives.
+struct PlanRow {
+    int foil = 0;
+    double rDegrees = 0;
+    double tDegrees = 0;
+    BeamComputation beam;       // without range-table rows
+    bool underMinimum = false;  // effective range under the minimum range
+};
+
+inline const std::vector<double> kPlanAngles = {0, 30, 45, 60};  // degrees: default rotations and tilts
+
+// Every foil 0 … foilCount, every rotation and every tilt, in that order
+// (foil outermost). `minimumRangeUm` NaN: no minimum.
+std::vector<PlanRow> planSettings(const StoppingData& data, const StoppingOptions& options, const BeamIon& ion,
+                                  const DeviceLayers& layers, int foilCount, double foilTolerance,
+                                  const std::vector<double>& rotations, const std::vector<double>& tilts,
+                                  double minimumRangeUm);
+
+// The operator's text for a search that found no setting (the tilt, the
+// engine's message for the failed calculation, or why no foil fits); empty
+// when a foil was found. `unreachable` tells whether the wanted value lies
+// beyond what the beam can give, so that reachText belongs below it.
+std::string searchFailureText(const DegraderSearch& search, double tDegrees, bool& unreachable);

@@ -92,18 +92,11 @@ std::string minimumRangeNoNumberText() {
     return std::string(kMinimumRangeFile) + " holds no number of micrometres; no minimum range is applied.";
 }
 
-// The layers of "CurrentLayersReversed.dat". A file that cannot be opened
-// or a refused record makes the list incomplete; `missing` and `refusal`
-// say which.
-DeviceLayers readDeviceLayers(bool& missing, std::string& refusal) {
-    DeviceLayers layers;
-    missing = false;
+bool readLayerFile(const std::string& path, std::vector<LayerRecord>& records, std::string& refusal) {
+    records.clear();
+    refusal.clear();
     std::ifstream in;
-    if (!openInput(in, kLayersReversedFile)) {
-        missing = true;
-        layers.complete = false;
-        return layers;
-    }
+    if (!openInput(in, path)) return false;
     TokenReader reader(in);
     LayerRecord record;
     std::string why;
@@ -111,12 +104,17 @@ DeviceLayers readDeviceLayers(bool& missing, std::string& refusal) {
         LayerReadResult read = readLayerRecord(reader, record, why);
         if (read == LayerReadResult::End) break;
         if (read == LayerReadResult::Refused) {
-            refusal = cformat("Layer record %d of %s cannot be used: ", number, kLayersReversedFile) + why + ".";
-            layers.complete = false;
+            refusal = cformat("Layer record %d of %s cannot be used: ", number, path.c_str()) + why + ".";
             break;
         }
-        layers.records.push_back(record);
+        records.push_back(record);
     }
-    return layers;
+    return true;
 }
 
+DeviceLayers readDeviceLayers(bool& missing, std::string& refusal) {
+    DeviceLayers layers;
+    missing = !readLayerFile(kLayersReversedFile, layers.records, refusal);
+    layers.complete = !missing && refusal.empty();
+    return layers;
+}

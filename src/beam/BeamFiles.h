@@ -45,6 +45,11 @@ MinimumRangeRead readMinimumRange(double& um);
 // The one line that reports a MinimumRange.dat without a number.
 std::string minimumRangeNoNumberText();
 
+// The layer records of the file at `path`; false when it cannot be opened.
+// A refused record ends the list and sets `refusal` (the operator's text,
+// naming the record and the file).
+bool readLayerFile(const std::string& path, std::vector<LayerRecord>& records, std::string& refusal);
+
 // The device's layers in beam order from "CurrentLayersReversed.dat". A file
 // that cannot be opened (`missing`) or a refused record (`refusal`, the
 // operator's text) leaves the list incomplete.

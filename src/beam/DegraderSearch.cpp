@@ -131,22 +131,12 @@ void onGo(Console& console) {
         layerFile = normalizeFileName(state, state.usersFolder + readFirstLine(in));
     }
     std::vector<LayerRecord> reversed;
-    {
-        std::ifstream in;
-        if (!openInput(in, layerFile)) stopOnOpenError(console, layerFile);
-        TokenReader reader(in);
-        LayerRecord record;
-        std::string why;
-        for (int k = 1;; ++k) {
-            LayerReadResult read = readLayerRecord(reader, record, why);
-            if (read == LayerReadResult::End) break;
-            if (read == LayerReadResult::Refused) {
-                warn(console, cformat("Layer record %d of %s cannot be used: ", k, layerFile.c_str()) + why + ".");
-                clearStatusAndGoal(console);
-                return;
-            }
-            reversed.push_back(record);
-        }
+    std::string refusal;
+    if (!readLayerFile(layerFile, reversed, refusal)) stopOnOpenError(console, layerFile);
+    if (!refusal.empty()) {
+        warn(console, refusal);
+        clearStatusAndGoal(console);
+        return;
     }
     const DegraderSearch search =
         searchDegrader(state.stopping, StoppingOptions{}, ion, t, kind, wanted, reversed, state.foilCount);
@@ -155,54 +145,22 @@ void onGo(Console& console) {
     // What the beam can give, for a wanted value beyond it.
     auto reach = [&]() {
         bool missing = false;
-        std::string refusal;
-        const DeviceLayers layers = readDeviceLayers(missing, refusal);
+        std::string problem;
+        const DeviceLayers layers = readDeviceLayers(missing, problem);
         const std::string line = reachText(
             reachOfBeam(state.stopping, quiet, ion, t, kind, layers, state.foilCount), kind, wanted, t);
         return line.empty() ? line : "\n\n" + line;
     };
-    if (search.outcome == SearchOutcome::TiltUnsolvable) {
-        warn(console, cformat("Solution for the current target tilt angle (%.3f deg) could not be obtained.", t));
+    // 10-12: no foil fits, or the wanted value lies beyond the beam.
+    bool unreachable = false;
+    const std::string failure = searchFailureText(search, t, unreachable);
+    if (!failure.empty()) {
+        const Icon icon = search.outcome == SearchOutcome::EngineFailure ? Icon::Stop : Icon::Warning;
+        ui.messageBox(failure + (unreachable ? reach() : ""), icon, Buttons::Ok, Button::Ok);
         clearStatusAndGoal(console);
         return;
     }
-    if (search.outcome == SearchOutcome::EngineFailure) {
-        const int code = search.failure.code;
-        std::string text = calculationErrorText(code, search.failure.context);
-        if (code == kResultWrongDirection || code == kResultZeroEnergy) text += reach();
-        ui.messageBox(text, Icon::Stop, Buttons::Ok, Button::Ok);
-        clearStatusAndGoal(console);
-        return;
-    }
-    const double x = search.requiredMgCm2;
-    DegraderSetting setting = selectDegraderSetting(console, x);
-
-    // 10-12: no foil fits.
-    double mil = x / 2.54 / kAluminiumDensity;
-    if (setting.result == -1) {
-        warn(console, cformat("Required degrader thickness ( %g mil ) is not available - too small.", mil) +
-                          "\n\nPossible solution:\n(a) set S to 0 and if the LET is too high,\n(b) increase the air "
-                          "gap.\n\nNOTE: If you increase the air gap, you must also change the layer file(s) "
-                          "accordingly." +
-                          reach());
-        clearStatusAndGoal(console);
-        return;
-    }
-    if (setting.result == 1) {
-        warn(console, cformat("Required degrader thickness ( %g mil ) is not available - too large.", mil) +
-                          "\n\nPossible solution:\n(a) set S to the highest value (10 on Ardo or 6 on Belm) and\n(b) "
-                          "increase T past 60 degrees and/or\n(c) insert an additional degrader right in front of the "
-                          "device and/or\n(d) increase the air gap.\n\nNOTE: If you insert an additional degrader or "
-                          "increase the air gap, you must also change the layer file(s) accordingly." +
-                          reach());
-        clearStatusAndGoal(console);
-        return;
-    }
-    if (setting.result != 0) {
-        warn(console, " Required degrader thickness is not available - for unknown reason.");
-        clearStatusAndGoal(console);
-        return;
-    }
+    const DegraderSetting setting = selectDegraderSetting(console, search.requiredMgCm2);
 
     // 13-15: offer the move, with what the setting the axes will really
     // reach (the target counts) gives at the substrate.

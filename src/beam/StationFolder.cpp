@@ -1,0 +1,94 @@
+#include "beam/StationFolder.h"
+
+#include <fstream>
+
+#include "app/FileNames.h"
+#include "app/Settings.h"
+#include "beam/BeamFiles.h"
+#include "energyloss/CalculationErrors.h"
+#include "util/TextFiles.h"
+#include "util/TokenReader.h"
+
+namespace {
+
+std::string cannotOpen(const std::string& name) {
+    return "Error opening file " + name + " - please fix the problem and restart the program.";
+}
+
+}  // namespace
+
+BeamGeometry StationFolder::geometry() const {
+    return {axisValue(state.axes[kAxisS]), axisValue(state.axes[kAxisR]), axisValue(state.axes[kAxisT]),
+            state.foilCount, state.options.foilTolerance};
+}
+
+std::string readStationFolder(StationFolder& station) {
+    ConsoleState& state = station.state;
+    std::ifstream in;
+    if (!openInput(in, kCyclotronFile)) return cannotOpen(kCyclotronFile);
+    state.cyclotronCode = parseCyclotronCode(in, state.cyclotronCode);
+    state.foilCount = state.cyclotronCode == 150 ? 6 : 10;
+    in.close();
+    if (!openInput(in, kDemoStatusFile)) return cannotOpen(kDemoStatusFile);
+    state.demoStatus = parseInteger(in, state.demoStatus);
+    state.usersFolder = usersFolderFor(state.demoStatus);
+    in.close();
+    if (!openInput(in, kOptionsFile)) return cannotOpen(kOptionsFile);
+    state.options = parseOptions(in);
+    in.close();
+    if (!openInput(in, kTargetLocationFile)) return cannotOpen(kTargetLocationFile);
+    state.dutLocation = parseInteger(in, state.dutLocation);
+    in.close();
+    const std::string setup = normalizeFileName(state, setupTableName(state.dutLocation, state.cyclotronCode));
+    if (!openInput(in, setup)) return cannotOpen(setup);
+    parseSetupTable(in, state.axes);
+    in.close();
+    if (!openInput(in, kStatusFileName)) return cannotOpen(kStatusFileName);
+    StoredStatus stored;
+    stored.dutLocation = state.dutLocation;
+    parseStatusFile(in, stored);
+    in.close();
+    // A status file of the other location counts as every axis at home.
+    for (int i = 0; i < kAxisCount; ++i) {
+        const bool here = stored.dutLocation == state.dutLocation;
+        state.axes[i].internalPosition = here ? stored.internalPosition[static_cast<std::size_t>(i)] : 0;
+    }
+
+    const bool simulation = state.simulation();
+    const char* ionFile = simulation ? kBeamIonTmp : kBeamIonDat;
+    if (!openInput(in, ionFile)) return cannotOpen(ionFile);
+    parseBeamIon(in, state.beam);
+    in.close();
+    const char* nameFile = simulation ? kBeamNameTmp : kBeamNameDat;
+    if (!openInput(in, nameFile)) return cannotOpen(nameFile);
+    state.beam.beamName = normalizeFileName(state, readFirstLine(in));
+    in.close();
+    if (!simulation) {
+        if (!openInput(in, kBeamResultsDat)) return cannotOpen(kBeamResultsDat);
+        parseBeamResults(in, state.beam);
+        station.braggEnergyMeV = state.beam.braggEnergyMeV;
+        in.close();
+    }
+    const std::string missing = loadStoppingCoefficients(state.stopping);
+    if (!missing.empty()) return missingCoefficientsText(missing);
+
+    bool layersMissing = false;
+    station.layers = readDeviceLayers(layersMissing, station.layersProblem);
+    if (layersMissing) station.layersProblem = cannotOpen(kLayersReversedFile);
+
+    if (!openInput(in, kLayerFileNameFile)) return cannotOpen(kLayerFileNameFile);
+    const std::string layerFile = normalizeFileName(state, state.usersFolder + readFirstLine(in));
+    in.close();
+    if (!readLayerFile(layerFile, station.goLayers, station.goLayersProblem)) {
+        station.goLayersProblem = cannotOpen(layerFile);
+    }
+    if (simulation && station.layers.complete) {
+        // The Bragg energy of the recomputation All Halt runs before Go.
+        StoppingOptions quiet;
+        quiet.traceFileName = "";
+        station.braggEnergyMeV =
+            computeBeam(state.stopping, quiet, station.ion(), station.geometry(), station.layers, false)
+                .braggEnergyMeV;
+    }
+    return "";
+}
