@@ -2,9 +2,12 @@
 // beam (about 3,900 range-table rows), with the formulas (legacy mode) and
 // with per-ion tables (normal mode). Each iteration is a whole recomputation:
 // coefficient files, degrader, five layers, range table, beam files.
+// Go on the demo station: the search alone, and from the click to the
+// question as the window runs it. `tarvex-let plan`'s default grid.
 
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -13,8 +16,11 @@
 #include <string>
 
 #include "app/Console.h"
+#include "app/TarvexDlg.h"
 #include "axes/AxisTable.h"
+#include "beam/BeamComputation.h"
 #include "beam/BeamRecompute.h"
+#include "beam/StationFolder.h"
 #include "beam/LayerRecord.h"
 #include "energyloss/SPtableWriter.h"
 #include "energyloss/StandardTargets.h"
@@ -23,12 +29,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A Ui that shows nothing and answers every box with its default button.
+// A Ui that shows nothing and answers every box with its default button,
+// every question with No.
 class SilentUi : public Ui {
 public:
-    Button messageBox(const std::string&, Icon, Buttons, Button defaultButton, const std::string&) override {
+    Button messageBox(const std::string&, Icon, Buttons buttons, Button defaultButton, const std::string&) override {
         ++boxes;
-        return defaultButton;
+        if (buttons == Buttons::YesNo) ++questions;
+        return buttons == Buttons::YesNo ? Button::No : defaultButton;
     }
     void setEnabled(ControlId, bool) override {}
     void setVisible(ControlId, bool) override {}
@@ -51,6 +59,7 @@ public:
     void closeDialog(int) override {}
     [[noreturn]] void exitProcess(int code) override { throw std::runtime_error("exit " + std::to_string(code)); }
     int boxes = 0;
+    int questions = 0;
 };
 
 std::string stoppingData() {
@@ -142,6 +151,78 @@ void BM_RecomputeDemoTables(benchmark::State& state) { recompute(state, false, 1
 void BM_Recompute40MeVuLegacy(benchmark::State& state) { recompute(state, true, 40); }
 void BM_Recompute40MeVuTables(benchmark::State& state) { recompute(state, false, 40); }
 
+// The demo station read as `tarvex-let go` and `plan` read it.
+std::unique_ptr<StationFolder> demoStation() {
+    auto station = std::make_unique<StationFolder>();
+    if (!readStationFolder(*station).empty()) return nullptr;
+    return station;
+}
+
+StoppingOptions withoutTrace() {
+    StoppingOptions options;
+    options.traceFileName = "";
+    return options;
+}
+
+// The search behind Go for 5 MeV/u at the substrate, the demo's device and tilt.
+void BM_GoSearchDemo(benchmark::State& state) {
+    Station files;
+    const auto station = demoStation();
+    if (!station) {
+        state.SkipWithError("the demo station cannot be read");
+        return;
+    }
+    const ConsoleState& s = station->state;
+    for (auto _ : state) {
+        DegraderSearch search = searchDegrader(s.stopping, withoutTrace(), station->ion(), axisValue(s.axes[kAxisT]),
+                                               GoalKind::MeVPerNucleon, 5, station->goLayers, s.foilCount);
+        benchmark::DoNotOptimize(search);
+        if (search.foil.result != 0) state.SkipWithError("no setting found");
+    }
+}
+
+// From the click on Go to the question on screen (answered No), as the window
+// runs it: All Halt, the search and the prediction of what Yes gives.
+void BM_GoClickToQuestionDemo(benchmark::State& state) {
+    Station files;
+    SilentUi ui;
+    CTarvexDlg dialog(ui);
+    ui.events = &dialog;
+    if (!dialog.onInitDialog()) {
+        state.SkipWithError("the console did not start");
+        return;
+    }
+    Console& console = dialog.console();
+    for (auto _ : state) {
+        console.fields.unitChoice = 2;
+        console.fields.bragg = 0;
+        console.fields.goal = "5";
+        dialog.onCommand(ControlId::Go);
+    }
+    if (ui.questions != static_cast<int>(state.iterations())) state.SkipWithError("Go did not ask its question");
+}
+
+// `tarvex-let plan` with its default grid (11 foils x 4 rotations x 4 tilts).
+void BM_PlanDemoDefaultGrid(benchmark::State& state) {
+    Station files;
+    const auto station = demoStation();
+    if (!station) {
+        state.SkipWithError("the demo station cannot be read");
+        return;
+    }
+    const ConsoleState& s = station->state;
+    for (auto _ : state) {
+        std::vector<PlanRow> plan = planSettings(s.stopping, withoutTrace(), station->ion(), station->layers,
+                                                 s.foilCount, s.options.foilTolerance, kPlanAngles, kPlanAngles,
+                                                 std::nan(""));
+        benchmark::DoNotOptimize(plan);
+        state.counters["settings"] = static_cast<double>(plan.size());
+    }
+}
+
+BENCHMARK(BM_GoSearchDemo)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_GoClickToQuestionDemo)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_PlanDemoDefaultGrid)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
 BENCHMARK(BM_RecomputeDemoLegacy)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_RecomputeDemoTables)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_Recompute40MeVuLegacy)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);

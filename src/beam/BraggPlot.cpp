@@ -583,24 +583,11 @@ LabelSpot placePeakLabel(const BraggPlot& plot, const BraggFrame& frame, double 
 
 // ------------------------------------------------------------------ SVG
 
-std::string braggPlotSvg(const BraggPlot& plot, int width, int height) {
-    const BraggFrame f = braggFrame(plot, width, height);
-    const std::string w = std::to_string(width), h = std::to_string(height);
+namespace {
+
+// Grid, frame, ticks and their labels, and the axis titles.
+std::string svgAxes(const BraggPlot& plot, const BraggFrame& f) {
     std::string svg;
-    svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" + w + "\" height=\"" + h +
-           "\" viewBox=\"0 0 " + w + " " + h + "\" font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\" font-size=\"13\">\n";
-    svg += "<title>" + xmlEscaped("Bragg curve: " + plot.title) + "</title>\n";
-    svg += "<rect x=\"0\" y=\"0\" width=\"" + w + "\" height=\"" + h + "\" fill=\"#ffffff\"/>\n";
-    svg += svgText(width / 2.0, 28, plot.title, "text-anchor=\"middle\" font-size=\"16\" font-weight=\"bold\"");
-    if (!plot.subtitle.empty()) svg += svgText(width / 2.0, 48, plot.subtitle, "text-anchor=\"middle\" fill=\"#555555\"");
-
-    if (plot.empty) {
-        svg += svgText(width / 2.0, height / 2.0, plot.reason, "text-anchor=\"middle\" font-size=\"18\" fill=\"#555555\"");
-        svg += "</svg>\n";
-        return svg;
-    }
-
-    // Grid, frame, ticks and their labels.
     svg += "<g stroke=\"#e3e3e3\" stroke-width=\"1\">\n";
     for (double t : plot.x.ticks) svg += svgLine(f.px(t), f.top, f.px(t), f.bottom, "");
     for (double t : plot.y.ticks) svg += svgLine(f.left, f.py(t), f.right, f.py(t), "");
@@ -624,6 +611,30 @@ std::string braggPlotSvg(const BraggPlot& plot, int width, int height) {
     svg += svgText(yTitleX, yTitleY, plot.y.title,
                    "text-anchor=\"middle\" font-size=\"14\" transform=\"rotate(-90 " + num(yTitleX) + " " +
                        num(yTitleY) + ")\"");
+
+    return svg;
+}
+
+}  // namespace
+
+std::string braggPlotSvg(const BraggPlot& plot, int width, int height) {
+    const BraggFrame f = braggFrame(plot, width, height);
+    const std::string w = std::to_string(width), h = std::to_string(height);
+    std::string svg;
+    svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" + w + "\" height=\"" + h +
+           "\" viewBox=\"0 0 " + w + " " + h + "\" font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\" font-size=\"13\">\n";
+    svg += "<title>" + xmlEscaped("Bragg curve: " + plot.title) + "</title>\n";
+    svg += "<rect x=\"0\" y=\"0\" width=\"" + w + "\" height=\"" + h + "\" fill=\"#ffffff\"/>\n";
+    svg += svgText(width / 2.0, 28, plot.title, "text-anchor=\"middle\" font-size=\"16\" font-weight=\"bold\"");
+    if (!plot.subtitle.empty()) svg += svgText(width / 2.0, 48, plot.subtitle, "text-anchor=\"middle\" fill=\"#555555\"");
+
+    if (plot.empty) {
+        svg += svgText(width / 2.0, height / 2.0, plot.reason, "text-anchor=\"middle\" font-size=\"18\" fill=\"#555555\"");
+        svg += "</svg>\n";
+        return svg;
+    }
+
+    svg += svgAxes(plot, f);
 
     // The effective range.
     const double rangeX = f.px(plot.effectiveRangeUm);
@@ -688,4 +699,41 @@ std::string braggExportFileName(const BraggExportLabel& label, const std::string
         if (byte < 0x20 || byte == 0x7f || std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos) c = '_';
     }
     return name + extension;
+}
+
+std::string settingsPlotSvg(const std::string& title, const std::vector<SettingMark>& marks, int width, int height) {
+    BraggPlot plot;
+    plot.title = title;
+    double xMax = 0, yMax = 0;
+    for (const SettingMark& mark : marks) {
+        if (std::isfinite(mark.x)) xMax = std::max(xMax, mark.x);
+        if (std::isfinite(mark.y)) yMax = std::max(yMax, mark.y);
+    }
+    plot.x = niceAxis(0, xMax, 8, "Effective range (\u00b5m)");
+    plot.y = niceAxis(0, yMax, 6, "Effective LET (MeV\u00b7cm\u00b2/mg)");
+    const BraggFrame f = braggFrame(plot, width, height);
+    const std::string w = std::to_string(width), h = std::to_string(height);
+    std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" + w + "\" height=\"" + h +
+                      "\" viewBox=\"0 0 " + w + " " + h +
+                      "\" font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\" font-size=\"13\">\n";
+    svg += "<title>" + xmlEscaped(title) + "</title>\n";
+    svg += "<rect x=\"0\" y=\"0\" width=\"" + w + "\" height=\"" + h + "\" fill=\"#ffffff\"/>\n";
+    svg += svgText(width / 2.0, 28, title, "text-anchor=\"middle\" font-size=\"16\" font-weight=\"bold\"");
+    svg += svgAxes(plot, f);
+    const char* colours[] = {kNominalColour, kEffectiveColour, kRangeColour};
+    for (const SettingMark& mark : marks) {
+        const double x = std::isfinite(mark.x) ? mark.x : 0, y = std::isfinite(mark.y) ? mark.y : 0;
+        svg += "<circle cx=\"" + num(f.px(x)) + "\" cy=\"" + num(f.py(y)) + "\" r=\"4\" fill=\"" +
+               colours[std::clamp(mark.kind, 0, 2)] + "\" fill-opacity=\"0.75\"><title>" + xmlEscaped(mark.label) +
+               "</title></circle>\n";
+    }
+    const double legendY = f.bottom + 68;
+    const char* legends[] = {"before the Bragg peak", "past the Bragg peak", "stopped before the substrate"};
+    for (int i = 0; i < 3; ++i) {
+        const double x = f.left + i * (f.right - f.left) / 3;
+        svg += "<circle cx=\"" + num(x + 6) + "\" cy=\"" + num(legendY - 4) + "\" r=\"4\" fill=\"" + colours[i] + "\"/>\n";
+        svg += svgText(x + 16, legendY, legends[i], "");
+    }
+    svg += "</svg>\n";
+    return svg;
 }

@@ -209,3 +209,18 @@ BraggPlot braggExportPlot(const BraggPlot& plot, const BraggExportLabel& label);
 // character that cannot stand in a file name on some system (/ \ : * ? " < >
 // | and control characters) replaced by "_".
 std::string braggExportFileName(const BraggExportLabel& label, const std::string& extension);
+
+// One mark of a beam-time plan: effective range (x, µm) and effective LET
+// (y, MeV·cm²/mg) of a setting, its kind (0 before the Bragg peak, 1 past it,
+// 2 stopped before the substrate) and its label ("foil 3, R 30°, T 45°").
+struct SettingMark {
+    double x = 0;
+    double y = 0;
+    int kind = 0;
+    std::string label;
+};
+
+// Effective LET against effective range, one mark per setting, on the axes of
+// the Bragg-curve picture.
+std::string settingsPlotSvg(const std::string& title, const std::vector<SettingMark>& marks, int width = 900,
+                            int height = 560);

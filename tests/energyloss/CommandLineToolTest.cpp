@@ -201,7 +201,7 @@ TEST_F(Tool, DataDefaultsToTheBundledCoefficientFiles) {
 
 TEST_F(Tool, MissingDataFolderIsNamed) {
     const ToolRun run = runCommand(shellQuoted(tool) + " stopping --ion 197Au --element Si --data nowhere 15");
-    EXPECT_NE(run.exitCode, 0);
+    EXPECT_EQ(run.exitCode, 1) << "a computation that cannot be made, not a bad command line";
     EXPECT_NE(run.err.find("--data 'nowhere'"), std::string::npos) << run.err;
 }
 
@@ -301,6 +301,27 @@ TEST_F(Tool, TraverseBackwardsGivesANegativeArealDensity) {
     const ToolRun run = let("traverse --ion 197Au --element Si --energy 10 --to-energy 15 --backwards --csv");
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.out.find(",-"), std::string::npos) << run.out;
+}
+
+TEST_F(Tool, TraverseToAnUnreachableLetSaysSoAndFails) {
+    // Gold in silicon never reaches 200 MeV·cm²/mg: the ion runs to rest.
+    const ToolRun run = let("traverse --ion 197Au --element Si --energy 15 --to-let 200");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err,
+              "tarvex-let: --to-let 200: the goal is not reached; the LET never comes to it before the ion stops\n");
+    EXPECT_EQ(let("traverse --ion 197Au --element Si --energy 15 --to-let 85").exitCode, 0);
+}
+
+TEST_F(Tool, BadGoalsListsAndTiltsAreUsageErrors) {
+    for (const std::string& arguments :
+         {"go --let -1", "go --let ''", "go --mev 0", "go --mev-per-u nan", "go --let inf", "go --mev x",
+          "go --let 5 --bragg", "plan --tilts 0,95", "plan --rotations -5", "plan --tilts 30,", "plan --min-range -1",
+          "plan --ion 84Kr", "range --ion 197Au --element Si --energy 2 --tilt 90"}) {
+        const ToolRun run = runCommand(shellQuoted(tool) + " " + arguments);
+        EXPECT_EQ(run.exitCode, 2) << arguments;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << arguments << ": " << run.err;
+        EXPECT_EQ(run.out, "") << arguments;
+    }
 }
 
 TEST_F(Tool, TraverseFailureExitsNonZeroWithTheMessage) {

@@ -22,6 +22,7 @@
 #include "beam/BraggPlot.h"
 #include "beam/LayerRecord.h"
 #include "beam/RangeTable.h"
+#include "beam/StationFolder.h"
 #include "energyloss/CalculationErrors.h"
 #include "energyloss/LayerStopping.h"
 #include "energyloss/SPtableWriter.h"
@@ -64,6 +65,21 @@ const char* const kHelp =
     "      printed on stderr as \"<icon>: <text>\" and answered with its default button; a\n"
     "      summary goes to stdout. Exit status: the console's (1) when it would end, 1 when\n"
     "      the recomputation ended early without committing, else 0.\n"
+    "  tarvex-let go [DIR] (--let X | --mev X | --mev-per-u X | --bragg) [--csv]\n"
+    "      the degrader setting the console's Go proposes on the station folder DIR for an\n"
+    "      effective LET (MeV·cm²/mg), an energy (MeV) or energy per nucleon (MeV/u) at the\n"
+    "      substrate, or for the Bragg peak, at the present tilt: the \"(S = .. , R = ..)\" line and\n"
+    "      what the setting gives (energy, effective LET and range, a warning past the Bragg\n"
+    "      peak or under MinimumRange.dat); --csv: S, R, energy, effective LET and range, side.\n"
+    "      Go's failure text and exit status 1 when no setting gives the value.\n"
+    "  tarvex-let plan [DIR] [--tilts LIST] [--rotations LIST] [--min-range UM]\n"
+    "                  [--ion ION --energy E] [--csv] [--svg FILE]\n"
+    "      for every foil 0 .. the last, every rotation R and tilt T (comma-separated degrees\n"
+    "      from 0 to 89.9; default 0,30,45,60 each): energy at the substrate, nominal and\n"
+    "      effective LET and range, side of the Bragg peak and whether the effective range is\n"
+    "      under the minimum (--min-range, else MinimumRange.dat, else none), for the\n"
+    "      station's beam or for ION at E MeV/u; --svg FILE: effective LET against effective\n"
+    "      range, one mark per setting.\n"
     "\n"
     "Options:\n"
     "  --ion ION        mass number and element symbol, e.g. 197Au\n"
@@ -90,6 +106,11 @@ struct UsageError {
     std::string text;
 };
 
+// A computation that cannot be made (exit status 1).
+struct ComputationError {
+    std::string text;
+};
+
 struct Arguments {
     std::string command;
     std::map<std::string, std::string> values;  // option -> value
@@ -103,8 +124,9 @@ struct Arguments {
 const std::vector<std::string> kValueOptions = {"--ion",    "--mass",      "--element",  "--layer",
                                                  "--data",   "--tables",    "--out",      "--energy",
                                                  "--thickness", "--to-let", "--to-energy", "--tilt",
-                                                 "--svg", "--trace"};
-const std::vector<std::string> kFlagOptions = {"--csv", "--all", "--backwards", "--help", "--version"};
+                                                 "--svg",    "--trace",     "--let",      "--mev",
+                                                 "--mev-per-u", "--tilts",  "--rotations", "--min-range"};
+const std::vector<std::string> kFlagOptions = {"--csv", "--all", "--backwards", "--help", "--version", "--bragg"};
 
 bool contains(const std::vector<std::string>& list, const std::string& item) {
     for (const auto& entry : list) {
@@ -222,7 +244,7 @@ void loadCoefficients(const Arguments& args, StoppingData& data) {
             const std::string origin = args.has("--data")                ? "--data '" + folder + "'"
                                        : env != nullptr && *env != '\0' ? "$TARVEX_STOPPING_DATA '" + folder + "'"
                                                                         : "the bundled data '" + folder + "'";
-            throw UsageError{origin + ": cannot read " + inFolder(folder, name)};
+            throw ComputationError{origin + ": cannot read " + inFolder(folder, name)};
         }
     }
     loadStoppingCoefficients(data, folder);
@@ -438,6 +460,11 @@ int runTraverse(const Arguments& args) {
         std::cerr << "tarvex-let: result code " << code << ":" << (text.front() == ' ' ? "" : " ") << text << "\n";
         return 1;
     }
+    if (match == kMatchLet && result.exitEnergyPerNucleon == 0) {
+        std::cerr << "tarvex-let: --to-let " << args.values.at("--to-let")
+                  << ": the goal is not reached; the LET never comes to it before the ion stops\n";
+        return 1;
+    }
     return 0;
 }
 
@@ -503,11 +530,6 @@ int runSptable(const Arguments& args) {
     return status;
 }
 
-// "%.2f", "%.3f" below 1: the console's energy per nucleon after a recomputation.
-std::string perNucleonText(double value) {
-    return cformat(value < 1 ? "%.3f" : "%.2f", value);
-}
-
 int runRange(const Arguments& args) {
     rejectOptions(args, {"--thickness", "--to-let", "--to-energy", "--backwards", "--out", "--all"}, "range");
     if (!args.positional.empty()) throw UsageError{"unexpected argument '" + args.positional.front() + "'"};
@@ -519,7 +541,9 @@ int runRange(const Arguments& args) {
     double tilt = 0;
     if (args.has("--tilt")) {
         tilt = numberOption(args, "--tilt");
-        if (std::fabs(tilt) > 360) throw UsageError{"--tilt '" + args.values.at("--tilt") + "': must lie within ±360 degrees"};
+        if (!(std::fabs(tilt) < 90)) {
+            throw UsageError{"--tilt '" + args.values.at("--tilt") + "': must lie between -90 and 90 degrees"};
+        }
     }
     const IonChoice ion = parseIon(args);
     auto data = std::make_unique<StoppingData>();
@@ -678,6 +702,230 @@ int runRecompute(const Arguments& args) {
     return committed ? 0 : 1;
 }
 
+
+// The station folder DIR (default: the current folder) made current.
+void enterStation(const Arguments& args) {
+    if (args.positional.size() > 1) throw UsageError{"unexpected argument '" + args.positional[1] + "'"};
+    if (args.positional.empty()) return;
+    std::error_code ec;
+    std::filesystem::current_path(args.positional.front(), ec);
+    if (ec) throw UsageError{"folder '" + args.positional.front() + "': " + ec.message()};
+}
+
+// A value that must be a finite number above 0.
+double positiveOption(const Arguments& args, const std::string& name) {
+    const std::string& text = args.values.at(name);
+    double value = 0;
+    if (!parseReal(text, value) || !std::isfinite(value) || !(value > 0)) {
+        throw UsageError{name + " '" + text + "': must be a number above 0"};
+    }
+    return value;
+}
+
+// A comma-separated list of angles from 0 to 89.9 degrees.
+std::vector<double> angleList(const Arguments& args, const std::string& name) {
+    if (!args.has(name)) return kPlanAngles;
+    const std::string& text = args.values.at(name);
+    std::vector<double> angles;
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t comma = text.find(',', from);
+        const std::string item = text.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+        double value = 0;
+        if (!parseReal(item, value) || !(value >= 0 && value <= 89.9)) {
+            throw UsageError{name + " '" + text + "': '" + item + "' is not an angle from 0 to 89.9 degrees"};
+        }
+        angles.push_back(value);
+        if (comma == std::string::npos) break;
+        from = comma + 1;
+    }
+    return angles;
+}
+
+// The station's minimum effective range (µm), NaN when it has none; a file
+// without a number is reported once.
+double stationMinimumRange() {
+    double um = 0;
+    switch (readMinimumRange(um)) {
+        case MinimumRangeRead::Value: return um;
+        case MinimumRangeRead::NoNumber: std::cerr << "tarvex-let: " << minimumRangeNoNumberText() << "\n"; break;
+        case MinimumRangeRead::Absent: break;
+    }
+    return std::nan("");
+}
+
+std::unique_ptr<StationFolder> readStation() {
+    auto station = std::make_unique<StationFolder>();
+    const std::string problem = readStationFolder(*station);
+    if (!problem.empty()) throw ComputationError{problem};
+    return station;
+}
+
+StoppingOptions withoutTrace() {
+    StoppingOptions options;
+    options.traceFileName = "";
+    return options;
+}
+
+int runGo(const Arguments& args) {
+    rejectOptions(args,
+                  {"--ion", "--mass", "--element", "--layer", "--data", "--tables", "--out", "--energy", "--thickness",
+                   "--to-let", "--to-energy", "--tilt", "--all", "--backwards", "--tilts", "--rotations",
+                   "--min-range"},
+                  "go");
+    const int goals = (args.has("--let") ? 1 : 0) + (args.has("--mev") ? 1 : 0) + (args.has("--mev-per-u") ? 1 : 0) +
+                      (args.flag("--bragg") ? 1 : 0);
+    if (goals != 1) throw UsageError{"go needs exactly one of --let, --mev, --mev-per-u and --bragg"};
+    GoalKind kind = GoalKind::Bragg;
+    double wanted = 0;
+    if (args.has("--let")) {
+        kind = GoalKind::Let;
+        wanted = positiveOption(args, "--let");
+    } else if (args.has("--mev")) {
+        kind = GoalKind::MeV;
+        wanted = positiveOption(args, "--mev");
+    } else if (args.has("--mev-per-u")) {
+        kind = GoalKind::MeVPerNucleon;
+        wanted = positiveOption(args, "--mev-per-u");
+    }
+    enterStation(args);
+    const auto station = readStation();
+    const ConsoleState& state = station->state;
+    if (!station->goLayersProblem.empty()) throw ComputationError{station->goLayersProblem};
+    if (kind == GoalKind::Bragg) wanted = station->braggEnergyMeV;
+    const double t = axisValue(state.axes[kAxisT]);
+    const StoppingOptions options = withoutTrace();
+    const DegraderSearch search =
+        searchDegrader(state.stopping, options, station->ion(), t, kind, wanted, station->goLayers, state.foilCount);
+    bool unreachable = false;
+    const std::string failure = searchFailureText(search, t, unreachable);
+    if (!failure.empty()) {
+        std::string text = failure;
+        if (unreachable) {
+            const std::string reach = reachText(
+                reachOfBeam(state.stopping, options, station->ion(), t, kind, station->layers, state.foilCount), kind,
+                wanted, t);
+            if (!reach.empty()) text += "\n\n" + reach;
+        }
+        std::cerr << text << "\n";
+        return 1;
+    }
+    // The setting the axes will really reach: the target counts.
+    const double s = search.foil.foil;
+    const double r = search.foil.rDegrees;
+    Axis sAxis = state.axes[kAxisS];
+    Axis rAxis = state.axes[kAxisR];
+    sAxis.internalPosition = internalPositionFor(sAxis, s);
+    rAxis.internalPosition = internalPositionFor(rAxis, r);
+    const BeamGeometry geometry{axisValue(sAxis), axisValue(rAxis), t, state.foilCount, state.options.foilTolerance};
+    const BeamComputation predicted =
+        computeBeam(state.stopping, options, station->ion(), geometry, station->layers, false);
+    const double minimum = stationMinimumRange();
+    if (args.flag("--csv")) {
+        std::cout << "S,R,energy (MeV/u),effective LET (MeV cm2/mg),effective range (um),side\n"
+                  << formatGeneral(s) << "," << formatGeneral(r) << "," << formatGeneral(predicted.deviceEnergyPerNucleon)
+                  << "," << formatGeneral(predicted.effectiveLet) << "," << formatGeneral(predicted.effectiveRangeUm)
+                  << "," << predicted.side() << "\n";
+    } else {
+        bool warned = false;
+        std::cout << cformat("(S = %g , R = %g)", s, r) << "\n" << predictionText(predicted, minimum, warned) << "\n";
+    }
+    return 0;
+}
+
+int runPlan(const Arguments& args) {
+    rejectOptions(args,
+                  {"--element", "--layer", "--data", "--tables", "--out", "--thickness", "--to-let", "--to-energy",
+                   "--tilt", "--all", "--backwards", "--let", "--mev", "--mev-per-u", "--bragg"},
+                  "plan");
+    const std::vector<double> tilts = angleList(args, "--tilts");
+    const std::vector<double> rotations = angleList(args, "--rotations");
+    double minimum = std::nan("");
+    if (args.has("--min-range")) {
+        const std::string& text = args.values.at("--min-range");
+        if (!parseReal(text, minimum) || !std::isfinite(minimum) || minimum < 0) {
+            throw UsageError{"--min-range '" + text + "': must be a number of micrometres, 0 or more"};
+        }
+    }
+    if (args.has("--ion") != args.has("--energy")) throw UsageError{"--ion and --energy go together"};
+    IonChoice other;
+    double otherEnergy = 0;
+    if (args.has("--ion")) {
+        other = parseIon(args);
+        otherEnergy = positiveOption(args, "--energy");
+        if (otherEnergy > 1000) throw UsageError{"--energy '" + args.values.at("--energy") + "': at most 1000 MeV/u"};
+    }
+    enterStation(args);
+    const auto station = readStation();
+    const ConsoleState& state = station->state;
+    if (!station->layers.complete) throw ComputationError{station->layersProblem};
+    if (!args.has("--min-range")) minimum = stationMinimumRange();
+    BeamIon ion = station->ion();
+    std::string beamName = state.beam.beamName;
+    if (args.has("--ion")) {
+        ion = {other.atomicNumber, other.massU, otherEnergy * other.massU};
+        beamName = other.name + cformat(" %g MeV/u", otherEnergy);
+    }
+    const std::vector<PlanRow> plan = planSettings(state.stopping, withoutTrace(), ion, station->layers,
+                                                   state.foilCount, state.options.foilTolerance, rotations, tilts,
+                                                   minimum);
+    for (const PlanRow& row : plan) {
+        const BeamOutcome outcome = row.beam.outcome;
+        if (outcome == BeamOutcome::Substrate || outcome == BeamOutcome::Stopped) continue;
+        std::string text = "the beam cannot be followed";
+        if (!row.beam.failures.empty()) {
+            text = calculationErrorText(row.beam.failures.back().code, row.beam.failures.back().context);
+        }
+        throw ComputationError{cformat("foil %d, R %g, T %g: ", row.foil, row.rDegrees, row.tDegrees) + text};
+    }
+    const std::string substrate = plan.empty() ? "" : plan.front().beam.substrate;
+    auto yesNo = [](bool value) { return value ? "yes" : "no"; };
+    if (args.flag("--csv")) {
+        std::cout << "foil,R,T,energy (MeV/u),nominal LET (MeV cm2/mg),effective LET (MeV cm2/mg),nominal range (um),"
+                     "effective range (um),side,under minimum range\n";
+        for (const PlanRow& row : plan) {
+            const BeamComputation& b = row.beam;
+            std::cout << row.foil << "," << formatGeneral(row.rDegrees) << "," << formatGeneral(row.tDegrees) << ","
+                      << formatGeneral(b.deviceEnergyPerNucleon) << "," << formatGeneral(b.nominalLet) << ","
+                      << formatGeneral(b.effectiveLet) << "," << formatGeneral(b.nominalRangeUm) << ","
+                      << formatGeneral(b.effectiveRangeUm) << "," << b.side() << "," << yesNo(row.underMinimum)
+                      << "\n";
+        }
+    } else {
+        std::cout << "# " << beamName << cformat(" (Z %d, A %g, %g MeV)", ion.ionZ, ion.ionA, ion.beamEnergyMeV)
+                  << " into " << substrate << "; minimum range "
+                  << (std::isnan(minimum) ? std::string("none") : formatGeneral(minimum) + " µm")
+                  << "; LET in MeV·cm²/mg, range in µm\n";
+        std::cout << column("foil", 6) << column("R (deg)", 9) << column("T (deg)", 9) << column("E (MeV/u)", 11)
+                  << column("LET", 9) << column("eff. LET", 10) << column("range", 9) << column("eff. range", 12)
+                  << column("side", 13) << "under minimum\n";
+        for (const PlanRow& row : plan) {
+            const BeamComputation& b = row.beam;
+            std::cout << column(std::to_string(row.foil), 6) << column(cformat("%.1f", row.rDegrees), 9)
+                      << column(cformat("%.1f", row.tDegrees), 9) << column(perNucleonText(b.deviceEnergyPerNucleon), 11)
+                      << column(formatBeamValue(b.nominalLet), 9) << column(formatBeamValue(b.effectiveLet), 10)
+                      << column(cformat("%.1f", b.nominalRangeUm), 9) << column(cformat("%.1f", b.effectiveRangeUm), 12)
+                      << column(b.side(), 13) << yesNo(row.underMinimum) << "\n";
+        }
+    }
+    if (args.has("--svg")) {
+        std::vector<SettingMark> marks;
+        for (const PlanRow& row : plan) {
+            const std::string side = row.beam.side();
+            marks.push_back({row.beam.effectiveRangeUm, row.beam.effectiveLet,
+                             side == "before peak" ? 0 : side == "past peak" ? 1 : 2,
+                             cformat("foil %d, R %g\u00b0, T %g\u00b0: ", row.foil, row.rDegrees, row.tDegrees) +
+                                 side});
+        }
+        const std::string& path = args.values.at("--svg");
+        if (!replaceFileContent(path, settingsPlotSvg(beamName + " into " + substrate, marks))) {
+            std::cerr << "tarvex-let: --svg '" << path << "': cannot write it\n";
+            return 1;
+        }
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -691,7 +939,7 @@ int main(int argc, char** argv) {
             std::cout << "tarvex-let " TARVEX_VERSION "\n";
             return 0;
         }
-        if (args.has("--svg") && args.command != "range") {
+        if (args.has("--svg") && args.command != "range" && args.command != "plan") {
             throw UsageError{"--svg does not apply to " + args.command};
         }
         if (args.has("--trace") && args.command != "traverse") {
@@ -702,10 +950,15 @@ int main(int argc, char** argv) {
         if (args.command == "sptable") return runSptable(args);
         if (args.command == "range") return runRange(args);
         if (args.command == "recompute") return runRecompute(args);
+        if (args.command == "go") return runGo(args);
+        if (args.command == "plan") return runPlan(args);
         throw UsageError{"unknown command '" + args.command +
-                         "' (stopping, traverse, sptable, range or recompute; see --help)"};
+                         "' (stopping, traverse, sptable, range, recompute, go or plan; see --help)"};
     } catch (const UsageError& error) {
         std::cerr << "tarvex-let: " << error.text << "\n";
         return 2;
+    } catch (const ComputationError& error) {
+        std::cerr << "tarvex-let: " << error.text << "\n";
+        return 1;
     }
 }
