@@ -187,7 +187,6 @@ void BM_GoClickToQuestionDemo(benchmark::State& state) {
     Station files;
     SilentUi ui;
     CTarvexDlg dialog(ui);
-    ui.events = &dialog;
     if (!dialog.onInitDialog()) {
         state.SkipWithError("the console did not start");
         return;
