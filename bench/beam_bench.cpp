@@ -151,34 +151,34 @@ void BM_RecomputeDemoTables(benchmark::State& state) { recompute(state, false, 1
 void BM_Recompute40MeVuLegacy(benchmark::State& state) { recompute(state, true, 40); }
 void BM_Recompute40MeVuTables(benchmark::State& state) { recompute(state, false, 40); }
 
-// The demo station read as `tarvex-let go` and `plan` read it.
-std::unique_ptr<StationFolder> demoStation() {
-    auto station = std::make_unique<StationFolder>();
-    if (!readStationFolder(*station).empty()) return nullptr;
-    return station;
-}
-
 StoppingOptions withoutTrace() {
     StoppingOptions options;
     options.traceFileName = "";
     return options;
 }
 
-// The search behind Go for 5 MeV/u at the substrate, the demo's device and tilt.
-void BM_GoSearchDemo(benchmark::State& state) {
+// Runs `body` at every iteration on the demo station, read as `tarvex-let go`
+// and `plan` read it.
+template <typename Body>
+void onDemoStation(benchmark::State& state, Body body) {
     Station files;
-    const auto station = demoStation();
-    if (!station) {
+    auto station = std::make_unique<StationFolder>();
+    if (!readStationFolder(*station).empty()) {
         state.SkipWithError("the demo station cannot be read");
         return;
     }
-    const ConsoleState& s = station->state;
-    for (auto _ : state) {
-        DegraderSearch search = searchDegrader(s.stopping, withoutTrace(), station->ion(), axisValue(s.axes[kAxisT]),
-                                               GoalKind::MeVPerNucleon, 5, station->goLayers, s.foilCount);
+    for (auto _ : state) body(*station);
+}
+
+// The search behind Go for 5 MeV/u at the substrate, the demo's device and tilt.
+void BM_GoSearchDemo(benchmark::State& state) {
+    onDemoStation(state, [&](const StationFolder& station) {
+        const ConsoleState& s = station.state;
+        DegraderSearch search = searchDegrader(s.stopping, withoutTrace(), station.ion(), axisValue(s.axes[kAxisT]),
+                                               GoalKind::MeVPerNucleon, 5, station.goLayers, s.foilCount);
         benchmark::DoNotOptimize(search);
         if (search.foil.result != 0) state.SkipWithError("no setting found");
-    }
+    });
 }
 
 // From the click on Go to the question on screen (answered No), as the window
@@ -203,20 +203,14 @@ void BM_GoClickToQuestionDemo(benchmark::State& state) {
 
 // `tarvex-let plan` with its default grid (11 foils x 4 rotations x 4 tilts).
 void BM_PlanDemoDefaultGrid(benchmark::State& state) {
-    Station files;
-    const auto station = demoStation();
-    if (!station) {
-        state.SkipWithError("the demo station cannot be read");
-        return;
-    }
-    const ConsoleState& s = station->state;
-    for (auto _ : state) {
-        std::vector<PlanRow> plan = planSettings(s.stopping, withoutTrace(), station->ion(), station->layers,
-                                                 s.foilCount, s.options.foilTolerance, kPlanAngles, kPlanAngles,
-                                                 std::nan(""));
+    onDemoStation(state, [&](const StationFolder& station) {
+        const ConsoleState& s = station.state;
+        std::vector<PlanRow> plan =
+            planSettings(s.stopping, withoutTrace(), station.ion(), station.layers, s.foilCount,
+                         s.options.foilTolerance, kPlanAngles, kPlanAngles, std::nan(""));
         benchmark::DoNotOptimize(plan);
         state.counters["settings"] = static_cast<double>(plan.size());
-    }
+    });
 }
 
 BENCHMARK(BM_GoSearchDemo)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
