@@ -57,8 +57,12 @@ std::string readStationFolder(StationFolder& station) {
     const bool simulation = state.simulation();
     const char* ionFile = simulation ? kBeamIonTmp : kBeamIonDat;
     if (!openInput(in, ionFile)) return cannotOpen(ionFile);
-    parseBeamIon(in, state.beam);
+    const bool ionComplete = parseBeamIon(in, state.beam);
     in.close();
+    // The console refuses such a beam before it recomputes (and so before Go).
+    if (simulation) {
+        if (const std::string refusal = beamIonRefusal(state.beam, ionComplete); !refusal.empty()) return refusal;
+    }
     const char* nameFile = simulation ? kBeamNameTmp : kBeamNameDat;
     if (!openInput(in, nameFile)) return cannotOpen(nameFile);
     state.beam.beamName = normalizeFileName(state, readFirstLine(in));

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "BeamFixtures.h"
 #include "app/TarvexDlg.h"
@@ -117,6 +118,15 @@ TEST_F(GoPlanTool, GoCsvNamesTheSide) {
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "S,R,energy (MeV/u),effective LET (MeV cm2/mg),effective range (um),side");
     EXPECT_EQ(lines[1].substr(lines[1].rfind(',')), ",before peak");
+}
+
+TEST_F(GoPlanTool, GoRefusesTheBeamTheConsoleRefuses) {
+    const fs::path station = enter("A-Xe129-S2-R45-T30");
+    std::ofstream(station / "CurrentBeamNZAMeV.tmp") << "1 54 129 1e9\n";
+    const ToolRun run = runCommand(shellQuoted(tool) + " go " + shellQuoted(station.string()) + " --let 40");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("CurrentBeamNZAMeV.tmp holds a beam energy above 1000 MeV/u"), std::string::npos) << run.err;
 }
 
 TEST_F(GoPlanTool, PlanHasARowForEveryFoilAndAgreesWithTheRecomputation) {
