@@ -6,6 +6,7 @@
 #include "app/CommandBuffer.h"
 #include "app/Settings.h"
 #include "axes/AxisTable.h"
+#include "axes/HardwareMotion.h"
 #include "beam/BeamState.h"
 #include "energyloss/StoppingCoefficients.h"
 
@@ -33,7 +34,9 @@ struct ConsoleState {
     std::string positionName;    // text of the DUT position box
     std::string namedPositionName;
     bool finestStep = false;
-    bool motionInProgress = false;  // simulated motion: from the first tick until all halted
+    bool motionInProgress = false;  // simulated motion: from the first tick until all halted;
+                                    // real motion: while the read-back shows an axis moving
+    MotionWatch motion;             // real motion: commands and read-back
 
     // Position files.
     std::string selectedPositionFile;  // list entry the operator selected last; empty = none

@@ -122,3 +122,4 @@ inline constexpr int kBraggCurveCommand = 32;
 // Message-loop timers.
 inline constexpr int kCameraTimer = 1;      // camera switch-off, 60 s
 inline constexpr int kMotionTimer = 4;      // simulated motion, 250 ms
+inline constexpr int kReadBackTimer = 5;    // real motion: the controller's read-back

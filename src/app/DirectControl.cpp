@@ -7,6 +7,7 @@
 #include "app/Failure.h"
 #include "app/LogFile.h"
 #include "axes/ControllerChannel.h"
+#include "axes/HardwareMotion.h"
 #include "util/TextFiles.h"
 
 const std::array<const char*, 17> kDirectCommandPresets = {
@@ -18,7 +19,8 @@ const std::array<const char*, 17> kDirectCommandPresets = {
 namespace {
 
 // Tell's three steps; false when the text does not fit the command buffer.
-bool tell(Console& console) {
+// Ask waits longer for the controller's answer.
+bool tell(Console& console, bool ask = false) {
     console.ui.transferFromControls(console.fields);
     console.ui.setFocus(ControlId::Keyboard);
     const std::string& text = console.fields.directCommand;
@@ -27,7 +29,13 @@ bool tell(Console& console) {
                               Buttons::Ok, Button::Ok);
         return false;
     }
-    sendCommand(console, text);
+    if (!ask) {
+        sendCommand(console, text);
+        return true;
+    }
+    console.state.commandBuffer.set(text);
+    console.channel->ask(console.state.commandBuffer.text());
+    showLinkChange(console);
     return true;
 }
 
@@ -49,8 +57,10 @@ void onDirectControl(Console& console) {
             ui.setEnabled(id, true);
             ui.setVisible(id, true);
         }
+        // From now on the console sends no command of its own.
         ui.stopTimer(kCameraTimer);
         ui.stopTimer(kMotionTimer);
+        ui.stopTimer(kReadBackTimer);
         return;
     }
     exitSequence(console);
@@ -63,10 +73,11 @@ void onTell(Console& console) {
 }
 
 void onAsk(Console& console) {
-    if (tell(console)) setStatusText(console, commandReply(console));
+    if (tell(console, true)) setStatusText(console, commandReply(console));
 }
 
 void onReset(Console& console) {
+    stopAllAxes(console, kStopWait);
     sendCommand(console, "SA;");
 }
 

@@ -11,6 +11,7 @@
 #include "app/Startup.h"
 #include "axes/AxisFiles.h"
 #include "axes/ControllerChannel.h"
+#include "axes/HardwareMotion.h"
 #include "axes/SimulatedMotion.h"
 #include "energyloss/LayerStopping.h"
 #include "util/NumberFormat.h"
@@ -55,7 +56,7 @@ void exitSequence(Console& console) {
     openOutput(sequenceLog, kSequenceLogFile, true);
     sequenceLog << "\nBeginning of the exit sequence of commands:\n\n";
     sequenceLog.flush();
-    allHalt(console);
+    allHalt(console, kEndingStopWait);
 
     // 4-7: park the beam line.
     state.options = readOptions(console);
@@ -112,6 +113,7 @@ void exitSequence(Console& console) {
     // 16-18
     ui.stopTimer(kCameraTimer);
     ui.stopTimer(kMotionTimer);
+    ui.stopTimer(kReadBackTimer);
     startParentProgram(console);
     ui.transferFromControls(console.fields);
     ui.closeDialog(1);

@@ -5,19 +5,33 @@
 
 #include "app/Console.h"
 #include "app/Startup.h"
+#include "axes/HardwareMotion.h"
 #include "util/TextFiles.h"
 
 std::string openErrorText(const std::string& fileName) {
     return "Error opening file " + fileName + " - please fix the problem and restart the program.";
 }
 
+namespace {
+
+// Every axis stops before the program ends, once per end.
+void stopForEnd(Console& console) {
+    if (console.state.simulation() || console.state.motion.stoppedForEnd) return;
+    console.state.motion.stoppedForEnd = true;
+    stopAllAxes(console, kEndingStopWait);
+}
+
+}  // namespace
+
 void failureExit(Console& console, int code) {
+    stopForEnd(console);
     if (console.state.ownRunMarkerCreated) std::remove(kOwnRunMarker);
     console.ui.exitProcess(code);
     std::abort();  // exitProcess does not return
 }
 
 void stopProgram(Console& console, const std::string& message, bool endDialog) {
+    stopForEnd(console);  // before the operator reads the message
     const std::string text =
         console.state.startingUp ? message + "\nWorking folder: " + fullPath("") : message;
     console.ui.messageBox(text, Icon::Stop, Buttons::Ok, Button::Ok);

@@ -11,6 +11,7 @@
 #include "axes/ActiveAxis.h"
 #include "axes/AxisFiles.h"
 #include "axes/ControllerChannel.h"
+#include "axes/HardwareMotion.h"
 #include "beam/BeamDisplay.h"
 #include "beam/CommittedGeometry.h"
 #include "positions/PositionList.h"
@@ -139,6 +140,7 @@ bool runStartup(Console& console) {
 
     // The controller channel the site asks for.
     console.channel = openControllerChannel(console);
+    state.motion.shownLink = console.channel->link();
     ui.showControllerLink(console.channel->link());
 
     // 23-24: initial switch and shutter states, then Close S2 and Open S1.
@@ -167,5 +169,8 @@ bool runStartup(Console& console) {
         ui.setVisible(ControlId::DirectControl, false);
     }
     state.startingUp = false;
+
+    // Real motion: the controller's read-back from now on.
+    startReadBack(console);
     return true;
 }

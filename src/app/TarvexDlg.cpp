@@ -3,10 +3,13 @@
 #include <cstdio>
 
 #include "app/DirectControl.h"
+#include "app/Failure.h"
 #include "app/ExitSequence.h"
 #include "app/LogFile.h"
 #include "app/Startup.h"
 #include "axes/ActiveAxis.h"
+#include "axes/AxisFiles.h"
+#include "axes/HardwareMotion.h"
 #include "axes/Moves.h"
 #include "axes/SimulatedMotion.h"
 #include "beam/DegraderSearch.h"
@@ -87,6 +90,7 @@ void CTarvexDlg::onKeyboardChar(char key) {
 void CTarvexDlg::onTimer(int timerId) {
     if (timerId == kCameraTimer) onCameraTimer(console_);
     if (timerId == kMotionTimer) onMotionTimer(console_);
+    if (timerId == kReadBackTimer) onReadBackTimer(console_);
 }
 
 void CTarvexDlg::onSystemCommand(int command) {
@@ -99,10 +103,18 @@ void CTarvexDlg::onOk() {
 }
 
 void CTarvexDlg::onCancel() {
+    // Every axis stops and the positions are kept for the next start.
+    stopAllAxes(console_, kEndingStopWait);
+    console_.ui.stopTimer(kReadBackTimer);
+    writeStatusFile(console_);
     std::remove(kOwnRunMarker);
     console_.ui.stopTimer(kCameraTimer);
     console_.ui.stopTimer(kMotionTimer);
     console_.ui.closeDialog(2);
+}
+
+void CTarvexDlg::onTerminate() {
+    failureExit(console_);  // stops every axis first
 }
 
 void CTarvexDlg::onCloseRequest() {

@@ -19,6 +19,7 @@ public:
     void onOk() override;
     void onCancel() override;
     void onCloseRequest() override;
+    void onTerminate() override;
 
     Console& console() { return console_; }
 

@@ -2,6 +2,7 @@
 
 #include <ctime>
 #include <fstream>
+#include <sstream>
 
 #include "app/Console.h"
 #include "app/LogFile.h"
@@ -23,7 +24,14 @@ void JournalChannel::send(const std::string& text) {
 
 ControllerSettings parseControllerSettings(std::istream& in) {
     ControllerSettings settings;
-    TokenReader reader(in);
+    TokenReader lines(in);
+    std::string channelLine;
+    while (lines.readLine(channelLine) && channelLine.find_first_not_of(" \t\r") == std::string::npos) {
+    }
+    std::string line;
+    while (lines.readLine(line)) parseMotionSetting(line, settings.motion);
+    std::istringstream channel(channelLine);
+    TokenReader reader(channel);
     std::string kind;
     if (!reader.readWord(kind) || kind == "journal") return settings;
     if (kind != "tcp") {
@@ -46,6 +54,13 @@ std::unique_ptr<ControllerChannel> openControllerChannel(Console& console) {
     std::ifstream in;
     if (!openInput(in, kControllerSettingsFile)) return std::make_unique<JournalChannel>();
     ControllerSettings settings = parseControllerSettings(in);
+    console.state.motion.commands = settings.motion;
+    if (!settings.motion.errors.empty()) {
+        std::string text = std::string(kControllerSettingsFile) + ": malformed motion setting(s):";
+        for (const std::string& error : settings.motion.errors) text += "\n" + error;
+        console.ui.messageBox(text + "\nThe moves these settings serve are refused.", Icon::Warning, Buttons::Ok,
+                              Button::Ok);
+    }
     if (!settings.error.empty()) {
         console.ui.messageBox(std::string(kControllerSettingsFile) + ": " + settings.error +
                                   ".\nNo controller is attached: commands are only written to " +
@@ -62,8 +77,18 @@ void sendCommand(Console& console, const std::string& text) {
     ControllerChannel& channel = *console.channel;
     ControllerLink before = channel.link();
     channel.send(console.state.commandBuffer.text());
-    if (channel.link() != before) console.ui.showControllerLink(channel.link());
+    if (channel.link() != before) {
+        console.state.motion.shownLink = channel.link();
+        console.ui.showControllerLink(channel.link());
+    }
     reportWriteResult(console, kControllerJournalFile, !channel.journalFailed());
+}
+
+void showLinkChange(Console& console) {
+    ControllerLink now = console.channel->link();
+    if (now == console.state.motion.shownLink) return;
+    console.state.motion.shownLink = now;
+    console.ui.showControllerLink(now);
 }
 
 std::string commandReply(const Console& console) {

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 
+#include "axes/MotionCommands.h"
 #include "platform/Ui.h"
 
 struct Console;
@@ -17,6 +19,36 @@ public:
     // Hands one command text (one or more commands, each ended by ';') over.
     // Returns within a bounded time whatever the controller does.
     virtual void send(const std::string& text) = 0;
+    // As send, for the operator's Ask: may wait longer for the answer.
+    virtual void ask(const std::string& text) { send(text); }
+    // A stop: goes out at once, never behind an unanswered query, and waits
+    // at most `wait` for the connection and the controller's prompt. A stop
+    // that cannot go out is sent when the connection is made again.
+    virtual void sendStop(const std::string& text, std::chrono::milliseconds wait) {
+        (void)wait;
+        send(text);
+    }
+
+    // The read-back query: sent without waiting for its answer, which is
+    // collected by takeQueryAnswer on a later call. False when it could not
+    // go out (no connection).
+    virtual bool sendQuery(const std::string& text) {
+        (void)text;
+        return false;
+    }
+    // The complete answer to the last query, once; never touches reply().
+    virtual bool takeQueryAnswer(std::string& answer) {
+        (void)answer;
+        return false;
+    }
+    // The controller did not answer in time: the link counts as lost.
+    virtual void abandon() {}
+    // Tries to make a broken or missing connection again, briefly; a made
+    // connection carries the stop of setReconnectStop first.
+    virtual void reconnect() {}
+    // The text sent before anything else on a connection made again after
+    // it was lost.
+    void setReconnectStop(std::string text) { reconnectStop_ = std::move(text); }
 
     // Data of the controller's last answer; empty when it sent none.
     const std::string& reply() const { return reply_; }
@@ -28,6 +60,7 @@ protected:
     std::string reply_;
     bool journalFailed_ = false;
     ControllerLink link_ = ControllerLink::Journal;
+    std::string reconnectStop_;
 };
 
 // The settings file that chooses the channel: absent = journal only;
@@ -41,12 +74,15 @@ struct ControllerSettings {
     std::string host;
     int port = 0;
     std::string error;  // why the file could not be used; empty when it could
+    MotionCommands motion;  // the settings after the channel line
 };
 
 ControllerSettings parseControllerSettings(std::istream& in);
 
-// Builds the channel the settings file asks for. A file that cannot be used
-// is reported in one message and the journal channel is used instead.
+// Builds the channel the settings file asks for and takes its motion
+// commands into the console. A file that cannot be used is reported in one
+// message and the journal channel is used instead; malformed motion settings
+// are reported by name in one message.
 std::unique_ptr<ControllerChannel> openControllerChannel(Console& console);
 
 // Composes a command: copies it into the CommandBuffer (at most 127
@@ -55,3 +91,6 @@ void sendCommand(Console& console, const std::string& text);
 
 // Data of the controller's last answer.
 std::string commandReply(const Console& console);
+
+// Shows the controller indicator when the link changed since it was last shown.
+void showLinkChange(Console& console);

@@ -8,6 +8,7 @@
 #include "app/Failure.h"
 #include "axes/AxisFiles.h"
 #include "axes/ControllerChannel.h"
+#include "axes/HardwareMotion.h"
 #include "axes/SimulatedMotion.h"
 #include "beam/BeamRecompute.h"
 #include "switches/Switches.h"
@@ -24,11 +25,30 @@ Axis& activeAxis(Console& console) {
     return console.state.axes[console.state.activeAxis];
 }
 
+bool stepBeyondLimit(const Axis& axis, int32_t step) {
+    return beyondLimit(axis, static_cast<int64_t>(axis.internalPosition) + step, step);
+}
 
-// Refuses a target that reaches or passes a limit in the direction of the step.
-bool beyondLimit(const Axis& axis, int32_t step) {
-    int64_t target = static_cast<int64_t>(axis.internalPosition) + step;
-    return (target >= axis.softLimitHigh && step > 0) || (target <= axis.softLimitLow && step < 0);
+// Simulated drive of one axis ends: timer 4 stops when no axis is driven.
+void endSimulatedDrive(Console& console, int index) {
+    ConsoleState& state = console.state;
+    state.axes[index].driving = false;
+    state.motionInProgress = false;
+    for (const Axis& axis : state.axes.axes) {
+        state.motionInProgress = state.motionInProgress || (axis.driving && axis.pendingStep != 0);
+    }
+    if (!state.motionInProgress) console.ui.stopTimer(kMotionTimer);
+}
+
+// Outside simulation mode: refuses (with its message) a move the console
+// cannot command safely now.
+bool hardwareRefuses(Console& console, int index, bool toTarget) {
+    std::string refusal = motionRefusal(console, toTarget);
+    if (refusal.empty() && toTarget && axisMoving(console, index)) refusal = movingText(index);
+    if (refusal.empty()) return false;
+    console.state.axes[index].pendingStep = 0;
+    warnOperator(console, refusal);
+    return true;
 }
 
 void showCurrent(Console& console) {
@@ -73,9 +93,12 @@ void moveActiveAxis(Console& console) {
     }
     ConsoleState& state = console.state;
     const int index = state.activeAxis;
-    if (state.simulation() && beyondLimit(state.axes[index], state.axes[index].pendingStep)) {
+    if (!state.simulation() && hardwareRefuses(console, index, true)) return;
+    // A finite move ends a drive first, or the ticks would repeat its step.
+    if (state.simulation() && state.axes[index].driving) endSimulatedDrive(console, index);
+    if (stepBeyondLimit(state.axes[index], state.axes[index].pendingStep)) {
         state.axes[index].pendingStep = 0;
-        warnOperator(console, "Attempted movement beyond software limit - request ignored.");
+        warnOperator(console, std::string(kLimitText) + limitsText(state.axes[index]));
         return;
     }
     switchOn(console, Device::Camera);
@@ -88,9 +111,11 @@ void moveActiveAxis(Console& console) {
             recomputeBeam(console);
             refreshEffectiveLetDisplay(console);
         }
+    } else if (axis.pendingStep != 0) {
+        commandMove(console, index, static_cast<int32_t>(static_cast<int64_t>(axis.internalPosition) + axis.pendingStep));
     }
     axis.pendingStep = 0;
-    axis.driving = false;
+    if (state.simulation()) axis.driving = false;
     writeStatusFile(console);
 }
 
@@ -113,16 +138,36 @@ void onDrive(Console& console, int direction) {
         warnOperator(console, "No axis selected - request ignored.");
         return;
     }
+    ConsoleState& state = console.state;
+    const int index = state.activeAxis;
     Axis& axis = activeAxis(console);
-    axis.pendingStep = plusDirectionStep(axis, direction * axis.nudgeStep);
-    axis.driving = console.state.simulation();
+    int32_t step = plusDirectionStep(axis, direction * axis.nudgeStep);
     int32_t velocity = plusDirectionStep(axis, direction * axis.jogVelocity);
+    // A repeat of the drive already running (a held key) changes nothing.
+    if (state.simulation() && axis.driving && axis.pendingStep == step) return;
+    if (!state.simulation()) {
+        if (axis.driving && state.motion.jogVelocity[static_cast<std::size_t>(index)] == velocity) return;
+        std::string refusal = motionRefusal(console, false);
+        if (refusal.empty() && !axis.driving && axisMoving(console, index)) refusal = movingText(index);
+        if (!refusal.empty()) {
+            warnOperator(console, refusal);
+            return;
+        }
+    }
+    axis.pendingStep = step;
+    axis.driving = state.simulation();
     switchOn(console, Device::Camera);
     showCurrent(console);
-    if (console.state.simulation() && !console.ui.startTimer(kMotionTimer, 250)) {
+    if (state.simulation() && !console.ui.startTimer(kMotionTimer, 250)) {
         warnOperator(console, "Timer 4 not available!");
     }
-    sendCommand(console, std::string("A") + axis.letter + ";AF;JG" + cformat("%+d", velocity) + ";");
+    std::string jog = std::string("A") + axis.letter + ";AF;JG" + cformat("%+d", velocity) + ";";
+    if (state.simulation()) {
+        sendCommand(console, jog);
+    } else {
+        axis.pendingStep = 0;
+        commandJog(console, index, jog, velocity);
+    }
 }
 
 void onHalt(Console& console) {
@@ -131,16 +176,13 @@ void onHalt(Console& console) {
     if (state.simulation()) {
         if (activeAxisValid(console)) {
             activeAxis(console).pendingStep = 0;
-            activeAxis(console).driving = false;
+            endSimulatedDrive(console, state.activeAxis);
         }
-        state.motionInProgress = false;
-        for (const Axis& axis : state.axes.axes) {
-            state.motionInProgress = state.motionInProgress || (axis.driving && axis.pendingStep != 0);
-        }
-        if (!state.motionInProgress) console.ui.stopTimer(kMotionTimer);
         refreshAfterMotion(console);
         recomputeBeam(console);
         refreshEffectiveLetDisplay(console);
+    } else if (activeAxisValid(console)) {
+        stopAxis(console, state.activeAxis);
     }
     writeStatusFile(console);
 }
@@ -154,19 +196,28 @@ void onHome(Console& console) {
     ConsoleState& state = console.state;
     Axis& axis = activeAxis(console);
     axis.pendingStep = plusDirectionStep(axis, axis.nudgeStep / 2);
-    if (state.simulation()) {
-        if (beyondLimit(axis, axis.pendingStep)) {
-            axis.pendingStep = 0;
-        } else {
-            moveActiveAxis(console);
+    if (!state.simulation()) {
+        // The second step follows when the read-back shows the first at rest.
+        const int index = state.activeAxis;
+        if (hardwareRefuses(console, index, true)) return;
+        bool backOff = axis.pendingStep != 0 && !stepBeyondLimit(axis, axis.pendingStep);
+        if (!backOff) axis.pendingStep = clampToCounts(-static_cast<double>(axis.internalPosition));
+        moveActiveAxis(console);
+        if (backOff && state.motion.commanded[static_cast<std::size_t>(index)]) {
+            state.motion.homeStage[static_cast<std::size_t>(index)] = 1;
         }
+        showCurrent(console);
+        return;
     }
-    showCurrent(console);
-    if (state.simulation()) {
-        Axis& homed = activeAxis(console);
-        homed.pendingStep = clampToCounts(-static_cast<double>(homed.internalPosition));
+    if (stepBeyondLimit(axis, axis.pendingStep)) {
+        axis.pendingStep = 0;
+    } else {
         moveActiveAxis(console);
     }
+    showCurrent(console);
+    Axis& homed = activeAxis(console);
+    homed.pendingStep = clampToCounts(-static_cast<double>(homed.internalPosition));
+    moveActiveAxis(console);
 }
 
 void moveActiveAxisTo(Console& console, double value) {

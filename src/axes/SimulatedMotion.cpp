@@ -2,6 +2,7 @@
 
 #include "app/Console.h"
 #include "axes/AxisFiles.h"
+#include "axes/HardwareMotion.h"
 #include "beam/BeamRecompute.h"
 
 void refreshAfterMotion(Console& console) {
@@ -28,10 +29,13 @@ void onMotionTimer(Console& console) {
     refreshAfterMotion(console);
 }
 
-void allHalt(Console& console) {
+void allHalt(Console& console, std::chrono::milliseconds stopWait) {
     console.ui.setFocus(ControlId::Keyboard);
     ConsoleState& state = console.state;
-    if (!state.simulation()) return;
+    if (!state.simulation()) {
+        stopAllAxes(console, stopWait);
+        return;
+    }
     console.ui.stopTimer(kMotionTimer);
     state.motionInProgress = false;
     refreshAfterMotion(console);

@@ -1,13 +1,17 @@
 #pragma once
 
+#include <chrono>
+
 struct Console;
 
 // Timer 4: one step of every driven axis, in axis order; an axis stops before
 // the step that would reach or pass its limit.
 void onMotionTimer(Console& console);
 
-// Stops every simulated motion and refreshes the displays and the beam.
-void allHalt(Console& console);
+// Stops every simulated motion and refreshes the displays and the beam;
+// outside simulation mode sends the stop of every axis, waiting at most
+// `stopWait` for it to go out.
+void allHalt(Console& console, std::chrono::milliseconds stopWait = std::chrono::milliseconds(100));
 
 // The displays every change of the axes ends with: position name, values.
 void refreshAfterMotion(Console& console);

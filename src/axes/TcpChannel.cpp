@@ -14,6 +14,14 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+// After a connection could not be made or an answer did not come in time, a
+// command tries again only after this (a stop tries at once), so that no event
+// waits twice; a query tries at most this often, and waits this long.
+constexpr auto kRetryAfterFailure = 100ms;
+constexpr auto kQueryConnectEvery = 500ms;
+constexpr auto kQueryConnectWait = 50ms;
 
 int millisecondsLeft(Clock::time_point deadline) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -79,8 +87,13 @@ const addrinfo* HostResolution::addressesBefore(Clock::time_point deadline) cons
     return lookup_->finished ? lookup_->addresses : nullptr;
 }
 
-TcpChannel::TcpChannel(std::string host, int port, std::chrono::milliseconds deadline, HostResolver resolve)
-    : host_(std::move(host)), port_(port), deadline_(deadline), addresses_(host_, port_, std::move(resolve)) {
+TcpChannel::TcpChannel(std::string host, int port, std::chrono::milliseconds deadline, HostResolver resolve,
+                       std::chrono::milliseconds askDeadline)
+    : host_(std::move(host)),
+      port_(port),
+      deadline_(deadline),
+      askDeadline_(askDeadline),
+      addresses_(host_, port_, std::move(resolve)) {
     link_ = ControllerLink::Absent;
 }
 
@@ -88,8 +101,9 @@ TcpChannel::~TcpChannel() {
     if (socket_ >= 0) ::close(socket_);
 }
 
-void ControllerAnswer::feed(const char* bytes, std::size_t length) {
-    for (std::size_t i = 0; i < length && owed_ > 0; ++i) {
+std::size_t ControllerAnswer::feed(const char* bytes, std::size_t length) {
+    std::size_t i = 0;
+    for (; i < length && owed_ > 0; ++i) {
         char c = bytes[i];
         if (c == ':' || c == '?') {
             --owed_;
@@ -98,6 +112,7 @@ void ControllerAnswer::feed(const char* bytes, std::size_t length) {
             data_.push_back(c);
         }
     }
+    return i;
 }
 
 std::string ControllerAnswer::reply() const {
@@ -123,12 +138,14 @@ int TcpChannel::commandCount(const std::string& text) {
 void TcpChannel::drop(ControllerLink link) {
     if (socket_ >= 0) ::close(socket_);
     socket_ = -1;
+    pending_.clear();
+    queryReady_ = false;
     link_ = link;
 }
 
 bool TcpChannel::connectBefore(Clock::time_point deadline) {
     const addrinfo* found = addresses_.addressesBefore(deadline);
-    for (const addrinfo* address = found; address != nullptr && socket_ < 0; address = address->ai_next) {
+    for (const addrinfo* address = found; address != nullptr; address = address->ai_next) {
         int fd = ::socket(address->ai_family, address->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, address->ai_protocol);
         if (fd < 0) continue;
         bool connected = ::connect(fd, address->ai_addr, address->ai_addrlen) == 0;
@@ -139,68 +156,146 @@ bool TcpChannel::connectBefore(Clock::time_point deadline) {
         }
         if (connected) {
             socket_ = fd;
-        } else {
-            ::close(fd);
+            break;
         }
+        ::close(fd);
+    }
+    if (socket_ < 0) return false;
+    pending_.clear();
+    queryReady_ = false;
+    // After a loss (or a stop that could not go out) the stop goes first.
+    std::string stop = everConnected_ && !reconnectStop_.empty() ? reconnectStop_ : owedStop_;
+    everConnected_ = true;
+    owedStop_.clear();
+    if (!stop.empty()) {
+        journal(stop);
+        journal("  sent first on the new connection");
+        write(stop, false, deadline);
     }
     return socket_ >= 0;
 }
 
-void TcpChannel::send(const std::string& text) {
-    journalFailed_ = false;
-    journal(text);
-    reply_.clear();
-    Clock::time_point deadline = Clock::now() + deadline_;
-
-    if (socket_ < 0 && !connectBefore(deadline)) {
-        ControllerLink now = link_ == ControllerLink::Absent ? ControllerLink::Absent : ControllerLink::Lost;
-        drop(now);
-        journal("  not sent: no connection to the controller at " + host_ + ":" + std::to_string(port_));
+void TcpChannel::finish(const Exchange& exchange) {
+    answeredId_ = exchange.id;
+    link_ = ControllerLink::Connected;
+    if (exchange.query) {
+        queryAnswer_ = exchange.answer.reply();
+        queryReady_ = true;
         return;
     }
+    commandReply_ = exchange.answer.reply();
+    int rejected = exchange.answer.rejected();
+    if (rejected > 0) journal("  rejected by the controller (" + std::to_string(rejected) + " command(s))");
+    if (!commandReply_.empty()) journal("  answer: " + printable(commandReply_));
+}
 
-    // Anything left over from an earlier, late answer is stale.
-    char scratch[512];
-    while (::recv(socket_, scratch, sizeof scratch, MSG_DONTWAIT) > 0) {
+bool TcpChannel::write(const std::string& text, bool query, Clock::time_point deadline, bool stop) {
+    bool mayTry = stop || Clock::now() >= nextConnect_;
+    if (socket_ < 0 && (!mayTry || !connectBefore(deadline))) {
+        if (mayTry) nextConnect_ = Clock::now() + kRetryAfterFailure;
+        link_ = everConnected_ ? ControllerLink::Lost : ControllerLink::Absent;
+        if (!query) journal("  not sent: no connection to the controller at " + host_ + ":" + std::to_string(port_));
+        return false;
     }
-
     std::string out = text + "\r";
     std::size_t sent = 0;
     while (sent < out.size()) {
         if (!waitFor(socket_, POLLOUT, deadline)) {
             drop(ControllerLink::Lost);
             journal("  not sent: the controller does not take commands");
-            return;
+            return false;
         }
         ssize_t n = ::send(socket_, out.data() + sent, out.size() - sent, MSG_NOSIGNAL);
         if (n < 0 && errno != EAGAIN && errno != EINTR) {
             drop(ControllerLink::Lost);
             journal("  not sent: the connection to the controller broke");
-            return;
+            return false;
         }
         if (n > 0) sent += static_cast<std::size_t>(n);
     }
-
-    ControllerAnswer answer(commandCount(text));
-    while (!answer.complete()) {
-        if (!waitFor(socket_, POLLIN, deadline)) {
-            drop(ControllerLink::Lost);
-            journal("  no answer from the controller in time");
-            reply_ = answer.reply();
-            return;
-        }
-        ssize_t n = ::recv(socket_, scratch, sizeof scratch, 0);
-        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
-            drop(ControllerLink::Lost);
-            journal("  the controller closed the connection");
-            reply_ = answer.reply();
-            return;
-        }
-        if (n > 0) answer.feed(scratch, static_cast<std::size_t>(n));
+    pending_.push_back(Exchange{nextId_++, ControllerAnswer(commandCount(text)), query});
+    if (pending_.back().answer.complete()) {
+        finish(pending_.back());
+        pending_.pop_back();
     }
-    reply_ = answer.reply();
-    int rejected = answer.rejected();
-    link_ = ControllerLink::Connected;
-    if (rejected > 0) journal("  rejected by the controller (" + std::to_string(rejected) + " command(s))");
-    if (!reply_.empty()) journal("  answer: " + printable(reply_));
+    return true;
+}
+
+TcpChannel::Wait TcpChannel::readAnswers(Clock::time_point deadline, uint64_t awaited) {
+    char buffer[4096];
+    for (;;) {
+        ssize_t n = ::recv(socket_, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n > 0) {
+            std::size_t at = 0;
+            while (at < static_cast<std::size_t>(n) && !pending_.empty()) {
+                Exchange& front = pending_.front();
+                at += front.answer.feed(buffer + at, static_cast<std::size_t>(n) - at);
+                if (front.answer.complete()) {
+                    finish(front);
+                    pending_.pop_front();
+                }
+            }
+            continue;  // bytes beyond every owed prompt are noise: dropped
+        }
+        if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) return Wait::Broken;
+        if (awaited == 0 || answeredId_ >= awaited) return Wait::Answered;
+        if (!waitFor(socket_, POLLIN, deadline)) return Wait::TimedOut;
+    }
+}
+
+void TcpChannel::sendAndWait(const std::string& text, Clock::time_point deadline, bool stop) {
+    journalFailed_ = false;
+    journal(text);
+    reply_.clear();
+    if (!write(text, false, deadline, stop)) return;
+    uint64_t id = nextId_ - 1;
+    Wait result = answeredId_ >= id ? Wait::Answered : readAnswers(deadline, id);
+    if (result == Wait::Answered) {
+        reply_ = commandReply_;
+        return;
+    }
+    drop(ControllerLink::Lost);
+    if (result == Wait::TimedOut) nextConnect_ = Clock::now() + kRetryAfterFailure;
+    journal(result == Wait::Broken ? "  the controller closed the connection" : "  no answer from the controller in time");
+}
+
+void TcpChannel::send(const std::string& text) {
+    sendAndWait(text, Clock::now() + deadline_);
+}
+
+void TcpChannel::ask(const std::string& text) {
+    sendAndWait(text, Clock::now() + askDeadline_);
+}
+
+void TcpChannel::sendStop(const std::string& text, std::chrono::milliseconds wait) {
+    std::string reply = reply_;  // a stop leaves Ask's reply alone
+    sendAndWait(text, Clock::now() + wait, true);
+    if (link_ != ControllerLink::Connected) owedStop_ = text;
+    reply_ = reply;
+}
+
+bool TcpChannel::sendQuery(const std::string& text) {
+    Clock::time_point now = Clock::now();
+    if (socket_ < 0) {
+        if (now < nextQueryConnect_) return false;
+        nextQueryConnect_ = now + kQueryConnectEvery;
+    }
+    return write(text, true, now + kQueryConnectWait);
+}
+
+bool TcpChannel::takeQueryAnswer(std::string& answer) {
+    if (socket_ >= 0 && readAnswers(Clock::now(), 0) == Wait::Broken) {
+        drop(ControllerLink::Lost);
+        journal("  the controller closed the connection");
+    }
+    if (!queryReady_) return false;
+    queryReady_ = false;
+    answer = queryAnswer_;
+    return true;
+}
+
+void TcpChannel::abandon() {
+    if (socket_ >= 0) journal("  no answer from the controller in time");
+    drop(ControllerLink::Lost);
+    nextConnect_ = Clock::now() + kRetryAfterFailure;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -14,7 +15,8 @@ struct addrinfo;
 class ControllerAnswer {
 public:
     explicit ControllerAnswer(int commands) : owed_(commands) {}
-    void feed(const char* bytes, std::size_t length);
+    // Takes bytes until the last prompt; returns how many it took.
+    std::size_t feed(const char* bytes, std::size_t length);
     bool complete() const { return owed_ <= 0; }
     int rejected() const { return rejected_; }
     // The data so far without the blanks and line ends around it.
@@ -59,29 +61,66 @@ private:
 
 // A controller at HOST:PORT. Each command text goes out ended by a carriage
 // return; the controller answers every command in it with its data, if any,
-// and a prompt: ':' accepted, '?' rejected. Connecting, sending and waiting
-// are bounded by one deadline per text; a broken connection is re-made at the
-// next command. Every command is journalled too.
+// and a prompt: ':' accepted, '?' rejected. Texts are written at once, in
+// order, and their answers are read in the same order, so a command never
+// waits behind the answer to a query. A command waits for its own answer at
+// most `deadline` (connecting included), Ask at most `askDeadline`; a query
+// is not waited for. A broken connection is made again by the next query
+// (at most every 500 ms), command (not within 100 ms of a failure) or stop. The host name is
+// looked up once, in the background. Every command is
+// journalled too; queries are not.
 class TcpChannel : public JournalChannel {
 public:
-    TcpChannel(std::string host, int port, std::chrono::milliseconds deadline = std::chrono::milliseconds(900),
-               HostResolver resolve = systemHostResolver);
+    TcpChannel(std::string host, int port, std::chrono::milliseconds deadline = std::chrono::milliseconds(50),
+               HostResolver resolve = systemHostResolver,
+               std::chrono::milliseconds askDeadline = std::chrono::milliseconds(900));
     ~TcpChannel() override;
     TcpChannel(const TcpChannel&) = delete;
     TcpChannel& operator=(const TcpChannel&) = delete;
 
     void send(const std::string& text) override;
+    void ask(const std::string& text) override;
+    void sendStop(const std::string& text, std::chrono::milliseconds wait) override;
+    bool sendQuery(const std::string& text) override;
+    bool takeQueryAnswer(std::string& answer) override;
+    void abandon() override;
 
     // How many prompts the controller owes for a command text.
     static int commandCount(const std::string& text);
 
 private:
-    bool connectBefore(std::chrono::steady_clock::time_point deadline);
+    using Clock = std::chrono::steady_clock;
+    struct Exchange {
+        uint64_t id;
+        ControllerAnswer answer;
+        bool query;
+    };
+    enum class Wait { Answered, TimedOut, Broken };
+
+    bool connectBefore(Clock::time_point deadline);
+    // Writes one text and expects its answer; false when it did not go out.
+    bool write(const std::string& text, bool query, Clock::time_point deadline, bool stop = false);
+    void sendAndWait(const std::string& text, Clock::time_point deadline, bool stop = false);
+    // Reads what has arrived, and waits until `deadline` for more while the
+    // exchange `awaited` is unanswered (0: does not wait).
+    Wait readAnswers(Clock::time_point deadline, uint64_t awaited);
+    void finish(const Exchange& exchange);
     void drop(ControllerLink link);
 
     std::string host_;
     int port_;
     std::chrono::milliseconds deadline_;
-    HostResolution addresses_;
+    std::chrono::milliseconds askDeadline_;
     int socket_ = -1;
+    bool everConnected_ = false;
+    std::string owedStop_;
+    HostResolution addresses_;
+    Clock::time_point nextConnect_{};
+    Clock::time_point nextQueryConnect_{};
+    std::deque<Exchange> pending_;
+    uint64_t nextId_ = 1;
+    uint64_t answeredId_ = 0;
+    std::string commandReply_;
+    std::string queryAnswer_;
+    bool queryReady_ = false;
 };

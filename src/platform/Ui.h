@@ -44,6 +44,8 @@ public:
     virtual void onOk() = 0;                        // Enter outside a focused push button
     virtual void onCancel() = 0;                    // Escape
     virtual void onCloseRequest() = 0;              // close box, Alt+F4, system-menu Close
+    // The process was asked to end (SIGTERM, SIGHUP): stop the axes, then end.
+    virtual void onTerminate() {}
 };
 
 class Ui {
@@ -88,6 +90,9 @@ public:
 
     // The controller indicator beside the status line.
     virtual void showControllerLink(ControllerLink link) = 0;
+    // Marks the row of axis `axis` (AxisIndex) as moving or at rest, by the
+    // controller's read-back.
+    virtual void showAxisMoving(int axis, bool moving) = 0;
 
     virtual void showAbout() = 0;                 // the modal About box
     // The non-modal Bragg-curve window (the range table as a picture), shown

@@ -6,7 +6,9 @@
 #include "app/Console.h"
 #include "app/Failure.h"
 #include "app/FileNames.h"
+#include "axes/ActiveAxis.h"
 #include "axes/AxisFiles.h"
+#include "axes/HardwareMotion.h"
 #include "axes/Moves.h"
 #include "axes/SimulatedMotion.h"
 #include "beam/BeamRecompute.h"
@@ -103,20 +105,47 @@ void onRestore(Console& console) {
         console.ui.setFocus(ControlId::Keyboard);
         return;
     }
+    // Every axis that would move must be able to, before anything changes.
+    for (int i = 0; i < kAxisCount; ++i) {
+        const Axis& axis = state.axes[i];
+        int64_t target = file.internalPosition[static_cast<std::size_t>(i)];
+        if (axis.locked != 0 || target == axis.internalPosition) continue;
+        std::string refusal;
+        if (!state.simulation()) refusal = motionRefusal(console, true);
+        if (refusal.empty() && !state.simulation() && axisMoving(console, i)) refusal = movingText(i);
+        if (refusal.empty() && beyondLimit(axis, target, target - axis.internalPosition)) {
+            refusal = std::string(kLimitText) + " (" + state.selectedPositionFile + ", axis " + axis.letter + ": " +
+                      limitsText(axis).substr(2);
+        }
+        if (!refusal.empty()) {
+            warnOperator(console, refusal);
+            return;
+        }
+    }
     for (int i = 0; i < kAxisCount; ++i) state.axes[i].namedPosition = file.internalPosition[static_cast<std::size_t>(i)];
     state.positionName = "Current";
     console.fields.positionName = "Current";
     console.ui.setText(ControlId::DutPosition, "Current");
     const std::string& entry = state.selectedPositionFile;
     state.namedPositionName = entry.size() < 4 ? entry : entry.substr(0, entry.size() - 4);
+    for (int i = 0; i < kAxisCount; ++i) {
+        if (state.axes[i].locked != 0) continue;
+        int32_t target = file.internalPosition[static_cast<std::size_t>(i)];
+        if (state.simulation()) {
+            state.axes[i].internalPosition = target;
+        } else if (target != state.axes[i].internalPosition) {
+            commandMove(console, i, target);
+        }
+    }
+    for (int i = 0; i < kAxisCount; ++i) {
+        if (file.locked[static_cast<std::size_t>(i)] != 0) state.axes[i].locked = 1;
+        console.fields.locked[static_cast<std::size_t>(i)] = state.axes[i].locked;
+    }
+    // A locked active axis cannot be operated.
+    if (state.activeAxis >= 0 && state.activeAxis < kAxisCount && state.axes[state.activeAxis].locked != 0) {
+        for (ControlId id : kAxisOperationControls) console.ui.setEnabled(id, false);
+    }
     if (state.simulation()) {
-        for (int i = 0; i < kAxisCount; ++i) {
-            if (state.axes[i].locked == 0) state.axes[i].internalPosition = file.internalPosition[static_cast<std::size_t>(i)];
-        }
-        for (int i = 0; i < kAxisCount; ++i) {
-            if (file.locked[static_cast<std::size_t>(i)] != 0) state.axes[i].locked = 1;
-            console.fields.locked[static_cast<std::size_t>(i)] = state.axes[i].locked;
-        }
         refreshAfterMotion(console);
         recomputeBeam(console);
         refreshEffectiveLetDisplay(console);

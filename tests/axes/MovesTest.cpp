@@ -80,7 +80,8 @@ TEST_F(MovesTest, TargetOnTheLimitIsRefusedButFinestStepFits) {
     axis(kAxisX).internalPosition = 900;
     select(kAxisX);
     click(ControlId::NudgePlus);
-    EXPECT_EQ(ui.lastBox().text, "Attempted movement beyond software limit - request ignored.");
+    EXPECT_EQ(ui.lastBox().text,
+              "Attempted movement beyond software limit - request ignored. (limits -100.000 to 100.000 mm)");
     EXPECT_EQ(axis(kAxisX).internalPosition, 900);
     EXPECT_EQ(axis(kAxisX).pendingStep, 0);
     EXPECT_TRUE(sent.empty()) << "a refused move does not switch the camera on";
@@ -112,7 +113,8 @@ TEST_F(MovesTest, SetValueUsesTheLeadingNumberAndEmptiesTheBox) {
     type("");
     click(ControlId::SetValue);
     EXPECT_EQ(axis(kAxisZ).internalPosition, 234) << "value 0 is -1000 counts, refused at the limit";
-    EXPECT_EQ(ui.lastBox().text, "Attempted movement beyond software limit - request ignored.");
+    EXPECT_EQ(ui.lastBox().text,
+              "Attempted movement beyond software limit - request ignored. (limits 0.000 to 20.000 mm)");
     type("abc");
     click(ControlId::Increment);
     EXPECT_EQ(axis(kAxisZ).internalPosition, 234) << "no number: an increment of 0";
@@ -212,19 +214,23 @@ TEST_F(MovesTest, TicksArriveWhileAQuestionIsOpen) {
     EXPECT_FALSE(console().state.cameraOn);
 }
 
-TEST_F(MovesTest, OutsideSimulationNothingMovesButTheStatusIsWritten) {
+TEST_F(MovesTest, OutsideSimulationWithoutMotionCommandsEveryMoveIsRefused) {
     start("2");
     select(kAxisX);
-    click(ControlId::NudgePlus);
-    type("5");
-    click(ControlId::SetValue);
-    click(ControlId::Home);
+    for (ControlId move : {ControlId::NudgePlus, ControlId::SetValue, ControlId::Increment, ControlId::Home,
+                           ControlId::DrivePlus, ControlId::DriveMinus}) {
+        ui.boxes.clear();
+        type("5");
+        click(move);
+        ASSERT_EQ(ui.boxes.size(), 1u) << static_cast<int>(move);
+        EXPECT_EQ(ui.lastBox().text, "No controller with motion commands is attached - request ignored.");
+        EXPECT_EQ(ui.lastBox().icon, Icon::Warning);
+    }
     click(ControlId::Halt);
-    click(ControlId::DrivePlus);
     EXPECT_EQ(axis(kAxisX).internalPosition, 0);
     EXPECT_EQ(ui.runningTimers.count(kMotionTimer), 0u);
-    EXPECT_EQ(sent.back(), "AX;AF;JG+500;");
-    EXPECT_EQ(statusFile(), "Current\n1\n0   0   0   0   0   0   0   0\n0   0   0   0   0   0   0   0\n");
+    EXPECT_TRUE(sent.empty()) << "not even the camera: a jog nothing can stop is never started";
+    EXPECT_EQ(statusFile(), "Park\n1\n0   0   0   0   0   0   0   0\n0   0   0   0   0   0   0   0\n");
 }
 
 TEST_F(MovesTest, SelectingAndLockingAxes) {

@@ -77,6 +77,8 @@ public:
     int aboutBoxes = 0;
     int braggCurveWindows = 0;  // showBraggCurve calls
     std::vector<ControllerLink> controllerLinks;
+    std::map<int, bool> axisMoving;                       // last mark per axis
+    std::vector<std::pair<int, bool>> axisMovingHistory;  // every showAxisMoving call
     std::optional<int> closedWith;
     std::optional<DialogFields> shownFields;  // last transferToControls
     int transfersToControls = 0;
@@ -105,6 +107,10 @@ public:
     std::string userName() override { return user; }
     std::string computerName() override { return computer; }
     void showControllerLink(ControllerLink link) override { controllerLinks.push_back(link); }
+    void showAxisMoving(int axis, bool moving) override {
+        axisMoving[axis] = moving;
+        axisMovingHistory.emplace_back(axis, moving);
+    }
     void showAbout() override { ++aboutBoxes; }
     void showBraggCurve() override { ++braggCurveWindows; }
     void closeDialog(int result) override { closedWith = result; }

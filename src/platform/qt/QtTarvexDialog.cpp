@@ -581,7 +581,21 @@ QWidget* QtTarvexDialog::buildFileManagement()
     list->setMinimumHeight(90);
     listLabel->setBuddy(list);
     register_(list, id(ControlId::PositionList));
-    connect(list, &QListWidget::itemSelectionChanged, this, [this] {
+    connect(list, &QListWidget::itemSelectionChanged, this, [this, list] {
+        const QList<QListWidgetItem*> selected = list->selectedItems();
+        if (selected.isEmpty()) {
+            // A Ctrl+click on the selected entry: the operator did not lose
+            // the selection, so it stays.
+            const QList<QListWidgetItem*> same = list->findItems(lastSelectedEntry_, Qt::MatchExactly);
+            if (!same.isEmpty()) {
+                const QSignalBlocker blocker(list);
+                same.first()->setSelected(true);
+                list->setCurrentItem(same.first());
+                return;
+            }
+        } else {
+            lastSelectedEntry_ = selected.first()->text();
+        }
         if (events_ != nullptr)
             events_->onListSelectionChanged(ControlId::PositionList);
     });
@@ -1231,6 +1245,19 @@ void QtTarvexDialog::exitProcess(int code)
 {
     std::fflush(nullptr);
     std::exit(code);
+}
+
+void QtTarvexDialog::showAxisMoving(int axis, bool moving)
+{
+    if (axis < 0 || axis >= 8)
+        return;
+    auto* value = qobject_cast<QLineEdit*>(control(kValueIds[static_cast<std::size_t>(axis)]));
+    if (value == nullptr)
+        return;
+    // A moving axis: its value on amber, with a tooltip saying so.
+    value->setStyleSheet(moving ? QStringLiteral("QLineEdit { background: #ffd24d; font-weight: bold; }") : QString());
+    value->setToolTip(moving ? QStringLiteral("Moving (controller read-back)") : QString());
+    value->setProperty("moving", moving);
 }
 
 void QtTarvexDialog::showControllerLink(ControllerLink link)

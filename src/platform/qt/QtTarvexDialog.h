@@ -75,6 +75,7 @@ public:
     std::string userName() override;
     std::string computerName() override;
     void showControllerLink(ControllerLink link) override;
+    void showAxisMoving(int axis, bool moving) override;
     void showAbout() override;
     void showBraggCurve() override;
     void closeDialog(int result) override;
@@ -118,4 +119,7 @@ private:
     BraggCurveWindow* braggWindow_ = nullptr;  // a child window, made on first use
     // Row labels of the motion grid in axis order X Y Z T U V R S.
     std::array<QLabel*, 8> rowLabels_{};
+    // The position-file entry the operator selected last (kept when a
+    // Ctrl+click clears the selection).
+    QString lastSelectedEntry_;
 };
