@@ -145,6 +145,7 @@ void applyReadBack(Console& console, const ReadBack& readBack, uint64_t querySer
             homeReady[at(i)] = watch.homeStage[at(i)] == 1;
             watch.homeStage[at(i)] = 0;
             watch.commanded[at(i)] = false;
+            watch.toTarget[at(i)] = false;
             watch.limitStopSent[at(i)] = false;
             axis.driving = false;
         }
@@ -224,6 +225,7 @@ void commandMove(Console& console, int axis, int32_t target) {
         return;
     }
     watch.commanded[at(axis)] = true;
+    watch.toTarget[at(axis)] = true;
     watch.commandedAt[at(axis)] = watch.queriesSent;
     watch.limitStopSent[at(axis)] = false;
     sendCommand(console, text);
@@ -232,6 +234,7 @@ void commandMove(Console& console, int axis, int32_t target) {
 void commandJog(Console& console, int axis, const std::string& jogText, int32_t velocity) {
     MotionWatch& watch = console.state.motion;
     watch.commanded[at(axis)] = true;
+    watch.toTarget[at(axis)] = false;
     watch.commandedAt[at(axis)] = watch.queriesSent;
     watch.jogVelocity[at(axis)] = velocity;
     watch.limitStopSent[at(axis)] = false;

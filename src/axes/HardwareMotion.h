@@ -19,6 +19,7 @@ struct MotionWatch {
     bool connectedOnce = false;
     std::array<bool, kAxisCount> moving{};     // read back
     std::array<bool, kAxisCount> commanded{};  // a move or jog went out; rest not yet read back
+    std::array<bool, kAxisCount> toTarget{};   // of these, a move to a target
     std::array<uint64_t, kAxisCount> commandedAt{};  // queries sent before that command
     std::array<int32_t, kAxisCount> velocity{};      // counts per read-back
     std::array<bool, kAxisCount> limitStopSent{};

@@ -148,7 +148,8 @@ void onDrive(Console& console, int direction) {
     if (!state.simulation()) {
         if (axis.driving && state.motion.jogVelocity[static_cast<std::size_t>(index)] == velocity) return;
         std::string refusal = motionRefusal(console, false);
-        if (refusal.empty() && !axis.driving && axisMoving(console, index)) refusal = movingText(index);
+        // A jog may replace a jog or follow a stop, never a move to a target.
+        if (refusal.empty() && state.motion.toTarget[static_cast<std::size_t>(index)]) refusal = movingText(index);
         if (!refusal.empty()) {
             warnOperator(console, refusal);
             return;

@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
+
+#include "ControllerSimulator.h"
 #include "app/TarvexDlg.h"
+#include "axes/HardwareMotion.h"
 #include "support/RecordingChannel.h"
 #include "support/ScriptedUi.h"
 #include "support/Site.h"
@@ -31,8 +37,28 @@ protected:
         ASSERT_TRUE(dialog.onInitDialog());
         auto channel = std::make_unique<RecordingChannel>();
         channel->sent = &sent;
+        recording = channel.get();
         console().channel = std::move(channel);
         ui.boxes.clear();
+    }
+    // Outside simulation mode with the simulator's motion commands, a
+    // connected controller and a first read-back of every axis at rest at 0.
+    void startHardware() {
+        start("2");
+        std::istringstream settings(ControllerSimulator::settingsText(7000));
+        console().state.motion.commands = parseControllerSettings(settings).motion;
+        recording->setLink(ControllerLink::Connected);
+        startReadBack(console());
+        readBack({});
+        sent.clear();
+    }
+    // One answer to the read-back query, then a tick of timer 5.
+    void readBack(std::array<int32_t, kAxisCount> positions, const std::string& moving = "") {
+        std::string answer;
+        for (int32_t p : positions) answer += std::to_string(p) + ",";
+        for (int i = 0; i < kAxisCount; ++i) answer += moving.find(kAxisLetters[i]) != std::string::npos ? "1," : "0,";
+        recording->queryAnswers.push_back(answer + "0");
+        ui.tick(kReadBackTimer);
     }
     Console& console() { return dialog.console(); }
     Axis& axis(int index) { return console().state.axes[index]; }
@@ -50,6 +76,7 @@ protected:
     ScriptedUi ui;
     CTarvexDlg dialog{ui};
     std::vector<std::string> sent;
+    RecordingChannel* recording = nullptr;
 };
 
 TEST_F(MovesTest, NoAxisSelected) {
@@ -231,6 +258,204 @@ TEST_F(MovesTest, OutsideSimulationWithoutMotionCommandsEveryMoveIsRefused) {
     EXPECT_EQ(ui.runningTimers.count(kMotionTimer), 0u);
     EXPECT_TRUE(sent.empty()) << "not even the camera: a jog nothing can stop is never started";
     EXPECT_EQ(statusFile(), "Park\n1\n0   0   0   0   0   0   0   0\n0   0   0   0   0   0   0   0\n");
+}
+
+TEST_F(MovesTest, HardwareMovesGoToTheTargetAndEndByReadBack) {
+    startHardware();
+    EXPECT_EQ(ui.runningTimers.at(kReadBackTimer), 100) << "at least four queries a second";
+    select(kAxisX);
+    type("5");
+    click(ControlId::SetValue);
+    EXPECT_EQ(sent, (std::vector<std::string>{"BH5;", "AX;PA50;AX;BG;"}));
+    EXPECT_EQ(axis(kAxisX).internalPosition, 0) << "nothing is shown that the controller did not read back";
+    std::string before = statusFile();
+
+    sent.clear();
+    readBack({}, "") ;  // answer to a query sent before the move: says nothing of its end
+    EXPECT_TRUE(axisMoving(console(), kAxisX));
+    readBack({20}, "X");
+    EXPECT_EQ(ui.texts.at(ControlId::ValueX), "2.000");
+    EXPECT_TRUE(ui.axisMoving.at(kAxisX));
+    EXPECT_EQ(statusFile(), before) << "never written at every query";
+    for (ControlId move : {ControlId::NudgePlus, ControlId::SetValue, ControlId::Home}) {
+        type("1");
+        click(move);
+        EXPECT_EQ(ui.lastBox().text, "Axis X is moving - request ignored.");
+    }
+    EXPECT_TRUE(sent.empty());
+    readBack({50});
+    EXPECT_FALSE(ui.axisMoving.at(kAxisX));
+    EXPECT_EQ(ui.texts.at(ControlId::ValueX), "5.000");
+    EXPECT_EQ(statusFile(), "Current\n1\n50   0   0   0   0   0   0   0\n0   0   0   0   0   0   0   0\n");
+
+    click(ControlId::NudgeMinus);
+    EXPECT_EQ(sent.back(), "AX;PA-50;AX;BG;") << "from the read-back position";
+    type("200");
+    readBack({-20}, "X");
+    readBack({-50});
+    click(ControlId::SetValue);
+    EXPECT_EQ(ui.lastBox().text,
+              "Attempted movement beyond software limit - request ignored. (limits -100.000 to 100.000 mm)");
+    EXPECT_EQ(sent.back(), "AX;PA-50;AX;BG;") << "refused before any command";
+}
+
+TEST_F(MovesTest, HardwareHomeTakesItsSecondStepAfterTheFirstCameToRest) {
+    startHardware();
+    readBack({300});
+    select(kAxisX);
+    click(ControlId::Home);
+    EXPECT_EQ(sent.back(), "AX;PA350;AX;BG;") << "backs off by half a nudge step";
+    readBack({320}, "X");
+    EXPECT_EQ(sent.back(), "AX;PA350;AX;BG;");
+    readBack({350});
+    EXPECT_EQ(sent.back(), "AX;PA0;AX;BG;");
+    readBack({0});
+    EXPECT_FALSE(axisMoving(console(), kAxisX));
+}
+
+TEST_F(MovesTest, HardwareStopsGoOutAtOnce) {
+    startHardware();
+    select(kAxisX);
+    click(ControlId::DrivePlus);
+    EXPECT_EQ(sent, (std::vector<std::string>{"BH5;", "AX;AF;JG+500;"}));
+    click(ControlId::DrivePlus);
+    dialog.onKeyboardChar('8');
+    EXPECT_EQ(sent.size(), 2u) << "a repeat of the running drive does nothing";
+    click(ControlId::Halt);
+    EXPECT_EQ(sent.back(), "AX;ST;");
+    EXPECT_EQ(recording->stopWaits.back(), kStopWait);
+
+    click(ControlId::DriveMinus);
+    EXPECT_EQ(sent.back(), "AX;AF;JG-500;");
+    dialog.onCommand(ControlId::LockedX);
+    EXPECT_EQ(sent.back(), "AX;ST;") << "locking a moving axis stops it";
+    click(ControlId::AllHalt);
+    EXPECT_EQ(sent.back(), "ST;");
+    dialog.onKeyboardChar(' ');
+    EXPECT_EQ(sent.back(), "ST;");
+}
+
+class ProgramEndTest : public MovesTest {
+protected:
+    void SetUp() override {
+        startHardware();
+        select(kAxisY);
+        click(ControlId::DrivePlus);
+        sent.clear();
+        recording->stopWaits.clear();
+    }
+};
+
+TEST_F(ProgramEndTest, EscapeStopsEveryAxisAndKeepsThePositions) {
+    readBack({0, 250}, "Y");
+    dialog.onCancel();
+    EXPECT_EQ(sent, std::vector<std::string>{"ST;"});
+    EXPECT_EQ(recording->stopWaits, std::vector<std::chrono::milliseconds>{kEndingStopWait});
+    EXPECT_EQ(statusFile(), "Current\n1\n0   250   0   0   0   0   0   0\n0   0   0   0   0   0   0   0\n");
+    EXPECT_EQ(ui.closedWith, 2);
+}
+
+TEST_F(ProgramEndTest, TerminationSignalStopsEveryAxis) {
+    EXPECT_THROW(dialog.onTerminate(), ProcessExit);
+    EXPECT_EQ(sent, std::vector<std::string>{"ST;"});
+    EXPECT_EQ(recording->stopWaits, std::vector<std::chrono::milliseconds>{kEndingStopWait});
+}
+
+TEST_F(ProgramEndTest, FailureExitStopsEveryAxis) {
+    folder.remove("TarvexStatus.dat");
+    std::filesystem::create_directory(folder.path() / "TarvexStatus.dat");  // cannot be written
+    EXPECT_THROW(click(ControlId::Halt), ProcessExit);
+    EXPECT_EQ(sent, (std::vector<std::string>{"AY;ST;", "ST;"}));
+}
+
+TEST_F(ProgramEndTest, ExitSequenceAndResetStopEveryAxisFirst) {
+    ui.controls.directControl = 1;
+    dialog.onCommand(ControlId::DirectControl);
+    EXPECT_EQ(ui.runningTimers.count(kReadBackTimer), 0u) << "no command of the console's own in direct control";
+    dialog.onCommand(ControlId::Reset);
+    EXPECT_EQ(sent, (std::vector<std::string>{"ST;", "SA;"}));
+    sent.clear();
+    ui.controls.directControl = 0;
+    ui.chooseAnswer = [](Buttons, Button) { return Button::Ok; };  // the slit questions
+    EXPECT_THROW(dialog.onCommand(ControlId::DirectControl), ProcessExit);
+    ASSERT_GE(sent.size(), 2u);
+    EXPECT_EQ(sent[0], "ST;");
+    EXPECT_EQ(sent[1], "BL4;") << "before the parking commands";
+}
+
+TEST_F(MovesTest, HardwareJogStopsBeforeItsNextReadBackReachesALimit) {
+    startHardware();
+    select(kAxisX);
+    click(ControlId::DrivePlus);
+    readBack({400}, "X");
+    readBack({550}, "X");
+    readBack({700}, "X");
+    EXPECT_EQ(sent.back(), "AX;AF;JG+500;") << "700 + 150 stays below 1000";
+    readBack({850}, "X");
+    EXPECT_EQ(sent.back(), "AX;ST;") << "850 + 150 would reach 1000";
+    readBack({950}, "X");
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), "AX;ST;"), 1) << "sent once";
+    readBack({975});
+    EXPECT_FALSE(axisMoving(console(), kAxisX));
+}
+
+TEST_F(MovesTest, LostControllerWarnsOnceAndRefusesMoves) {
+    startHardware();
+    select(kAxisX);
+    click(ControlId::DrivePlus);
+    readBack({100}, "X");
+    ui.boxes.clear();
+    recording->queryAnswers.push_back("12,garbage");
+    ui.tick(kReadBackTimer, kUnansweredTicks + 3);
+    EXPECT_EQ(recording->link(), ControllerLink::Lost);
+    EXPECT_EQ(ui.controllerLinks.back(), ControllerLink::Lost);
+    ASSERT_EQ(ui.boxes.size(), 1u) << "one warning";
+    EXPECT_EQ(ui.lastBox().icon, Icon::Warning);
+    EXPECT_EQ(axis(kAxisX).internalPosition, 100) << "garbage is no read-back";
+    EXPECT_TRUE(axisMoving(console(), kAxisX)) << "no move is reported done without read-back";
+    type("1");
+    click(ControlId::SetValue);
+    EXPECT_EQ(ui.lastBox().text, "No controller with motion commands is attached - request ignored.");
+    click(ControlId::Halt);
+    EXPECT_EQ(sent.back(), "AX;ST;") << "a stop is never refused";
+
+    recording->setLink(ControllerLink::Connected);
+    readBack({130});
+    EXPECT_FALSE(axisMoving(console(), kAxisX));
+    EXPECT_EQ(ui.texts.at(ControlId::ValueX), "13.000");
+}
+
+TEST_F(MovesTest, AtConnectTheControllersPositionsWinAndTheDifferenceIsLogged) {
+    status = "Park\n1\n10 0 0 0 0 0 0 0\n0 0 0 0 0 0 0 0\n";
+    startHardware();
+    EXPECT_EQ(axis(kAxisX).internalPosition, 0);
+    EXPECT_EQ(statusFile(), "Current\n1\n0   0   0   0   0   0   0   0\n0   0   0   0   0   0   0   0\n");
+    std::string log = folder.read("run.log");
+    EXPECT_NE(log.find("The controller's positions replace those of TarvexStatus.dat: X 1.000 -> 0.000 mm."),
+              std::string::npos)
+        << log;
+    readBack({});
+    recording->setLink(ControllerLink::Lost);
+    ui.tick(kReadBackTimer);
+    recording->setLink(ControllerLink::Connected);
+    readBack({5});
+    EXPECT_EQ(folder.read("run.log"), log) << "said once";
+}
+
+TEST_F(MovesTest, MalformedMoveSettingRefusesFiniteMovesButNotStops) {
+    start("2");
+    std::istringstream settings(ControllerSimulator::settingsText(7000) + "move-to A{axis};PA;\n");
+    console().state.motion.commands = parseControllerSettings(settings).motion;
+    EXPECT_EQ(console().state.motion.commands.errors, std::vector<std::string>{"move-to: no {counts} placeholder"});
+    recording->setLink(ControllerLink::Connected);
+    startReadBack(console());
+    readBack({});
+    select(kAxisX);
+    click(ControlId::NudgePlus);
+    EXPECT_EQ(ui.lastBox().text, "No controller with motion commands is attached - request ignored.");
+    click(ControlId::DrivePlus);
+    click(ControlId::Halt);
+    EXPECT_EQ(sent.back(), "AX;ST;");
 }
 
 TEST_F(MovesTest, SelectingAndLockingAxes) {
