@@ -260,6 +260,52 @@ TEST_F(MovesTest, OutsideSimulationWithoutMotionCommandsEveryMoveIsRefused) {
     EXPECT_EQ(statusFile(), "Park\n1\n0   0   0   0   0   0   0   0\n0   0   0   0   0   0   0   0\n");
 }
 
+TEST_F(MovesTest, FiniteMoveEndsTheDriveFirst) {
+    start();
+    select(kAxisX);
+    click(ControlId::DrivePlus);
+    ui.tick(kMotionTimer, 2);
+    ui.chooseAnswer = [](Buttons, Button) { return Button::Ok; };
+    click(ControlId::OpenS2);
+    ui.chooseAnswer = nullptr;
+    ASSERT_FALSE(console().state.s2Closed);
+    type("5");
+    ui.answer(Button::No, [&] { ui.tick(kMotionTimer, 8); });  // the S2 question stays open 2 s
+    click(ControlId::SetValue);
+    EXPECT_EQ(ui.lastBox().buttons, Buttons::YesNo);
+    EXPECT_EQ(axis(kAxisX).internalPosition, 50);
+    ui.tick(kMotionTimer, 4);
+    EXPECT_EQ(ui.texts.at(ControlId::ValueX), "5.000");
+    EXPECT_EQ(statusFile(), "Current\n1\n50   0   0   0   0   0   0   0\n0   0   0   0   0   0   0   0\n");
+    EXPECT_FALSE(console().state.motionInProgress);
+}
+
+TEST_F(MovesTest, HeldDriveKeyRepeatsNothing) {
+    start();
+    select(kAxisX);
+    for (int repeat = 0; repeat < 5; ++repeat) {
+        dialog.onKeyboardChar('8');
+        ui.tick(kMotionTimer);
+    }
+    EXPECT_EQ(sent, (std::vector<std::string>{"BH5;", "AX;AF;JG+500;"}));
+    EXPECT_EQ(axis(kAxisX).internalPosition, 500) << "the axis keeps moving while the key is held";
+    dialog.onKeyboardChar('2');
+    EXPECT_EQ(sent.back(), "AX;AF;JG-500;") << "the other direction is a new drive";
+}
+
+TEST_F(MovesTest, EscapeStopsTheDriveAndKeepsItsPosition) {
+    start();
+    select(kAxisX);
+    click(ControlId::DrivePlus);
+    ui.tick(kMotionTimer, 3);
+    dialog.onCancel();
+    EXPECT_EQ(statusFile(), "Current\n1\n300   0   0   0   0   0   0   0\n0   0   0   0   0   0   0   0\n");
+    EXPECT_EQ(ui.runningTimers.count(kMotionTimer), 0u);
+    EXPECT_EQ(sent, (std::vector<std::string>{"BH5;", "AX;AF;JG+500;"})) << "simulation composes no stop";
+    EXPECT_FALSE(folder.exists("Tarvex.run"));
+    EXPECT_EQ(ui.closedWith, 2);
+}
+
 TEST_F(MovesTest, HardwareMovesGoToTheTargetAndEndByReadBack) {
     startHardware();
     EXPECT_EQ(ui.runningTimers.at(kReadBackTimer), 100) << "at least four queries a second";

@@ -180,6 +180,35 @@ TEST_F(PositionsTest, RestoreKeepsLockedAxesAndOnlyAddsLocks) {
     EXPECT_EQ(folder.read("TarvexStatus.dat"), site.files.at("TarvexStatus.dat")) << "Restore writes no status";
 }
 
+TEST_F(PositionsTest, RestoreThatLocksTheActiveAxisDisablesItsOperations) {
+    positionFiles["spot.po1"] =
+        "1 2 3 -300 5 6 -600 -7000\t; internal position coordinates\n1 0 0 0 0 0 0 0\t; lock status\n";
+    start();
+    ui.controls.activeAxis = kAxisX;
+    dialog.onCommand(ControlId::ActiveX);
+    ASSERT_TRUE(ui.isEnabled(ControlId::NudgePlus));
+    selectEntry("spot.po1");
+    dialog.onCommand(ControlId::Restore);
+    EXPECT_EQ(console().state.axes[kAxisX].locked, 1);
+    for (ControlId id : {ControlId::NudgePlus, ControlId::DrivePlus, ControlId::SetValue, ControlId::Home}) {
+        EXPECT_FALSE(ui.isEnabled(id)) << static_cast<int>(id);
+    }
+    EXPECT_TRUE(ui.isEnabled(ControlId::LockedX)) << "it can be unlocked";
+}
+
+TEST_F(PositionsTest, RestoreBeyondTheLimitsIsRefusedNamingTheFile) {
+    positionFiles["far.po1"] =
+        "1 2 3 -300 5 6 -600 100000\t; internal position coordinates\n0 0 0 0 0 0 0 0\t; lock status\n";
+    start();
+    selectEntry("far.po1");
+    dialog.onCommand(ControlId::Restore);
+    EXPECT_EQ(ui.lastBox().text, "Attempted movement beyond software limit - request ignored. (far.po1, axis S: "
+                                 "limits 7.000 to 17.000 foil)");
+    EXPECT_EQ(ui.lastBox().icon, Icon::Warning);
+    EXPECT_EQ(console().state.axes[kAxisX].internalPosition, 10) << "nothing moves";
+    EXPECT_EQ(console().state.namedPositionName, "Park");
+}
+
 TEST_F(PositionsTest, RestoredPositionShowsItsName) {
     start();
     save("run7");
