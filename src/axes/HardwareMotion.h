@@ -41,7 +41,7 @@ struct MotionWatch {
 inline constexpr int kReadBackPeriod = 100;
 inline constexpr int kUnansweredTicks = 5;
 // How long a stop may wait to go out: in operation, and when the program ends.
-inline constexpr std::chrono::milliseconds kStopWait{100};
+inline constexpr std::chrono::milliseconds kStopWait{50};
 inline constexpr std::chrono::milliseconds kEndingStopWait{200};
 
 // The refusal texts of real motion.

@@ -11,7 +11,7 @@ void onMotionTimer(Console& console);
 // Stops every simulated motion and refreshes the displays and the beam;
 // outside simulation mode sends the stop of every axis, waiting at most
 // `stopWait` for it to go out.
-void allHalt(Console& console, std::chrono::milliseconds stopWait = std::chrono::milliseconds(100));
+void allHalt(Console& console, std::chrono::milliseconds stopWait = std::chrono::milliseconds(50));
 
 // The displays every change of the axes ends with: position name, values.
 void refreshAfterMotion(Console& console);

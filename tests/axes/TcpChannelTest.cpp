@@ -262,8 +262,13 @@ TEST_F(TcpChannelTest, SlowControllerIsLostWithinTheDeadlineAndReconnected) {
     auto waited = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(channel.link(), ControllerLink::Lost);
     EXPECT_LT(waited, 1s);
+    channel.send("TB;");
+    EXPECT_NE(folder.read("ControllerJournal.txt").find("not sent"), std::string::npos)
+        << "no second wait within 100 ms of a timeout";
+    std::this_thread::sleep_for(100ms);
     channel.send("#SLOW 0;");
     EXPECT_EQ(channel.link(), ControllerLink::Lost) << "the slow setting still holds for this answer";
+    std::this_thread::sleep_for(100ms);
     channel.send("TB;");
     EXPECT_EQ(channel.link(), ControllerLink::Connected);
     EXPECT_EQ(channel.reply(), "0");

@@ -1,0 +1,244 @@
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <memory>
+#include <thread>
+
+#include "app/Failure.h"
+#include "app/TarvexDlg.h"
+#include "axes/HardwareMotion.h"
+#include "support/ScriptedUi.h"
+#include "support/SimulatorThread.h"
+#include "support/Site.h"
+
+// The console logic against the controller simulator over real loopback
+// sockets, outside simulation mode. Timer 5 is ticked by hand as fast as the
+// test needs; every event handler is timed.
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+class RealMotionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(sim->listening);
+        // Fast and short: moves of a few thousand counts end within ~50 ms.
+        sim->simulator.setProfile(200000, 4000000, 4000000);
+    }
+    // Runs one event and records the longest the event loop was held.
+    template <typename F>
+    auto timed(F&& event) {
+        auto begin = Clock::now();
+        struct Measure {
+            Clock::time_point begin;
+            Clock::duration& longest;
+            ~Measure() { longest = std::max(longest, Clock::now() - begin); }
+        } measure{begin, longest};
+        return event();
+    }
+    void start(const std::string& settings) {
+        site.set("DemoStatus.dat", "2\n");
+        site.set("Controller.dat", settings);
+        // Where the simulator starts: the first read-back changes nothing.
+        site.set("TarvexStatus.dat", "Park\n1\n0 0 0 0 0 0 0 0\n0 0 0 0 0 0 0 0\n");
+        site.install(folder);
+        ui.events = &dialog;
+        ASSERT_TRUE(timed([&] { return dialog.onInitDialog(); }));
+        ui.boxes.clear();
+    }
+    void start() { start(ControllerSimulator::settingsText(sim->simulator.port())); }
+    Console& console() { return dialog.console(); }
+    void click(ControlId id) {
+        timed([&] { dialog.onCommand(id); });
+    }
+    void select(int index) {
+        ui.controls.activeAxis = index;
+        click(kAxisControls[static_cast<std::size_t>(index)].radio);
+    }
+    // Ticks timer 5 every 10 ms until `done` or `limit`.
+    template <typename Done>
+    bool pumpUntil(Done done, std::chrono::milliseconds limit = 2000ms) {
+        auto end = Clock::now() + limit;
+        while (Clock::now() < end) {
+            timed([&] { ui.tick(kReadBackTimer); });
+            if (done()) return true;
+            std::this_thread::sleep_for(10ms);
+        }
+        return done();
+    }
+    ControllerSimulator::AxisState simAxis(int index) {
+        return sim->simulator.snapshot().axes[static_cast<std::size_t>(index)];
+    }
+    bool simAtRest() {
+        auto snapshot = sim->simulator.snapshot();
+        for (const auto& axis : snapshot.axes) {
+            if (axis.moving) return false;
+        }
+        return true;
+    }
+    bool consoleAtRest() {
+        for (int i = 0; i < kAxisCount; ++i) {
+            if (axisMoving(console(), i)) return false;
+        }
+        return true;
+    }
+    // Drives X and Y until the simulator moves them both.
+    void driveXAndY() {
+        ASSERT_TRUE(pumpUntil([&] { return console().state.motion.known; }));
+        select(kAxisX);
+        click(ControlId::DrivePlus);
+        select(kAxisY);
+        click(ControlId::DriveMinus);
+        ASSERT_TRUE(pumpUntil([&] { return simAxis(kAxisX).moving && simAxis(kAxisY).moving; }));
+    }
+    void expectEveryAxisStopsWithin(std::chrono::milliseconds limit) {
+        auto end = Clock::now() + limit;
+        while (!simAtRest() && Clock::now() < end) std::this_thread::sleep_for(5ms);
+        EXPECT_TRUE(simAtRest());
+    }
+    void TearDown() override { EXPECT_LT(longest, 100ms) << "the event loop was held too long"; }
+
+    std::unique_ptr<SimulatorThread> sim = std::make_unique<SimulatorThread>();
+    WorkFolder folder;
+    Site site;
+    ScriptedUi ui;
+    CTarvexDlg dialog{ui};
+    Clock::duration longest{};
+};
+
+TEST_F(RealMotionTest, DriveThenHaltStopsTheAxisAndShowsTheReadBack) {
+    start();
+    ASSERT_TRUE(pumpUntil([&] { return console().state.motion.known; }));
+    EXPECT_EQ(ui.controllerLinks.back(), ControllerLink::Connected);
+    select(kAxisX);
+    click(ControlId::DrivePlus);
+    ASSERT_TRUE(pumpUntil([&] { return simAxis(kAxisX).velocity > 0; }));
+    ASSERT_TRUE(pumpUntil([&] { return console().state.axes[kAxisX].internalPosition > 0; }));
+    EXPECT_TRUE(ui.axisMoving.at(kAxisX));
+    auto halted = Clock::now();
+    click(ControlId::Halt);
+    while (simAxis(kAxisX).velocity != 0 && Clock::now() - halted < 300ms) std::this_thread::sleep_for(2ms);
+    EXPECT_EQ(simAxis(kAxisX).velocity, 0);
+    ASSERT_TRUE(pumpUntil([&] { return consoleAtRest(); }));
+    long position = simAxis(kAxisX).position;
+    EXPECT_EQ(console().state.axes[kAxisX].internalPosition, position);
+    EXPECT_FALSE(ui.axisMoving.at(kAxisX));
+    char shown[32];
+    std::snprintf(shown, sizeof shown, "%.3f", position / 1000.0);
+    EXPECT_EQ(ui.texts.at(ControlId::ValueX), shown);
+}
+
+TEST_F(RealMotionTest, MovesEndAtTheReadBackTarget) {
+    folder.write("spot.po1", "1500 -2500 300 0 4000 5000 0 0\t; internal position coordinates\n"
+                             "0 0 0 0 0 0 0 0\t; lock status\n");
+    start();
+    ASSERT_TRUE(pumpUntil([&] { return console().state.motion.known; }));
+    select(kAxisX);
+    ui.controls.newAxisValue = "5";
+    click(ControlId::SetValue);
+    ASSERT_TRUE(pumpUntil([&] { return consoleAtRest() && !simAxis(kAxisX).moving; }));
+    EXPECT_EQ(simAxis(kAxisX).position, 5000);
+    EXPECT_EQ(ui.texts.at(ControlId::ValueX), "5.000");
+    EXPECT_NE(folder.read("TarvexStatus.dat").find("\n5000   0   0"), std::string::npos);
+
+    click(ControlId::NudgeMinus);
+    ASSERT_TRUE(pumpUntil([&] { return consoleAtRest() && !simAxis(kAxisX).moving; }));
+    EXPECT_EQ(console().state.axes[kAxisX].internalPosition, 4900);
+
+    ui.controls.positionListSelection = "spot.po1";
+    timed([&] { dialog.onListSelectionChanged(ControlId::PositionList); });
+    click(ControlId::Restore);
+    ASSERT_TRUE(pumpUntil([&] { return consoleAtRest() && simAtRest(); }));
+    EXPECT_EQ(simAxis(kAxisX).position, 1500);
+    EXPECT_EQ(simAxis(kAxisY).position, -2500);
+    EXPECT_EQ(simAxis(kAxisV).position, 5000);
+    EXPECT_EQ(ui.texts.at(ControlId::DutPosition), "spot") << "at the restored position by read-back";
+    EXPECT_NE(folder.read("TarvexStatus.dat").find("1500   -2500   300   0   4000   5000   0   0"), std::string::npos);
+}
+
+TEST_F(RealMotionTest, AllHaltStopsEveryAxis) {
+    start();
+    driveXAndY();
+    click(ControlId::AllHalt);
+    expectEveryAxisStopsWithin(300ms);
+}
+
+TEST_F(RealMotionTest, EscapeStopsEveryAxis) {
+    start();
+    driveXAndY();
+    dialog.onCancel();
+    expectEveryAxisStopsWithin(300ms);
+}
+
+TEST_F(RealMotionTest, FailureExitStopsEveryAxis) {
+    start();
+    driveXAndY();
+    // An end of the program may wait up to 200 ms for its stop: not timed.
+    EXPECT_THROW(stopProgram(console(), "Simulated failure"), ProcessExit);
+    expectEveryAxisStopsWithin(300ms);
+}
+
+TEST_F(RealMotionTest, KilledSimulatorMidJogIsLostAndStoppedFirstOnReconnect) {
+    start();
+    ASSERT_TRUE(pumpUntil([&] { return console().state.motion.known; }));
+    select(kAxisX);
+    click(ControlId::DrivePlus);
+    ASSERT_TRUE(pumpUntil([&] { return simAxis(kAxisX).moving && console().state.axes[kAxisX].internalPosition > 0; }));
+    int port = sim->simulator.port();
+    sim.reset();
+    ASSERT_TRUE(pumpUntil([&] { return console().channel->link() == ControllerLink::Lost; }, 1000ms));
+    EXPECT_EQ(ui.controllerLinks.back(), ControllerLink::Lost);
+    pumpUntil([] { return false; }, 200ms);
+    ASSERT_EQ(ui.boxes.size(), 1u) << "one warning: " << ui.boxes.front().text;
+    EXPECT_EQ(ui.lastBox().icon, Icon::Warning);
+    EXPECT_TRUE(axisMoving(console(), kAxisX)) << "not reported done without read-back";
+
+    sim = std::make_unique<SimulatorThread>(port);
+    ASSERT_TRUE(sim->listening);
+    ASSERT_TRUE(pumpUntil([&] { return console().state.motion.known; }));
+    auto log = sim->simulator.snapshot().log;
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.front().text, "ST;") << "the stop goes first";
+    EXPECT_EQ(ui.controllerLinks.back(), ControllerLink::Connected);
+}
+
+TEST_F(RealMotionTest, NeverAnsweringControllerNeverHoldsTheEventLoop) {
+    // A listener that never accepts: connections are made, nothing answers.
+    int silent = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(silent, 8), 0);
+    ::getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length);
+    start(ControllerSimulator::settingsText(ntohs(address.sin_port)));
+    select(kAxisX);
+    for (ControlId id : {ControlId::DrivePlus, ControlId::Halt, ControlId::AllHalt, ControlId::CameraOn}) {
+        click(id);
+        pumpUntil([] { return false; }, 150ms);
+    }
+    EXPECT_NE(console().channel->link(), ControllerLink::Connected);
+    EXPECT_FALSE(console().state.motion.known);
+    EXPECT_EQ(ui.lastBox().text, "No controller with motion commands is attached - request ignored.");
+    ::close(silent);
+}
+
+TEST_F(RealMotionTest, StationWithoutMotionCommandsRefusesDrive) {
+    start("tcp 127.0.0.1 " + std::to_string(sim->simulator.port()) + "\n");
+    select(kAxisX);
+    click(ControlId::DrivePlus);
+    EXPECT_EQ(ui.lastBox().text, "No controller with motion commands is attached - request ignored.");
+    pumpUntil([] { return false; }, 100ms);
+    for (const auto& received : sim->simulator.snapshot().log) EXPECT_EQ(received.text.find("JG"), std::string::npos);
+    EXPECT_FALSE(simAxis(kAxisX).moving);
+}
+
+}  // namespace
