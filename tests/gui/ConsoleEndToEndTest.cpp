@@ -113,7 +113,7 @@ private slots:
                  qPrintable(QStringLiteral("%1 vs %2").arg(effectiveLet).arg(nominalLet)));
         QVERIFY(fs::exists("RangeTable.txt"));
 
-        // Escape: the run marker goes, nothing else is written.
+        // Escape: the positions are kept and the run marker goes.
         QTest::keyClick(&dialog, Qt::Key_Escape);
         QVERIFY(!fs::exists("Tarvex.run"));
         QVERIFY(dialog.isClosed());

@@ -22,6 +22,7 @@
 #include <memory>
 
 #include "RecordingEvents.h"
+#include "axes/AxisTable.h"
 #include "platform/qt/CAboutDlg.h"
 #include "platform/qt/QtTarvexDialog.h"
 
@@ -175,6 +176,31 @@ private slots:
         DialogFields f;
         dialog->transferFromControls(f);
         QCOMPARE(f.positionListSelection, std::string("Delta"));
+    }
+
+    void ctrlClickKeepsTheSelection()
+    {
+        dialog->setListItems(ControlId::PositionList, {"run7.po1", "spot.po1"});
+        auto* list = c<QListWidget>(1072);
+        const QRect item = list->visualItemRect(list->item(1));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, item.center());
+        QCOMPARE(events.listChanges.size(), 1u);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, item.center());
+        QCOMPARE(events.listChanges.size(), 1u);  // not a lost selection: nothing ends the console
+        DialogFields f;
+        dialog->transferFromControls(f);
+        QCOMPARE(f.positionListSelection, std::string("spot.po1"));
+    }
+
+    void movingAxisRowIsMarked()
+    {
+        auto* value = c<QLineEdit>(1008);
+        dialog->showAxisMoving(kAxisX, true);
+        QVERIFY(value->property("moving").toBool());
+        QVERIFY(!value->styleSheet().isEmpty());
+        QVERIFY(!c<QLineEdit>(1009)->property("moving").toBool());
+        dialog->showAxisMoving(kAxisX, false);
+        QVERIFY(value->styleSheet().isEmpty());
     }
 
     void escapeIsTheCancelAction()

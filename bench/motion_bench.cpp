@@ -1,0 +1,64 @@
+// One read-back cycle of real motion: the console's CPU time to take the
+// controller's answer, parse it by the reply list, apply it (positions,
+// moving marks, displays, the jog limit test) and send the next query.
+// Target: at most 2 ms.
+
+#include <benchmark/benchmark.h>
+
+#include <sstream>
+
+#include "SilentUi.h"
+#include "app/Console.h"
+#include "axes/ControllerChannel.h"
+#include "axes/HardwareMotion.h"
+
+namespace {
+
+// A connected controller that answers every query at once.
+class AnsweringChannel : public ControllerChannel {
+public:
+    AnsweringChannel() { link_ = ControllerLink::Connected; }
+    void send(const std::string&) override {}
+    bool sendQuery(const std::string&) override { return true; }
+    bool takeQueryAnswer(std::string& answer) override {
+        answer = answers[next++ % 2];
+        return true;
+    }
+    std::string answers[2];
+    unsigned next = 0;
+};
+
+void BM_ReadBackCycle(benchmark::State& state) {
+    SilentUi ui;
+    Console console(ui);
+    console.state.demoStatus = 2;
+    std::istringstream settings(
+        "tcp 127.0.0.1 7000\nstop-axis A{axis};ST;\nstop-all ST;\nmove-to A{axis};PA{counts};\n"
+        "begin-move A{axis};BG;\nquery TS;\nreply PX PY PZ PT PU PV PR PS MX MY MZ MT MU MV MR MS I\n");
+    console.state.motion.commands = parseControllerSettings(settings).motion;
+    for (Axis& axis : console.state.axes.axes) {
+        axis.unit = "mm";
+        axis.scale = 1000;
+        axis.softLimitLow = -1000000;
+        axis.softLimitHigh = 1000000;
+    }
+    auto channel = std::make_unique<AnsweringChannel>();
+    AnsweringChannel& answering = *channel;
+    console.channel = std::move(channel);
+    // First the positions the console already holds, then X jogging.
+    answering.answers[0] = answering.answers[1] = "0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0";
+    onReadBackTimer(console);
+    onReadBackTimer(console);
+    console.state.axes[kAxisX].driving = true;
+    answering.answers[0] = "12345,-200,300,0,4000,5000,0,0,1,0,0,0,0,0,0,0,96";
+    answering.answers[1] = "12845,-200,300,0,4000,5000,0,0,1,0,0,0,0,0,0,0,96";
+    for (auto _ : state) {
+        onReadBackTimer(console);
+    }
+    if (!console.state.motion.known || console.state.axes[kAxisX].internalPosition < 12345) {
+        state.SkipWithError("the read-back was not applied");
+    }
+}
+BENCHMARK(BM_ReadBackCycle);
+
+}  // namespace
