@@ -18,6 +18,7 @@
 #include "app/Console.h"
 #include "axes/TcpChannel.h"
 #include "support/ScriptedUi.h"
+#include "support/SimulatorThread.h"
 #include "support/ToolRun.h"
 #include "support/WorkFolder.h"
 
@@ -26,22 +27,6 @@ namespace {
 using namespace std::chrono_literals;
 
 // The stand-in controller served from a thread on a free loopback port.
-class SimulatorThread {
-public:
-    explicit SimulatorThread(const std::function<void(ControllerSimulator&)>& setUp = {}) {
-        if (setUp) setUp(simulator);
-        EXPECT_TRUE(simulator.listen(0));
-        thread = std::thread([this] { simulator.run(); });
-    }
-    ~SimulatorThread() { stopNow(); }
-    void stopNow() {
-        simulator.stop();
-        if (thread.joinable()) thread.join();
-    }
-    ControllerSimulator simulator;
-    std::thread thread;
-};
-
 class TcpChannelTest : public ::testing::Test {
 protected:
     WorkFolder folder;
