@@ -167,6 +167,34 @@ TEST_F(RealMotionTest, MovesEndAtTheReadBackTarget) {
     EXPECT_NE(folder.read("TarvexStatus.dat").find("1500   -2500   300   0   4000   5000   0   0"), std::string::npos);
 }
 
+TEST_F(RealMotionTest, GoMovesTheDegraderToTheReadBackTarget) {
+    std::string table = setupTableText();
+    table.replace(table.find("0 10000 800 7 1000"), 18, "-10000 10000 800 7 1000");  // every foil within the limits
+    site.set("VacArdo.dat", table);
+    start();
+    ASSERT_TRUE(pumpUntil([&] { return console().state.motion.known; }));
+    // 84Kr at 10 MeV/u, wanted 6 MeV/u.
+    console().state.beam.ionZ = 36;
+    console().state.beam.ionA = 84;
+    console().state.beam.beamEnergyMeV = 840;
+    ui.controls.unitChoice = 2;
+    click(ControlId::UnitMeVPerNucleon);
+    ui.controls.goal = "6";
+    ui.answer(Button::Yes);
+    click(ControlId::Go);
+    double s = 0;
+    double r = 0;
+    ASSERT_EQ(std::sscanf(ui.boxes.front().text.c_str(), "Required degrader coordinates (S = %lf , R = %lf)", &s, &r),
+              2)
+        << ui.boxes.front().text;
+    ASSERT_TRUE(pumpUntil([&] { return consoleAtRest() && simAtRest(); }));
+    EXPECT_EQ(simAxis(kAxisS).position, static_cast<long>(std::trunc((s - 7) * 1000)));
+    EXPECT_EQ(simAxis(kAxisR).position, static_cast<long>(std::trunc((r - 6) * 100)));
+    EXPECT_EQ(console().state.axes[kAxisS].internalPosition, simAxis(kAxisS).position);
+    // The recomputation at rest finds the wanted energy again.
+    EXPECT_NEAR(std::stod(console().fields.energyPerNucleon), 6.0, 0.05) << console().fields.energyPerNucleon;
+}
+
 TEST_F(RealMotionTest, AllHaltStopsEveryAxis) {
     start();
     driveXAndY();
