@@ -191,10 +191,12 @@ if [ "$gui" = 1 ]; then
     else
       fail "the console did not complete its start-up in $site: $(cat "$work/console.log")"
     fi
+    [ -f "$site/Tarvex.run" ] || fail "the running console has no run marker in the station folder"
+    # SIGTERM ends it like every failure exit: axes stopped, run marker removed.
     kill "$console_pid" 2>/dev/null
     wait "$console_pid" 2>/dev/null
     console_pid=""
-    [ -f "$site/Tarvex.run" ] || fail "the console left no run marker in the station folder"
+    [ ! -f "$site/Tarvex.run" ] || fail "the console ended by SIGTERM left its run marker behind"
     cmp -s "$source/examples/demo-site/DemoStatus.dat" "$site/DemoStatus.dat" ||
       fail "the launcher did not copy the demo station to $site"
     # Without TARVEX_STOPPING_DATA the demo copy gets the installed coefficient files.
