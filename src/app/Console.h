@@ -1,5 +1,8 @@
 #pragma once
 
+#include <functional>
+#include <string>
+
 #include "app/ConsoleState.h"
 #include "app/DialogFields.h"
 #include "axes/ControllerChannel.h"
@@ -14,4 +17,7 @@ struct Console {
     ConsoleState state;
     DialogFields fields;
     std::unique_ptr<ControllerChannel> channel;  // never null
+    // Runs once when the program is about to end after a failure, with the
+    // message shown; set after start-up (the beam-run logbook ends its run).
+    std::function<void(const std::string& why)> beforeFailureExit;
 };

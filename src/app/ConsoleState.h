@@ -7,6 +7,7 @@
 #include "app/Settings.h"
 #include "axes/AxisTable.h"
 #include "axes/HardwareMotion.h"
+#include "beam/BeamRuns.h"
 #include "beam/BeamState.h"
 #include "energyloss/StoppingCoefficients.h"
 
@@ -57,6 +58,9 @@ struct ConsoleState {
     // created it.
     bool startingUp = false;
     bool ownRunMarkerCreated = false;
+
+    // Beam runs: the logbook, the banner and the live status.
+    BeamRunState runs;
 
     bool simulation() const { return demoStatus == 1 || demoStatus == 3; }
 };

@@ -118,6 +118,8 @@ enum class ControlId : int {
 inline constexpr int kAboutCommand = 16;
 // System-menu command of the "&Bragg curve..." item beside it.
 inline constexpr int kBraggCurveCommand = 32;
+// System-menu command of the "&Beam runs..." item beside it.
+inline constexpr int kBeamRunsCommand = 48;
 
 // Message-loop timers.
 inline constexpr int kCameraTimer = 1;      // camera switch-off, 60 s

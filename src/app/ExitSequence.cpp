@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "actions/BeamRunActions.h"
 #include "app/Console.h"
 #include "app/FileNames.h"
 #include "app/LogFile.h"
@@ -111,6 +112,7 @@ void exitSequence(Console& console) {
     }
 
     // 16-18
+    endBeamRun(console, "Exit");
     ui.stopTimer(kCameraTimer);
     ui.stopTimer(kMotionTimer);
     ui.stopTimer(kReadBackTimer);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "app/Console.h"
 #include "app/Startup.h"
@@ -23,8 +24,10 @@ void stopForEnd(Console& console) {
 
 }  // namespace
 
-void failureExit(Console& console, int code) {
+void failureExit(Console& console, int code, const std::string& why) {
     stopForEnd(console);
+    // Taken out first: a failure inside the hook ends the program at once.
+    if (auto hook = std::exchange(console.beforeFailureExit, nullptr)) hook(why);
     if (console.state.ownRunMarkerCreated) std::remove(kOwnRunMarker);
     console.ui.exitProcess(code);
     std::abort();  // exitProcess does not return
@@ -36,7 +39,7 @@ void stopProgram(Console& console, const std::string& message, bool endDialog) {
         console.state.startingUp ? message + "\nWorking folder: " + fullPath("") : message;
     console.ui.messageBox(text, Icon::Stop, Buttons::Ok, Button::Ok);
     if (endDialog) console.ui.closeDialog(2);
-    failureExit(console);
+    failureExit(console, 1, message);
 }
 
 void stopOnOpenError(Console& console, const std::string& fileName, bool endDialog) {

@@ -18,10 +18,11 @@ std::string openErrorText(const std::string& fileName);
 // back to the keyboard box, as every refused operator request ends.
 void warnOperator(Console& console, const std::string& text);
 
-// Ends the process with `code` after a failure. When this process created the
-// own run marker it is removed first, so the parent program never sees the
-// marker of a console that is not running.
-[[noreturn]] void failureExit(Console& console, int code = 1);
+// Ends the process with `code` after a failure the operator has been told
+// about (`why`). The console's beforeFailureExit hook runs first (the open
+// beam run ends); when this process created the own run marker it is removed,
+// so the parent program never sees the marker of a console that is not running.
+[[noreturn]] void failureExit(Console& console, int code = 1, const std::string& why = "");
 
 // stopProgram with the open-failure text for `fileName`.
 [[noreturn]] void stopOnOpenError(Console& console, const std::string& fileName, bool endDialog = true);

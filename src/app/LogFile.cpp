@@ -1,10 +1,13 @@
 #include "app/LogFile.h"
 
+#include <fstream>
+
 #include "app/Console.h"
 #include "app/Failure.h"
 #include "app/FileNames.h"
 #include "app/Settings.h"
 #include "util/TextFiles.h"
+#include "util/TokenReader.h"
 
 std::string logTimeStamp(const std::tm& localTime) {
     char text[64];
@@ -12,20 +15,40 @@ std::string logTimeStamp(const std::tm& localTime) {
     return std::string(text, length);
 }
 
-void writeLogEntry(Console& console, const std::string& text) {
+namespace {
+
+// The entry's path for the first line of "CurrentLogFileName.dat"; the
+// "Log file:" field takes the name.
+std::string logPathFor(Console& console, std::string line) {
     ConsoleState& state = console.state;
-    std::string line = readLogFileNameLine(console);
     console.fields.logFile = normalizeFileName(state, line);
     // The folder goes in front of the full line, not of the shortened name.
     line = state.usersFolder + line;
-    std::string path = normalizeFileName(state, line);
+    return normalizeFileName(state, line);
+}
 
+std::string timeStamped(const std::string& text) {
     std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    AppendResult result = appendText(path, logTimeStamp(local) + text + "\n");
+    return logTimeStamp(local) + text + "\n";
+}
+
+}  // namespace
+
+void writeLogEntry(Console& console, const std::string& text) {
+    std::string path = logPathFor(console, readLogFileNameLine(console));
+    AppendResult result = appendText(path, timeStamped(text));
     if (result == AppendResult::OpenFailed) stopOnOpenError(console, path);
     reportWriteResult(console, path, result == AppendResult::Written);
+}
+
+bool tryWriteLogEntry(Console& console, const std::string& text) {
+    std::ifstream in;
+    if (!openInput(in, kLogFileNameFile)) return false;
+    std::string line;
+    TokenReader(in).readLine(line);
+    return appendToFile(logPathFor(console, line), timeStamped(text));
 }
 
 void reportWriteResult(Console& console, const std::string& fileName, bool written) {

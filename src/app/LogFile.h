@@ -10,6 +10,10 @@ struct Console;
 // entry, so another program may switch the log between entries).
 void writeLogEntry(Console& console, const std::string& text);
 
+// The same entry where the program is ending already: false instead of
+// stopping when the log cannot be written.
+bool tryWriteLogEntry(Console& console, const std::string& text);
+
 // "%y/%m/%d   %H:%M:%S   " for a local time.
 std::string logTimeStamp(const std::tm& localTime);
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "actions/BeamRunActions.h"
 #include "app/DirectControl.h"
 #include "app/Failure.h"
 #include "app/ExitSequence.h"
@@ -22,10 +23,18 @@
 CTarvexDlg::CTarvexDlg(Ui& ui) : console_(ui) {}
 
 bool CTarvexDlg::onInitDialog() {
-    return runStartup(console_);
+    if (!runStartup(console_)) return false;
+    openBeamRunLog(console_);
+    followBeamRun(console_);
+    return true;
 }
 
 void CTarvexDlg::onCommand(ControlId id) {
+    handleCommand(id);
+    followBeamRun(console_);
+}
+
+void CTarvexDlg::handleCommand(ControlId id) {
     switch (id) {
         case ControlId::Clear: onClear(console_); break;
         case ControlId::CameraOn: switchOn(console_, Device::Camera); break;
@@ -81,21 +90,25 @@ void CTarvexDlg::onCommand(ControlId id) {
 
 void CTarvexDlg::onListSelectionChanged(ControlId id) {
     if (id == ControlId::PositionList) onPositionSelected(console_);
+    followBeamRun(console_);
 }
 
 void CTarvexDlg::onKeyboardChar(char key) {
     onKeyboardKey(console_, key);
+    followBeamRun(console_);
 }
 
 void CTarvexDlg::onTimer(int timerId) {
     if (timerId == kCameraTimer) onCameraTimer(console_);
     if (timerId == kMotionTimer) onMotionTimer(console_);
     if (timerId == kReadBackTimer) onReadBackTimer(console_);
+    followBeamRun(console_);
 }
 
 void CTarvexDlg::onSystemCommand(int command) {
     if ((command & ~0xF) == kAboutCommand) console_.ui.showAbout();
     if ((command & ~0xF) == kBraggCurveCommand) console_.ui.showBraggCurve();
+    if ((command & ~0xF) == kBeamRunsCommand) console_.ui.showBeamRuns(console_.state.runs.path);
 }
 
 void CTarvexDlg::onOk() {
@@ -105,6 +118,7 @@ void CTarvexDlg::onOk() {
 void CTarvexDlg::onCancel() {
     // Every axis stops and the positions are kept for the next start.
     stopAllAxes(console_, kEndingStopWait);
+    endBeamRun(console_, "Escape");
     console_.ui.stopTimer(kReadBackTimer);
     writeStatusFile(console_);
     std::remove(kOwnRunMarker);

@@ -24,5 +24,7 @@ public:
     Console& console() { return console_; }
 
 private:
+    void handleCommand(ControlId id);
+
     Console console_;
 };

@@ -61,7 +61,7 @@ void commitFile(Console& console, const char* tmp, const char* dat, bool tmpFail
         console.ui.messageBox(std::string("Error opening file ") + dat + ".", Icon::Stop, Buttons::Ok, Button::Ok);
         console.ui.messageBox(datWarning, Icon::Warning, Buttons::Ok, Button::Ok);
         if (datFailureEndsDialog) console.ui.closeDialog(2);
-        failureExit(console);
+        failureExit(console, 1, std::string("Error opening file ") + dat + ".");
     }
 }
 

@@ -28,6 +28,17 @@ enum class ControllerLink {
     Lost,       // the connection broke; it is re-made at the next command
 };
 
+// The beam banner of the main window: while a run is open "BEAM ON DEVICE"
+// with the run number and the time since the run began (the port keeps the
+// time current, second by second); otherwise `text`, which shutter is closed.
+struct BeamBanner {
+    int run = 0;                       // the open run; 0 = none
+    long long runBeginSeconds = 0;     // its begin, seconds since 1970-01-01 UTC
+    std::string text;                  // the text as of now
+
+    bool operator==(const BeamBanner&) const = default;
+};
+
 // Events the dialog delivers to the logic, one call per event; each runs to
 // its end on the user-interface thread.
 class DialogEvents {
@@ -98,6 +109,11 @@ public:
     // The non-modal Bragg-curve window (the range table as a picture), shown
     // or brought to the front; ports without windows ignore it.
     virtual void showBraggCurve() {}
+    // The non-modal beam-run logbook window over the logbook at `path`,
+    // shown or brought to the front; ports without windows ignore it.
+    virtual void showBeamRuns(const std::string& path) { (void)path; }
+    // Shows the beam banner.
+    virtual void showBeamBanner(const BeamBanner& banner) = 0;
     virtual void closeDialog(int result) = 0;
     [[noreturn]] virtual void exitProcess(int code) = 0;
 };

@@ -103,6 +103,53 @@ bool appendToFile(const std::string& path, const std::string& text) {
     return appendText(path, text) == AppendResult::Written;
 }
 
+bool readRegularFile(const std::string& path, std::size_t maxBytes, std::string& content, std::string& why) {
+    content.clear();
+    int fd = openRegular(path, O_RDONLY | O_NOFOLLOW);
+    if (fd < 0) {
+        struct stat named {};
+        bool exists = !path.empty() && ::lstat(path.c_str(), &named) == 0;
+        why = !exists ? "it cannot be opened"
+              : S_ISLNK(named.st_mode) ? "it is a symbolic link"
+              : S_ISREG(named.st_mode) ? "it cannot be opened"
+                                       : "it is not a regular file";
+        return false;
+    }
+    struct stat info {};
+    bool ok = false;
+    if (::fstat(fd, &info) != 0) {
+        why = "it cannot be read";
+    } else if (static_cast<unsigned long long>(info.st_size) > maxBytes) {
+        why = "it is larger than " + std::to_string(maxBytes >> 20) + " MiB";
+    } else {
+        // Reads on to the end, not to the size seen: a file growing meanwhile
+        // beyond the limit is still refused.
+        content.reserve(static_cast<std::size_t>(info.st_size));
+        char chunk[65536];
+        ok = true;
+        std::size_t got = 0;
+        while (got <= maxBytes) {
+            ssize_t n = ::read(fd, chunk, sizeof chunk);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                why = "it cannot be read";
+                ok = false;
+                break;
+            }
+            if (n == 0) break;
+            content.append(chunk, static_cast<std::size_t>(n));
+            got += static_cast<std::size_t>(n);
+        }
+        if (ok && got > maxBytes) {
+            why = "it is larger than " + std::to_string(maxBytes >> 20) + " MiB";
+            ok = false;
+        }
+    }
+    ::close(fd);
+    if (!ok) content.clear();
+    return ok;
+}
+
 bool fileIsReadable(const std::string& path) {
     int fd = openRegular(path, O_RDONLY);
     if (fd < 0) return false;

@@ -33,6 +33,11 @@ AppendResult appendText(const std::string& path, const std::string& text);
 // appendText, true only when the text was written.
 bool appendToFile(const std::string& path, const std::string& text);
 
+// Reads the whole regular file at `path` (never through a symbolic link, never
+// a pipe or a device) when it holds at most `maxBytes` bytes. False with the
+// reason in `why` otherwise; `content` is then empty.
+bool readRegularFile(const std::string& path, std::size_t maxBytes, std::string& content, std::string& why);
+
 // True when `path` is a regular file that can be opened for reading.
 bool fileIsReadable(const std::string& path);
 

@@ -76,6 +76,8 @@ public:
     int sleeps = 0;
     int aboutBoxes = 0;
     int braggCurveWindows = 0;  // showBraggCurve calls
+    std::vector<std::string> beamRunsWindows;  // showBeamRuns paths
+    std::vector<BeamBanner> banners;           // every showBeamBanner
     std::vector<ControllerLink> controllerLinks;
     std::map<int, bool> axisMoving;                       // last mark per axis
     std::vector<std::pair<int, bool>> axisMovingHistory;  // every showAxisMoving call
@@ -113,6 +115,8 @@ public:
     }
     void showAbout() override { ++aboutBoxes; }
     void showBraggCurve() override { ++braggCurveWindows; }
+    void showBeamRuns(const std::string& path) override { beamRunsWindows.push_back(path); }
+    void showBeamBanner(const BeamBanner& banner) override { banners.push_back(banner); }
     void closeDialog(int result) override { closedWith = result; }
     [[noreturn]] void exitProcess(int code) override { throw ProcessExit{code}; }
 

@@ -1,0 +1,266 @@
+#include "actions/BeamRunActions.h"
+
+#include <cmath>
+#include <filesystem>
+
+#include "app/Console.h"
+#include "app/LogFile.h"
+#include "beam/BeamRuns.h"
+#include "beam/LiveStatus.h"
+#include "energyloss/StandardTargets.h"
+#include "util/NumberFormat.h"
+#include "util/TextFiles.h"
+
+namespace {
+
+std::string ionText(const BeamState& beam) {
+    const char* symbol = elementSymbol(beam.ionZ);
+    long mass = std::lround(beam.ionA);
+    if (symbol == nullptr) return cformat("Z%d", beam.ionZ);
+    return mass > 0 ? cformat("%ld%s", mass, symbol) : std::string(symbol);
+}
+
+std::string axisText(const ConsoleState& state, int index) {
+    return cformat("%.3f", axisValue(state.axes[index]));
+}
+
+RunConditions currentConditions(const Console& console) {
+    const ConsoleState& state = console.state;
+    const BeamState& beam = state.beam;
+    RunConditions c;
+    c.ion = ionText(beam);
+    c.energy = beam.ionA == 0 ? "" : formatGeneral(beam.beamEnergyMeV / beam.ionA);
+    c.s = axisText(state, kAxisS);
+    c.r = axisText(state, kAxisR);
+    c.t = axisText(state, kAxisT);
+    c.x = axisText(state, kAxisX);
+    c.y = axisText(state, kAxisY);
+    c.z = axisText(state, kAxisZ);
+    c.position = state.positionName;
+    c.substrateEnergy = console.fields.energyPerNucleon;
+    c.effectiveLet = console.fields.effectiveLet;
+    c.effectiveRange = console.fields.effectiveRange;
+    return c;
+}
+
+bool axisMoving(const Axis& axis) {
+    return axis.driving && axis.pendingStep != 0;
+}
+
+bool beamOnDevice(const Console& console) {
+    const ConsoleState& state = console.state;
+    return !state.s1Closed && !state.s2Closed && console.channel->link() != ControllerLink::Lost;
+}
+
+// The beam a run is made with, in numbers as the beam files keep them (six
+// significant digits), so that a recomputation giving the same beam does not
+// count as a change whatever the field formats.
+std::string beamKey(const BeamState& beam) {
+    return ionText(beam) + " " + formatGeneral(beam.beamEnergyMeV) + " " + formatGeneral(beam.deviceEnergyMeV) + " " +
+           formatGeneral(beam.nominalLet) + " " + formatGeneral(beam.nominalRangeUm);
+}
+
+// What ends a run whose S, R or T came to rest elsewhere or whose beam
+// changed: "T moved", "S, R moved", "beam changed"; empty when nothing did.
+std::string changeOf(const BeamRunState& runs, const RunConditions& now, const std::string& nowBeam) {
+    const RunConditions& was = runs.beginConditions;
+    std::string moved;
+    auto add = [&](const std::string& a, const std::string& b, const char* name) {
+        if (a != b) moved += (moved.empty() ? "" : ", ") + std::string(name);
+    };
+    add(was.s, now.s, "S");
+    add(was.r, now.r, "R");
+    add(was.t, now.t, "T");
+    if (!moved.empty()) return moved + " moved";
+    return nowBeam != runs.beginBeam ? "beam changed" : "";
+}
+
+void append(Console& console, const RunRecord& record) {
+    BeamRunState& runs = console.state.runs;
+    if (appendRunRecord(runs.path, record) || runs.writeFailureShown) return;
+    runs.writeFailureShown = true;
+    console.ui.messageBox("Error writing " + runs.path +
+                              " - the beam-run logbook cannot be written (it must be a regular file, not a link). "
+                              "Runs go on without it.",
+                          Icon::Warning, Buttons::Ok, Button::Ok);
+}
+
+void writeLog(Console& console, const std::string& text, bool ending) {
+    if (ending) {
+        tryWriteLogEntry(console, text);
+    } else {
+        writeLogEntry(console, text);
+    }
+}
+
+void beginRun(Console& console) {
+    BeamRunState& runs = console.state.runs;
+    runs.openRun = ++runs.lastRun;
+    runs.begin = runs.clock();
+    runs.beginText = isoTime(runs.begin);
+    runs.beginConditions = runs.conditions = currentConditions(console);
+    runs.beginBeam = beamKey(console.state.beam);
+    RunRecord record;
+    record.kind = "begin";
+    record.run = runs.openRun;
+    record.time = runs.beginText;
+    record.conditions = runs.conditions;
+    append(console, record);
+    writeLog(console,
+             cformat("Beam run %d begun: %s, effective LET %s MeV cm2/mg.", runs.openRun,
+                     runs.conditions.ion.c_str(), runs.conditions.effectiveLet.c_str()),
+             false);
+}
+
+void finishRun(Console& console, const std::string& comment, bool ending) {
+    BeamRunState& runs = console.state.runs;
+    if (runs.openRun == 0) return;
+    WallClock::time_point end = runs.clock();
+    RunRecord record;
+    record.kind = "end";
+    record.run = runs.openRun;
+    record.time = isoTime(end);
+    record.duration = formatDuration(end - runs.begin);
+    record.conditions = runs.conditions;
+    record.comment = comment;
+    runs.openRun = 0;
+    append(console, record);
+    writeLog(console,
+             cformat("Beam run %d ended after %s s (%s).", record.run, record.duration.c_str(), comment.c_str()),
+             ending);
+}
+
+void logShutter(Console& console, const char* name, bool& logged, bool closed) {
+    if (logged == closed) return;
+    logged = closed;
+    writeLogEntry(console, std::string("Shutter ") + name + (closed ? " closed." : " opened."));
+}
+
+std::string closedShutters(const ConsoleState& state) {
+    if (state.s1Closed && state.s2Closed) return "S1 and S2 closed";
+    return state.s1Closed ? "S1 closed" : "S2 closed";
+}
+
+LiveStatus liveStatusOf(const Console& console) {
+    const ConsoleState& state = console.state;
+    const BeamState& beam = state.beam;
+    LiveStatus s;
+    s.beam.ion = ionText(beam);
+    s.beam.name = beam.beamName;
+    if (beam.ionA != 0) {
+        s.beam.energy = beam.beamEnergyMeV / beam.ionA;
+        s.beam.substrateEnergy = beam.deviceEnergyMeV / beam.ionA;
+    }
+    double c = std::fabs(std::cos(axisValue(state.axes[kAxisT]) * kPi / 180));
+    s.beam.nominalLet = beam.nominalLet;
+    if (c != 0) s.beam.effectiveLet = std::fabs(beam.nominalLet / c);
+    s.beam.nominalRange = beam.nominalRangeUm;
+    s.beam.effectiveRange = std::fabs(c * beam.nominalRangeUm);
+    for (int i = 0; i < kAxisCount; ++i) {
+        const Axis& axis = state.axes[i];
+        s.axes[static_cast<std::size_t>(i)] = LiveAxis{kAxisLetters[i], axisValue(axis), axis.unit, axisMoving(axis)};
+    }
+    s.s1Open = !state.s1Closed;
+    s.s2Open = !state.s2Closed;
+    s.camera = state.cameraOn;
+    s.light = state.lightOn;
+    s.laser = state.laserOn;
+    s.run = state.runs.openRun;
+    if (s.run != 0) s.runBegin = state.runs.beginText;
+    return s;
+}
+
+void showBannerAndLiveStatus(Console& console) {
+    ConsoleState& state = console.state;
+    BeamRunState& runs = state.runs;
+    BeamBanner banner;
+    if (runs.openRun != 0) {
+        banner.run = runs.openRun;
+        banner.runBeginSeconds = std::chrono::duration_cast<std::chrono::seconds>(runs.begin.time_since_epoch()).count();
+        banner.text = beamOnBannerText(runs.openRun, std::chrono::duration_cast<std::chrono::seconds>(
+                                                         runs.clock() - runs.begin).count());
+    } else {
+        banner.text = beamOffBannerText(state.s1Closed, state.s2Closed);
+    }
+    console.ui.showBeamBanner(banner);
+
+    LiveStatus live = liveStatusOf(console);
+    std::string shown = formatLiveStatus(live);
+    if (shown == runs.liveShown) return;
+    live.time = isoTime(runs.clock());
+    // The file may lag a change only if it cannot be written; the next change
+    // tries again.
+    if (replaceFileContent(kLiveStatusFile, formatLiveStatus(live))) runs.liveShown = shown;
+}
+
+}  // namespace
+
+void openBeamRunLog(Console& console) {
+    ConsoleState& state = console.state;
+    BeamRunState& runs = state.runs;
+    BeamRunsChoice choice = chooseBeamRuns("");
+    runs.path = choice.path;
+    runs.lastRun = choice.log.lastRun;
+    runs.s1Closed = state.s1Closed;
+    runs.s2Closed = state.s2Closed;
+    if (!choice.refusedName.empty()) {
+        console.ui.messageBox(choice.refusedName + " cannot be read as a beam-run logbook (" + choice.refusedWhy +
+                                  "), so its run numbering cannot be continued. It is left as it is; runs are "
+                                  "recorded in " +
+                                  std::filesystem::path(runs.path).filename().string() + " from now on.",
+                              Icon::Warning, Buttons::Ok, Button::Ok);
+    }
+    if (choice.log.openRun != 0) {
+        RunRecord end;
+        end.kind = "end";
+        end.run = choice.log.openRun;
+        end.time = isoTime(runs.clock());
+        for (const RunRecord& record : choice.log.records) {
+            if (record.kind == "begin" && record.run == end.run) end.conditions = record.conditions;
+        }
+        end.comment = kConsoleEndedDuringRun;
+        append(console, end);
+        writeLogEntry(console, cformat("Beam run %d ended (%s).", end.run, kConsoleEndedDuringRun));
+    }
+    console.beforeFailureExit = [&console](const std::string& why) {
+        std::string first = why.substr(0, why.find('\n'));
+        endBeamRun(console, "program stopped: " + first);
+    };
+}
+
+void followBeamRun(Console& console) {
+    ConsoleState& state = console.state;
+    BeamRunState& runs = state.runs;
+    if (runs.path.empty()) return;  // before start-up chose the logbook
+    logShutter(console, "S1", runs.s1Closed, state.s1Closed);
+    logShutter(console, "S2", runs.s2Closed, state.s2Closed);
+    const bool on = beamOnDevice(console);
+    if (runs.openRun != 0 && !on) {
+        bool lost = console.channel->link() == ControllerLink::Lost;
+        finishRun(console, lost ? "controller lost" : closedShutters(state), false);
+    } else if (runs.openRun != 0) {
+        const bool atRest = !axisMoving(state.axes[kAxisS]) && !axisMoving(state.axes[kAxisR]) &&
+                            !axisMoving(state.axes[kAxisT]);
+        RunConditions now = currentConditions(console);
+        std::string change = atRest ? changeOf(runs, now, beamKey(state.beam)) : "";
+        if (!change.empty()) {
+            finishRun(console, change, false);
+            beginRun(console);
+        } else if (atRest) {
+            runs.conditions = now;  // X, Y, Z or the position name as of the end
+        }
+    } else if (on) {
+        beginRun(console);
+    }
+    showBannerAndLiveStatus(console);
+}
+
+void endBeamRun(Console& console, const std::string& comment) {
+    BeamRunState& runs = console.state.runs;
+    if (runs.path.empty()) return;
+    finishRun(console, comment, true);
+    showBannerAndLiveStatus(console);
+    // The console is ending: no run begins after this.
+    runs.path.clear();
+    console.beforeFailureExit = nullptr;
+}

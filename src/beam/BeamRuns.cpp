@@ -1,0 +1,430 @@
+#include "beam/BeamRuns.h"
+
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+#include <filesystem>
+#include <map>
+
+#include "util/NumberFormat.h"
+#include "util/TextFiles.h"
+#include "util/TokenReader.h"
+
+namespace {
+
+bool isBinaryByte(unsigned char c) {
+    return (c < 0x20 && c != '\n' && c != '\r' && c != '\t') || c == 0x7F;
+}
+
+// Splits CSV text into records of fields. Stops at the first fault.
+class CsvReader {
+public:
+    explicit CsvReader(std::string_view text) : text_(text) {}
+
+    bool atEnd() const { return pos_ >= text_.size(); }
+    int line() const { return line_; }
+
+    // One record; false with `why` on a fault.
+    bool next(std::vector<std::string>& fields, std::string& why) {
+        fields.clear();
+        recordLine_ = line_;
+        for (;;) {
+            std::string field;
+            bool endOfRecord = false;
+            if (!readField(field, endOfRecord, why)) return false;
+            fields.push_back(std::move(field));
+            if (endOfRecord) return true;
+            if (fields.size() > kBeamRunsFieldCount) {
+                why = "more than " + std::to_string(kBeamRunsFieldCount) + " fields";
+                return false;
+            }
+        }
+    }
+    int recordLine() const { return recordLine_; }
+
+private:
+    // After a field: a comma, or a line end that ends the record.
+    bool endField(bool& endOfRecord, std::string& why) {
+        if (atEnd()) {
+            why = "the last record has no line end (truncated)";
+            return false;
+        }
+        char c = text_[pos_];
+        if (c == ',') {
+            ++pos_;
+            return true;
+        }
+        if (c == '\r' && pos_ + 1 < text_.size() && text_[pos_ + 1] == '\n') ++pos_;
+        if (text_[pos_] == '\n') {
+            ++pos_;
+            ++line_;
+            endOfRecord = true;
+            return true;
+        }
+        why = "unexpected character after a field";
+        return false;
+    }
+
+    bool readField(std::string& field, bool& endOfRecord, std::string& why) {
+        if (!atEnd() && text_[pos_] == '"') {
+            ++pos_;
+            for (;;) {
+                if (atEnd()) {
+                    why = "a quoted field is not closed (truncated)";
+                    return false;
+                }
+                char c = text_[pos_++];
+                if (c == '"') {
+                    if (!atEnd() && text_[pos_] == '"') {
+                        field += '"';
+                        ++pos_;
+                        continue;
+                    }
+                    return endField(endOfRecord, why);
+                }
+                if (c == '\n') ++line_;
+                field += c;
+            }
+        }
+        while (!atEnd()) {
+            char c = text_[pos_];
+            if (c == ',' || c == '\n' || (c == '\r' && pos_ + 1 < text_.size() && text_[pos_ + 1] == '\n')) break;
+            if (c == '"' || c == '\r') {
+                why = "a quote or carriage return inside an unquoted field";
+                return false;
+            }
+            field += c;
+            ++pos_;
+        }
+        return endField(endOfRecord, why);
+    }
+
+    std::string_view text_;
+    std::size_t pos_ = 0;
+    int line_ = 1;
+    int recordLine_ = 1;
+};
+
+bool parseNonNegative(const std::string& text) {
+    double value = 0;
+    return parseReal(text, value) && value >= 0;
+}
+
+bool checkRecord(const RunRecord& record, BeamRunsLog& log, std::string& why) {
+    if (record.kind == "begin") {
+        if (log.openRun != 0) {
+            why = "run " + std::to_string(record.run) + " begins while run " + std::to_string(log.openRun) +
+                  " is open";
+            return false;
+        }
+        if (record.run <= log.lastRun) {
+            why = "run " + std::to_string(record.run) + " does not count on from run " + std::to_string(log.lastRun);
+            return false;
+        }
+        log.lastRun = record.run;
+        log.openRun = record.run;
+    } else if (record.kind == "end") {
+        if (record.run != log.openRun) {
+            why = "end of run " + std::to_string(record.run) + ", which is not open";
+            return false;
+        }
+        if (!record.duration.empty() && !parseNonNegative(record.duration)) {
+            why = "duration '" + record.duration + "' is not a number of seconds";
+            return false;
+        }
+        log.openRun = 0;
+    } else if (record.kind == "note") {
+        if (record.run < 1 || record.run > log.lastRun) {
+            why = "note for run " + std::to_string(record.run) + ", which has not begun";
+            return false;
+        }
+    } else {
+        why = "unknown record kind '" + record.kind.substr(0, 40) + "'";
+        return false;
+    }
+    if (!validFluence(record.fluence)) {
+        why = "fluence '" + record.fluence.substr(0, 40) + "' is not a number";
+        return false;
+    }
+    return true;
+}
+
+RunRecord recordOf(std::vector<std::string>& f) {
+    RunRecord r;
+    r.kind = std::move(f[0]);
+    r.time = std::move(f[2]);
+    r.duration = std::move(f[3]);
+    RunConditions& c = r.conditions;
+    c.ion = std::move(f[4]);
+    c.energy = std::move(f[5]);
+    c.s = std::move(f[6]);
+    c.r = std::move(f[7]);
+    c.t = std::move(f[8]);
+    c.x = std::move(f[9]);
+    c.y = std::move(f[10]);
+    c.z = std::move(f[11]);
+    c.position = std::move(f[12]);
+    c.substrateEnergy = std::move(f[13]);
+    c.effectiveLet = std::move(f[14]);
+    c.effectiveRange = std::move(f[15]);
+    r.fluence = std::move(f[16]);
+    r.comment = std::move(f[17]);
+    return r;
+}
+
+std::string joinFields(const std::vector<std::string>& fields) {
+    std::string line;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0) line += ',';
+        line += csvField(fields[i]);
+    }
+    return line + "\n";
+}
+
+std::vector<std::string> conditionFields(const RunConditions& c) {
+    return {c.ion, c.energy, c.s, c.r, c.t, c.x, c.y, c.z, c.position, c.substrateEnergy, c.effectiveLet,
+            c.effectiveRange};
+}
+
+std::string inFolder(const std::string& folder, const std::string& name) {
+    return folder.empty() ? name : (std::filesystem::path(folder) / name).string();
+}
+
+bool exists(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+}
+
+}  // namespace
+
+std::string csvField(const std::string& text) {
+    bool quote = text.find_first_of(",\"\r\n") != std::string::npos ||
+                 (!text.empty() && (text.front() == ' ' || text.back() == ' '));
+    if (!quote) return text;
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
+std::string formatRunRecord(const RunRecord& record) {
+    std::vector<std::string> fields = {record.kind, std::to_string(record.run), record.time, record.duration};
+    for (std::string& field : conditionFields(record.conditions)) fields.push_back(std::move(field));
+    fields.push_back(record.fluence);
+    fields.push_back(record.comment);
+    return joinFields(fields);
+}
+
+bool parseBeamRuns(std::string_view content, BeamRunsLog& log, std::string& why) {
+    log = BeamRunsLog{};
+    if (content.size() > kBeamRunsMaxBytes) {
+        why = "it is larger than 64 MiB";
+        return false;
+    }
+    int line = 1;
+    for (unsigned char c : content) {
+        if (isBinaryByte(c)) {
+            why = "line " + std::to_string(line) + ": binary content (byte " + cformat("0x%02X", c) + ")";
+            return false;
+        }
+        if (c == '\n') ++line;
+    }
+    if (content.empty()) return true;
+    CsvReader reader(content);
+    std::vector<std::string> fields;
+    if (!reader.next(fields, why) || joinFields(fields) != std::string(kBeamRunsHeader) + "\n") {
+        why = "line 1: not the header of a beam-run logbook";
+        log = BeamRunsLog{};
+        return false;
+    }
+    while (!reader.atEnd()) {
+        bool ok = reader.next(fields, why);
+        if (ok && fields.size() != kBeamRunsFieldCount) {
+            why = std::to_string(fields.size()) + " fields instead of " + std::to_string(kBeamRunsFieldCount);
+            ok = false;
+        }
+        int32_t run = 0;
+        if (ok && (!parseInt(fields[1], run) || run < 1)) {
+            why = "run number '" + fields[1].substr(0, 40) + "' is not a number above 0";
+            ok = false;
+        }
+        if (ok) {
+            RunRecord record = recordOf(fields);
+            record.run = run;
+            ok = checkRecord(record, log, why);
+            if (ok) log.records.push_back(std::move(record));
+        }
+        if (!ok) {
+            why = "line " + std::to_string(reader.recordLine()) + ": " + why;
+            log = BeamRunsLog{};
+            return false;
+        }
+    }
+    return true;
+}
+
+bool readBeamRuns(const std::string& path, BeamRunsLog& log, std::string& why) {
+    std::string content;
+    if (!readRegularFile(path, kBeamRunsMaxBytes, content, why)) {
+        log = BeamRunsLog{};
+        return false;
+    }
+    return parseBeamRuns(content, log, why);
+}
+
+std::string beamRunsFileName(int number) {
+    return number <= 1 ? "BeamRuns.csv" : "BeamRuns-" + std::to_string(number) + ".csv";
+}
+
+std::vector<std::string> beamRunsFiles(const std::string& folder) {
+    std::vector<std::string> files;
+    for (int number = 1; exists(inFolder(folder, beamRunsFileName(number))); ++number) {
+        files.push_back(inFolder(folder, beamRunsFileName(number)));
+    }
+    return files;
+}
+
+BeamRunsChoice chooseBeamRuns(const std::string& folder) {
+    BeamRunsChoice choice;
+    std::vector<std::string> files = beamRunsFiles(folder);
+    if (files.empty()) {
+        choice.path = inFolder(folder, beamRunsFileName(1));
+        return choice;
+    }
+    std::string why;
+    if (readBeamRuns(files.back(), choice.log, why)) {
+        choice.path = files.back();
+        return choice;
+    }
+    choice.refusedName = std::filesystem::path(files.back()).filename().string();
+    choice.refusedWhy = why;
+    choice.path = inFolder(folder, beamRunsFileName(static_cast<int>(files.size()) + 1));
+    choice.log = BeamRunsLog{};
+    return choice;
+}
+
+bool appendRunRecord(const std::string& path, const RunRecord& record) {
+    std::string text = formatRunRecord(record);
+    std::error_code ec;
+    auto status = std::filesystem::symlink_status(path, ec);
+    bool fresh = !std::filesystem::exists(status) ||
+                 (std::filesystem::is_regular_file(status) && std::filesystem::file_size(path, ec) == 0 && !ec);
+    if (fresh) text = std::string(kBeamRunsHeader) + "\n" + text;
+    return appendToFile(path, text);
+}
+
+std::string isoTime(WallClock::time_point time) {
+    std::time_t seconds = WallClock::to_time_t(time);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char text[32];
+    std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+    long offset = local.tm_gmtoff / 60;  // minutes east of UTC
+    char sign = offset < 0 ? '-' : '+';
+    offset = offset < 0 ? -offset : offset;
+    return std::string(text, length) + cformat("%c%02ld:%02ld", sign, offset / 60, offset % 60);
+}
+
+std::string formatDuration(WallClock::duration duration) {
+    double seconds = std::chrono::duration<double>(duration).count();
+    return cformat("%.1f", seconds < 0 ? 0.0 : seconds);
+}
+
+bool validFluence(const std::string& text) {
+    return text.empty() || parseNonNegative(text);
+}
+
+std::vector<RunSummary> mergeRuns(const BeamRunsLog& log) {
+    std::vector<RunSummary> runs;
+    std::map<int, std::size_t> index;  // run -> position in `runs`
+    auto addComment = [](RunSummary& run, const std::string& comment) {
+        if (comment.empty()) return;
+        run.comment += (run.comment.empty() ? "" : "; ") + comment;
+    };
+    for (const RunRecord& record : log.records) {
+        if (record.kind == "begin") {
+            index[record.run] = runs.size();
+            RunSummary run;
+            run.run = record.run;
+            run.begin = record.time;
+            run.conditions = record.conditions;
+            run.open = true;
+            addComment(run, record.comment);
+            runs.push_back(std::move(run));
+            continue;
+        }
+        auto found = index.find(record.run);
+        if (found == index.end()) continue;
+        RunSummary& run = runs[found->second];
+        if (record.kind == "end") {
+            run.end = record.time;
+            run.duration = record.duration;
+            run.open = false;
+        }
+        if (!record.fluence.empty()) run.fluence = record.fluence;
+        addComment(run, record.comment);
+    }
+    std::reverse(runs.begin(), runs.end());
+    return runs;
+}
+
+std::string formatRunSummary(const RunSummary& run) {
+    std::vector<std::string> fields = {std::to_string(run.run), run.begin, run.end, run.duration};
+    for (std::string& field : conditionFields(run.conditions)) fields.push_back(std::move(field));
+    fields.push_back(run.fluence);
+    fields.push_back(run.comment);
+    return joinFields(fields);
+}
+
+std::string formatRunsExport(const std::vector<RunSummary>& runs) {
+    std::string text = std::string(kRunsExportHeader) + "\n";
+    for (const RunSummary& run : runs) text += formatRunSummary(run);
+    return text;
+}
+
+RunTotals totalRuns(const std::vector<RunSummary>& runs) {
+    auto add = [](std::vector<RunTotal>& totals, const std::string& key, const RunSummary& run) {
+        auto found = std::find_if(totals.begin(), totals.end(), [&](const RunTotal& t) { return t.key == key; });
+        if (found == totals.end()) found = totals.insert(totals.end(), RunTotal{key});
+        ++found->runs;
+        double seconds = 0;
+        if (!run.duration.empty() && parseReal(run.duration, seconds)) {
+            found->seconds += seconds;
+        } else {
+            ++found->unknown;
+        }
+    };
+    RunTotals totals;
+    for (const RunSummary& run : runs) {
+        add(totals.perIon, run.conditions.ion, run);
+        add(totals.perEffectiveLet, run.conditions.effectiveLet, run);
+    }
+    std::sort(totals.perIon.begin(), totals.perIon.end(),
+              [](const RunTotal& a, const RunTotal& b) { return a.key < b.key; });
+    // Numbers in numerical order, other texts ("Infinite!") after them.
+    std::sort(totals.perEffectiveLet.begin(), totals.perEffectiveLet.end(), [](const RunTotal& a, const RunTotal& b) {
+        double x = 0;
+        double y = 0;
+        bool xn = parseReal(a.key, x);
+        bool yn = parseReal(b.key, y);
+        if (xn != yn) return xn;
+        return xn && x != y ? x < y : a.key < b.key;
+    });
+    return totals;
+}
+
+std::string beamOnBannerText(int run, std::int64_t elapsedSeconds) {
+    if (elapsedSeconds < 0) elapsedSeconds = 0;
+    return cformat("BEAM ON DEVICE   run %d   %lld:%02lld:%02lld", run,
+                   static_cast<long long>(elapsedSeconds / 3600), static_cast<long long>(elapsedSeconds / 60 % 60),
+                   static_cast<long long>(elapsedSeconds % 60));
+}
+
+std::string beamOffBannerText(bool s1Closed, bool s2Closed) {
+    if (s1Closed && s2Closed) return "No beam on device: shutters S1 and S2 closed";
+    if (s1Closed) return "No beam on device: shutter S1 closed";
+    if (s2Closed) return "No beam on device: shutter S2 closed";
+    return "Shutters S1 and S2 open: no run recorded";
+}

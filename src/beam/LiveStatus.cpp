@@ -1,0 +1,77 @@
+#include "beam/LiveStatus.h"
+
+#include <cmath>
+
+#include "util/NumberFormat.h"
+
+namespace {
+
+std::string jsonNumber(double value) {
+    if (!std::isfinite(value)) return "null";
+    std::string text = cformat("%.6g", value);
+    return text == "-0" ? "0" : text;
+}
+
+std::string jsonNumber(const std::optional<double>& value) {
+    return value ? jsonNumber(*value) : "null";
+}
+
+const char* onOff(bool on) {
+    return on ? "\"on\"" : "\"off\"";
+}
+
+const char* openClosed(bool open) {
+    return open ? "\"open\"" : "\"closed\"";
+}
+
+}  // namespace
+
+std::string jsonString(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        unsigned char u = static_cast<unsigned char>(c);
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (u < 0x20 || u == 0x7F) {
+                    out += cformat("\\u%04x", u);
+                } else {
+                    out += c;
+                }
+        }
+    }
+    return out + "\"";
+}
+
+std::string formatLiveStatus(const LiveStatus& s) {
+    const LiveStatus::Beam& b = s.beam;
+    std::string j = "{\n";
+    j += "  \"time\": " + jsonString(s.time) + ",\n";
+    j += "  \"beam\": {\"ion\": " + jsonString(b.ion) + ", \"name\": " + jsonString(b.name) +
+         ", \"energy\": " + jsonNumber(b.energy) + ", \"substrate_energy\": " + jsonNumber(b.substrateEnergy) +
+         ", \"nominal_let\": " + jsonNumber(b.nominalLet) + ", \"effective_let\": " + jsonNumber(b.effectiveLet) +
+         ", \"nominal_range\": " + jsonNumber(b.nominalRange) +
+         ", \"effective_range\": " + jsonNumber(b.effectiveRange) + "},\n";
+    j += "  \"axes\": {\n";
+    for (std::size_t i = 0; i < s.axes.size(); ++i) {
+        const LiveAxis& a = s.axes[i];
+        j += "    " + jsonString(std::string(1, a.letter)) + ": {\"value\": " +
+             (std::isfinite(a.value) ? cformat("%.3f", a.value) : std::string("null")) +
+             ", \"unit\": " + jsonString(a.unit) + ", \"moving\": " + (a.moving ? "true" : "false") + "}" +
+             (i + 1 < s.axes.size() ? ",\n" : "\n");
+    }
+    j += "  },\n";
+    j += std::string("  \"shutters\": {\"S1\": ") + openClosed(s.s1Open) + ", \"S2\": " + openClosed(s.s2Open) +
+         "},\n";
+    j += std::string("  \"switches\": {\"camera\": ") + onOff(s.camera) + ", \"light\": " + onOff(s.light) +
+         ", \"laser\": " + onOff(s.laser) + "},\n";
+    j += "  \"run\": " +
+         (s.run > 0 ? "{\"number\": " + std::to_string(s.run) + ", \"begin\": " + jsonString(s.runBegin) + "}"
+                    : std::string("null")) +
+         "\n}\n";
+    return j;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+
+// "TarvexLive.json": what the console shows, for the test team's data
+// acquisition. Rewritten (temporary file and rename) after every change.
+inline constexpr const char* kLiveStatusFile = "TarvexLive.json";
+
+struct LiveAxis {
+    char letter = ' ';
+    double value = 0;   // in `unit`
+    std::string unit;
+    bool moving = false;
+};
+
+struct LiveStatus {
+    std::string time;  // ISO 8601 with the UTC offset, when written
+    struct Beam {
+        std::string ion;                       // e.g. "197Au"
+        std::string name;                      // "Beam:" text
+        std::optional<double> energy;          // MeV/u as delivered; none when the ion mass is 0
+        std::optional<double> substrateEnergy; // MeV/u at the substrate
+        double nominalLet = 0;                 // MeV cm2/mg
+        std::optional<double> effectiveLet;    // MeV cm2/mg; none at a tilt of 90 degrees
+        double nominalRange = 0;               // um
+        double effectiveRange = 0;             // um
+    } beam;
+    std::array<LiveAxis, 8> axes;  // X Y Z T U V R S
+    bool s1Open = false;
+    bool s2Open = false;
+    bool camera = false;
+    bool light = false;
+    bool laser = false;
+    int run = 0;               // open run; 0 = none
+    std::string runBegin;      // its begin time
+};
+
+// The JSON text, keys in a fixed order, ended by a line break.
+std::string formatLiveStatus(const LiveStatus& status);
+
+// A text as a JSON string literal.
+std::string jsonString(const std::string& text);
