@@ -16,6 +16,12 @@ std::string jsonNumber(const std::optional<double>& value) {
     return value ? jsonNumber(*value) : "null";
 }
 
+std::string axisNumber(double value) {
+    if (!std::isfinite(value)) return "null";
+    std::string text = cformat("%.3f", value);
+    return text == "-0.000" ? "0.000" : text;
+}
+
 const char* onOff(bool on) {
     return on ? "\"on\"" : "\"off\"";
 }
@@ -60,7 +66,7 @@ std::string formatLiveStatus(const LiveStatus& s) {
     for (std::size_t i = 0; i < s.axes.size(); ++i) {
         const LiveAxis& a = s.axes[i];
         j += "    " + jsonString(std::string(1, a.letter)) + ": {\"value\": " +
-             (std::isfinite(a.value) ? cformat("%.3f", a.value) : std::string("null")) +
+             axisNumber(a.value) +
              ", \"unit\": " + jsonString(a.unit) + ", \"moving\": " + (a.moving ? "true" : "false") + "}" +
              (i + 1 < s.axes.size() ? ",\n" : "\n");
     }

@@ -1,0 +1,328 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/TarvexDlg.h"
+#include "beam/BeamRuns.h"
+#include "beam/LiveStatus.h"
+#include "support/RecordingChannel.h"
+#include "support/ScriptedUi.h"
+#include "support/Site.h"
+
+namespace {
+
+const WallClock::time_point kStart = WallClock::from_time_t(1'800'000'000);
+
+// A channel the test can make lose its controller.
+class LosingChannel : public RecordingChannel {
+public:
+    void lose() { link_ = ControllerLink::Lost; }
+};
+
+// A console in simulation mode on the standard site, with a clock the test
+// moves by hand (S1 open and S2 closed after start-up).
+class BeamRunTest : public ::testing::Test {
+public:
+    void start() {
+        site.install(folder);
+        startConsole();
+    }
+    void startConsole() {
+        ui.events = &dialog;
+        console().state.runs.clock = [this] { return now; };
+        ASSERT_TRUE(dialog.onInitDialog());
+        auto recording = std::make_unique<LosingChannel>();
+        channel = recording.get();
+        console().channel = std::move(recording);
+    }
+    Console& console() { return dialog.console(); }
+    void click(ControlId id) { dialog.onCommand(id); }
+    void openS2() {
+        ui.answer(Button::Ok);  // the containment question: S1 is open
+        click(ControlId::OpenS2);
+    }
+    void select(int axis) {
+        ui.controls.activeAxis = axis;
+        click(kAxisControls[static_cast<std::size_t>(axis)].radio);
+    }
+    std::string runs(const char* name = "BeamRuns.csv") { return folder.read(name); }
+    // The operator log without its time stamps.
+    std::vector<std::string> logTexts() {
+        std::vector<std::string> texts;
+        std::string log = folder.read("run.log");
+        for (std::size_t at = 0, end; (end = log.find('\n', at)) != std::string::npos; at = end + 1) {
+            texts.push_back(log.substr(at + 22, end - at - 22));
+        }
+        return texts;
+    }
+    // The conditions a record written now carries.
+    std::string conditions() {
+        const DialogFields& f = console().fields;
+        auto v = [&](int i) { return cformatAxis(i); };
+        return "84Kr,10," + v(kAxisS) + "," + v(kAxisR) + "," + v(kAxisT) + "," + v(kAxisX) + "," + v(kAxisY) + "," +
+               v(kAxisZ) + "," + console().state.positionName + "," + f.energyPerNucleon + "," + f.effectiveLet +
+               "," + f.effectiveRange;
+    }
+    std::string cformatAxis(int i) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.3f", axisValue(console().state.axes[i]));
+        return text;
+    }
+    std::string liveFile() { return folder.read(kLiveStatusFile); }
+
+    WallClock::time_point now = kStart;
+    WorkFolder folder;
+    Site site;
+    ScriptedUi ui;
+    CTarvexDlg dialog{ui};
+    LosingChannel* channel = nullptr;
+};
+
+const std::string kHeader = std::string(kBeamRunsHeader) + "\n";
+
+struct ShutterCase {
+    const char* name;
+    std::vector<ControlId> begin;  // clicks that open the beam (S1 open at first)
+    ControlId end;
+    const char* comment;
+    const char* banner;
+    std::vector<std::string> log;
+};
+
+class BeamRunByShutter : public BeamRunTest, public ::testing::WithParamInterface<ShutterCase> {};
+
+TEST_P(BeamRunByShutter, BeginsAndEndsWithRecordsLogLinesAndBanner) {
+    const ShutterCase& c = GetParam();
+    start();
+    EXPECT_FALSE(folder.exists("BeamRuns.csv")) << "no run, no logbook";
+    EXPECT_EQ(ui.banners.back(), (BeamBanner{0, 0, "No beam on device: shutter S2 closed"}));
+    for (ControlId id : c.begin) {
+        ui.answer(Button::Ok);
+        click(id);
+    }
+    const std::string during = conditions();
+    EXPECT_EQ(runs(), kHeader + "begin,1," + isoTime(kStart) + ",," + during + ",,\n");
+    EXPECT_EQ(ui.banners.back(), (BeamBanner{1, 1'800'000'000, "BEAM ON DEVICE   run 1   0:00:00"}));
+
+    now += std::chrono::milliseconds(2040);
+    click(c.end);
+    EXPECT_EQ(runs(), kHeader + "begin,1," + isoTime(kStart) + ",," + during + ",,\n" + "end,1," + isoTime(now) +
+                          ",2.0," + during + ",," + c.comment + "\n");
+    EXPECT_EQ(ui.banners.back(), (BeamBanner{0, 0, c.banner}));
+    std::vector<std::string> log = c.log;
+    log.insert(log.end() - 2, "Beam run 1 begun: 84Kr, effective LET " + console().fields.effectiveLet + " MeV cm2/mg.");
+    EXPECT_EQ(logTexts(), log);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, BeamRunByShutter,
+    ::testing::Values(
+        ShutterCase{"OpenS2CloseS2", {ControlId::OpenS2}, ControlId::CloseS2, "S2 closed",
+                    "No beam on device: shutter S2 closed",
+                    {"Shutter S2 opened.", "Shutter S2 closed.", "Beam run 1 ended after 2.0 s (S2 closed)."}},
+        ShutterCase{"OpenS2CloseS1", {ControlId::OpenS2}, ControlId::CloseS1, "S1 closed",
+                    "No beam on device: shutter S1 closed",
+                    {"Shutter S2 opened.", "Shutter S1 closed.", "Beam run 1 ended after 2.0 s (S1 closed)."}},
+        ShutterCase{"OpenS1Last",
+                    {ControlId::CloseS1, ControlId::OpenS2, ControlId::OpenS1},
+                    ControlId::CloseS1,
+                    "S1 closed",
+                    "No beam on device: shutter S1 closed",
+                    {"Shutter S1 closed.", "Shutter S2 opened.", "Shutter S1 opened.", "Shutter S1 closed.",
+                     "Beam run 1 ended after 2.0 s (S1 closed)."}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(BeamRunTest, ContainmentCancelledAndOutsideSimulationBeginNoRun) {
+    site.set("DemoStatus.dat", "2\n");
+    start();
+    ui.answer(Button::Ok);
+    click(ControlId::OpenS2);
+    EXPECT_FALSE(folder.exists("BeamRuns.csv")) << "outside simulation S2 counts as closed";
+    EXPECT_EQ(ui.banners.back().text, "No beam on device: shutter S2 closed");
+}
+
+TEST_F(BeamRunTest, TiltComingToRestEndsTheRunAndBeginsANewOne) {
+    start();
+    openS2();
+    const std::string before = conditions();
+    select(kAxisT);
+    ui.answer(Button::No);  // no camera: S2 stays open
+    click(ControlId::DrivePlus);
+    now += std::chrono::seconds(3);
+    ui.tick(kMotionTimer, 3);
+    EXPECT_EQ(runs(), kHeader + "begin,1," + isoTime(kStart) + ",," + before + ",,\n") << "moving: the run goes on";
+    EXPECT_NE(liveFile().find("\"T\": {\"value\": 55.000, \"unit\": \"deg\", \"moving\": true}"), std::string::npos)
+        << liveFile();
+    now += std::chrono::seconds(1);
+    click(ControlId::Halt);
+    const std::string after = conditions();
+    EXPECT_NE(after, before) << "the tilt changed T and the effective LET";
+    EXPECT_EQ(runs(), kHeader + "begin,1," + isoTime(kStart) + ",," + before + ",,\n" + "end,1," + isoTime(now) +
+                          ",4.0," + before + ",,T moved\n" + "begin,2," + isoTime(now) + ",," + after + ",,\n");
+    EXPECT_EQ(ui.banners.back().run, 2);
+}
+
+TEST_F(BeamRunTest, KilledDuringARunIsClosedAtTheNextStartAndNumberingGoesOn) {
+    start();
+    openS2();
+    const std::string begin = runs();
+    {
+        // The console is killed: nothing more is written. The next one starts.
+        std::filesystem::remove("Tarvex.run");
+        ScriptedUi nextUi;
+        CTarvexDlg next(nextUi);
+        nextUi.events = &next;
+        now += std::chrono::minutes(5);
+        next.console().state.runs.clock = [this] { return now; };
+        ASSERT_TRUE(next.onInitDialog());
+        EXPECT_TRUE(nextUi.boxes.empty());
+        const std::string closed =
+            begin + "end,1," + isoTime(now) + ",," + conditions() + ",,console ended during the run\n";
+        EXPECT_EQ(runs(), closed);
+        EXPECT_EQ(logTexts().back(), "Beam run 1 ended (console ended during the run).");
+        nextUi.answer(Button::Ok);
+        next.onCommand(ControlId::OpenS2);
+        EXPECT_EQ(runs().substr(closed.size(), 8), "begin,2,");
+    }
+}
+
+struct EndingCase {
+    const char* name;
+    std::function<void(BeamRunTest&)> end;
+    const char* comment;
+};
+
+class BeamRunEnding : public BeamRunTest, public ::testing::WithParamInterface<EndingCase> {};
+
+TEST_P(BeamRunEnding, TheEndRecordSaysWhy) {
+    start();
+    openS2();
+    now += std::chrono::seconds(1);
+    const std::string during = conditions();
+    try {
+        GetParam().end(*this);
+    } catch (const ProcessExit& exit) {
+        EXPECT_EQ(exit.code, 1);
+    }
+    std::string file = runs();
+    std::string last = file.substr(file.rfind("\nend,1,") + 1);
+    EXPECT_EQ(last, "end,1," + isoTime(now) + ",1.0," + during + ",," + GetParam().comment + "\n");
+    EXPECT_EQ(logTexts().back(), std::string("Beam run 1 ended after 1.0 s (") + GetParam().comment + ").");
+    EXPECT_NE(liveFile().find("\"run\": null"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, BeamRunEnding,
+    ::testing::Values(
+        EndingCase{"Escape", [](BeamRunTest& t) { t.dialog.onCancel(); }, "Escape"},
+        EndingCase{"Exit", [](BeamRunTest& t) { t.click(ControlId::Exit); }, "Exit"},
+        EndingCase{"LostController",
+                   [](BeamRunTest& t) {
+                       t.channel->lose();
+                       t.click(ControlId::Clear);
+                   },
+                   "controller lost"},
+        EndingCase{"Failure",
+                   [](BeamRunTest& t) {
+                       t.folder.remove("CurrentBeamNZAMeV.tmp");
+                       t.click(ControlId::Halt);
+                   },
+                   "program stopped: Error opening file CurrentBeamNZAMeV.tmp - please fix the problem and "
+                   "restart the program."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct BadLogbook {
+    const char* name;
+    std::function<void(const WorkFolder&)> make;
+    const char* why;
+};
+
+class BeamRunMalformedLogbook : public BeamRunTest, public ::testing::WithParamInterface<BadLogbook> {};
+
+TEST_P(BeamRunMalformedLogbook, IsLeftAsItIsAndANewFileIsStartedOnce) {
+    site.install(folder);
+    GetParam().make(folder);
+    const std::string bad = fileContent(folder.path() / "BeamRuns.csv");
+    startConsole();
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.lastBox().text, std::string("BeamRuns.csv cannot be read as a beam-run logbook (") + GetParam().why +
+                                     "), so its run numbering cannot be continued. It is left as it is; runs are "
+                                     "recorded in BeamRuns-2.csv from now on.");
+    EXPECT_EQ(ui.lastBox().icon, Icon::Warning);
+    openS2();
+    click(ControlId::CloseS2);
+    openS2();
+    EXPECT_EQ(ui.boxes.size(), 3u) << "said once; the other two are containment questions";
+    EXPECT_EQ(fileContent(folder.path() / "BeamRuns.csv"), bad);
+    std::string next = runs("BeamRuns-2.csv");
+    EXPECT_EQ(next.substr(kHeader.size(), 8), "begin,1,");
+    EXPECT_NE(next.find("\nbegin,2,"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, BeamRunMalformedLogbook,
+    ::testing::Values(
+        BadLogbook{"Truncated",
+                   [](const WorkFolder& f) { f.write("BeamRuns.csv", kHeader + "begin,1,2026-12-09T10:00"); },
+                   "line 2: the last record has no line end (truncated)"},
+        BadLogbook{"Binary", [](const WorkFolder& f) { f.write("BeamRuns.csv", std::string("\x7f" "ELF\0\0", 6)); },
+                   "line 1: binary content (byte 0x7F)"},
+        BadLogbook{"Oversized",
+                   [](const WorkFolder& f) {
+                       f.write("BeamRuns.csv", kHeader);
+                       std::filesystem::resize_file(f.path() / "BeamRuns.csv", kBeamRunsMaxBytes + 1);
+                   },
+                   "it is larger than 64 MiB"},
+        BadLogbook{"Link",
+                   [](const WorkFolder& f) {
+                       f.write("target.csv", kHeader);
+                       std::filesystem::create_symlink("target.csv", f.path() / "BeamRuns.csv");
+                   },
+                   "it is a symbolic link"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(BeamRunTest, LiveFileFollowsEveryKindOfChange) {
+    start();
+    std::string live = liveFile();
+    std::string time = "  \"time\": \"" + isoTime(kStart) + "\",\n";
+    ASSERT_EQ(live.substr(0, 2 + time.size()), "{\n" + time);
+    EXPECT_NE(live.find("\"beam\": {\"ion\": \"84Kr\", \"name\": \"Kr 10 MeV/u\", \"energy\": 10, "
+                        "\"substrate_energy\": 8.33929, \"nominal_let\": 35.25"),
+              std::string::npos)
+        << live;
+    EXPECT_NE(live.find("\"shutters\": {\"S1\": \"open\", \"S2\": \"closed\"}"), std::string::npos);
+    EXPECT_NE(live.find("\"X\": {\"value\": 1.000, \"unit\": \"mm\", \"moving\": false}"), std::string::npos);
+    EXPECT_NE(live.find("\"switches\": {\"camera\": \"off\", \"light\": \"off\", \"laser\": \"off\"}"),
+              std::string::npos);
+    EXPECT_NE(live.find("\"run\": null\n}\n"), std::string::npos);
+
+    now += std::chrono::seconds(1);
+    click(ControlId::Clear);
+    EXPECT_EQ(liveFile(), live) << "nothing it shows changed: not rewritten";
+
+    click(ControlId::CameraOn);
+    EXPECT_NE(liveFile().find("\"camera\": \"on\""), std::string::npos);
+    EXPECT_NE(liveFile().find(isoTime(now)), std::string::npos) << "the time of the change";
+
+    select(kAxisX);
+    click(ControlId::NudgePlus);
+    EXPECT_NE(liveFile().find("\"X\": {\"value\": 1.100,"), std::string::npos);
+
+    click(ControlId::Halt);  // recomputes: S selects no foil, the beam stops in the degrader
+    EXPECT_NE(liveFile().find("\"nominal_let\": 0, \"effective_let\": 0,"), std::string::npos) << liveFile();
+
+    openS2();
+    EXPECT_NE(liveFile().find("\"shutters\": {\"S1\": \"open\", \"S2\": \"open\"}"), std::string::npos);
+    EXPECT_NE(liveFile().find("\"camera\": \"off\""), std::string::npos) << "Open S2 switched the camera off";
+    EXPECT_NE(liveFile().find("\"run\": {\"number\": 1, \"begin\": \"" + isoTime(now) + "\"}"), std::string::npos);
+}
+
+TEST_F(BeamRunTest, BeamRunsWindowFromTheSystemMenuGetsTheLogbookChosen) {
+    site.install(folder);
+    folder.write("BeamRuns.csv", "not a logbook\n");
+    startConsole();
+    dialog.onSystemCommand(kBeamRunsCommand);
+    EXPECT_EQ(ui.beamRunsWindows, std::vector<std::string>{"BeamRuns-2.csv"});
+}
+
+}  // namespace

@@ -1,0 +1,226 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+
+#include "beam/BeamRuns.h"
+#include "beam/LiveStatus.h"
+#include "support/WorkFolder.h"
+#include "util/TextFiles.h"
+
+namespace {
+
+const std::string kHeader = std::string(kBeamRunsHeader) + "\n";
+const std::string kBegin1 = "begin,1,2026-12-09T10:00:00+00:00,,197Au,15,1.000,0.000,0.000,1.000,2.000,3.000,Park,"
+                            "14.2,40.1,95.3,,\n";
+const std::string kEnd1 = "end,1,2026-12-09T10:00:02+00:00,2.0,197Au,15,1.000,0.000,0.000,1.000,2.000,3.000,Park,"
+                          "14.2,40.1,95.3,,S2 closed\n";
+
+RunRecord note(int run, const std::string& fluence, const std::string& comment) {
+    RunRecord r;
+    r.kind = "note";
+    r.run = run;
+    r.time = "2026-12-09T11:00:00+00:00";
+    r.fluence = fluence;
+    r.comment = comment;
+    return r;
+}
+
+TEST(BeamRunsFormat, RecordsRoundTripWithCommasQuotesAndLineBreaksQuoted) {
+    RunRecord n = note(1, "1e7", "ok, \"SEL\" seen\nat 10:02");
+    EXPECT_EQ(formatRunRecord(n),
+              "note,1,2026-12-09T11:00:00+00:00,,,,,,,,,,,,,,1e7,\"ok, \"\"SEL\"\" seen\nat 10:02\"\n");
+    BeamRunsLog log;
+    std::string why;
+    ASSERT_TRUE(parseBeamRuns(kHeader + kBegin1 + kEnd1 + formatRunRecord(n), log, why)) << why;
+    ASSERT_EQ(log.records.size(), 3u);
+    EXPECT_EQ(log.records[2], n);
+    EXPECT_EQ(formatRunRecord(log.records[0]), kBegin1);
+    EXPECT_EQ(formatRunRecord(log.records[1]), kEnd1);
+    EXPECT_EQ(log.lastRun, 1);
+    EXPECT_EQ(log.openRun, 0);
+    EXPECT_EQ(csvField(" lead"), "\" lead\"");
+    EXPECT_EQ(csvField("plain text"), "plain text");
+}
+
+TEST(BeamRunsFormat, CrLfLinesAndAnOpenRunAreRead) {
+    std::string crlf = kHeader + kBegin1;
+    for (std::size_t at = 0; (at = crlf.find('\n', at)) != std::string::npos; at += 2) crlf.replace(at, 1, "\r\n");
+    BeamRunsLog log;
+    std::string why;
+    ASSERT_TRUE(parseBeamRuns(crlf, log, why)) << why;
+    EXPECT_EQ(log.openRun, 1);
+    EXPECT_EQ(log.records[0].comment, "");
+    EXPECT_TRUE(parseBeamRuns("", log, why)) << "an empty file is a new logbook";
+}
+
+struct Malformed {
+    const char* name;
+    std::string content;
+    const char* why;
+};
+
+class BeamRunsMalformed : public ::testing::TestWithParam<Malformed> {};
+
+TEST_P(BeamRunsMalformed, IsRefusedWithItsLine) {
+    BeamRunsLog log;
+    std::string why;
+    EXPECT_FALSE(parseBeamRuns(GetParam().content, log, why));
+    EXPECT_EQ(why, GetParam().why);
+    EXPECT_TRUE(log.records.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, BeamRunsMalformed,
+    ::testing::Values(
+        Malformed{"OtherHeader", "run,time\n" + kBegin1, "line 1: not the header of a beam-run logbook"},
+        Malformed{"Truncated", kHeader + kBegin1.substr(0, 30), "line 2: the last record has no line end (truncated)"},
+        Malformed{"QuoteLeftOpen", kHeader + "note,1,t,,,,,,,,,,,,,,,\"never closed\n",
+                  "line 2: a quoted field is not closed (truncated)"},
+        Malformed{"Binary", kHeader + kBegin1 + std::string("end,1\0\0", 7) + "\n",
+                  "line 3: binary content (byte 0x00)"},
+        Malformed{"FewerFields", kHeader + "begin,1,t\n", "line 2: 3 fields instead of 18"},
+        Malformed{"UnknownKind", kHeader + "start,1,,,,,,,,,,,,,,,,\n", "line 2: unknown record kind 'start'"},
+        Malformed{"RunNotANumber", kHeader + "begin,one,,,,,,,,,,,,,,,,\n",
+                  "line 2: run number 'one' is not a number above 0"},
+        Malformed{"RunOutOfOrder", kHeader + kBegin1 + kEnd1 + kBegin1,
+                  "line 4: run 1 does not count on from run 1"},
+        Malformed{"EndWithoutBegin", kHeader + kEnd1, "line 2: end of run 1, which is not open"},
+        Malformed{"NoteBeforeBegin", kHeader + "note,3,,,,,,,,,,,,,,,,\n",
+                  "line 2: note for run 3, which has not begun"},
+        Malformed{"BadFluence", kHeader + kBegin1 + "note,1,,,,,,,,,,,,,,,-5,\n",
+                  "line 3: fluence '-5' is not a number"},
+        Malformed{"StrayQuote", kHeader + "note,1,a\"b,,,,,,,,,,,,,,,\n",
+                  "line 2: a quote or carriage return inside an unquoted field"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(BeamRunsFiles, HighestSoundFileIsContinuedAndABrokenOneNeverTouched) {
+    WorkFolder folder;
+    EXPECT_EQ(chooseBeamRuns("").path, "BeamRuns.csv");
+    folder.write("BeamRuns.csv", kHeader + kBegin1);
+    BeamRunsChoice choice = chooseBeamRuns("");
+    EXPECT_EQ(choice.path, "BeamRuns.csv");
+    EXPECT_EQ(choice.log.openRun, 1);
+    EXPECT_TRUE(choice.refusedName.empty());
+
+    folder.write("BeamRuns.csv", kHeader + kBegin1.substr(0, 20));
+    choice = chooseBeamRuns("");
+    EXPECT_EQ(choice.path, "BeamRuns-2.csv");
+    EXPECT_EQ(choice.refusedName, "BeamRuns.csv");
+    EXPECT_EQ(choice.log.lastRun, 0);
+
+    folder.write("BeamRuns-2.csv", kHeader + kBegin1 + kEnd1);
+    choice = chooseBeamRuns("");
+    EXPECT_EQ(choice.path, "BeamRuns-2.csv");
+    EXPECT_EQ(choice.log.lastRun, 1);
+
+    // Over 64 MiB: refused unread (a sparse file costs no disk).
+    std::filesystem::resize_file(folder.path() / "BeamRuns-2.csv", kBeamRunsMaxBytes + 1);
+    choice = chooseBeamRuns("");
+    EXPECT_EQ(choice.path, "BeamRuns-3.csv");
+    EXPECT_EQ(choice.refusedWhy, "it is larger than 64 MiB");
+}
+
+TEST(BeamRunsFiles, AppendsNeverGoThroughALink) {
+    WorkFolder folder;
+    folder.write("elsewhere.txt", "precious\n");
+    std::filesystem::create_symlink("elsewhere.txt", folder.path() / "BeamRuns.csv");
+    EXPECT_FALSE(appendRunRecord("BeamRuns.csv", note(1, "", "x")));
+    EXPECT_EQ(folder.read("elsewhere.txt"), "precious\n");
+    BeamRunsChoice choice = chooseBeamRuns("");
+    EXPECT_EQ(choice.refusedWhy, "it is a symbolic link");
+    EXPECT_EQ(choice.path, "BeamRuns-2.csv");
+
+    // A new file gets the header with its first record, in one append.
+    ASSERT_TRUE(appendRunRecord("BeamRuns-2.csv", note(1, "", "x")));
+    EXPECT_EQ(folder.read("BeamRuns-2.csv"), kHeader + formatRunRecord(note(1, "", "x")));
+}
+
+TEST(BeamRunsMerge, NotesAndEndCommentsMergeNewestFirstWithTotals) {
+    BeamRunsLog log;
+    std::string why;
+    std::string second = "begin,2,2026-12-09T10:05:00+00:00,,132Xe,15,1.000,0.000,60.000,1.000,2.000,3.000,Park,"
+                         "12.0,\"1,000.5\",30.0,,\n";
+    ASSERT_TRUE(parseBeamRuns(kHeader + kBegin1 + kEnd1 + formatRunRecord(note(1, "2e6", "first")) + second +
+                                  formatRunRecord(note(1, "3e6", "second, corrected")),
+                              log, why))
+        << why;
+    std::vector<RunSummary> runs = mergeRuns(log);
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].run, 2);
+    EXPECT_TRUE(runs[0].open);
+    EXPECT_EQ(runs[1].comment, "S2 closed; first; second, corrected");
+    EXPECT_EQ(runs[1].fluence, "3e6");
+    EXPECT_EQ(formatRunsExport(runs),
+              std::string(kRunsExportHeader) + "\n" +
+                  "2,2026-12-09T10:05:00+00:00,,,132Xe,15,1.000,0.000,60.000,1.000,2.000,3.000,Park,12.0,"
+                  "\"1,000.5\",30.0,,\n"
+                  "1,2026-12-09T10:00:00+00:00,2026-12-09T10:00:02+00:00,2.0,197Au,15,1.000,0.000,0.000,1.000,"
+                  "2.000,3.000,Park,14.2,40.1,95.3,3e6,\"S2 closed; first; second, corrected\"\n");
+    RunTotals totals = totalRuns(runs);
+    ASSERT_EQ(totals.perIon.size(), 2u);
+    EXPECT_EQ(totals.perIon[0].key, "132Xe");
+    EXPECT_EQ(totals.perIon[0].unknown, 1);
+    EXPECT_EQ(totals.perIon[1].key, "197Au");
+    EXPECT_DOUBLE_EQ(totals.perIon[1].seconds, 2.0);
+    ASSERT_EQ(totals.perEffectiveLet.size(), 2u);
+    EXPECT_EQ(totals.perEffectiveLet[0].key, "40.1") << "a LET that is no plain number comes last";
+}
+
+TEST(BeamRunsText, TimesBannersAndFluences) {
+    const char* saved = std::getenv("TZ");
+    std::string previous = saved ? saved : "";
+    setenv("TZ", "XST-5:30", 1);
+    tzset();
+    EXPECT_EQ(isoTime(WallClock::from_time_t(0)), "1970-01-01T05:30:00+05:30");
+    setenv("TZ", "YST8", 1);
+    tzset();
+    EXPECT_EQ(isoTime(WallClock::from_time_t(0)), "1969-12-31T16:00:00-08:00");
+    if (saved) setenv("TZ", previous.c_str(), 1); else unsetenv("TZ");
+    tzset();
+
+    EXPECT_EQ(formatDuration(std::chrono::milliseconds(2049)), "2.0");
+    EXPECT_EQ(beamOnBannerText(12, 3725), "BEAM ON DEVICE   run 12   1:02:05");
+    EXPECT_EQ(beamOffBannerText(false, true), "No beam on device: shutter S2 closed");
+    EXPECT_EQ(beamOffBannerText(true, false), "No beam on device: shutter S1 closed");
+    EXPECT_EQ(beamOffBannerText(true, true), "No beam on device: shutters S1 and S2 closed");
+    for (const char* good : {"", "0", "1e7", "2.5E+06"}) EXPECT_TRUE(validFluence(good)) << good;
+    for (const char* bad : {"-1", "1e7 ions", "nan", "inf", "1,5"}) EXPECT_FALSE(validFluence(bad)) << bad;
+}
+
+TEST(LiveStatusFormat, EveryKeyInItsPlace) {
+    LiveStatus s;
+    s.time = "2026-12-09T10:00:00+01:00";
+    s.beam = {"84Kr", "Kr \"10\" MeV/u", 10.0, 8.3399999, 35.25, std::nullopt, 60.04, 0};
+    for (std::size_t i = 0; i < s.axes.size(); ++i) {
+        s.axes[i] = LiveAxis{"XYZTUVRS"[i], static_cast<double>(i) * 1.5 - 0.0001, i == 3 ? "deg" : "mm", i == 6};
+    }
+    s.s1Open = true;
+    s.camera = true;
+    s.run = 4;
+    s.runBegin = "2026-12-09T09:59:58+01:00";
+    EXPECT_EQ(formatLiveStatus(s),
+              "{\n"
+              "  \"time\": \"2026-12-09T10:00:00+01:00\",\n"
+              "  \"beam\": {\"ion\": \"84Kr\", \"name\": \"Kr \\\"10\\\" MeV/u\", \"energy\": 10, "
+              "\"substrate_energy\": 8.34, \"nominal_let\": 35.25, \"effective_let\": null, "
+              "\"nominal_range\": 60.04, \"effective_range\": 0},\n"
+              "  \"axes\": {\n"
+              "    \"X\": {\"value\": 0.000, \"unit\": \"mm\", \"moving\": false},\n"
+              "    \"Y\": {\"value\": 1.500, \"unit\": \"mm\", \"moving\": false},\n"
+              "    \"Z\": {\"value\": 3.000, \"unit\": \"mm\", \"moving\": false},\n"
+              "    \"T\": {\"value\": 4.500, \"unit\": \"deg\", \"moving\": false},\n"
+              "    \"U\": {\"value\": 6.000, \"unit\": \"mm\", \"moving\": false},\n"
+              "    \"V\": {\"value\": 7.500, \"unit\": \"mm\", \"moving\": false},\n"
+              "    \"R\": {\"value\": 9.000, \"unit\": \"mm\", \"moving\": true},\n"
+              "    \"S\": {\"value\": 10.500, \"unit\": \"mm\", \"moving\": false}\n"
+              "  },\n"
+              "  \"shutters\": {\"S1\": \"open\", \"S2\": \"closed\"},\n"
+              "  \"switches\": {\"camera\": \"on\", \"light\": \"off\", \"laser\": \"off\"},\n"
+              "  \"run\": {\"number\": 4, \"begin\": \"2026-12-09T09:59:58+01:00\"}\n"
+              "}\n");
+    EXPECT_EQ(jsonString(std::string("a\tb\x01") + "\\"), "\"a\\tb\\u0001\\\\\"");
+}
+
+}  // namespace
