@@ -123,7 +123,7 @@ private slots:
     void opensFromTheMenuBesideAbout()
     {
         const QList<QAction*> actions = dialog->systemMenu()->actions();
-        QCOMPARE(actions.size(), 2);
+        QCOMPARE(actions.size(), 3);
         QCOMPARE(actions.at(0)->text(), QStringLiteral("&About Tarvex..."));
         QCOMPARE(actions.at(1)->text(), QStringLiteral("&Bragg curve..."));
         QCOMPARE(dialog->findChild<BraggCurveWindow*>(), nullptr);

@@ -369,20 +369,24 @@ private slots:
     {
         QMenu* menu = dialog->systemMenu();
         QVERIFY(menu != nullptr);
-        QCOMPARE(menu->actions().size(), 2);
+        QCOMPARE(menu->actions().size(), 3);
         QCOMPARE(menu->actions().first()->text(), QStringLiteral("&About Tarvex..."));
         QCOMPARE(menu->actions().at(1)->text(), QStringLiteral("&Bragg curve..."));
+        QCOMPARE(menu->actions().at(2)->text(), QStringLiteral("&Beam runs..."));
         menu->actions().first()->trigger();
         QCOMPARE(events.systemCommands, std::vector<int>{kAboutCommand});
         menu->actions().at(1)->trigger();
         QCOMPARE(events.systemCommands, (std::vector<int>{kAboutCommand, kBraggCurveCommand}));
+        menu->actions().at(2)->trigger();
+        QCOMPARE(events.systemCommands, (std::vector<int>{kAboutCommand, kBraggCurveCommand, kBeamRunsCommand}));
 
-        dialog->addSystemMenuItem(QString(), 48);
-        QCOMPARE(menu->actions().size(), 2);
-        dialog->addSystemMenuItem(QStringLiteral("&Other..."), 48);
+        dialog->addSystemMenuItem(QString(), 64);
         QCOMPARE(menu->actions().size(), 3);
+        dialog->addSystemMenuItem(QStringLiteral("&Other..."), 64);
+        QCOMPARE(menu->actions().size(), 4);
         menu->actions().last()->trigger();
-        QCOMPARE(events.systemCommands, (std::vector<int>{kAboutCommand, kBraggCurveCommand, 48}));
+        QCOMPARE(events.systemCommands,
+                 (std::vector<int>{kAboutCommand, kBraggCurveCommand, kBeamRunsCommand, 64}));
 
         auto* button = dialog->findChild<QToolButton*>(QStringLiteral("systemMenuButton"));
         QVERIFY(button != nullptr && button->isVisible());

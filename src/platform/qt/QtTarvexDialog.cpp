@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDateTime>
 #include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -37,6 +38,8 @@
 #include <unistd.h>
 
 #include "platform/qt/Bitmaps.h"
+#include "beam/BeamRuns.h"
+#include "platform/qt/BeamRunsWindow.h"
 #include "platform/qt/BraggCurveWindow.h"
 #include "platform/qt/CAboutDlg.h"
 #include "platform/qt/CManual.h"
@@ -191,6 +194,7 @@ QtTarvexDialog::QtTarvexDialog(QWidget* parent) : QDialog(parent)
     systemMenu_->setObjectName(QStringLiteral("systemMenu"));
     addSystemMenuItem(QStringLiteral("&About Tarvex..."), kAboutCommand);
     addSystemMenuItem(QStringLiteral("&Bragg curve..."), kBraggCurveCommand);
+    addSystemMenuItem(QStringLiteral("&Beam runs..."), kBeamRunsCommand);
 
     buildControls();
     buildTabOrder();
@@ -271,9 +275,24 @@ void QtTarvexDialog::buildControls()
     bottom->addWidget(buildToggleSwitches());
     bottom->addWidget(buildSideColumn());
 
+    // The beam banner: across the whole window, above everything else.
+    beamBanner_ = new QLabel(this);
+    beamBanner_->setObjectName(QStringLiteral("beamBanner"));
+    beamBanner_->setAlignment(Qt::AlignCenter);
+    beamBanner_->setMargin(3);
+    QFont bannerFont = beamBanner_->font();
+    bannerFont.setBold(true);
+    bannerFont.setPointSizeF(bannerFont.pointSizeF() * 1.5);
+    beamBanner_->setFont(bannerFont);
+    beamBannerTimer_ = new QTimer(this);
+    beamBannerTimer_->setInterval(1000);
+    connect(beamBannerTimer_, &QTimer::timeout, this, &QtTarvexDialog::refreshBeamBanner);
+    refreshBeamBanner();
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 6, 8, 6);
     layout->setSpacing(6);
+    layout->addWidget(beamBanner_);
     layout->addLayout(top);
     layout->addLayout(bottom);
     layout->addWidget(buildBottomLine());
@@ -1233,6 +1252,44 @@ void QtTarvexDialog::showBraggCurve()
     braggWindow_->show();
     braggWindow_->raise();
     braggWindow_->activateWindow();
+}
+
+void QtTarvexDialog::showBeamRuns(const std::string& path)
+{
+    const QString absolute = QDir::current().absoluteFilePath(QString::fromStdString(path));
+    if (beamRunsWindow_ == nullptr)
+        beamRunsWindow_ = new BeamRunsWindow(absolute, this);
+    beamRunsWindow_->setLogbookPath(absolute);
+    beamRunsWindow_->show();
+    beamRunsWindow_->raise();
+    beamRunsWindow_->activateWindow();
+}
+
+void QtTarvexDialog::showBeamBanner(const BeamBanner& banner)
+{
+    if (banner == banner_ && !beamBanner_->text().isEmpty())
+        return;
+    banner_ = banner;
+    refreshBeamBanner();
+}
+
+void QtTarvexDialog::refreshBeamBanner()
+{
+    QString text = QString::fromStdString(banner_.text);
+    if (banner_.run > 0) {
+        const long long elapsed = QDateTime::currentSecsSinceEpoch() - banner_.runBeginSeconds;
+        text = QString::fromStdString(beamOnBannerText(banner_.run, elapsed));
+        beamBanner_->setStyleSheet(QStringLiteral("QLabel { background: #c00000; color: white; }"));
+        if (!beamBannerTimer_->isActive())
+            beamBannerTimer_->start();
+    } else {
+        beamBanner_->setStyleSheet(QStringLiteral("QLabel { background: #e0e0e0; color: #202020; }"));
+        beamBannerTimer_->stop();
+    }
+    if (text.isEmpty())
+        text = QStringLiteral(" ");
+    beamBanner_->setText(text);
+    beamBanner_->setAccessibleName(text);
 }
 
 void QtTarvexDialog::closeDialog(int result)

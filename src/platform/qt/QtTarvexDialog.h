@@ -18,6 +18,7 @@ class QListWidget;
 class QMenu;
 class QTimer;
 class QToolButton;
+class BeamRunsWindow;
 class BraggCurveWindow;
 class CManual;
 
@@ -47,6 +48,10 @@ public:
     QMenu* systemMenu() const { return systemMenu_; }
     // The Bragg-curve window once showBraggCurve has made it, else nullptr.
     BraggCurveWindow* braggCurveWindow() const { return braggWindow_; }
+    // The beam-run logbook window once showBeamRuns has made it, else nullptr.
+    BeamRunsWindow* beamRunsWindow() const { return beamRunsWindow_; }
+    // The beam banner above the controls.
+    QLabel* beamBanner() const { return beamBanner_; }
 
     // True once closeDialog has ended the dialog (also before it ever ran).
     bool isClosed() const { return closed_; }
@@ -78,6 +83,8 @@ public:
     void showAxisMoving(int axis, bool moving) override;
     void showAbout() override;
     void showBraggCurve() override;
+    void showBeamRuns(const std::string& path) override;
+    void showBeamBanner(const BeamBanner& banner) override;
     void closeDialog(int result) override;
     [[noreturn]] void exitProcess(int code) override;
 
@@ -117,6 +124,11 @@ private:
     QToolButton* systemMenuButton_ = nullptr;
     QLabel* controllerIndicator_ = nullptr;
     BraggCurveWindow* braggWindow_ = nullptr;  // a child window, made on first use
+    BeamRunsWindow* beamRunsWindow_ = nullptr; // a child window, made on first use
+    QLabel* beamBanner_ = nullptr;
+    QTimer* beamBannerTimer_ = nullptr;        // keeps the elapsed time current
+    BeamBanner banner_;
+    void refreshBeamBanner();
     // Row labels of the motion grid in axis order X Y Z T U V R S.
     std::array<QLabel*, 8> rowLabels_{};
     // The position-file entry the operator selected last (kept when a

@@ -1,0 +1,263 @@
+#include "platform/qt/BeamRunsWindow.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kReloadDelayMs = 200;  // ms: one read for a burst of changes
+
+QString qs(const std::string& text) { return QString::fromStdString(text); }
+
+std::string local(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+// Columns of the table: the export's, run first.
+QStringList columnTitles()
+{
+    return qs(kRunsExportHeader).split(QLatin1Char(','));
+}
+
+QStringList cells(const RunSummary& r)
+{
+    const RunConditions& c = r.conditions;
+    return {QString::number(r.run), qs(r.begin), qs(r.end), qs(r.duration), qs(c.ion), qs(c.energy), qs(c.s),
+            qs(c.r), qs(c.t), qs(c.x), qs(c.y), qs(c.z), qs(c.position), qs(c.substrateEnergy), qs(c.effectiveLet),
+            qs(c.effectiveRange), qs(r.fluence), qs(r.comment)};
+}
+
+}  // namespace
+
+BeamRunsWindow::BeamRunsWindow(const QString& logbookPath, QWidget* parent)
+    : QWidget(parent), path_(QFileInfo(logbookPath).absoluteFilePath())
+{
+    setWindowFlag(Qt::Window);
+    setObjectName(QStringLiteral("beamRunsWindow"));
+    setWindowTitle(QStringLiteral("Beam runs"));
+
+    state_ = new QLabel(this);
+    state_->setObjectName(QStringLiteral("beamRunsState"));
+    state_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    export_ = new QPushButton(QStringLiteral("Export\u2026"), this);
+    export_->setObjectName(QStringLiteral("exportRuns"));
+
+    table_ = new QTableWidget(0, static_cast<int>(kBeamRunsFieldCount), this);
+    table_->setObjectName(QStringLiteral("beamRunsTable"));
+    table_->setHorizontalHeaderLabels(columnTitles());
+    table_->verticalHeader()->setVisible(false);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::SingleSelection);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->horizontalHeader()->setStretchLastSection(true);
+
+    comment_ = new QLineEdit(this);
+    comment_->setObjectName(QStringLiteral("runComment"));
+    comment_->setPlaceholderText(QStringLiteral("comment on the selected run"));
+    fluence_ = new QLineEdit(this);
+    fluence_->setObjectName(QStringLiteral("runFluence"));
+    fluence_->setPlaceholderText(QStringLiteral("optional"));
+    addNote_ = new QPushButton(QStringLiteral("&Add note"), this);
+    addNote_->setObjectName(QStringLiteral("addRunNote"));
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(state_, 1);
+    top->addWidget(export_);
+    auto* note = new QHBoxLayout;
+    auto* commentLabel = new QLabel(QStringLiteral("&Comment:"), this);
+    commentLabel->setBuddy(comment_);
+    auto* fluenceLabel = new QLabel(QStringLiteral("&Fluence (ions/cm\u00b2):"), this);
+    fluenceLabel->setBuddy(fluence_);
+    note->addWidget(commentLabel);
+    note->addWidget(comment_, 3);
+    note->addWidget(fluenceLabel);
+    note->addWidget(fluence_, 1);
+    note->addWidget(addNote_);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addLayout(top);
+    layout->addWidget(table_, 1);
+    layout->addLayout(note);
+    resize(1100, 420);
+
+    watcher_ = new QFileSystemWatcher(this);
+    reloadTimer_ = new QTimer(this);
+    reloadTimer_->setSingleShot(true);
+    reloadTimer_->setInterval(kReloadDelayMs);
+    connect(reloadTimer_, &QTimer::timeout, this, &BeamRunsWindow::reload);
+    connect(watcher_, &QFileSystemWatcher::fileChanged, reloadTimer_, qOverload<>(&QTimer::start));
+    connect(watcher_, &QFileSystemWatcher::directoryChanged, reloadTimer_, qOverload<>(&QTimer::start));
+    connect(addNote_, &QPushButton::clicked, this, &BeamRunsWindow::addNoteToSelection);
+    connect(comment_, &QLineEdit::returnPressed, this, &BeamRunsWindow::addNoteToSelection);
+    connect(export_, &QPushButton::clicked, this, &BeamRunsWindow::chooseAndExport);
+}
+
+BeamRunsWindow::~BeamRunsWindow() = default;
+
+QString BeamRunsWindow::stateText() const { return state_->text(); }
+
+void BeamRunsWindow::setLogbookPath(const QString& logbookPath)
+{
+    const QString path = QFileInfo(logbookPath).absoluteFilePath();
+    if (path == path_)
+        return;
+    unwatch();
+    path_ = path;
+    if (isVisible())
+        reload();
+}
+
+void BeamRunsWindow::reload()
+{
+    reloadTimer_->stop();
+    const QString name = QFileInfo(path_).fileName();
+    BeamRunsLog log;
+    std::string why;
+    const int selected = selectedRun();
+    if (QFileInfo::exists(path_) && !readBeamRuns(local(path_), log, why)) {
+        state_->setText(QStringLiteral("%1 cannot be read: %2.").arg(name, qs(why)));
+    } else if (log.records.empty()) {
+        state_->setText(QStringLiteral("%1: no run recorded yet.").arg(name));
+    } else {
+        state_->setText(QStringLiteral("%1: %2 runs, newest first.").arg(name).arg(mergeRuns(log).size()));
+    }
+    runs_ = mergeRuns(log);
+    table_->setRowCount(static_cast<int>(runs_.size()));
+    for (int row = 0; row < table_->rowCount(); ++row) {
+        const RunSummary& run = runs_[static_cast<std::size_t>(row)];
+        const QStringList texts = cells(run);
+        for (int column = 0; column < texts.size(); ++column) {
+            auto* item = new QTableWidgetItem(texts[column]);
+            if (run.open) {
+                QFont bold = item->font();
+                bold.setBold(true);
+                item->setFont(bold);
+            }
+            table_->setItem(row, column, item);
+        }
+        if (run.run == selected)
+            table_->selectRow(row);
+    }
+    if (table_->currentRow() < 0 && table_->rowCount() > 0)
+        table_->selectRow(0);
+    table_->resizeColumnsToContents();
+    // A logbook that was removed or made drops out of the watch; take it up again.
+    if (isVisible())
+        watch();
+    emit runsChanged();
+}
+
+int BeamRunsWindow::selectedRun() const
+{
+    const int row = table_->currentRow();
+    if (row < 0 || row >= static_cast<int>(runs_.size()))
+        return 0;
+    return runs_[static_cast<std::size_t>(row)].run;
+}
+
+bool BeamRunsWindow::addNote(int run, const QString& comment, const QString& fluence, QString* why)
+{
+    auto refuse = [why](const QString& text) {
+        if (why != nullptr)
+            *why = text;
+        return false;
+    };
+    const std::string fluenceText = fluence.trimmed().toStdString();
+    if (run <= 0)
+        return refuse(QStringLiteral("Select a run first."));
+    if (!validFluence(fluenceText))
+        return refuse(QStringLiteral("The fluence must be a number of ions per cm\u00b2 (at least 0), or empty."));
+    if (comment.trimmed().isEmpty() && fluenceText.empty())
+        return refuse(QStringLiteral("Type a comment or a fluence."));
+    RunRecord note;
+    note.kind = "note";
+    note.run = run;
+    note.time = isoTime(WallClock::now());
+    note.fluence = fluenceText;
+    note.comment = comment.trimmed().toStdString();
+    if (!appendRunRecord(local(path_), note))
+        return refuse(QStringLiteral("Could not append to %1.").arg(path_));
+    reload();
+    return true;
+}
+
+void BeamRunsWindow::addNoteToSelection()
+{
+    QString why;
+    if (!addNote(selectedRun(), comment_->text(), fluence_->text(), &why)) {
+        QMessageBox::warning(this, QStringLiteral("Beam runs"), why);
+        return;
+    }
+    comment_->clear();
+    fluence_->clear();
+}
+
+bool BeamRunsWindow::exportCsv(const QString& path) const
+{
+    const std::string text = formatRunsExport(runs_);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()))
+        return false;
+    return file.commit();
+}
+
+void BeamRunsWindow::chooseAndExport()
+{
+    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Export beam runs"),
+                                                QDir(QFileInfo(path_).absolutePath())
+                                                    .filePath(QStringLiteral("BeamRunsExport.csv")),
+                                                QStringLiteral("CSV files (*.csv)"));
+    if (path.isEmpty())
+        return;
+    if (!path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive))
+        path += QStringLiteral(".csv");
+    if (!exportCsv(path))
+        QMessageBox::warning(this, QStringLiteral("Beam runs"), QStringLiteral("Could not write %1.").arg(path));
+}
+
+void BeamRunsWindow::watch()
+{
+    // The file once it exists; until then its folder, for its making.
+    const QString folder = QFileInfo(path_).absolutePath();
+    if (QFileInfo::exists(path_)) {
+        if (watcher_->directories().contains(folder))
+            watcher_->removePath(folder);
+        if (!watcher_->files().contains(path_))
+            watcher_->addPath(path_);
+    } else if (!watcher_->directories().contains(folder) && QFileInfo(folder).isDir()) {
+        watcher_->addPath(folder);
+    }
+}
+
+void BeamRunsWindow::unwatch()
+{
+    const QStringList watched = watcher_->files() + watcher_->directories();
+    if (!watched.isEmpty())
+        watcher_->removePaths(watched);
+}
+
+void BeamRunsWindow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    reload();
+}
+
+void BeamRunsWindow::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    unwatch();
+    reloadTimer_->stop();
+}

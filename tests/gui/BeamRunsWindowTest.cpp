@@ -1,0 +1,158 @@
+// The beam-run logbook window behind the window menu, and the beam banner,
+// on the offscreen platform.
+
+#include <QAction>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+#include <string>
+
+#include "app/TarvexDlg.h"
+#include "beam/BeamRuns.h"
+#include "platform/qt/BeamRunsWindow.h"
+#include "platform/qt/QtTarvexDialog.h"
+
+namespace {
+
+const std::string kBegin1 = "begin,1,2026-12-09T10:00:00+00:00,,197Au,15,1.000,0.000,0.000,1.000,2.000,3.000,Park,"
+                            "14.2,40.1,95.3,,\n";
+const std::string kEnd1 = "end,1,2026-12-09T10:00:02+00:00,2.0,197Au,15,1.000,0.000,0.000,1.000,2.000,3.000,Park,"
+                          "14.2,40.1,95.3,,S2 closed\n";
+const std::string kBegin2 = "begin,2,2026-12-09T10:05:00+00:00,,197Au,15,1.000,0.000,60.000,1.000,2.000,3.000,"
+                            "Park,14.2,80.2,47.6,,\n";
+
+std::string readAll(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return file.readAll().toStdString();
+}
+
+void append(const QString& path, const std::string& text) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::Append));
+    file.write(text.data(), static_cast<qint64>(text.size()));
+}
+
+}  // namespace
+
+class BeamRunsWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> folder;
+    QString previousFolder;
+    std::unique_ptr<QtTarvexDialog> dialog;
+    std::unique_ptr<CTarvexDlg> logic;
+
+    QString logbook() const { return folder->filePath(QStringLiteral("BeamRuns.csv")); }
+
+private slots:
+    void init()
+    {
+        folder = std::make_unique<QTemporaryDir>();
+        QVERIFY(folder->isValid());
+        previousFolder = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(folder->path()));
+        dialog = std::make_unique<QtTarvexDialog>();
+        logic = std::make_unique<CTarvexDlg>(*dialog);
+        logic->console().state.runs.path = "BeamRuns.csv";
+        dialog->setEvents(logic.get());
+        dialog->show();
+    }
+
+    void cleanup()
+    {
+        dialog->setEvents(nullptr);
+        logic.reset();
+        dialog.reset();
+        QDir::setCurrent(previousFolder);
+        folder.reset();
+    }
+
+    void listsRunsNewestFirstAndFollowsTheFile()
+    {
+        append(logbook(), std::string(kBeamRunsHeader) + "\n" + kBegin1 + kEnd1);
+        QAction* item = dialog->systemMenu()->actions().at(2);
+        QCOMPARE(item->text(), QStringLiteral("&Beam runs..."));
+        item->trigger();
+        BeamRunsWindow* window = dialog->beamRunsWindow();
+        QVERIFY(window != nullptr);
+        QVERIFY(window->isVisible());
+        QCOMPARE(window->windowModality(), Qt::NonModal);
+        QCOMPARE(window->logbookPath(), QFileInfo(logbook()).absoluteFilePath());
+        QCOMPARE(window->table()->rowCount(), 1);
+        QCOMPARE(window->table()->item(0, 3)->text(), QStringLiteral("2.0"));
+        QCOMPARE(window->table()->item(0, 17)->text(), QStringLiteral("S2 closed"));
+
+        append(logbook(), kBegin2);
+        QTRY_COMPARE_WITH_TIMEOUT(window->table()->rowCount(), 2, 5000);
+        QCOMPARE(window->table()->item(0, 0)->text(), QStringLiteral("2"));
+        QCOMPARE(window->table()->item(0, 14)->text(), QStringLiteral("80.2"));
+        QCOMPARE(window->stateText(), QStringLiteral("BeamRuns.csv: 2 runs, newest first."));
+    }
+
+    void notesAreAppendedAndExportedMerged()
+    {
+        const std::string before = std::string(kBeamRunsHeader) + "\n" + kBegin1 + kEnd1;
+        append(logbook(), before);
+        dialog->showBeamRuns("BeamRuns.csv");
+        BeamRunsWindow* window = dialog->beamRunsWindow();
+        QString why;
+        QVERIFY(!window->addNote(1, QStringLiteral("fine"), QStringLiteral("lots"), &why));
+        QCOMPARE(why, QStringLiteral("The fluence must be a number of ions per cm\u00b2 (at least 0), or empty."));
+        QVERIFY(!window->addNote(1, QStringLiteral("  "), QString(), &why));
+        QCOMPARE(readAll(logbook()), before);
+
+        QVERIFY(window->addNote(1, QStringLiteral("SEL at 10:01, \"latched\""), QStringLiteral("2.5e7"), &why));
+        const std::string after = readAll(logbook());
+        QCOMPARE(after.substr(0, before.size()), before);
+        const std::string note = after.substr(before.size());
+        QVERIFY2(note.rfind("note,1,", 0) == 0, note.c_str());
+        const std::string tail = ",,,,,,,,,,,,,2.5e7,\"SEL at 10:01, \"\"latched\"\"\"\n";
+        QVERIFY2(note.size() > tail.size() && note.substr(note.size() - tail.size()) == tail, note.c_str());
+        QCOMPARE(window->table()->item(0, 16)->text(), QStringLiteral("2.5e7"));
+        QCOMPARE(window->table()->item(0, 17)->text(), QStringLiteral("S2 closed; SEL at 10:01, \"latched\""));
+
+        const QString exported = folder->filePath(QStringLiteral("export.csv"));
+        QVERIFY(window->exportCsv(exported));
+        QCOMPARE(readAll(exported), formatRunsExport(window->runs()));
+        QCOMPARE(QString::fromStdString(readAll(exported)).count(QLatin1Char('\n')), 2);
+    }
+
+    void unreadableLogbookIsSaidAndNotRewritten()
+    {
+        append(logbook(), "not a logbook\n");
+        dialog->showBeamRuns("BeamRuns.csv");
+        BeamRunsWindow* window = dialog->beamRunsWindow();
+        QCOMPARE(window->stateText(),
+                 QStringLiteral("BeamRuns.csv cannot be read: line 1: not the header of a beam-run logbook."));
+        QCOMPARE(window->table()->rowCount(), 0);
+        QCOMPARE(readAll(logbook()), std::string("not a logbook\n"));
+    }
+
+    void bannerShowsTheRunAndItsTimeOrTheClosedShutter()
+    {
+        QLabel* banner = dialog->beamBanner();
+        QVERIFY(banner != nullptr);
+        const long long begun = QDateTime::currentSecsSinceEpoch() - 65;
+        dialog->showBeamBanner(BeamBanner{3, begun, "BEAM ON DEVICE   run 3   0:01:05"});
+        QVERIFY(banner->text().startsWith(QStringLiteral("BEAM ON DEVICE   run 3   0:01:0")));
+        // The port keeps the time going without being told.
+        QTRY_VERIFY_WITH_TIMEOUT(banner->text() != QStringLiteral("BEAM ON DEVICE   run 3   0:01:05") &&
+                                     banner->text().startsWith(QStringLiteral("BEAM ON DEVICE   run 3   0:01:")),
+                                 3000);
+        QVERIFY(banner->y() < dialog->control(ControlId::Beam)->mapTo(dialog.get(), QPoint(0, 0)).y());
+        dialog->showBeamBanner(BeamBanner{0, 0, "No beam on device: shutter S2 closed"});
+        QCOMPARE(banner->text(), QStringLiteral("No beam on device: shutter S2 closed"));
+    }
+};
+
+QTEST_MAIN(BeamRunsWindowTest)
+#include "BeamRunsWindowTest.moc"
