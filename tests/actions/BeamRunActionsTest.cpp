@@ -8,6 +8,7 @@
 #include "support/RecordingChannel.h"
 #include "support/ScriptedUi.h"
 #include "support/Site.h"
+#include "support/ToolRun.h"
 
 namespace {
 
@@ -323,6 +324,44 @@ TEST_F(BeamRunTest, BeamRunsWindowFromTheSystemMenuGetsTheLogbookChosen) {
     startConsole();
     dialog.onSystemCommand(kBeamRunsCommand);
     EXPECT_EQ(ui.beamRunsWindows, std::vector<std::string>{"BeamRuns-2.csv"});
+}
+
+// The console writes; `tarvex-let runs` reads, merges the notes and totals.
+TEST_F(BeamRunTest, ToolListsTheRunsWithNotesAndTotals) {
+    const std::string tool = siblingProgram("tarvex-let");
+    if (tool.empty()) GTEST_SKIP() << "tarvex-let is not built beside the tests";
+    start();
+    openS2();
+    now += std::chrono::milliseconds(2500);
+    click(ControlId::CloseS2);
+    const std::string let = console().fields.effectiveLet;
+    RunRecord note;
+    note.kind = "note";
+    note.run = 1;
+    note.fluence = "1e7";
+    note.comment = "DUT 3, \"quiet\"";
+    ASSERT_TRUE(appendRunRecord("BeamRuns.csv", note));
+    openS2();  // run 2, still open
+
+    ToolRun r = runCommand(shellQuoted(tool) + " runs " + shellQuoted(folder.path().string()));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("BeamRuns.csv: 2 runs\n  run 2    " + isoTime(now) + "  open"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("fluence 1e7 /cm2  S2 closed; DUT 3, \"quiet\"\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Beam-on time per ion:\n  84Kr        2 runs          2.5 s  (1 run without a duration)\n"),
+              std::string::npos)
+        << r.out;
+
+    r = runCommand(shellQuoted(tool) + " runs --csv " + shellQuoted(folder.path().string()));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n') + 1), "file," + std::string(kRunsExportHeader) + "\n");
+    EXPECT_NE(r.out.find(",1e7,\"S2 closed; DUT 3, \"\"quiet\"\"\"\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\neffective LET," + let + ",2,2.5,1\n"), std::string::npos) << r.out;
+
+    folder.write("BeamRuns-2.csv", "garbage");
+    r = runCommand(shellQuoted(tool) + " runs " + shellQuoted(folder.path().string()));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "tarvex-let: BeamRuns-2.csv cannot be read (line 1: not the header of a beam-run logbook) - "
+                     "skipped\n");
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "axes/AxisFiles.h"
 #include "beam/BeamFiles.h"
 #include "beam/BeamRecompute.h"
+#include "beam/BeamRuns.h"
 #include "beam/BraggPlot.h"
 #include "beam/LayerRecord.h"
 #include "beam/RangeTable.h"
@@ -80,6 +81,13 @@ const char* const kHelp =
     "      under the minimum (--min-range, else MinimumRange.dat, else none), for the\n"
     "      station's beam or for ION at E MeV/u; --svg FILE: effective LET against effective\n"
     "      range, one mark per setting.\n"
+    "  tarvex-let runs [DIR] [--csv]\n"
+    "      the beam runs recorded in \"BeamRuns.csv\" (and \"BeamRuns-2.csv\", ... after a\n"
+    "      logbook that could not be continued) in the station folder DIR (default: the current\n"
+    "      folder), newest first, notes merged, then the beam-on time per ion and per effective\n"
+    "      LET. --csv: the runs as the logbook window exports them, with the file first, then an\n"
+    "      empty line and the totals. A logbook that cannot be read is named on stderr and\n"
+    "      skipped (exit status 1).\n"
     "\n"
     "Options:\n"
     "  --ion ION        mass number and element symbol, e.g. 197Au\n"
@@ -926,6 +934,84 @@ int runPlan(const Arguments& args) {
     return 0;
 }
 
+std::string plural(int count, const char* word) {
+    return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
+}
+
+void printTotals(const char* title, const std::vector<RunTotal>& totals) {
+    std::cout << title << "\n";
+    for (const RunTotal& total : totals) {
+        std::cout << "  " << column(total.key.empty() ? "(none)" : total.key, 12) << column(plural(total.runs, "run"), 9)
+                  << cformat("%10.1f s", total.seconds);
+        if (total.unknown > 0) std::cout << "  (" << plural(total.unknown, "run") << " without a duration)";
+        std::cout << "\n";
+    }
+}
+
+int runRuns(const Arguments& args) {
+    rejectOptions(args,
+                  {"--ion", "--mass", "--element", "--layer", "--data", "--tables", "--out", "--energy", "--thickness",
+                   "--to-let", "--to-energy", "--tilt", "--all", "--backwards", "--let", "--mev", "--mev-per-u",
+                   "--bragg", "--tilts", "--rotations", "--min-range", "--svg"},
+                  "runs");
+    if (args.positional.size() > 1) throw UsageError{"unexpected argument '" + args.positional[1] + "'"};
+    const std::string folder = args.positional.empty() ? "" : args.positional.front();
+    std::error_code ec;
+    if (!folder.empty() && !std::filesystem::is_directory(folder, ec)) {
+        throw UsageError{"folder '" + folder + "': not a folder"};
+    }
+    const bool csv = args.flag("--csv");
+    int status = 0;
+    std::vector<RunSummary> all;
+    std::string csvRows;
+    std::string text;
+    for (const std::string& path : beamRunsFiles(folder)) {
+        const std::string name = std::filesystem::path(path).filename().string();
+        BeamRunsLog log;
+        std::string why;
+        if (!readBeamRuns(path, log, why)) {
+            std::cerr << "tarvex-let: " << name << " cannot be read (" << why << ") - skipped\n";
+            status = 1;
+            continue;
+        }
+        std::vector<RunSummary> runs = mergeRuns(log);
+        text += name + ": " + plural(static_cast<int>(runs.size()), "run") + "\n";
+        for (const RunSummary& run : runs) {
+            csvRows += csvField(name) + "," + formatRunSummary(run);
+            const RunConditions& c = run.conditions;
+            text += "  run " + column(std::to_string(run.run), 5) + column(run.begin, 27) +
+                    column(run.open ? "open" : run.duration.empty() ? "?" : run.duration + " s", 10) +
+                    column(c.ion, 7) + column(c.energy + " MeV/u", 12) + "S " + c.s + "  R " + c.r + "  T " + c.t +
+                    "  X " + c.x + "  Y " + c.y + "  Z " + c.z + "  " + c.position + "  LET " + c.effectiveLet +
+                    "  range " + c.effectiveRange + " um";
+            if (!run.fluence.empty()) text += "  fluence " + run.fluence + " /cm2";
+            if (!run.comment.empty()) text += "  " + run.comment;
+            text += "\n";
+        }
+        all.insert(all.end(), runs.begin(), runs.end());
+    }
+    const RunTotals totals = totalRuns(all);
+    if (csv) {
+        std::cout << "file," << kRunsExportHeader << "\n" << csvRows << "\n";
+        std::cout << "total by,key,runs,beam-on time (s),runs without a duration\n";
+        for (const auto& [kind, list] : {std::pair{"ion", &totals.perIon}, std::pair{"effective LET", &totals.perEffectiveLet}}) {
+            for (const RunTotal& t : *list) {
+                std::cout << kind << "," << csvField(t.key) << "," << t.runs << "," << cformat("%.1f", t.seconds) << ","
+                          << t.unknown << "\n";
+            }
+        }
+        return status;
+    }
+    if (all.empty() && text.empty()) {
+        std::cout << "No beam run recorded.\n";
+        return status;
+    }
+    std::cout << text << "\n";
+    printTotals("Beam-on time per ion:", totals.perIon);
+    printTotals("Beam-on time per effective LET (MeV cm2/mg):", totals.perEffectiveLet);
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -952,8 +1038,9 @@ int main(int argc, char** argv) {
         if (args.command == "recompute") return runRecompute(args);
         if (args.command == "go") return runGo(args);
         if (args.command == "plan") return runPlan(args);
+        if (args.command == "runs") return runRuns(args);
         throw UsageError{"unknown command '" + args.command +
-                         "' (stopping, traverse, sptable, range, recompute, go or plan; see --help)"};
+                         "' (stopping, traverse, sptable, range, recompute, go, plan or runs; see --help)"};
     } catch (const UsageError& error) {
         std::cerr << "tarvex-let: " << error.text << "\n";
         return 2;
