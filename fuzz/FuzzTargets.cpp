@@ -14,6 +14,7 @@
 #include "axes/ControllerChannel.h"
 #include "axes/TcpChannel.h"
 #include "beam/BeamFiles.h"
+#include "beam/BeamRuns.h"
 #include "beam/BraggPlot.h"
 #include "beam/CommittedGeometry.h"
 #include "beam/LayerRecord.h"
@@ -231,6 +232,25 @@ void openedFiles(const uint8_t* data, std::size_t size) {
     }
 }
 
+// "BeamRuns.csv" as the console, the logbook window and `tarvex-let runs`
+// read it. A logbook that reads as sound must read the same once written
+// again record by record.
+void beamRuns(const uint8_t* data, std::size_t size) {
+    BeamRunsLog log;
+    std::string why;
+    if (!parseBeamRuns(std::string_view(reinterpret_cast<const char*>(data), size), log, why)) return;
+    std::string again = std::string(kBeamRunsHeader) + "\n";
+    for (const RunRecord& record : log.records) again += formatRunRecord(record);
+    BeamRunsLog reread;
+    if (!parseBeamRuns(again, reread, why) || reread.records != log.records || reread.lastRun != log.lastRun ||
+        reread.openRun != log.openRun) {
+        __builtin_trap();
+    }
+    const std::vector<RunSummary> runs = mergeRuns(log);
+    formatRunsExport(runs);
+    totalRuns(runs);
+}
+
 }  // namespace
 
 const std::vector<NamedFuzzTarget>& fuzzTargets() {
@@ -247,6 +267,7 @@ const std::vector<NamedFuzzTarget>& fuzzTargets() {
         {"controller_answer", controllerAnswer},
         {"range_table", rangeTable},
         {"opened_files", openedFiles},
+        {"beam_runs", beamRuns},
     };
     return targets;
 }
