@@ -10,6 +10,7 @@
 #include "beam/BeamRuns.h"
 #include "beam/BeamState.h"
 #include "energyloss/StoppingCoefficients.h"
+#include "switches/ShutterBits.h"
 
 // The process-wide state of the console. Each subsystem owns its fields.
 struct ConsoleState {
@@ -48,6 +49,7 @@ struct ConsoleState {
     bool lightOn = false;
     bool s1Closed = false;
     bool s2Closed = true;
+    ShutterBits shutterBits;     // real shutters when shutterBits.real(); their state is read back
 
     // Beam and energy loss.
     BeamState beam;

@@ -143,7 +143,9 @@ bool runStartup(Console& console) {
     state.motion.shownLink = console.channel->link();
     ui.showControllerLink(console.channel->link());
 
-    // 23-24: initial switch and shutter states, then Close S2 and Open S1.
+    // 23-24: initial switch and shutter states, then Close S2 and Open S1
+    // (real shutters are read back instead).
+    readShutterBits(console);
     applyInitialSwitchStates(console);
 
     // 25-26: location labels, then every field to its control.

@@ -1,11 +1,13 @@
 #include "switches/Switches.h"
 
+#include <fstream>
 #include <string>
 
 #include "app/Console.h"
 #include "app/LogFile.h"
 #include "app/Settings.h"
 #include "axes/ControllerChannel.h"
+#include "util/TextFiles.h"
 
 namespace {
 
@@ -43,11 +45,18 @@ void showShutterButtons(Console& console, ControlId disable, ControlId enable) {
 }
 
 // Steps every shutter handler shares; false outside simulation mode, where
-// the shutters change no state.
+// the shutters change no state, unless they are real.
 bool shutterPreamble(Console& console) {
     readCyclotronInUse(console);
     console.ui.setFocus(ControlId::Keyboard);
-    return console.state.simulation();
+    return console.state.simulation() || console.state.shutterBits.real();
+}
+
+// Real shutters: the command goes out; the state changes when it is read back.
+bool commandRealShutter(Console& console, int outputBit, bool open) {
+    if (!console.state.shutterBits.real()) return false;
+    sendCommand(console, (open ? "BH" : "BL") + std::to_string(outputBit) + ";");
+    return true;
 }
 
 // The containment question; true when the operator agrees. Cancel is the
@@ -103,12 +112,14 @@ void onOpenS1(Console& console) {
                                     "may breach beam containment.")) {
         return;
     }
+    if (commandRealShutter(console, console.state.shutterBits.s1Out, true)) return;
     console.state.s1Closed = false;
     showShutterButtons(console, ControlId::OpenS1, ControlId::CloseS1);
 }
 
 void onCloseS1(Console& console) {
     if (!shutterPreamble(console)) return;
+    if (commandRealShutter(console, console.state.shutterBits.s1Out, false)) return;
     console.state.s1Closed = true;
     showShutterButtons(console, ControlId::CloseS1, ControlId::OpenS1);
 }
@@ -123,14 +134,42 @@ void onOpenS2(Console& console) {
                                     "may breach beam containment.")) {
         return;
     }
+    if (commandRealShutter(console, console.state.shutterBits.s2Out, true)) return;
     console.state.s2Closed = false;
     showShutterButtons(console, ControlId::OpenS2, ControlId::CloseS2);
 }
 
 void onCloseS2(Console& console) {
     if (!shutterPreamble(console)) return;
+    if (commandRealShutter(console, console.state.shutterBits.s2Out, false)) return;
     console.state.s2Closed = true;
     showShutterButtons(console, ControlId::CloseS2, ControlId::OpenS2);
+}
+
+void readShutterBits(Console& console) {
+    std::ifstream in;
+    if (!openInput(in, kControllerSettingsFile)) return;
+    ShutterBits& bits = console.state.shutterBits;
+    bits = parseShutterBits(in);
+    if (bits.errors.empty()) return;
+    std::string list;
+    for (const std::string& error : bits.errors) list += "\n" + error;
+    console.ui.messageBox(std::string(kControllerSettingsFile) + ": the shutter settings cannot be used:" + list +
+                              "\nThe shutter buttons do not drive the shutters.",
+                          Icon::Warning, Buttons::Ok, Button::Ok);
+}
+
+void applyShutterInputs(Console& console, int64_t inputs) {
+    ConsoleState& state = console.state;
+    const ShutterBits& bits = state.shutterBits;
+    if (!bits.real() || inputs < 0) return;
+    state.s1Closed = !shutterInputOpen(inputs, bits.s1In);
+    state.s2Closed = !shutterInputOpen(inputs, bits.s2In);
+    if (state.cyclotronCode == 150) return;  // Belm: the shutter buttons stay disabled
+    console.ui.setEnabled(ControlId::OpenS1, state.s1Closed);
+    console.ui.setEnabled(ControlId::CloseS1, !state.s1Closed);
+    console.ui.setEnabled(ControlId::OpenS2, state.s2Closed);
+    console.ui.setEnabled(ControlId::CloseS2, !state.s2Closed);
 }
 
 void applyInitialSwitchStates(Console& console) {
@@ -151,6 +190,16 @@ void applyInitialSwitchStates(Console& console) {
     for (ControlId id : {ControlId::DirectCommand, ControlId::Ask, ControlId::Tell}) {
         ui.setEnabled(id, false);
         ui.setVisible(id, false);
+    }
+    if (console.state.shutterBits.real()) {
+        // Real shutters are read, not commanded: closed, and no button,
+        // until the controller's read-back tells.
+        console.state.s1Closed = true;
+        console.state.s2Closed = true;
+        for (ControlId id : {ControlId::OpenS1, ControlId::CloseS1, ControlId::OpenS2, ControlId::CloseS2}) {
+            ui.setEnabled(id, false);
+        }
+        return;
     }
     onCloseS2(console);
     onOpenS1(console);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "app/ControlIds.h"
 
 struct Console;
@@ -21,6 +23,13 @@ void onOpenS1(Console& console);
 void onCloseS1(Console& console);
 void onOpenS2(Console& console);
 void onCloseS2(Console& console);
+
+// Start-up, before the initial switch states: the shutter bits of
+// "Controller.dat"; settings that cannot be used are reported in one message
+// and the shutters keep their behaviour without them.
+void readShutterBits(Console& console);
+// Real shutters: the state and the buttons follow the controller's input bits.
+void applyShutterInputs(Console& console, int64_t inputs);
 
 // Start-up: the initial enable states of the switch, shutter and direct
 // command controls, then Close S2 and Open S1 as if pressed.

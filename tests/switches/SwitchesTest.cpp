@@ -4,6 +4,8 @@
 #include "support/RecordingChannel.h"
 #include "support/ScriptedUi.h"
 #include "support/Site.h"
+#include "beam/BeamRuns.h"
+#include "switches/Switches.h"
 
 namespace {
 
@@ -199,6 +201,88 @@ TEST_F(SwitchesTest, ShutterHandlersReReadTheCyclotronFile) {
               "Error opening file CyclotronInUse.dat - please fix the problem and restart the program.");
     EXPECT_FALSE(ui.closedWith.has_value());
     EXPECT_TRUE(console().state.s1Closed) << "the interrupted operation changes nothing";
+}
+
+struct ShutterSettingsCase {
+    const char* name;
+    const char* settings;  // after the channel line
+    const char* errors;    // as listed in the start-up message
+};
+
+class ShutterSettingsTest : public SwitchesTest, public ::testing::WithParamInterface<ShutterSettingsCase> {};
+
+TEST_P(ShutterSettingsTest, RefusedSettingsAreSaidAtStartUpAndTheShuttersKeepTheirBehaviour) {
+    site.set("Controller.dat", std::string("journal\n") + GetParam().settings);
+    site.install(folder);
+    ui.events = &dialog;
+    ASSERT_TRUE(dialog.onInitDialog());
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.lastBox().text, std::string("Controller.dat: the shutter settings cannot be used:\n") +
+                                     GetParam().errors + "\nThe shutter buttons do not drive the shutters.");
+    EXPECT_EQ(ui.lastBox().icon, Icon::Warning);
+    EXPECT_FALSE(console().state.shutterBits.real());
+    EXPECT_FALSE(console().state.s1Closed) << "start-up opened S1 as without the settings";
+    EXPECT_TRUE(console().state.s2Closed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ShutterSettingsTest,
+    ::testing::Values(
+        ShutterSettingsCase{"ConsoleOwnBits",
+                            "shutter-S1-out 5\nshutter-S1-in 12\nshutter-S2-out 13\nshutter-S2-in 4\n",
+                            "shutter-S1-out 5: bit 5 is one of the console's own outputs (4 to 7, 12 and 13)\n"
+                            "shutter-S1-in 12: bit 12 is one of the console's own outputs (4 to 7, 12 and 13)\n"
+                            "shutter-S2-out 13: bit 13 is one of the console's own outputs (4 to 7, 12 and 13)\n"
+                            "shutter-S2-in 4: bit 4 is one of the console's own outputs (4 to 7, 12 and 13)"},
+        ShutterSettingsCase{"OutOfRangeAndNotANumber",
+                            "shutter-S1-out 32\nshutter-S1-in -1\nshutter-S2-out x\nshutter-S2-in 11\n",
+                            "shutter-S1-out 32: not a bit number from 0 to 31\n"
+                            "shutter-S1-in -1: not a bit number from 0 to 31\n"
+                            "shutter-S2-out x: not a bit number from 0 to 31"},
+        ShutterSettingsCase{"MissingTwiceUnknown",
+                            "  shutter-S1-out 8  \r\nshutter-S1-out 9\nshutter-S3-in 1\n",
+                            "shutter-S1-out: given twice\nshutter-S3-in: unknown setting\nshutter-S1-in: missing\n"
+                            "shutter-S2-out: missing\nshutter-S2-in: missing"},
+        ShutterSettingsCase{"SameOutput", "shutter-S1-out 8\nshutter-S1-in 8\nshutter-S2-out 8\nshutter-S2-in 9\n",
+                            "shutter-S2-out: the same output bit as shutter-S1-out"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Real shutters: the buttons command the output bits; state, buttons, runs
+// and the log follow the input bits read back, in every mode.
+TEST_F(SwitchesTest, RealShuttersFollowTheReadBack) {
+    site.set("Controller.dat", "journal\n# shutters\nshutter-S1-out 8\nshutter-S1-in 10\nshutter-S2-out 9\n"
+                               "shutter-S2-in 11\n");
+    startWith("2");
+    EXPECT_TRUE(console().state.s1Closed) << "read, not commanded: closed until read back";
+    EXPECT_TRUE(console().state.s2Closed);
+    for (ControlId id : {ControlId::OpenS1, ControlId::CloseS1, ControlId::OpenS2, ControlId::CloseS2}) {
+        EXPECT_FALSE(ui.isEnabled(id)) << static_cast<int>(id);
+    }
+    applyShutterInputs(console(), 1 << 10);
+    EXPECT_FALSE(console().state.s1Closed);
+    EXPECT_TRUE(ui.isEnabled(ControlId::CloseS1));
+    EXPECT_TRUE(ui.isEnabled(ControlId::OpenS2));
+    EXPECT_FALSE(ui.isEnabled(ControlId::OpenS1));
+
+    ui.answer(Button::Ok);
+    click(ControlId::OpenS2);
+    EXPECT_EQ(ui.lastBox().text, "Upstream shutter (S1) is already open - opening the downstream shutter (S2) may "
+                                 "breach beam containment.");
+    EXPECT_EQ(sent, (std::vector<std::string>{"BL5;", "BL6;", "BL7;", "BH9;"}));
+    EXPECT_TRUE(console().state.s2Closed) << "nothing is shown as done before the read-back";
+    EXPECT_FALSE(folder.exists("BeamRuns.csv"));
+
+    applyShutterInputs(console(), (1 << 10) | (1 << 11) | (1 << 9));
+    dialog.onTimer(0);  // the next event: the run begins on the read-back
+    EXPECT_FALSE(console().state.s2Closed);
+    EXPECT_EQ(folder.read("BeamRuns.csv").substr(std::string(kBeamRunsHeader).size() + 1, 8), "begin,1,");
+    click(ControlId::CloseS2);
+    EXPECT_EQ(sent.back(), "BL9;");
+    applyShutterInputs(console(), 1 << 10);
+    dialog.onTimer(0);
+    std::string runs = folder.read("BeamRuns.csv");
+    EXPECT_EQ(runs.substr(runs.size() - 11), ",S2 closed\n");
+    EXPECT_TRUE(ui.isEnabled(ControlId::OpenS2));
 }
 
 }  // namespace
