@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 
+#include "DialogInFolder.h"
 #include "app/TarvexDlg.h"
 #include "beam/BeamRuns.h"
 #include "platform/qt/BeamRunsWindow.h"
@@ -46,35 +47,21 @@ class BeamRunsWindowTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> folder;
-    QString previousFolder;
-    std::unique_ptr<QtTarvexDialog> dialog;
-    std::unique_ptr<CTarvexDlg> logic;
+    DialogInFolder site;
+    std::unique_ptr<QTemporaryDir>& folder = site.folder;
+    std::unique_ptr<QtTarvexDialog>& dialog = site.dialog;
+    std::unique_ptr<CTarvexDlg>& logic = site.logic;
 
     QString logbook() const { return folder->filePath(QStringLiteral("BeamRuns.csv")); }
 
 private slots:
     void init()
     {
-        folder = std::make_unique<QTemporaryDir>();
-        QVERIFY(folder->isValid());
-        previousFolder = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(folder->path()));
-        dialog = std::make_unique<QtTarvexDialog>();
-        logic = std::make_unique<CTarvexDlg>(*dialog);
+        QVERIFY(site.open());
         logic->console().state.runs.path = "BeamRuns.csv";
-        dialog->setEvents(logic.get());
-        dialog->show();
     }
 
-    void cleanup()
-    {
-        dialog->setEvents(nullptr);
-        logic.reset();
-        dialog.reset();
-        QDir::setCurrent(previousFolder);
-        folder.reset();
-    }
+    void cleanup() { site.close(); }
 
     void listsRunsNewestFirstAndFollowsTheFile()
     {

@@ -19,6 +19,7 @@
 #include <memory>
 #include <string>
 
+#include "DialogInFolder.h"
 #include "app/TarvexDlg.h"
 #include "platform/qt/BraggCurveWindow.h"
 #include "platform/qt/QtTarvexDialog.h"
@@ -79,10 +80,10 @@ class BraggCurveWindowTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> folder;
-    QString previousFolder;
-    std::unique_ptr<QtTarvexDialog> dialog;
-    std::unique_ptr<CTarvexDlg> logic;
+    DialogInFolder site;
+    std::unique_ptr<QTemporaryDir>& folder = site.folder;
+    std::unique_ptr<QtTarvexDialog>& dialog = site.dialog;
+    std::unique_ptr<CTarvexDlg>& logic = site.logic;
 
     QString tablePath() const { return folder->filePath(QStringLiteral("RangeTable.txt")); }
 
@@ -101,24 +102,10 @@ private:
 private slots:
     void init()
     {
-        folder = std::make_unique<QTemporaryDir>();
-        QVERIFY(folder->isValid());
-        previousFolder = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(folder->path()));
-        dialog = std::make_unique<QtTarvexDialog>();
-        logic = std::make_unique<CTarvexDlg>(*dialog);
-        dialog->setEvents(logic.get());
-        dialog->show();
+        QVERIFY(site.open());
     }
 
-    void cleanup()
-    {
-        dialog->setEvents(nullptr);
-        logic.reset();
-        dialog.reset();
-        QDir::setCurrent(previousFolder);
-        folder.reset();
-    }
+    void cleanup() { site.close(); }
 
     void opensFromTheMenuBesideAbout()
     {

@@ -1,20 +1,20 @@
 #include "platform/qt/BeamRunsWindow.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFileSystemWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTableWidget>
-#include <QTimer>
 #include <QVBoxLayout>
+
+#include "platform/qt/FollowedFile.h"
 
 namespace {
 
@@ -91,13 +91,8 @@ BeamRunsWindow::BeamRunsWindow(const QString& logbookPath, QWidget* parent)
     layout->addLayout(note);
     resize(1100, 420);
 
-    watcher_ = new QFileSystemWatcher(this);
-    reloadTimer_ = new QTimer(this);
-    reloadTimer_->setSingleShot(true);
-    reloadTimer_->setInterval(kReloadDelayMs);
-    connect(reloadTimer_, &QTimer::timeout, this, &BeamRunsWindow::reload);
-    connect(watcher_, &QFileSystemWatcher::fileChanged, reloadTimer_, qOverload<>(&QTimer::start));
-    connect(watcher_, &QFileSystemWatcher::directoryChanged, reloadTimer_, qOverload<>(&QTimer::start));
+    follower_ = new FollowedFile(path_, kReloadDelayMs, this);
+    connect(follower_, &FollowedFile::changed, this, &BeamRunsWindow::reload);
     connect(addNote_, &QPushButton::clicked, this, &BeamRunsWindow::addNoteToSelection);
     connect(comment_, &QLineEdit::returnPressed, this, &BeamRunsWindow::addNoteToSelection);
     connect(export_, &QPushButton::clicked, this, &BeamRunsWindow::chooseAndExport);
@@ -112,15 +107,27 @@ void BeamRunsWindow::setLogbookPath(const QString& logbookPath)
     const QString path = QFileInfo(logbookPath).absoluteFilePath();
     if (path == path_)
         return;
-    unwatch();
+    follower_->setPath(path);
     path_ = path;
+    loaded_ = false;
     if (isVisible())
         reload();
 }
 
 void BeamRunsWindow::reload()
 {
-    reloadTimer_->stop();
+    const QFileInfo file(path_);
+    // The folder changes often (the live status, the range table): read the
+    // logbook only when it changed itself.
+    const QString signature = file.exists()
+                                  ? QStringLiteral("%1 %2").arg(file.size()).arg(file.lastModified().toMSecsSinceEpoch())
+                                  : QString();
+    if (isVisible())
+        follower_->follow();
+    if (loaded_ && signature == signature_)
+        return;
+    loaded_ = true;
+    signature_ = signature;
     const QString name = QFileInfo(path_).fileName();
     BeamRunsLog log;
     std::string why;
@@ -152,9 +159,6 @@ void BeamRunsWindow::reload()
     if (table_->currentRow() < 0 && table_->rowCount() > 0)
         table_->selectRow(0);
     table_->resizeColumnsToContents();
-    // A logbook that was removed or made drops out of the watch; take it up again.
-    if (isVisible())
-        watch();
     emit runsChanged();
 }
 
@@ -188,6 +192,7 @@ bool BeamRunsWindow::addNote(int run, const QString& comment, const QString& flu
     note.comment = comment.trimmed().toStdString();
     if (!appendRunRecord(local(path_), note))
         return refuse(QStringLiteral("Could not append to %1.").arg(path_));
+    loaded_ = false;
     reload();
     return true;
 }
@@ -205,13 +210,7 @@ void BeamRunsWindow::addNoteToSelection()
 
 bool BeamRunsWindow::exportCsv(const QString& path) const
 {
-    const std::string text = formatRunsExport(runs_);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()))
-        return false;
-    return file.commit();
+    return saveWholeFile(path, formatRunsExport(runs_));
 }
 
 void BeamRunsWindow::chooseAndExport()
@@ -228,36 +227,15 @@ void BeamRunsWindow::chooseAndExport()
         QMessageBox::warning(this, QStringLiteral("Beam runs"), QStringLiteral("Could not write %1.").arg(path));
 }
 
-void BeamRunsWindow::watch()
-{
-    // The file once it exists; until then its folder, for its making.
-    const QString folder = QFileInfo(path_).absolutePath();
-    if (QFileInfo::exists(path_)) {
-        if (watcher_->directories().contains(folder))
-            watcher_->removePath(folder);
-        if (!watcher_->files().contains(path_))
-            watcher_->addPath(path_);
-    } else if (!watcher_->directories().contains(folder) && QFileInfo(folder).isDir()) {
-        watcher_->addPath(folder);
-    }
-}
-
-void BeamRunsWindow::unwatch()
-{
-    const QStringList watched = watcher_->files() + watcher_->directories();
-    if (!watched.isEmpty())
-        watcher_->removePaths(watched);
-}
-
 void BeamRunsWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    loaded_ = false;
     reload();
 }
 
 void BeamRunsWindow::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
-    unwatch();
-    reloadTimer_->stop();
+    follower_->stop();
 }

@@ -7,12 +7,11 @@
 
 #include "beam/BeamRuns.h"
 
-class QFileSystemWatcher;
+class FollowedFile;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
-class QTimer;
 
 // The non-modal "Beam runs" window: the runs of the beam-run logbook, newest
 // first, with their notes merged. It reads the logbook again whenever the file
@@ -51,8 +50,6 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    void watch();
-    void unwatch();
     void addNoteToSelection();
     void chooseAndExport();
     int selectedRun() const;
@@ -65,6 +62,7 @@ private:
     QLineEdit* fluence_ = nullptr;
     QPushButton* addNote_ = nullptr;
     QPushButton* export_ = nullptr;
-    QFileSystemWatcher* watcher_ = nullptr;
-    QTimer* reloadTimer_ = nullptr;
+    FollowedFile* follower_ = nullptr;
+    bool loaded_ = false;
+    QString signature_;  // size and time of the logbook as read last
 };

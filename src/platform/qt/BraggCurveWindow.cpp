@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFileSystemWatcher>
 #include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -21,6 +20,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+
+#include "platform/qt/FollowedFile.h"
 
 namespace {
 
@@ -303,15 +304,8 @@ BraggCurveWindow::BraggCurveWindow(const QString& tablePath, QWidget* parent)
     layout->addWidget(canvas_, 1);
     resize(960, 640);
 
-    watcher_ = new QFileSystemWatcher(this);
-    reloadTimer_ = new QTimer(this);
-    reloadTimer_->setSingleShot(true);
-    reloadTimer_->setInterval(kReloadDelayMs);
-    connect(reloadTimer_, &QTimer::timeout, this, &BraggCurveWindow::reload);
-    // The file's changes, and the folder's for a table that is removed,
-    // replaced or made for the first time.
-    connect(watcher_, &QFileSystemWatcher::fileChanged, this, &BraggCurveWindow::scheduleReload);
-    connect(watcher_, &QFileSystemWatcher::directoryChanged, this, &BraggCurveWindow::scheduleReload);
+    follower_ = new FollowedFile(tablePath_, kReloadDelayMs, this);
+    connect(follower_, &FollowedFile::changed, this, &BraggCurveWindow::reload);
 
     connect(canvas_, &BraggCanvas::pointed, this, [this](double depthUm, double let) {
         readout_->setText(qs(braggReadout(plot_, depthUm, let)));
@@ -329,11 +323,10 @@ QString BraggCurveWindow::readoutText() const { return readout_->text(); }
 
 void BraggCurveWindow::reload()
 {
-    reloadTimer_->stop();
     plot_ = makeBraggPlot(readRangeTableFile(QFile::encodeName(tablePath_).toStdString()));
     // A table that was removed drops out of the watch; take it up again.
     if (isVisible())
-        watch();
+        follower_->follow();
     canvas_->setPlot(&plot_);
     if (canvas_->hasCrosshair() && !plot_.empty) {
         const BraggFrame frame = braggFrame(plot_, canvas_->width(), canvas_->height());
@@ -343,27 +336,6 @@ void BraggCurveWindow::reload()
         readout_->setText(plot_.empty ? QString() : kReadoutHint);
     }
     emit plotChanged();
-}
-
-void BraggCurveWindow::scheduleReload()
-{
-    reloadTimer_->start();
-}
-
-void BraggCurveWindow::watch()
-{
-    const QString folder = QFileInfo(tablePath_).absolutePath();
-    if (!watcher_->directories().contains(folder) && QFileInfo(folder).isDir())
-        watcher_->addPath(folder);
-    if (!watcher_->files().contains(tablePath_) && QFileInfo::exists(tablePath_))
-        watcher_->addPath(tablePath_);
-}
-
-void BraggCurveWindow::unwatch()
-{
-    const QStringList watched = watcher_->files() + watcher_->directories();
-    if (!watched.isEmpty())
-        watcher_->removePaths(watched);
 }
 
 void BraggCurveWindow::keyPressEvent(QKeyEvent* event)
@@ -396,8 +368,7 @@ void BraggCurveWindow::showEvent(QShowEvent* event)
 void BraggCurveWindow::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
-    unwatch();
-    reloadTimer_->stop();
+    follower_->stop();
 }
 
 QSize BraggCurveWindow::exportSize() const
@@ -433,13 +404,7 @@ bool BraggCurveWindow::exportPng(const QString& path) const
 bool BraggCurveWindow::exportSvg(const QString& path) const
 {
     const QSize size = exportSize();
-    const std::string svg = braggPlotSvg(braggExportPlot(plot_, exportLabel()), size.width(), size.height());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(svg.data(), static_cast<qint64>(svg.size())) != static_cast<qint64>(svg.size()))
-        return false;
-    return file.commit();
+    return saveWholeFile(path, braggPlotSvg(braggExportPlot(plot_, exportLabel()), size.width(), size.height()));
 }
 
 void BraggCurveWindow::chooseAndExport(bool svg)

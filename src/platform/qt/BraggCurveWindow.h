@@ -9,7 +9,7 @@
 
 #include "beam/BraggPlot.h"
 
-class QFileSystemWatcher;
+class FollowedFile;
 class QLabel;
 class QPainter;
 class QPushButton;
@@ -89,9 +89,6 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    void watch();
-    void unwatch();
-    void scheduleReload();
     void chooseAndExport(bool svg);
     QSize exportSize() const;
 
@@ -103,6 +100,5 @@ private:
     QPushButton* exportSvg_ = nullptr;
     QPushButton* close_ = nullptr;
     std::function<BraggExportLabel()> labelSource_;
-    QFileSystemWatcher* watcher_ = nullptr;
-    QTimer* reloadTimer_ = nullptr;
+    FollowedFile* follower_ = nullptr;
 };
