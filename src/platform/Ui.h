@@ -112,8 +112,8 @@ public:
     // The non-modal beam-run logbook window over the logbook at `path`,
     // shown or brought to the front; ports without windows ignore it.
     virtual void showBeamRuns(const std::string& path) { (void)path; }
-    // Shows the beam banner.
-    virtual void showBeamBanner(const BeamBanner& banner) = 0;
+    // Shows the beam banner; ports without a window ignore it.
+    virtual void showBeamBanner(const BeamBanner& banner) { (void)banner; }
     virtual void closeDialog(int result) = 0;
     [[noreturn]] virtual void exitProcess(int code) = 0;
 };

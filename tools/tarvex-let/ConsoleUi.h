@@ -35,7 +35,6 @@ public:
     void showControllerLink(ControllerLink) override {}
     void showAxisMoving(int, bool) override {}
     void showAbout() override {}
-    void showBeamBanner(const BeamBanner&) override {}
     void closeDialog(int) override {}
     [[noreturn]] void exitProcess(int code) override;
 
