@@ -5,6 +5,7 @@
 
 #include "app/Console.h"
 #include "app/LogFile.h"
+#include "axes/HardwareMotion.h"
 #include "beam/BeamRuns.h"
 #include "beam/LiveStatus.h"
 #include "energyloss/StandardTargets.h"
@@ -43,8 +44,10 @@ RunConditions currentConditions(const Console& console) {
     return c;
 }
 
-bool axisMoving(const Axis& axis) {
-    return axis.driving && axis.pendingStep != 0;
+// Moving by the simulation, or by the controller's read-back.
+bool moving(const Console& console, int axis) {
+    const Axis& a = console.state.axes[axis];
+    return (a.driving && a.pendingStep != 0) || axisMoving(console, axis);
 }
 
 bool beamOnDevice(const Console& console) {
@@ -158,7 +161,7 @@ LiveStatus liveStatusOf(const Console& console) {
     s.beam.effectiveRange = std::fabs(c * beam.nominalRangeUm);
     for (int i = 0; i < kAxisCount; ++i) {
         const Axis& axis = state.axes[i];
-        s.axes[static_cast<std::size_t>(i)] = LiveAxis{kAxisLetters[i], axisValue(axis), axis.unit, axisMoving(axis)};
+        s.axes[static_cast<std::size_t>(i)] = LiveAxis{kAxisLetters[i], axisValue(axis), axis.unit, moving(console, i)};
     }
     s.s1Open = !state.s1Closed;
     s.s2Open = !state.s2Closed;
@@ -239,8 +242,7 @@ void followBeamRun(Console& console) {
         bool lost = console.channel->link() == ControllerLink::Lost;
         finishRun(console, lost ? "controller lost" : closedShutters(state), false);
     } else if (runs.openRun != 0) {
-        const bool atRest = !axisMoving(state.axes[kAxisS]) && !axisMoving(state.axes[kAxisR]) &&
-                            !axisMoving(state.axes[kAxisT]);
+        const bool atRest = !moving(console, kAxisS) && !moving(console, kAxisR) && !moving(console, kAxisT);
         RunConditions now = currentConditions(console);
         std::string change = atRest ? changeOf(runs, now, beamKey(state.beam)) : "";
         if (!change.empty()) {

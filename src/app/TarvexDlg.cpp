@@ -101,7 +101,11 @@ void CTarvexDlg::onKeyboardChar(char key) {
 void CTarvexDlg::onTimer(int timerId) {
     if (timerId == kCameraTimer) onCameraTimer(console_);
     if (timerId == kMotionTimer) onMotionTimer(console_);
-    if (timerId == kReadBackTimer) onReadBackTimer(console_);
+    if (timerId == kReadBackTimer) {
+        onReadBackTimer(console_);
+        // Real shutters follow the input bits of the read-back.
+        applyShutterInputs(console_, console_.state.motion.inputs);
+    }
     followBeamRun(console_);
 }
 

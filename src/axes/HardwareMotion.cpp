@@ -119,6 +119,7 @@ void applyReadBack(Console& console, const ReadBack& readBack, uint64_t querySer
     ConsoleState& state = console.state;
     MotionWatch& watch = state.motion;
     bool first = !watch.known;
+    if (readBack.inputs >= 0) watch.inputs = readBack.inputs;
     if (first && !watch.connectedOnce) reportPositionChange(console, readBack);
     watch.connectedOnce = true;
     bool changed = false;

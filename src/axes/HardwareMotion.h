@@ -29,6 +29,7 @@ struct MotionWatch {
     bool beamPositionKnown = false;
     bool queryOpen = false;
     uint64_t queriesSent = 0;
+    int64_t inputs = -1;  // the controller's input bits as read back last; -1 = not read
     int unansweredTicks = 0;
     bool lostWarned = false;
     bool stoppedForEnd = false;  // the stop of a failure exit went out
