@@ -16,7 +16,6 @@
 #include <string>
 
 #include "app/Console.h"
-#include "app/TarvexDlg.h"
 #include "axes/AxisTable.h"
 #include "beam/BeamComputation.h"
 #include "beam/BeamRecompute.h"
@@ -24,11 +23,19 @@
 #include "beam/LayerRecord.h"
 #include "energyloss/SPtableWriter.h"
 #include "energyloss/StandardTargets.h"
-#include "SilentUi.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// Counts the messages of an operation; an operation that would end the
+// program throws.
+class CountedMessages : public MessageSink {
+public:
+    void report(const std::string&, Icon) override { ++count; }
+    [[noreturn]] void stop(int code, bool) override { throw std::runtime_error("exit " + std::to_string(code)); }
+    int count = 0;
+};
 
 std::string stoppingData() {
     if (const char* env = std::getenv("TARVEX_STOPPING_DATA"); env != nullptr && *env != '\0') return env;
@@ -73,7 +80,7 @@ public:
     void prepare(bool legacy, double energyPerNucleon) {
         writeFile("DoLegacyCalculations.dat", legacy ? "1\n" : "0\n");
         writeFile("CurrentBeamNZAMeV.tmp", "7 79 197 " + std::to_string(energyPerNucleon * 197) + "\n");
-        console = std::make_unique<Console>(ui);
+        console = std::make_unique<ConsoleCore>(messages);
         // The demo's calibration: S 1000 counts per foil, R 100 per degree.
         console->state.axes[kAxisS].scale = 1000;
         console->state.axes[kAxisS].internalPosition = energyPerNucleon > 20 ? 1000 : 2000;
@@ -85,8 +92,8 @@ public:
         console->fields.axisUnit[kAxisT] = "deg";
     }
 
-    SilentUi ui;
-    std::unique_ptr<Console> console;
+    CountedMessages messages;
+    std::unique_ptr<ConsoleCore> console;
 
 private:
     static void writeTable(const StoppingData& data, const LayerMaterial& layer, int icompound) {
@@ -105,7 +112,7 @@ void recompute(benchmark::State& state, bool legacy, double energyPerNucleon) {
     for (auto _ : state) {
         bool committed = recomputeBeam(*station.console);
         benchmark::DoNotOptimize(committed);
-        if (!committed || station.ui.boxes != 0) state.SkipWithError("the recomputation did not run through");
+        if (!committed || station.messages.count != 0) state.SkipWithError("the recomputation did not run through");
     }
     std::ifstream table("RangeTable.txt");
     int lines = 0;
@@ -149,24 +156,40 @@ void BM_GoSearchDemo(benchmark::State& state) {
     });
 }
 
-// From the click on Go to the question on screen (answered No), as the window
-// runs it: All Halt, the search and the prediction of what Yes gives.
+// From the click on Go to the text of its question, without the window: All
+// Halt's recomputation (skipped while nothing changed), the search and the
+// prediction of what Yes gives.
 void BM_GoClickToQuestionDemo(benchmark::State& state) {
-    Station files;
-    SilentUi ui;
-    CTarvexDlg dialog(ui);
-    if (!dialog.onInitDialog()) {
-        state.SkipWithError("the console did not start");
-        return;
-    }
-    Console& console = dialog.console();
-    for (auto _ : state) {
-        console.fields.unitChoice = 2;
-        console.fields.bragg = 0;
-        console.fields.goal = "5";
-        dialog.onCommand(ControlId::Go);
-    }
-    if (ui.questions != static_cast<int>(state.iterations())) state.SkipWithError("Go did not ask its question");
+    CountedMessages messages;
+    std::unique_ptr<ConsoleCore> console;
+    onDemoStation(state, [&](const StationFolder& station) {
+        if (!console) {
+            console = std::make_unique<ConsoleCore>(messages);
+            console->state = station.state;
+        }
+        if (!recomputeBeamIfChanged(*console) || messages.count != 0) {
+            state.SkipWithError("the recomputation did not run through");
+            return;
+        }
+        const ConsoleState& s = console->state;
+        const double t = axisValue(s.axes[kAxisT]);
+        const DegraderSearch search = searchDegrader(s.stopping, withoutTrace(), station.ion(), t,
+                                                     GoalKind::MeVPerNucleon, 5, station.goLayers, s.foilCount);
+        if (search.foil.result != 0) {
+            state.SkipWithError("no setting found");
+            return;
+        }
+        Axis sAxis = s.axes[kAxisS];
+        Axis rAxis = s.axes[kAxisR];
+        sAxis.internalPosition = internalPositionFor(sAxis, search.foil.foil);
+        rAxis.internalPosition = internalPositionFor(rAxis, search.foil.rDegrees);
+        const BeamGeometry geometry{axisValue(sAxis), axisValue(rAxis), t, s.foilCount, s.options.foilTolerance};
+        const BeamComputation predicted =
+            computeBeam(s.stopping, withoutTrace(), station.ion(), geometry, station.layers, false);
+        bool warned = false;
+        const std::string question = predictionText(predicted, std::nan(""), warned);
+        benchmark::DoNotOptimize(question);
+    });
 }
 
 // `tarvex-let plan` with its default grid (11 foils x 4 rotations x 4 tilts).

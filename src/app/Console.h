@@ -5,19 +5,45 @@
 
 #include "app/ConsoleState.h"
 #include "app/DialogFields.h"
+#include "app/MessageSink.h"
 #include "axes/ControllerChannel.h"
 #include "platform/Ui.h"
 
-// What every operation works on: the operator port, the process-wide state and
-// the dialog's fields.
-struct Console {
-    explicit Console(Ui& port);
+// What the readers of the working folder and the beam recomputation work on:
+// the process-wide state, the dialog's fields and where their messages go.
+struct ConsoleCore {
+    explicit ConsoleCore(MessageSink& sink) : messages(sink) {}
 
-    Ui& ui;
+    MessageSink& messages;
     ConsoleState state;
     DialogFields fields;
-    std::unique_ptr<ControllerChannel> channel;  // never null
     // Runs once when the program is about to end after a failure, with the
     // message shown; set after start-up (the beam-run logbook ends its run).
     std::function<void(const std::string& why)> beforeFailureExit;
+};
+
+// The operator port as a message sink: each message in a box (caption
+// "Tarvex", OK), each changed field shown at once.
+class UiMessages : public MessageSink {
+public:
+    explicit UiMessages(Ui& port) : ui_(port) {}
+    void report(const std::string& text, Icon icon) override;
+    [[noreturn]] void stop(int code, bool endDialog) override;
+    void fieldChanged(ControlId id, const std::string& text) override;
+    void fieldsChanged(const DialogFields& fields) override;
+
+private:
+    Ui& ui_;
+};
+
+// What every operation works on: the operator port, the process-wide state and
+// the dialog's fields.
+struct Console : private UiMessages, ConsoleCore {
+    explicit Console(Ui& port);
+
+    // Before the program ends after a failure every axis stops, once per end.
+    void ending() override;
+
+    Ui& ui;
+    std::unique_ptr<ControllerChannel> channel;  // never null
 };

@@ -19,7 +19,7 @@ namespace {
 
 // The entry's path for the first line of "CurrentLogFileName.dat"; the
 // "Log file:" field takes the name.
-std::string logPathFor(Console& console, std::string line) {
+std::string logPathFor(ConsoleCore& console, std::string line) {
     ConsoleState& state = console.state;
     console.fields.logFile = normalizeFileName(state, line);
     // The folder goes in front of the full line, not of the shortened name.
@@ -36,7 +36,7 @@ std::string timeStamped(const std::string& text) {
 
 }  // namespace
 
-void writeLogEntry(Console& console, const std::string& text) {
+void writeLogEntry(ConsoleCore& console, const std::string& text) {
     std::string path = logPathFor(console, readLogFileNameLine(console));
     AppendResult result = appendText(path, timeStamped(text));
     if (result == AppendResult::OpenFailed) stopOnOpenError(console, path);
@@ -51,7 +51,7 @@ bool tryWriteLogEntry(Console& console, const std::string& text) {
     return appendToFile(logPathFor(console, line), timeStamped(text));
 }
 
-void reportWriteResult(Console& console, const std::string& fileName, bool written) {
+void reportWriteResult(ConsoleCore& console, const std::string& fileName, bool written) {
     std::set<std::string>& failing = console.state.unwritableFiles;
     if (written) {
         failing.erase(fileName);
@@ -59,15 +59,15 @@ void reportWriteResult(Console& console, const std::string& fileName, bool writt
     }
     if (!failing.insert(fileName).second) return;
     setStatusText(console, "Cannot write " + fileName + " - is the disk full?");
-    console.ui.messageBox("Error writing file " + fileName +
-                              " - the disk may be full. What the console writes there is lost until the file can be "
-                              "written again. Please fix the problem.",
-                          Icon::Warning, Buttons::Ok, Button::Ok);
+    console.messages.report("Error writing file " + fileName +
+                                " - the disk may be full. What the console writes there is lost until the file can "
+                                "be written again. Please fix the problem.",
+                            Icon::Warning);
 }
 
-void setStatusText(Console& console, const std::string& text) {
+void setStatusText(ConsoleCore& console, const std::string& text) {
     console.fields.status = text;
-    console.ui.setText(ControlId::Status, text);
+    console.messages.fieldChanged(ControlId::Status, text);
 }
 
 void onClear(Console& console) {

@@ -10,7 +10,7 @@
 
 namespace {
 
-std::ifstream openOrStop(Console& console, const std::string& name, bool endDialog = true) {
+std::ifstream openOrStop(ConsoleCore& console, const std::string& name, bool endDialog = true) {
     std::ifstream in;
     if (!openInput(in, name)) stopOnOpenError(console, name, endDialog);
     return in;
@@ -56,24 +56,24 @@ Options parseOptions(std::istream& in) {
     return options;
 }
 
-void readCyclotronInUse(Console& console) {
+void readCyclotronInUse(ConsoleCore& console) {
     // Read by many handlers; a failure ends the process without ending the
     // dialog first.
     std::ifstream in = openOrStop(console, kCyclotronFile, false);
     console.state.cyclotronCode = parseCyclotronCode(in, console.state.cyclotronCode);
 }
 
-void readSkipInfoMessages(Console& console) {
+void readSkipInfoMessages(ConsoleCore& console) {
     std::ifstream in = openOrStop(console, kSkipInfoMessagesFile);
     parseInteger(in, 0);
 }
 
-void readDemoStatus(Console& console) {
+void readDemoStatus(ConsoleCore& console) {
     std::ifstream in = openOrStop(console, kDemoStatusFile);
     console.state.demoStatus = parseInteger(in, console.state.demoStatus);
 }
 
-void readTargetLocation(Console& console) {
+void readTargetLocation(ConsoleCore& console) {
     std::ifstream in = openOrStop(console, kTargetLocationFile);
     // Without a location every saved position and lock would be reset as
     // for a changed setup.
@@ -83,7 +83,7 @@ void readTargetLocation(Console& console) {
     console.state.dutLocation = location;
 }
 
-Options readOptions(Console& console) {
+Options readOptions(ConsoleCore& console) {
     std::string name = normalizeFileName(console.state, kOptionsFile);
     std::ifstream in;
     if (!openInput(in, name)) {
@@ -93,7 +93,7 @@ Options readOptions(Console& console) {
     return parseOptions(in);
 }
 
-std::string readLogFileNameLine(Console& console) {
+std::string readLogFileNameLine(ConsoleCore& console) {
     std::ifstream in = openOrStop(console, kLogFileNameFile);
     TokenReader reader(in);
     std::string line;

@@ -3,7 +3,7 @@
 #include <istream>
 #include <string>
 
-struct Console;
+struct ConsoleCore;
 
 // Settings files of the working folder. Each reader opens its file afresh,
 // reads it by the token rule and closes it; a file that cannot be opened stops
@@ -30,13 +30,13 @@ int parseInteger(std::istream& in, int previous);             // one integer, or
 Options parseOptions(std::istream& in);
 
 // File halves, over the console's state.
-void readCyclotronInUse(Console& console);    // cyclotronCode
-void readSkipInfoMessages(Console& console);  // read for its presence only
-void readDemoStatus(Console& console);        // demoStatus
-void readTargetLocation(Console& console);    // dutLocation
-Options readOptions(Console& console);        // opened through normalizeFileName
+void readCyclotronInUse(ConsoleCore& console);    // cyclotronCode
+void readSkipInfoMessages(ConsoleCore& console);  // read for its presence only
+void readDemoStatus(ConsoleCore& console);        // demoStatus
+void readTargetLocation(ConsoleCore& console);    // dutLocation
+Options readOptions(ConsoleCore& console);        // opened through normalizeFileName
 // First line of "CurrentLogFileName.dat", without its line end. A name that
 // is absolute or holds ".." is refused: the program ends naming the file.
-std::string readLogFileNameLine(Console& console);
+std::string readLogFileNameLine(ConsoleCore& console);
 // False for a name that is absolute or holds "..".
 bool isInsideWorkingFolder(const std::string& name);

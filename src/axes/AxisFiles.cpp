@@ -11,19 +11,19 @@
 
 namespace {
 
-void showAxisValues(Console& console, bool showNow) {
+void showAxisValues(ConsoleCore& console, bool showNow) {
     AxisTable& axes = console.state.axes;
     for (int i = 0; i < kAxisCount; ++i) {
         axes[i].value = axisValue(axes[i]);
         std::string text = cformat("%.3f", axes[i].value);
         console.fields.axisValue[static_cast<std::size_t>(i)] = text;
-        if (showNow) console.ui.setText(kAxisControls[static_cast<std::size_t>(i)].value, text);
+        if (showNow) console.messages.fieldChanged(kAxisControls[static_cast<std::size_t>(i)].value, text);
     }
 }
 
 }  // namespace
 
-void loadSetupTable(Console& console) {
+void loadSetupTable(ConsoleCore& console) {
     ConsoleState& state = console.state;
     std::string name = normalizeFileName(state, setupTableName(state.dutLocation, state.cyclotronCode));
     std::ifstream in;
@@ -41,7 +41,7 @@ void loadSetupTable(Console& console) {
     for (int i = 0; i < kAxisCount; ++i) console.fields.axisUnit[static_cast<std::size_t>(i)] = state.axes[i].unit;
 }
 
-void loadStatusFile(Console& console) {
+void loadStatusFile(ConsoleCore& console) {
     ConsoleState& state = console.state;
     std::ifstream in;
     if (!openInput(in, kStatusFileName)) stopOnOpenError(console, kStatusFileName);
@@ -78,13 +78,13 @@ void loadStatusFile(Console& console) {
         }
         console.fields.positionName = state.positionName;
         showAxisValues(console, false);
-        console.ui.messageBox("Setup has changed - please move each axis to home position before proceeding.",
-                              Icon::Warning, Buttons::Ok, Button::Ok);
+        console.messages.report("Setup has changed - please move each axis to home position before proceeding.",
+                                Icon::Warning);
         writeStatusFile(console);
     }
 }
 
-void writeStatusFile(Console& console) {
+void writeStatusFile(ConsoleCore& console) {
     const ConsoleState& state = console.state;
     if (!replaceFileContent(kStatusFileName, formatStatusFile(state.positionName, state.dutLocation, state.axes))) {
         stopOnOpenError(console, kStatusFileName);

@@ -1,17 +1,18 @@
 #pragma once
 
 struct Console;
+struct ConsoleCore;
 
 // The setup table of the present location and cyclotron, read at start-up.
-void loadSetupTable(Console& console);
+void loadSetupTable(ConsoleCore& console);
 
 // Reads "TarvexStatus.dat" at start-up: position name, positions and locks;
 // shows the values. A status file written at the other location resets every
 // position and lock, warns and rewrites the file.
-void loadStatusFile(Console& console);
+void loadStatusFile(ConsoleCore& console);
 
 // Rewrites "TarvexStatus.dat" from the present positions and locks.
-void writeStatusFile(Console& console);
+void writeStatusFile(ConsoleCore& console);
 
 // Recomputes the eight axis values and shows them ("%.3f").
 void refreshAxisValues(Console& console);

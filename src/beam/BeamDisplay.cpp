@@ -14,7 +14,7 @@
 
 namespace {
 
-std::ifstream openOrStop(Console& console, const char* name) {
+std::ifstream openOrStop(ConsoleCore& console, const char* name) {
     std::ifstream in;
     if (!openInput(in, name)) stopOnOpenError(console, name);
     return in;
@@ -22,7 +22,7 @@ std::ifstream openOrStop(Console& console, const char* name) {
 
 }  // namespace
 
-void showStartupDegrader(Console& console) {
+void showStartupDegrader(ConsoleCore& console) {
     ConsoleState& state = console.state;
     DegraderThickness d = computeDegraderThickness(axisValue(state.axes[kAxisS]), axisValue(state.axes[kAxisR]), 10,
                                                    state.options.foilTolerance, kStartupSaturationUm);
@@ -31,7 +31,7 @@ void showStartupDegrader(Console& console) {
     console.fields.degrader = cformat("%.3f", d.effectiveUm / kUmPerMil);
 }
 
-void showStoredBeam(Console& console) {
+void showStoredBeam(ConsoleCore& console) {
     ConsoleState& state = console.state;
     BeamState& beam = state.beam;
     DialogFields& fields = console.fields;
@@ -73,7 +73,7 @@ void showStoredBeam(Console& console) {
     }
 }
 
-void refreshEffectiveLetDisplay(Console& console) {
+void refreshEffectiveLetDisplay(ConsoleCore& console) {
     DialogFields& fields = console.fields;
     const BeamState& beam = console.state.beam;
     fields.effectiveLet = fields.nominalLet;
@@ -89,6 +89,6 @@ void refreshEffectiveLetDisplay(Console& console) {
         fields.effectiveRange = y == 0 ? "0" : cformat("%.1f", y);
     }
     // Shown at once, also when T returns to 0.
-    console.ui.setText(ControlId::EffectiveLet, fields.effectiveLet);
-    console.ui.setText(ControlId::EffectiveRange, fields.effectiveRange);
+    console.messages.fieldChanged(ControlId::EffectiveLet, fields.effectiveLet);
+    console.messages.fieldChanged(ControlId::EffectiveRange, fields.effectiveRange);
 }

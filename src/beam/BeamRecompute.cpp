@@ -32,7 +32,7 @@ std::string totalEnergyText(double value) {
     return cformat("%.0f", value);
 }
 
-int readLegacyFlag(Console& console) {
+int readLegacyFlag(ConsoleCore& console) {
     std::ifstream in;
     if (!openInput(in, kCalculationModeFile)) {
         stopProgram(console,
@@ -47,25 +47,24 @@ int readLegacyFlag(Console& console) {
 
 // Shows a refusal of the station's files and ends the recomputation without
 // committing anything.
-void refuse(Console& console, const std::string& text) {
-    console.ui.messageBox(text + "\nThe beam was not recomputed.", Icon::Warning, Buttons::Ok, Button::Ok);
+void refuse(ConsoleCore& console, const std::string& text) {
+    console.messages.report(text + "\nThe beam was not recomputed.", Icon::Warning);
 }
 
 // Copies the first line of `tmp` as the whole content of `dat`.
-void commitFile(Console& console, const char* tmp, const char* dat, bool tmpFailureEndsDialog,
+void commitFile(ConsoleCore& console, const char* tmp, const char* dat, bool tmpFailureEndsDialog,
                 const char* datWarning, bool datFailureEndsDialog) {
     std::ifstream in;
     if (!openInput(in, tmp)) stopOnOpenError(console, tmp, tmpFailureEndsDialog);
     std::string line = readFirstLine(in);
     if (!replaceFileContent(dat, line + "\n")) {
-        console.ui.messageBox(std::string("Error opening file ") + dat + ".", Icon::Stop, Buttons::Ok, Button::Ok);
-        console.ui.messageBox(datWarning, Icon::Warning, Buttons::Ok, Button::Ok);
-        if (datFailureEndsDialog) console.ui.closeDialog(2);
-        failureExit(console, 1, std::string("Error opening file ") + dat + ".");
+        console.messages.report(std::string("Error opening file ") + dat + ".", Icon::Stop);
+        console.messages.report(datWarning, Icon::Warning);
+        failureExit(console, 1, std::string("Error opening file ") + dat + ".", datFailureEndsDialog);
     }
 }
 
-void commitBeamFiles(Console& console) {
+void commitBeamFiles(ConsoleCore& console) {
     const char* incomplete =
         "The beam selection process is incomplete - some beam parameters will be incorrect. Please fix the problem "
         "and restart the program.";
@@ -80,7 +79,7 @@ void commitBeamFiles(Console& console) {
 // Size and modification time of every file a recomputation reads or writes
 // (the trace file aside, which Go appends to), with the axis positions: two
 // equal stamps mean a new recomputation would compute and write the same.
-std::string inputStamp(const Console& console, const DeviceLayers& layers) {
+std::string inputStamp(const ConsoleCore& console, const DeviceLayers& layers) {
     const ConsoleState& state = console.state;
     const BeamState& beam = state.beam;
     std::string stamp = cformat("%d %g;", state.foilCount, state.options.foilTolerance);
@@ -110,7 +109,7 @@ std::string inputStamp(const Console& console, const DeviceLayers& layers) {
 // The range table in one piece. A table that cannot be opened ends the
 // program; one cut short (a full disk) is reported once and the beam is
 // committed all the same.
-void writeRangeTableFile(Console& console, const std::string& table) {
+void writeRangeTableFile(ConsoleCore& console, const std::string& table) {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(openOutputFile(kRangeTableFile), &std::fclose);
     if (!file) stopProgram(console, "Error opening RangeTable.txt - please fix the problem and restart the program.");
     const bool written = std::fwrite(table.data(), 1, table.size(), file.get()) == table.size() &&
@@ -120,7 +119,7 @@ void writeRangeTableFile(Console& console, const std::string& table) {
 
 }  // namespace
 
-void resetBeamResults(Console& console) {
+void resetBeamResults(ConsoleCore& console) {
     BeamState& beam = console.state.beam;
     beam.deviceEnergyMeV = 0;
     beam.nominalLet = 0;
@@ -131,21 +130,22 @@ void resetBeamResults(Console& console) {
                               &fields.effectiveLet, &fields.effectiveRange}) {
         *text = "0";
     }
-    console.ui.transferToControls(fields);
+    console.messages.fieldsChanged(fields);
     std::ofstream table;
     if (!openOutput(table, kRangeTableFile)) stopProgram(console, "Error opening RangeTable.txt - please fix the problem and restart the program.");
 }
 
-bool recomputeBeam(Console& console) {
+bool recomputeBeam(ConsoleCore& console) {
     ConsoleState& state = console.state;
     BeamState& beam = state.beam;
     DialogFields& fields = console.fields;
-    Ui& ui = console.ui;
+    MessageSink& messages = console.messages;
     beam.recomputedInputs.clear();
     bool messageShown = false;
     auto report = [&](const std::vector<CalculationFailure>& failures) {
         for (const CalculationFailure& failure : failures) {
-            reportCalculationError(ui, failure.code, failure.context);
+            const std::string text = calculationErrorText(failure.code, failure.context);
+            if (!text.empty()) messages.report(text, Icon::Stop);
             messageShown = true;
         }
     };
@@ -171,7 +171,7 @@ bool recomputeBeam(Console& console) {
     }
     beam = chosen;
     fields.beam = beam.beamName;
-    ui.setText(ControlId::Beam, fields.beam);
+    messages.fieldChanged(ControlId::Beam, fields.beam);
 
     // 5-7: coefficients and axis values. Without a coefficient file every
     // stopping power would be zero or stale: nothing is computed or committed.
@@ -189,12 +189,12 @@ bool recomputeBeam(Console& console) {
     if (s > 0) {
         double n = std::trunc(s + 0.5);
         if (std::fabs(s - n) > state.options.foilTolerance) {
-            ui.messageBox("Deviation of coordinate S (selected degrader foil) from the closest integer value is not "
-                          "within specified tolerance" +
-                              cformat(" (%.3f).", state.options.foilTolerance) +
-                              "\n\nIt will be assumed that the degrader is infinitely thick or at least thick enough "
-                              "to stop the beam.",
-                          Icon::Warning, Buttons::Ok, Button::Ok);
+            messages.report("Deviation of coordinate S (selected degrader foil) from the closest integer value is not "
+                            "within specified tolerance" +
+                                cformat(" (%.3f).", state.options.foilTolerance) +
+                                "\n\nIt will be assumed that the degrader is infinitely thick or at least thick "
+                                "enough to stop the beam.",
+                            Icon::Warning);
             writeLogEntry(console, "Degrader misaligned - acknowleged.");
             messageShown = true;
         }
@@ -224,8 +224,8 @@ bool recomputeBeam(Console& console) {
             return false;
         case BeamOutcome::TiltUnsolvable:
             report(computed.failures);
-            ui.messageBox(cformat("Solution for the current target tilt angle (%.3f deg) could not be obtained.", t),
-                          Icon::Warning, Buttons::Ok, Button::Ok);
+            messages.report(cformat("Solution for the current target tilt angle (%.3f deg) could not be obtained.", t),
+                            Icon::Warning);
             return false;
         case BeamOutcome::LayersIncomplete:
             report(computed.failures);
@@ -253,7 +253,7 @@ bool recomputeBeam(Console& console) {
         beam.braggEnergyMeV = computed.braggEnergyMeV;
     } else {
         // 16: stopped before the substrate.
-        ui.messageBox("Beam fully stopped in " + computed.stoppedIn + ".", Icon::Warning, Buttons::Ok, Button::Ok);
+        messages.report("Beam fully stopped in " + computed.stoppedIn + ".", Icon::Warning);
         messageShown = true;
         resetBeamResults(console);
         beam.braggEnergyMeV = 0;
@@ -267,27 +267,27 @@ bool recomputeBeam(Console& console) {
     // 19: show the results.
     const std::string& substrate = computed.substrate;
     fields.targetSubstrate = substrate;
-    ui.setText(ControlId::TargetSubstrate, substrate);
+    messages.fieldChanged(ControlId::TargetSubstrate, substrate);
     fields.axisValue[kAxisR] = cformat("%.3f", r);
-    ui.setText(ControlId::ValueR, fields.axisValue[kAxisR]);
+    messages.fieldChanged(ControlId::ValueR, fields.axisValue[kAxisR]);
     fields.axisValue[kAxisS] = cformat("%.3f", s);
-    ui.setText(ControlId::ValueS, fields.axisValue[kAxisS]);
+    messages.fieldChanged(ControlId::ValueS, fields.axisValue[kAxisS]);
     fields.energyPerNucleon = perNucleonText(beam.deviceEnergyPerNucleon);
-    ui.setText(ControlId::EnergyPerNucleon, fields.energyPerNucleon);
+    messages.fieldChanged(ControlId::EnergyPerNucleon, fields.energyPerNucleon);
     fields.nominalLet = formatBeamValue(beam.nominalLet);
-    ui.setText(ControlId::NominalLet, fields.nominalLet);
+    messages.fieldChanged(ControlId::NominalLet, fields.nominalLet);
     fields.nominalRange = cformat("%.1f", beam.nominalRangeUm);
-    ui.setText(ControlId::NominalRange, fields.nominalRange);
+    messages.fieldChanged(ControlId::NominalRange, fields.nominalRange);
     fields.energyMeV = totalEnergyText(beam.deviceEnergyMeV);
-    ui.setText(ControlId::EnergyMeV, fields.energyMeV);
+    messages.fieldChanged(ControlId::EnergyMeV, fields.energyMeV);
     fields.degrader = cformat("%.3f", beam.degraderEffectiveUm / kUmPerMil);
-    ui.setText(ControlId::Degrader, fields.degrader);
+    messages.fieldChanged(ControlId::Degrader, fields.degrader);
     // A run that showed nothing may be skipped by All Halt while nothing changes.
     if (!messageShown) beam.recomputedInputs = inputStamp(console, layers);
     return true;
 }
 
-bool recomputeBeamIfChanged(Console& console) {
+bool recomputeBeamIfChanged(ConsoleCore& console) {
     const BeamState& beam = console.state.beam;
     if (!beam.recomputedInputs.empty()) {
         bool missing = false;

@@ -2,18 +2,18 @@
 
 #include "beam/BeamDisplay.h"
 
-struct Console;
+struct ConsoleCore;
 
 // Works out energy, LET and range at the device for the present degrader and
 // tilt, writes the range table and commits the beam files. False when the
 // recomputation ended early and committed nothing (no per-ion table for the
 // degrader, a tilt whose cosine is 0, a refused beam or layer record).
-bool recomputeBeam(Console& console);
+bool recomputeBeam(ConsoleCore& console);
 
 // The beam stopped before the substrate: results zeroed, range table emptied.
-void resetBeamResults(Console& console);
+void resetBeamResults(ConsoleCore& console);
 
 // All Halt's recomputation: skipped when the last recomputation ran through
 // without a message and neither an axis nor any file it reads or writes has
 // changed since (it would compute and write the same); true then.
-bool recomputeBeamIfChanged(Console& console);
+bool recomputeBeamIfChanged(ConsoleCore& console);

@@ -40,7 +40,7 @@ CommittedGeometry currentBeamGeometry(const ConsoleState& state) {
             state.axes[kAxisT].internalPosition};
 }
 
-void recordBeamGeometry(Console& console) {
+void recordBeamGeometry(ConsoleCore& console) {
     const CommittedGeometry now = currentBeamGeometry(console.state);
     // A halt recomputes at the same geometry: the record stands, and the
     // flush to disk is spared.

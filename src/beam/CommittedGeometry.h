@@ -5,6 +5,7 @@
 #include <string>
 
 struct Console;
+struct ConsoleCore;
 struct ConsoleState;
 
 // "TarvexBeamGeometry.dat": the internal positions (counts) of S, R and T for
@@ -30,7 +31,7 @@ CommittedGeometry currentBeamGeometry(const ConsoleState& state);
 
 // Records the present S, R and T before the beam files are committed; a file
 // that cannot be written ends the program as a state file does.
-void recordBeamGeometry(Console& console);
+void recordBeamGeometry(ConsoleCore& console);
 
 // Start-up, simulation mode: when the recorded geometry differs from the
 // status file's S, R and T (or cannot be read), the beam is recomputed and the

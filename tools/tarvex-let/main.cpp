@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "ConsoleUi.h"
 #include "app/Console.h"
 #include "app/FileNames.h"
 #include "app/Settings.h"
@@ -645,7 +644,7 @@ int runRange(const Arguments& args) {
     return failures == 0 ? 0 : 1;
 }
 
-void printSummary(const Console& console, bool committed) {
+void printSummary(const ConsoleCore& console, bool committed) {
     const ConsoleState& state = console.state;
     const BeamState& beam = state.beam;
     const DialogFields& f = console.fields;
@@ -680,6 +679,32 @@ void printSummary(const Console& console, bool committed) {
     line("Results line", results);
 }
 
+// The console's messages on standard error, one "<icon word>: <text>" line
+// each; where the console would end, the tool ends with its exit code.
+class PrintedMessages : public MessageSink {
+public:
+    void report(const std::string& text, Icon icon) override {
+        std::fprintf(stderr, "%s: %s\n", iconWord(icon), text.c_str());
+        std::fflush(stderr);
+    }
+    [[noreturn]] void stop(int code, bool /*endDialog*/) override {
+        std::fflush(stdout);
+        std::exit(code);
+    }
+
+private:
+    static const char* iconWord(Icon icon) {
+        switch (icon) {
+            case Icon::Stop: return "Error";
+            case Icon::Warning: return "Warning";
+            case Icon::Information: return "Information";
+            case Icon::Question: return "Question";
+            case Icon::None: break;
+        }
+        return "Message";
+    }
+};
+
 int runRecompute(const Arguments& args) {
     rejectOptions(args,
                   {"--ion", "--mass", "--element", "--layer", "--data", "--tables", "--out", "--energy", "--thickness",
@@ -691,8 +716,8 @@ int runRecompute(const Arguments& args) {
         std::filesystem::current_path(args.positional.front(), ec);
         if (ec) throw UsageError{"folder '" + args.positional.front() + "': " + ec.message()};
     }
-    ConsoleUi ui;
-    auto console = std::make_unique<Console>(ui);
+    PrintedMessages messages;
+    auto console = std::make_unique<ConsoleCore>(messages);
     ConsoleState& state = console->state;
     // The start-up steps that give the recomputation its settings and axes.
     readCyclotronInUse(*console);
