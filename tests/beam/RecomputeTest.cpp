@@ -179,6 +179,44 @@ TEST_F(Recompute, MisalignedDegraderStopsTheBeamAndStillCommits) {
     EXPECT_EQ(console.state.beam.deviceEnergyPerNucleon, 0);
 }
 
+// Without a dialog (tarvex-let, the benchmarks) the same messages reach the
+// sink in the same order, and an end of the program is its stop signal.
+class RecordedMessages : public MessageSink {
+public:
+    void report(const std::string& text, Icon icon) override { messages.push_back({text, icon}); }
+    [[noreturn]] void stop(int code, bool endDialog) override { throw std::pair<int, bool>(code, endDialog); }
+    std::vector<std::pair<std::string, Icon>> messages;
+};
+
+TEST_F(Recompute, WithoutADialogTheMessagesGoToTheSink) {
+    writeLayers({siliconLayer("silicon", 0)});
+    setAxis(kAxisS, 4.3);
+    RecordedMessages sink;
+    ConsoleCore core(sink);
+    core.state = console.state;
+    core.fields = console.fields;
+    EXPECT_TRUE(recomputeBeam(core));
+    using Message = std::pair<std::string, Icon>;
+    EXPECT_EQ(sink.messages, (std::vector<Message>{{kMisaligned, Icon::Warning},
+                                                   {"Beam fully stopped in Al degrader.", Icon::Warning}}));
+    EXPECT_EQ(core.fields.degrader, "99999.999");
+    EXPECT_TRUE(ui.boxes.empty());
+
+    sink.messages.clear();
+    std::filesystem::remove(folder.path() / "CurrentBeamNZAMeV.dat");
+    std::filesystem::create_directory(folder.path() / "CurrentBeamNZAMeV.dat");
+    try {
+        recomputeBeam(core);
+        ADD_FAILURE() << "the recomputation went on past a beam file it cannot commit";
+    } catch (const std::pair<int, bool>& stop) {
+        EXPECT_EQ(stop, std::make_pair(1, true));
+    }
+    ASSERT_EQ(sink.messages.size(), 4u);
+    EXPECT_EQ(sink.messages[2], Message("Error opening file CurrentBeamNZAMeV.dat.", Icon::Stop));
+    EXPECT_EQ(sink.messages[3].second, Icon::Warning);
+    EXPECT_TRUE(ui.boxes.empty());
+}
+
 TEST_F(Recompute, MissingFoilNumberSaturatesWithoutAMessage) {
     setAxis(kAxisS, 12);
     EXPECT_EQ(recompute(), -1);
