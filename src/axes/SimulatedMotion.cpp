@@ -19,7 +19,7 @@ void onMotionTimer(Console& console) {
         int32_t step = axis.pendingStep;
         if (!axis.driving || step == 0) continue;
         int64_t target = static_cast<int64_t>(axis.internalPosition) + step;
-        if ((target >= axis.softLimitHigh && step > 0) || (target <= axis.softLimitLow && step < 0)) {
+        if (beyondLimit(axis, target, step)) {
             axis.pendingStep = 0;
             axis.driving = false;
         } else {
