@@ -5,6 +5,7 @@
 
 #include "app/FileNames.h"
 #include "util/NumberFormat.h"
+#include "util/TextFiles.h"
 #include "util/TokenReader.h"
 
 const std::array<AxisControls, kAxisCount> kAxisControls = {{
@@ -83,11 +84,7 @@ bool parseStatusFile(std::istream& in, StoredStatus& status) {
 }
 
 std::string printablePositionName(const std::string& name) {
-    std::string text = name;
-    for (char& c : text) {
-        if (static_cast<unsigned char>(c) < 32 || c == 127) c = '?';
-    }
-    return text;
+    return replaceControlCharacters(name, '?');
 }
 
 std::string formatStatusFile(const std::string& positionName, int dutLocation, const AxisTable& table) {

@@ -11,6 +11,8 @@
 #include <mutex>
 #include <thread>
 
+#include "util/TextFiles.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -37,14 +39,6 @@ bool waitFor(int socket, short events, Clock::time_point deadline) {
     }
 }
 
-// Keeps a reply readable in the journal: control characters become '.'.
-std::string printable(const std::string& text) {
-    std::string out = text;
-    for (char& c : out) {
-        if (static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) == 127) c = '.';
-    }
-    return out;
-}
 
 }  // namespace
 
@@ -186,7 +180,7 @@ void TcpChannel::finish(const Exchange& exchange) {
     commandReply_ = exchange.answer.reply();
     int rejected = exchange.answer.rejected();
     if (rejected > 0) journal("  rejected by the controller (" + std::to_string(rejected) + " command(s))");
-    if (!commandReply_.empty()) journal("  answer: " + printable(commandReply_));
+    if (!commandReply_.empty()) journal("  answer: " + replaceControlCharacters(commandReply_, '.'));
 }
 
 bool TcpChannel::write(const std::string& text, bool query, Clock::time_point deadline, bool stop) {

@@ -240,3 +240,10 @@ SaveResult saveNewFile(const std::string& path, const std::string& content) {
     ok = ::close(fd) == 0 && ok;
     return ok ? SaveResult::Saved : SaveResult::Failed;
 }
+
+std::string replaceControlCharacters(std::string text, char replacement) {
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 32 || c == 127) c = replacement;
+    }
+    return text;
+}

@@ -76,3 +76,7 @@ enum class SaveResult { Saved, Exists, Failed };
 // system offers neither, the file is created exclusively and written in
 // place. An existing file (or link) of that name is never touched.
 SaveResult saveNewFile(const std::string& path, const std::string& content);
+
+// `text` with every control character (below 32, and 127) replaced by
+// `replacement`, so that it cannot break the lines of a file or a journal.
+std::string replaceControlCharacters(std::string text, char replacement);
