@@ -59,7 +59,7 @@ void exitSequence(Console& console) {
     sequenceLog.flush();
     allHalt(console, kEndingStopWait);
 
-    // 4-7: park the beam line.
+    // Park the beam line.
     state.options = readOptions(console);
     readCyclotronInUse(console);
     if (state.cyclotronCode != 150) {
@@ -84,7 +84,7 @@ void exitSequence(Console& console) {
     sendCommand(console, "BL5;BL6;BL7;");
     sendCommand(console, "BH12;");
 
-    // 8-12: record the positions.
+    // Record the positions.
     ui.transferFromControls(console.fields);
     writeStatusFile(console);
     for (Axis& axis : state.axes.axes) axis.value = axisValue(axis);
@@ -97,7 +97,7 @@ void exitSequence(Console& console) {
                                    a[kAxisS].value, a[kAxisS].unit.c_str()));
     sendCommand(console, "BH12;");
 
-    // 13-15: hand over.
+    // Hand over.
     std::remove(kOwnRunMarker);
     std::ifstream modeFile;
     if (!openInput(modeFile, kCalculationModeFile)) return;

@@ -89,51 +89,51 @@ bool runStartup(Console& console) {
     Ui& ui = console.ui;
     state.startingUp = true;
 
-    // 1-3: the controls, the system menu and the icons come with the dialog.
-    // 4: user line.
+    // The controls, the system menu and the icons come with the dialog.
+    // The user line: who runs the console, on which computer.
     fields.userLine = "User: " + ui.userName() + " (" + ui.computerName() + ")";
     ui.setText(ControlId::UserLine, fields.userLine);
 
-    // 5-7: run markers.
+    // The run markers shared with the parent program.
     waitForParent(console);
     guardAgainstSecondCopy(console);
     createOwnRunMarker(console);
 
-    // 8: cyclotron.
+    // The cyclotron in use.
     readCyclotronInUse(console);
     state.foilCount = state.cyclotronCode == 150 ? 6 : 10;
 
-    // 9: the sequence log, open until the end of start-up.
+    // The sequence log, open until the end of start-up.
     std::ofstream sequenceLog;
     if (!openOutput(sequenceLog, kSequenceLogFile)) stopOnOpenError(console, kSequenceLogFile);
 
-    // 10-12: mode and folder of the user files.
+    // Mode and folder of the user files.
     readSkipInfoMessages(console);
     readDemoStatus(console);
     state.usersFolder = usersFolderFor(state.demoStatus);
 
-    // 13: the log file's name; the log itself is not opened here.
+    // The log file's name; the log itself is not opened here.
     fields.logFile = normalizeFileName(state, readLogFileNameLine(console));
 
-    // 14-16: options and location.
+    // Options and location.
     state.options = readOptions(console);
     readTargetLocation(console);
     fields.dutLocation = state.dutLocation == 1 ? "Vacuum chamber" : "In-air";
 
-    // 17-18: axes.
+    // The axes: setup table and status file.
     loadSetupTable(console);
     loadStatusFile(console);
 
-    // 19: the position file list.
+    // The position file list.
     onShowUnhidden(console);
-    // 20: the stored beam and the device's layers.
+    // The stored beam and the device's layers.
     showStoredBeam(console);
     recomputeIfBeamGeometryChanged(console);
 
-    // 21: the loaded position counts as named.
+    // The loaded position counts as named.
     nameCurrentPosition(console);
 
-    // 22: no axis is active.
+    // No axis is active.
     disableAllAxisControls(console);
     state.activeAxis = -1;
     fields.activeAxis = -1;
@@ -143,26 +143,26 @@ bool runStartup(Console& console) {
     state.motion.shownLink = console.channel->link();
     ui.showControllerLink(console.channel->link());
 
-    // 23-24: initial switch and shutter states, then Close S2 and Open S1
+    // Initial switch and shutter states, then Close S2 and Open S1
     // (real shutters are read back instead).
     readShutterBits(console);
     applyInitialSwitchStates(console);
 
-    // 25-26: location labels, then every field to its control.
+    // Location labels, then every field to its control.
     applyLocationLabels(console);
     ui.transferToControls(fields);
 
-    // 27: the camera's automatic switch-off.
+    // The camera's automatic switch-off.
     if (!ui.startTimer(kCameraTimer, 60000)) {
         ui.messageBox("Timer 1 not available!", Icon::None, Buttons::Ok, Button::Ok);
     }
 
-    // 28-29: end of start-up in the sequence log.
+    // End of start-up in the sequence log.
     sequenceLog << "\nEnd of initialization\n\n";
     sequenceLog.close();
     reportWriteResult(console, kSequenceLogFile, !sequenceLog.fail());
 
-    // 30-31: cyclotron labels; no direct control in simulation mode.
+    // Cyclotron labels; no direct control in simulation mode.
     applyCyclotronLabels(console);
     if (state.simulation()) {
         ui.setEnabled(ControlId::Reset, false);

@@ -150,7 +150,7 @@ bool recomputeBeam(ConsoleCore& console) {
         }
     };
 
-    // 1-4: options, calculation mode, the parent's latest beam.
+    // Options, calculation mode, the parent's latest beam.
     state.options = readOptions(console);
     int legacyFlag = readLegacyFlag(console);
     BeamState chosen = beam;
@@ -173,7 +173,7 @@ bool recomputeBeam(ConsoleCore& console) {
     fields.beam = beam.beamName;
     messages.fieldChanged(ControlId::Beam, fields.beam);
 
-    // 5-7: coefficients and axis values. Without a coefficient file every
+    // Coefficients and axis values. Without a coefficient file every
     // stopping power would be zero or stale: nothing is computed or committed.
     const std::string missingCoefficients = loadStoppingCoefficients(state.stopping);
     if (!missingCoefficients.empty()) {
@@ -185,7 +185,7 @@ bool recomputeBeam(ConsoleCore& console) {
     double r = state.axes[kAxisR].value;
     double t = state.axes[kAxisT].value;
 
-    // 8: degrader alignment.
+    // Degrader alignment.
     if (s > 0) {
         double n = std::trunc(s + 0.5);
         if (std::fabs(s - n) > state.options.foilTolerance) {
@@ -200,7 +200,7 @@ bool recomputeBeam(ConsoleCore& console) {
         }
     }
 
-    // 10: a fresh trace file.
+    // A fresh trace file.
     {
         std::ofstream trace;
         if (!openOutput(trace, kTraceFileName)) stopOnOpenError(console, kTraceFileName);
@@ -238,7 +238,7 @@ bool recomputeBeam(ConsoleCore& console) {
     fields.targetSubstrate = computed.substrate;
     report(computed.failures);
     if (computed.outcome == BeamOutcome::Substrate) {
-        // 14-15: at the substrate, then into it.
+        // At the substrate, then into it.
         beam.deviceEnergyPerNucleon = computed.deviceEnergyPerNucleon;
         fields.energyPerNucleon = perNucleonText(beam.deviceEnergyPerNucleon);
         beam.nominalLet = computed.nominalLet;
@@ -252,19 +252,19 @@ bool recomputeBeam(ConsoleCore& console) {
         beam.nominalRangeUm = computed.nominalRangeUm;
         beam.braggEnergyMeV = computed.braggEnergyMeV;
     } else {
-        // 16: stopped before the substrate.
+        // Stopped before the substrate.
         messages.report("Beam fully stopped in " + computed.stoppedIn + ".", Icon::Warning);
         messageShown = true;
         resetBeamResults(console);
         beam.braggEnergyMeV = 0;
     }
 
-    // 17-18: results for the parent program, after the geometry they are for.
+    // Results for the parent program, after the geometry they are for.
     recordBeamGeometry(console);
     if (!replaceFileContent(kBeamResultsTmp, formatBeamResults(beam))) stopOnOpenError(console, kBeamResultsTmp);
     commitBeamFiles(console);
 
-    // 19: show the results.
+    // Show the results.
     const std::string& substrate = computed.substrate;
     fields.targetSubstrate = substrate;
     messages.fieldChanged(ControlId::TargetSubstrate, substrate);

@@ -100,7 +100,7 @@ void onGo(Console& console) {
     BeamState& beam = state.beam;
     Ui& ui = console.ui;
 
-    // 1-5: wanted value, goal and match. The entries are read before All
+    // Wanted value, goal and match. The entries are read before All
     // Halt, whose recomputation rewrites every field.
     takeDialogEntries(console);
     allHalt(console);
@@ -123,7 +123,7 @@ void onGo(Console& console) {
     const double wanted = bragg ? beam.braggEnergyMeV : leadingNumber(fields.goal);
     const BeamIon ion{beam.ionZ, beam.ionA, beam.beamEnergyMeV};
 
-    // 6-9: back out through the device, substrate first, and the aluminium.
+    // Back out through the device, substrate first, and the aluminium.
     std::string layerFile;
     {
         std::ifstream in;
@@ -151,7 +151,7 @@ void onGo(Console& console) {
             reachOfBeam(state.stopping, quiet, ion, t, kind, layers, state.foilCount), kind, wanted, t);
         return line.empty() ? line : "\n\n" + line;
     };
-    // 10-12: no foil fits, or the wanted value lies beyond the beam.
+    // No foil fits, or the wanted value lies beyond the beam.
     bool unreachable = false;
     const std::string failure = searchFailureText(search, t, unreachable);
     if (!failure.empty()) {
@@ -162,7 +162,7 @@ void onGo(Console& console) {
     }
     const DegraderSetting setting = selectDegraderSetting(console, search.requiredMgCm2);
 
-    // 13-15: offer the move, with what the setting the axes will really
+    // Offer the move, with what the setting the axes will really
     // reach (the target counts) gives at the substrate.
     bool warned = false;
     const std::string prediction = predictGo(console, setting, quiet, warned);
