@@ -4,6 +4,7 @@
 
 #include "app/ControlIds.h"
 #include "app/DialogFields.h"
+#include "energyloss/CalculationErrors.h"
 #include "platform/Ui.h"
 
 // Where the console's file readers, the operator log and the beam
@@ -30,3 +31,10 @@ public:
     virtual void fieldChanged(ControlId /*id*/, const std::string& /*text*/) {}
     virtual void fieldsChanged(const DialogFields& /*fields*/) {}
 };
+
+// A non-zero result code of the energy-loss engine as the operator's message,
+// with the error icon; nothing for 0 and for codes the engine never returns.
+inline void reportCalculationError(MessageSink& messages, int code, const std::string& context) {
+    const std::string text = calculationErrorText(code, context);
+    if (!text.empty()) messages.report(text, Icon::Stop);
+}

@@ -144,8 +144,7 @@ bool recomputeBeam(ConsoleCore& console) {
     bool messageShown = false;
     auto report = [&](const std::vector<CalculationFailure>& failures) {
         for (const CalculationFailure& failure : failures) {
-            const std::string text = calculationErrorText(failure.code, failure.context);
-            if (!text.empty()) messages.report(text, Icon::Stop);
+            reportCalculationError(messages, failure.code, failure.context);
             messageShown = true;
         }
     };

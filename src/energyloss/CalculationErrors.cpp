@@ -1,7 +1,5 @@
 #include "energyloss/CalculationErrors.h"
 
-#include "platform/Ui.h"
-
 std::string calculationErrorText(int code, const std::string& context) {
     switch (code) {
         case 1:
@@ -18,12 +16,6 @@ std::string calculationErrorText(int code, const std::string& context) {
         default:
             return "";
     }
-}
-
-void reportCalculationError(Ui& ui, int code, const std::string& context) {
-    const std::string text = calculationErrorText(code, context);
-    if (text.empty()) return;
-    ui.messageBox(text, Icon::Stop, Buttons::Ok, Button::Ok);
 }
 
 std::string missingCoefficientsText(const std::string& file) {

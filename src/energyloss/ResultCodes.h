@@ -1,7 +1,7 @@
 #pragma once
 
 // Result codes of traverseLayer and prepareLayerStopping (0 = success); the
-// operator's messages for them come from reportCalculationError.
+// operator's messages for them come from calculationErrorText.
 inline constexpr int kResultDone = 0;
 inline constexpr int kResultNegativeEnergy = 1;     // start energy below zero
 inline constexpr int kResultWrongDirection = 2;     // goal on the side the traversal cannot reach

@@ -36,7 +36,7 @@ struct LayerResult {
 //   3 start energy zero                (exit values zeroed, `traversed` kept)
 //   5 per-ion table missing or short   (result untouched)
 //   7 "DoLegacyCalculations.dat" missing (result untouched)
-// Callers turn non-zero codes into messages with reportCalculationError.
+// Callers turn non-zero codes into messages with calculationErrorText.
 // Needs the coefficients loaded (loadStoppingCoefficients) beforehand.
 int traverseLayer(const StoppingData& data, double ionMassU, int ionAtomicNumber, double energyPerNucleonMeV,
                   double goal, int match, int icompound, const LayerMaterial& layer, LayerResult& result,

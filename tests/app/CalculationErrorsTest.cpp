@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "energyloss/CalculationErrors.h"
+#include "app/Console.h"
 #include "support/ScriptedUi.h"
 
 namespace {
@@ -28,7 +28,8 @@ class CalculationMessage : public testing::TestWithParam<MessageCase> {};
 TEST_P(CalculationMessage, ShowsTheExactTextWithErrorIconOkButtonAndCaption) {
     const MessageCase& c = GetParam();
     ScriptedUi ui;
-    reportCalculationError(ui, c.code, c.context);
+    Console console(ui);
+    reportCalculationError(console.messages, c.code, c.context);
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text, c.text);
     EXPECT_EQ(ui.boxes[0].caption, "Tarvex");
@@ -42,20 +43,23 @@ INSTANTIATE_TEST_SUITE_P(Codes, CalculationMessage, testing::ValuesIn(kMessages)
 
 TEST(CalculationMessage, CodeZeroShowsNothing) {
     ScriptedUi ui;
-    reportCalculationError(ui, 0, "Al degrader");
+    Console console(ui);
+    reportCalculationError(console.messages, 0, "Al degrader");
     EXPECT_TRUE(ui.boxes.empty());
 }
 
 TEST(CalculationMessage, ContextIsInsertedUnchanged) {
     ScriptedUi ui;
-    reportCalculationError(ui, 3, " odd  name ");
+    Console console(ui);
+    reportCalculationError(console.messages, 3, " odd  name ");
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text, "Error in  odd  name  calculation - beam fully stopped.");
 }
 
 TEST(CalculationMessage, CodesTheEngineNeverReturnsShowNothing) {
     ScriptedUi ui;
-    for (int code : {4, 6, 8, -1}) reportCalculationError(ui, code, "x");
+    Console console(ui);
+    for (int code : {4, 6, 8, -1}) reportCalculationError(console.messages, code, "x");
     EXPECT_TRUE(ui.boxes.empty());
 }
 
