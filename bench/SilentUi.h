@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Ui.h"
+#include "core/Ui.h"
 
 namespace {
 

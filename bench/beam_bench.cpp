@@ -15,12 +15,12 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/Console.h"
-#include "axes/AxisTable.h"
 #include "beam/BeamComputation.h"
 #include "beam/BeamRecompute.h"
-#include "beam/StationFolder.h"
 #include "beam/LayerRecord.h"
+#include "beam/StationFolder.h"
+#include "core/AxisTable.h"
+#include "core/Console.h"
 #include "energyloss/SPtableWriter.h"
 #include "energyloss/StandardTargets.h"
 

@@ -8,9 +8,9 @@
 #include <sstream>
 
 #include "SilentUi.h"
-#include "app/Console.h"
-#include "axes/ControllerChannel.h"
 #include "axes/HardwareMotion.h"
+#include "core/Console.h"
+#include "core/ControllerChannel.h"
 
 namespace {
 

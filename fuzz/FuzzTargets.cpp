@@ -9,15 +9,15 @@
 #include <memory>
 #include <sstream>
 
-#include "app/Settings.h"
-#include "axes/AxisTable.h"
-#include "axes/ControllerChannel.h"
 #include "axes/TcpChannel.h"
 #include "beam/BeamFiles.h"
 #include "beam/BeamRuns.h"
 #include "beam/BraggPlot.h"
 #include "beam/CommittedGeometry.h"
 #include "beam/LayerRecord.h"
+#include "core/AxisTable.h"
+#include "core/ControllerChannel.h"
+#include "core/Settings.h"
 #include "energyloss/LayerStopping.h"
 #include "energyloss/StoppingCoefficients.h"
 #include "positions/PositionFiles.h"

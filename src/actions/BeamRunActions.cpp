@@ -3,11 +3,12 @@
 #include <cmath>
 #include <filesystem>
 
-#include "app/Console.h"
-#include "app/LogFile.h"
 #include "axes/HardwareMotion.h"
 #include "beam/BeamRuns.h"
+#include "beam/Degrader.h"
 #include "beam/LiveStatus.h"
+#include "core/Console.h"
+#include "core/LogFile.h"
 #include "energyloss/StandardTargets.h"
 #include "util/NumberFormat.h"
 #include "util/TextFiles.h"
@@ -52,7 +53,7 @@ bool moving(const Console& console, int axis) {
 
 bool beamOnDevice(const Console& console) {
     const ConsoleState& state = console.state;
-    return !state.s1Closed && !state.s2Closed && console.channel->link() != ControllerLink::Lost;
+    return !state.s1Closed && !state.s2Closed && console.channel->currentLink() != ControllerLink::Lost;
 }
 
 // The beam a run is made with, in numbers as the beam files keep them (six
@@ -78,7 +79,7 @@ std::string changeOf(const BeamRunState& runs, const RunConditions& now, const s
     return nowBeam != runs.beginBeam ? "beam changed" : "";
 }
 
-void append(Console& console, const RunRecord& record) {
+void logRunRecord(Console& console, const RunRecord& record) {
     BeamRunState& runs = console.state.runs;
     if (appendRunRecord(runs.path, record) || runs.writeFailureShown) return;
     runs.writeFailureShown = true;
@@ -108,7 +109,7 @@ void beginRun(Console& console) {
     record.run = runs.openRun;
     record.time = runs.beginText;
     record.conditions = runs.conditions;
-    append(console, record);
+    logRunRecord(console, record);
     writeLog(console,
              cformat("Beam run %d begun: %s, effective LET %s MeV cm2/mg.", runs.openRun,
                      runs.conditions.ion.c_str(), runs.conditions.effectiveLet.c_str()),
@@ -127,7 +128,7 @@ void finishRun(Console& console, const std::string& comment, bool ending) {
     record.conditions = runs.conditions;
     record.comment = comment;
     runs.openRun = 0;
-    append(console, record);
+    logRunRecord(console, record);
     writeLog(console,
              cformat("Beam run %d ended after %s s (%s).", record.run, record.duration.c_str(), comment.c_str()),
              ending);
@@ -222,7 +223,7 @@ void openBeamRunLog(Console& console) {
             if (record.kind == "begin" && record.run == end.run) end.conditions = record.conditions;
         }
         end.comment = kConsoleEndedDuringRun;
-        append(console, end);
+        logRunRecord(console, end);
         writeLogEntry(console, cformat("Beam run %d ended (%s).", end.run, kConsoleEndedDuringRun));
     }
     console.beforeFailureExit = [&console](const std::string& why) {
@@ -239,7 +240,7 @@ void followBeamRun(Console& console) {
     logShutter(console, "S2", runs.s2Closed, state.s2Closed);
     const bool on = beamOnDevice(console);
     if (runs.openRun != 0 && !on) {
-        bool lost = console.channel->link() == ControllerLink::Lost;
+        bool lost = console.channel->currentLink() == ControllerLink::Lost;
         finishRun(console, lost ? "controller lost" : closedShutters(state), false);
     } else if (runs.openRun != 0) {
         const bool atRest = !moving(console, kAxisS) && !moving(console, kAxisR) && !moving(console, kAxisT);

@@ -2,12 +2,13 @@
 
 #include <vector>
 
-#include "app/Console.h"
 #include "app/ExitSequence.h"
-#include "app/Failure.h"
-#include "app/LogFile.h"
-#include "axes/ControllerChannel.h"
 #include "axes/HardwareMotion.h"
+#include "core/Console.h"
+#include "core/ControllerChannel.h"
+#include "core/ControllerCommands.h"
+#include "core/Failure.h"
+#include "core/LogFile.h"
 #include "util/TextFiles.h"
 
 const std::array<const char*, 17> kDirectCommandPresets = {

@@ -3,17 +3,19 @@
 #include <cstdio>
 #include <fstream>
 
-#include "app/Console.h"
-#include "app/Failure.h"
-#include "app/FileNames.h"
-#include "app/LogFile.h"
-#include "app/Settings.h"
 #include "axes/ActiveAxis.h"
 #include "axes/AxisFiles.h"
-#include "axes/ControllerChannel.h"
 #include "axes/HardwareMotion.h"
+#include "axes/TcpChannel.h"
 #include "beam/BeamDisplay.h"
+#include "beam/BeamRecompute.h"
 #include "beam/CommittedGeometry.h"
+#include "core/Console.h"
+#include "core/ControllerChannel.h"
+#include "core/Failure.h"
+#include "core/FileNames.h"
+#include "core/LogFile.h"
+#include "core/Settings.h"
 #include "positions/PositionList.h"
 #include "switches/Switches.h"
 #include "util/TextFiles.h"
@@ -140,8 +142,8 @@ bool runStartup(Console& console) {
 
     // The controller channel the site asks for.
     console.channel = openControllerChannel(console);
-    state.motion.shownLink = console.channel->link();
-    ui.showControllerLink(console.channel->link());
+    state.motion.shownLink = console.channel->currentLink();
+    ui.showControllerLink(console.channel->currentLink());
 
     // Initial switch and shutter states, then Close S2 and Open S1
     // (real shutters are read back instead).

@@ -3,7 +3,6 @@
 struct Console;
 
 inline constexpr const char* kParentRunMarker = "Orvane.run";
-inline constexpr const char* kOwnRunMarker = "Tarvex.run";
 inline constexpr const char* kSequenceLogFile = "TarvexLog.dat";
 inline constexpr const char* kDialogCaption = "Tarvex  2024";
 

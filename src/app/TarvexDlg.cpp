@@ -3,21 +3,22 @@
 #include <cstdio>
 
 #include "actions/BeamRunActions.h"
+#include "actions/DegraderSearch.h"
+#include "actions/Parallax.h"
 #include "app/DirectControl.h"
-#include "app/Failure.h"
 #include "app/ExitSequence.h"
-#include "app/LogFile.h"
 #include "app/Startup.h"
 #include "axes/ActiveAxis.h"
 #include "axes/AxisFiles.h"
 #include "axes/HardwareMotion.h"
 #include "axes/Moves.h"
 #include "axes/SimulatedMotion.h"
-#include "beam/DegraderSearch.h"
+#include "core/Failure.h"
+#include "core/FileNames.h"
+#include "core/LogFile.h"
 #include "positions/PositionFiles.h"
 #include "positions/PositionList.h"
 #include "positions/Preview.h"
-#include "switches/Parallax.h"
 #include "switches/Switches.h"
 
 CTarvexDlg::CTarvexDlg(Ui& ui) : console_(ui) {}

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Console.h"
-#include "platform/Ui.h"
+#include "core/Console.h"
+#include "core/Ui.h"
 
 // The main dialog's logic: the start-up sequence at initialisation and one
 // handler per control. The toolkit binding delivers events here; the handlers

@@ -1,9 +1,9 @@
 #include "axes/ActiveAxis.h"
 
-#include "app/Console.h"
-#include "axes/AxisTable.h"
 #include "axes/Moves.h"
 #include "axes/SimulatedMotion.h"
+#include "core/AxisTable.h"
+#include "core/Console.h"
 
 const std::array<ControlId, 11> kAxisOperationControls = {
     ControlId::NewAxisValue, ControlId::Home,     ControlId::NudgePlus, ControlId::NudgeMinus,

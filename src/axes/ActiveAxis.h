@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "app/ControlIds.h"
+#include "core/ControlIds.h"
 
 struct Console;
 

@@ -2,10 +2,10 @@
 
 #include <fstream>
 
-#include "app/Console.h"
-#include "app/Failure.h"
-#include "app/FileNames.h"
 #include "beam/BeamDisplay.h"
+#include "core/Console.h"
+#include "core/Failure.h"
+#include "core/FileNames.h"
 #include "util/NumberFormat.h"
 #include "util/TextFiles.h"
 
@@ -108,4 +108,9 @@ void nameCurrentPosition(Console& console) {
     ConsoleState& state = console.state;
     state.namedPositionName = state.positionName;
     for (Axis& axis : state.axes.axes) axis.namedPosition = axis.internalPosition;
+}
+
+void refreshAfterMotion(Console& console) {
+    refreshPositionName(console);
+    refreshAxisValues(console);
 }

@@ -23,3 +23,6 @@ void refreshPositionName(Console& console);
 
 // The loaded, saved or restored position becomes the named one.
 void nameCurrentPosition(Console& console);
+
+// The displays every change of the axes ends with: position name, values.
+void refreshAfterMotion(Console& console);

@@ -2,14 +2,14 @@
 
 #include <algorithm>
 
-#include "app/Console.h"
-#include "app/Failure.h"
-#include "app/LogFile.h"
 #include "axes/AxisFiles.h"
-#include "axes/ControllerChannel.h"
-#include "axes/SimulatedMotion.h"
 #include "beam/BeamDisplay.h"
 #include "beam/BeamRecompute.h"
+#include "core/Console.h"
+#include "core/ControllerChannel.h"
+#include "core/ControllerCommands.h"
+#include "core/Failure.h"
+#include "core/LogFile.h"
 #include "util/NumberFormat.h"
 
 namespace {
@@ -93,7 +93,7 @@ bool beyondLimit(const Axis& axis, int64_t target, int64_t step) {
 std::string motionRefusal(const Console& console, bool toTarget) {
     const MotionWatch& watch = console.state.motion;
     bool declared = toTarget ? watch.commands.canMoveTo() : watch.commands.canWatch();
-    if (!declared || console.channel->link() != ControllerLink::Connected || !watch.known) return kNoMotionText;
+    if (!declared || console.channel->currentLink() != ControllerLink::Connected || !watch.known) return kNoMotionText;
     return "";
 }
 
@@ -105,7 +105,7 @@ bool axisMoving(const Console& console, int axis) {
 void startReadBack(Console& console) {
     MotionWatch& watch = console.state.motion;
     if (console.state.simulation() || !watch.commands.canWatch() ||
-        console.channel->link() == ControllerLink::Journal) {
+        console.channel->currentLink() == ControllerLink::Journal) {
         return;
     }
     console.channel->setReconnectStop(watch.commands.stopAllText());
@@ -201,7 +201,7 @@ void onReadBackTimer(Console& console) {
     if (!answered && (watch.queryOpen || watch.known) && ++watch.unansweredTicks >= kUnansweredTicks) {
         channel.abandon();
     }
-    bool lost = channel.link() != ControllerLink::Connected;
+    bool lost = channel.currentLink() != ControllerLink::Connected;
     if (lost) {
         watch.queryOpen = false;
         watch.known = false;
@@ -257,21 +257,3 @@ void stopAxis(Console& console, int axis) {
     showLinkChange(console);
 }
 
-void stopAllAxes(Console& console, std::chrono::milliseconds wait) {
-    ConsoleState& state = console.state;
-    state.motion.homeStage.fill(0);
-    for (Axis& axis : state.axes.axes) {
-        if (state.simulation()) axis.pendingStep = 0;
-        axis.driving = false;
-    }
-    if (state.simulation()) {
-        console.ui.stopTimer(kMotionTimer);
-        state.motionInProgress = false;
-        return;
-    }
-    std::string text = state.motion.commands.stopAllText();
-    if (text.empty()) return;
-    state.commandBuffer.set(text);
-    console.channel->sendStop(state.commandBuffer.text(), wait);
-    showLinkChange(console);
-}

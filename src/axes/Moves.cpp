@@ -4,13 +4,14 @@
 #include <cstdlib>
 #include <limits>
 
-#include "app/Console.h"
-#include "app/Failure.h"
 #include "axes/AxisFiles.h"
-#include "axes/ControllerChannel.h"
 #include "axes/HardwareMotion.h"
 #include "axes/SimulatedMotion.h"
 #include "beam/BeamRecompute.h"
+#include "core/Console.h"
+#include "core/ControllerChannel.h"
+#include "core/ControllerCommands.h"
+#include "core/Failure.h"
 #include "switches/Switches.h"
 #include "util/NumberFormat.h"
 #include "util/TokenReader.h"

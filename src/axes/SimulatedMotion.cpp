@@ -1,15 +1,9 @@
 #include "axes/SimulatedMotion.h"
 
-#include "app/Console.h"
 #include "axes/AxisFiles.h"
 #include "axes/HardwareMotion.h"
 #include "beam/BeamRecompute.h"
-
-void refreshAfterMotion(Console& console) {
-    refreshPositionName(console);
-    refreshAxisValues(console);
-}
-
+#include "core/Console.h"
 void onMotionTimer(Console& console) {
     ConsoleState& state = console.state;
     state.motionInProgress = true;

@@ -13,5 +13,3 @@ void onMotionTimer(Console& console);
 // `stopWait` for it to go out.
 void allHalt(Console& console, std::chrono::milliseconds stopWait = std::chrono::milliseconds(50));
 
-// The displays every change of the axes ends with: position name, values.
-void refreshAfterMotion(Console& console);

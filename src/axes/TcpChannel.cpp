@@ -7,10 +7,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <fstream>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
 
+#include "core/Console.h"
 #include "util/TextFiles.h"
 
 namespace {
@@ -292,4 +294,26 @@ void TcpChannel::abandon() {
     if (socket_ >= 0) journal("  no answer from the controller in time");
     drop(ControllerLink::Lost);
     nextConnect_ = Clock::now() + kRetryAfterFailure;
+}
+
+std::unique_ptr<ControllerChannel> openControllerChannel(Console& console) {
+    std::ifstream in;
+    if (!openInput(in, kControllerSettingsFile)) return std::make_unique<JournalChannel>();
+    ControllerSettings settings = parseControllerSettings(in);
+    console.state.motion.commands = settings.motion;
+    if (!settings.motion.errors.empty()) {
+        std::string text = std::string(kControllerSettingsFile) + ": malformed motion setting(s):";
+        for (const std::string& error : settings.motion.errors) text += "\n" + error;
+        console.ui.messageBox(text + "\nThe moves these settings serve are refused.", Icon::Warning, Buttons::Ok,
+                              Button::Ok);
+    }
+    if (!settings.error.empty()) {
+        console.ui.messageBox(std::string(kControllerSettingsFile) + ": " + settings.error +
+                                  ".\nNo controller is attached: commands are only written to " +
+                                  kControllerJournalFile + ".",
+                              Icon::Warning, Buttons::Ok, Button::Ok);
+        return std::make_unique<JournalChannel>();
+    }
+    if (!settings.tcp) return std::make_unique<JournalChannel>();
+    return std::make_unique<TcpChannel>(settings.host, settings.port);
 }

@@ -8,7 +8,7 @@
 
 struct addrinfo;
 
-#include "axes/ControllerChannel.h"
+#include "core/ControllerChannel.h"
 
 // The controller's answer to one command text, read as it arrives: data, and
 // one prompt per command (':' accepted, '?' rejected).
@@ -28,16 +28,6 @@ private:
     int owed_;
     int rejected_ = 0;
     std::string data_;
-};
-
-// Appends every command text, and what became of it, to the journal file.
-class JournalChannel : public ControllerChannel {
-public:
-    void send(const std::string& text) override;
-
-protected:
-    // Appends one time-stamped line; a failed write sets journalFailed_.
-    void journal(const std::string& line);
 };
 
 // Looks up a host name and TCP port as getaddrinfo does (0 or an EAI_ code).
@@ -124,3 +114,11 @@ private:
     std::string queryAnswer_;
     bool queryReady_ = false;
 };
+
+struct Console;
+
+// Builds the channel the settings file asks for and takes its motion
+// commands into the console. A file that cannot be used is reported in one
+// message and the journal channel is used instead; malformed motion settings
+// are reported by name in one message.
+std::unique_ptr<ControllerChannel> openControllerChannel(Console& console);

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "beam/BeamState.h"
+#include "beam/Degrader.h"
 #include "beam/LayerRecord.h"
 #include "beam/RangeTable.h"
 #include "energyloss/LayerStopping.h"

@@ -3,11 +3,11 @@
 #include <cmath>
 #include <fstream>
 
-#include "app/Console.h"
-#include "app/Failure.h"
-#include "app/FileNames.h"
-#include "app/Settings.h"
 #include "beam/BeamFiles.h"
+#include "core/Console.h"
+#include "core/Failure.h"
+#include "core/FileNames.h"
+#include "core/Settings.h"
 #include "util/NumberFormat.h"
 #include "util/TextFiles.h"
 #include "util/TokenReader.h"

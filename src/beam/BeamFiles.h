@@ -4,7 +4,8 @@
 #include <string>
 
 #include "beam/BeamComputation.h"
-#include "beam/BeamState.h"
+#include "beam/BeamFileNames.h"
+#include "core/BeamState.h"
 
 // The first line of a stream without its line end; empty when there is none.
 std::string readFirstLine(std::istream& in);

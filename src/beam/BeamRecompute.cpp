@@ -6,16 +6,16 @@
 #include <fstream>
 #include <memory>
 
-#include "app/Console.h"
-#include "app/Failure.h"
-#include "app/FileNames.h"
-#include "app/LogFile.h"
-#include "app/Settings.h"
 #include "beam/BeamComputation.h"
 #include "beam/BeamFiles.h"
 #include "beam/CommittedGeometry.h"
 #include "beam/LayerRecord.h"
 #include "beam/RangeTable.h"
+#include "core/Console.h"
+#include "core/Failure.h"
+#include "core/FileNames.h"
+#include "core/LogFile.h"
+#include "core/Settings.h"
 #include "energyloss/CalculationErrors.h"
 #include "energyloss/StandardTargets.h"
 #include "energyloss/Traversal.h"
@@ -205,7 +205,7 @@ bool recomputeBeam(ConsoleCore& console) {
         if (!openOutput(trace, kTraceFileName)) stopOnOpenError(console, kTraceFileName);
     }
 
-    // 9, 11-16: degrader, layers in beam order, range table.
+    // The degrader, the layers in beam order and the range table.
     bool layerFileMissing = false;
     std::string refusal;
     const DeviceLayers layers = readDeviceLayers(layerFileMissing, refusal);
@@ -295,4 +295,14 @@ bool recomputeBeamIfChanged(ConsoleCore& console) {
         if (layers.complete && inputStamp(console, layers) == beam.recomputedInputs) return true;
     }
     return recomputeBeam(console);
+}
+
+void recomputeIfBeamGeometryChanged(Console& console) {
+    if (!console.state.simulation()) return;
+    const std::string change = beamGeometryChange(console.state);
+    if (change.empty()) return;
+    const bool recomputed = recomputeBeam(console);
+    refreshEffectiveLetDisplay(console);
+    writeLogEntry(console, std::string(recomputed ? "Beam recomputed" : "Beam recomputation refused") +
+                               " at start-up: " + change + ".");
 }

@@ -2,6 +2,7 @@
 
 #include "beam/BeamDisplay.h"
 
+struct Console;
 struct ConsoleCore;
 
 // Works out energy, LET and range at the device for the present degrader and
@@ -17,3 +18,9 @@ void resetBeamResults(ConsoleCore& console);
 // without a message and neither an axis nor any file it reads or writes has
 // changed since (it would compute and write the same); true then.
 bool recomputeBeamIfChanged(ConsoleCore& console);
+
+// Start-up, simulation mode: when the recorded geometry differs from the
+// status file's S, R and T (or cannot be read), the beam is recomputed and the
+// operator log says so. Without the file (a folder from before it existed)
+// nothing happens.
+void recomputeIfBeamGeometryChanged(Console& console);

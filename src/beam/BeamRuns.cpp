@@ -190,7 +190,7 @@ std::string inFolder(const std::string& folder, const std::string& name) {
     return folder.empty() ? name : (std::filesystem::path(folder) / name).string();
 }
 
-bool exists(const std::string& path) {
+bool pathExists(const std::string& path) {
     std::error_code ec;
     return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
 }
@@ -280,7 +280,7 @@ std::string beamRunsFileName(int number) {
 
 std::vector<std::string> beamRunsFiles(const std::string& folder) {
     std::vector<std::string> files;
-    for (int number = 1; exists(inFolder(folder, beamRunsFileName(number))); ++number) {
+    for (int number = 1; pathExists(inFolder(folder, beamRunsFileName(number))); ++number) {
         files.push_back(inFolder(folder, beamRunsFileName(number)));
     }
     return files;

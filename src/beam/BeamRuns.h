@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/BeamRunState.h"
+
 // The beam-run logbook "BeamRuns.csv": one CSV record per line (a quoted
 // comment may span lines), each written with one append and never rewritten.
 // A run is an interval in which both shutters are open; it has a `begin`
@@ -24,19 +26,6 @@ inline constexpr std::size_t kBeamRunsMaxBytes = std::size_t{64} << 20;  // byte
 
 // The comment of the end record written for a run found open at start-up.
 inline constexpr const char* kConsoleEndedDuringRun = "console ended during the run";
-
-// The conditions of a run as the window showed them, as texts.
-struct RunConditions {
-    std::string ion;              // e.g. "197Au"
-    std::string energy;           // MeV/u, as delivered (before the degrader)
-    std::string s, r, t, x, y, z;  // axis values, "%.3f" in their units
-    std::string position;         // DUT position name
-    std::string substrateEnergy;  // MeV/u at the substrate
-    std::string effectiveLet;     // MeV cm2/mg
-    std::string effectiveRange;   // um
-
-    bool operator==(const RunConditions&) const = default;
-};
 
 struct RunRecord {
     std::string kind;      // "begin", "end" or "note"
@@ -94,7 +83,6 @@ std::vector<std::string> beamRunsFiles(const std::string& folder);
 // through a link).
 bool appendRunRecord(const std::string& path, const RunRecord& record);
 
-using WallClock = std::chrono::system_clock;
 // Local time as "2026-12-09T17:30:05+01:00".
 std::string isoTime(WallClock::time_point time);
 // Seconds with one decimal.
@@ -144,19 +132,3 @@ std::string beamOnBannerText(int run, std::int64_t elapsedSeconds);
 // The banner without a run: which shutter keeps the beam off the device.
 std::string beamOffBannerText(bool s1Closed, bool s2Closed);
 
-// What the console keeps of the logbook between events.
-struct BeamRunState {
-    std::string path;             // the logbook written to; empty until start-up chose it
-    int lastRun = 0;              // highest run number begun
-    int openRun = 0;              // 0 = no run open
-    WallClock::time_point begin;  // of the open run
-    std::string beginText;        // its ISO 8601 text
-    RunConditions beginConditions;  // of the open run, as it began
-    std::string beginBeam;          // its beam, as numbers
-    RunConditions conditions;       // of the open run, as seen last
-    bool s1Closed = false;        // shutter states as last logged
-    bool s2Closed = true;
-    std::string liveShown;        // live status last written, without its time
-    bool writeFailureShown = false;
-    std::function<WallClock::time_point()> clock = [] { return WallClock::now(); };
-};

@@ -3,11 +3,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/Console.h"
-#include "app/Failure.h"
-#include "app/LogFile.h"
-#include "beam/BeamDisplay.h"
-#include "beam/BeamRecompute.h"
+#include "core/Console.h"
+#include "core/Failure.h"
 #include "util/NumberFormat.h"
 #include "util/TextFiles.h"
 #include "util/TokenReader.h"
@@ -52,21 +49,15 @@ void recordBeamGeometry(ConsoleCore& console) {
     }
 }
 
-void recomputeIfBeamGeometryChanged(Console& console) {
-    ConsoleState& state = console.state;
-    if (!state.simulation()) return;
+std::string beamGeometryChange(const ConsoleState& state) {
     std::error_code ec;
-    if (!std::filesystem::exists(std::filesystem::symlink_status(kBeamGeometryFile, ec))) return;
+    if (!std::filesystem::exists(std::filesystem::symlink_status(kBeamGeometryFile, ec))) return "";
     CommittedGeometry recorded;
     std::ifstream in;
     bool readable = openInput(in, kBeamGeometryFile) && parseBeamGeometry(in, recorded);
     const CommittedGeometry now = currentBeamGeometry(state);
-    if (readable && recorded == now) return;
+    if (readable && recorded == now) return "";
     const std::string committed =
         readable ? "was committed for " + geometryText(state, recorded) : "has no readable " + std::string(kBeamGeometryFile);
-    const bool recomputed = recomputeBeam(console);
-    refreshEffectiveLetDisplay(console);
-    writeLogEntry(console, std::string(recomputed ? "Beam recomputed" : "Beam recomputation refused") +
-                               " at start-up: the stored beam " + committed + ", the status file holds " +
-                               geometryText(state, now) + ".");
+    return "the stored beam " + committed + ", the status file holds " + geometryText(state, now);
 }

@@ -33,8 +33,7 @@ CommittedGeometry currentBeamGeometry(const ConsoleState& state);
 // that cannot be written ends the program as a state file does.
 void recordBeamGeometry(ConsoleCore& console);
 
-// Start-up, simulation mode: when the recorded geometry differs from the
-// status file's S, R and T (or cannot be read), the beam is recomputed and the
-// operator log says so. Without the file (a folder from before it existed)
-// nothing happens.
-void recomputeIfBeamGeometryChanged(Console& console);
+// How the recorded geometry differs from the status file's S, R and T (or
+// that it cannot be read), as the end of the operator log's entry; empty when
+// it does not differ, or without the file (a folder from before it existed).
+std::string beamGeometryChange(const ConsoleState& state);

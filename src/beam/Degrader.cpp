@@ -1,6 +1,6 @@
 #include <cmath>
 
-#include "beam/BeamState.h"
+#include "beam/Degrader.h"
 
 DegraderThickness computeDegraderThickness(double s, double rDegrees, int foilLimit, double tolerance,
                                            double saturationUm) {

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "app/CommandBuffer.h"
-#include "app/FileNames.h"
+#include "core/CommandBuffer.h"
+#include "core/FileNames.h"
 
 namespace {
 

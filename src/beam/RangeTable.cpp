@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "beam/BeamState.h"
+#include "beam/Degrader.h"
 #include "energyloss/Traversal.h"
 #include "util/NumberFormat.h"
 

@@ -2,9 +2,9 @@
 
 #include <fstream>
 
-#include "app/FileNames.h"
-#include "app/Settings.h"
 #include "beam/BeamFiles.h"
+#include "core/FileNames.h"
+#include "core/Settings.h"
 #include "energyloss/CalculationErrors.h"
 #include "util/TextFiles.h"
 #include "util/TokenReader.h"

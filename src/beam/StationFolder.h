@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "app/ConsoleState.h"
 #include "beam/BeamComputation.h"
+#include "core/ConsoleState.h"
 
 // A station working folder read as the console's start-up and Go read it, for
 // the command line and the benchmarks: settings, setup table and status file

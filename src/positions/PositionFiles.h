@@ -5,7 +5,7 @@
 #include <istream>
 #include <string>
 
-#include "axes/AxisTable.h"
+#include "core/AxisTable.h"
 
 struct Console;
 
@@ -43,5 +43,3 @@ PositionRead readPositionFile(Console& console, const std::string& entry, Positi
 // The warning for a position file that cannot be used (not for CannotOpen).
 std::string unusablePositionFileText(const std::string& entry);
 
-// Save button: the present positions and locks under the name in box 1070.
-void onSave(Console& console);

@@ -3,15 +3,16 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "app/Console.h"
-#include "app/Failure.h"
-#include "app/FileNames.h"
 #include "axes/ActiveAxis.h"
 #include "axes/AxisFiles.h"
 #include "axes/HardwareMotion.h"
 #include "axes/Moves.h"
 #include "axes/SimulatedMotion.h"
 #include "beam/BeamRecompute.h"
+#include "core/Console.h"
+#include "core/Failure.h"
+#include "core/FileNames.h"
+#include "core/LogFile.h"
 #include "positions/PositionFiles.h"
 #include "util/TextFiles.h"
 
@@ -165,4 +166,63 @@ void onUnhide(Console& console) {
     changeVisibility(console, false,
                      "This will unhide the selected position file from this list.\n\n"
                      "Click Yes to continue or No cancel the request.\n\n");
+}
+
+void onSave(Console& console) {
+    ConsoleState& state = console.state;
+    takeDialogEntries(console);
+    const std::string name = console.fields.newPositionName;
+    if (name.empty()) {
+        warnOperator(console, "No file name given - request ignored.");
+        return;
+    }
+    std::string scratch = state.usersFolder + name + ".po" + positionExtensionDigit(console, false);
+    if (!isAcceptablePositionName(name) || scratch.size() > CommandBuffer::kMaxLength) {
+        warnOperator(console, "The name " + name +
+                          " cannot be used for a position file (no folders, \"..\" or control characters; at most "
+                          "127 characters with folder and extension) - request ignored.");
+        return;
+    }
+    allHalt(console);
+    std::string fullName = normalizeFileName(state, scratch);
+    const std::string exists = "File " + fullName + " already exists - please select another file name.";
+    std::error_code ec;
+    if (std::filesystem::exists(std::filesystem::symlink_status(fullName, ec))) {
+        warnOperator(console, exists);
+        return;
+    }
+    // A hidden twin keeps its name reserved; it is only looked at, never
+    // touched.
+    std::string hiddenName = fullName;
+    hiddenName[static_cast<std::size_t>(state.lastNameIndex)] = positionExtensionDigit(console, true);
+    if (std::filesystem::exists(std::filesystem::symlink_status(hiddenName, ec))) {
+        warnOperator(console, "Operation was unsuccessful - please choose another name.");
+        return;
+    }
+
+    PositionFile file;
+    for (int i = 0; i < kAxisCount; ++i) {
+        file.internalPosition[static_cast<std::size_t>(i)] = state.axes[i].internalPosition;
+        file.locked[static_cast<std::size_t>(i)] = state.axes[i].locked;
+    }
+    // The whole file appears under its name at once, or not at all.
+    switch (saveNewFile(fullName, formatPositionFile(file))) {
+        case SaveResult::Saved: break;
+        case SaveResult::Exists: warnOperator(console, exists); return;
+        case SaveResult::Failed:
+            warnOperator(console, "Error opening file " + fullName + " - please fix the problem and restart the program.");
+            return;
+    }
+    std::string saved = "Set " + name + " saved successfully.";
+    writeLogEntry(console, saved);
+    console.ui.messageBox(saved, Icon::Information, Buttons::Ok, Button::Ok);
+    console.ui.setFocus(ControlId::Keyboard);
+    onShowUnhidden(console);
+
+    state.positionName = name;
+    state.namedPositionName = name;
+    for (Axis& axis : state.axes.axes) axis.namedPosition = axis.internalPosition;
+    console.fields.positionName = name;
+    console.fields.newPositionName.clear();
+    showDialogFields(console);
 }

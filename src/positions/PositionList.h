@@ -15,3 +15,6 @@ void onPositionSelected(Console& console);
 void onRestore(Console& console);
 void onHide(Console& console);
 void onUnhide(Console& console);
+
+// Save button: the present positions and locks under the name in box 1070.
+void onSave(Console& console);

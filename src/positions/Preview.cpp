@@ -2,10 +2,10 @@
 
 #include <fstream>
 
-#include "app/Console.h"
-#include "app/Failure.h"
-#include "app/FileNames.h"
-#include "app/LogFile.h"
+#include "core/Console.h"
+#include "core/Failure.h"
+#include "core/FileNames.h"
+#include "core/LogFile.h"
 #include "positions/PositionFiles.h"
 #include "util/NumberFormat.h"
 #include "util/TextFiles.h"

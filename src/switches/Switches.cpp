@@ -3,10 +3,11 @@
 #include <fstream>
 #include <string>
 
-#include "app/Console.h"
-#include "app/LogFile.h"
-#include "app/Settings.h"
-#include "axes/ControllerChannel.h"
+#include "core/Console.h"
+#include "core/ControllerChannel.h"
+#include "core/ControllerCommands.h"
+#include "core/LogFile.h"
+#include "core/Settings.h"
 #include "util/TextFiles.h"
 
 namespace {

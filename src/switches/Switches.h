@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "app/ControlIds.h"
+#include "core/ControlIds.h"
 
 struct Console;
 

@@ -51,3 +51,9 @@ std::string formatBeamValue(double value) {
     if (value < 10) return cformat("%.2f", value);
     return cformat("%.1f", value);
 }
+
+std::string logTimeStamp(const std::tm& localTime) {
+    char text[64];
+    std::size_t length = std::strftime(text, sizeof text, "%y/%m/%d   %H:%M:%S   ", &localTime);
+    return std::string(text, length);
+}

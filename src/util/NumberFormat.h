@@ -1,5 +1,6 @@
 #pragma once
 
+#include <ctime>
 #include <string>
 
 // The one module that turns numbers into text. Every output uses the decimal
@@ -17,3 +18,6 @@ std::string formatGeneral(double value);
 // The three-way format of the beam fields: "%.1f", "%.2f" below 10, "%.3f"
 // below 1.
 std::string formatBeamValue(double value);
+
+// "%y/%m/%d   %H:%M:%S   " for a local time.
+std::string logTimeStamp(const std::tm& localTime);

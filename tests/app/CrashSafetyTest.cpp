@@ -14,9 +14,10 @@
 #include <sstream>
 #include <thread>
 
-#include "app/Console.h"
 #include "axes/AxisFiles.h"
+#include "core/Console.h"
 #include "positions/PositionFiles.h"
+#include "positions/PositionList.h"
 #include "support/ScriptedUi.h"
 #include "support/WorkFolder.h"
 #include "util/TextFiles.h"

@@ -22,7 +22,7 @@ extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #include <sstream>
 
 #include "app/TarvexDlg.h"
-#include "axes/AxisTable.h"
+#include "core/AxisTable.h"
 #include "support/RecordingChannel.h"
 #include "support/ScriptedUi.h"
 #include "support/Site.h"

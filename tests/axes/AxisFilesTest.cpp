@@ -2,8 +2,8 @@
 
 #include <sstream>
 
-#include "app/Console.h"
 #include "axes/AxisFiles.h"
+#include "core/Console.h"
 #include "support/ScriptedUi.h"
 #include "support/WorkFolder.h"
 

@@ -453,7 +453,7 @@ TEST_F(MovesTest, LostControllerWarnsOnceAndRefusesMoves) {
     ui.boxes.clear();
     recording->queryAnswers.push_back("12,garbage");
     ui.tick(kReadBackTimer, kUnansweredTicks + 3);
-    EXPECT_EQ(recording->link(), ControllerLink::Lost);
+    EXPECT_EQ(recording->currentLink(), ControllerLink::Lost);
     EXPECT_EQ(ui.controllerLinks.back(), ControllerLink::Lost);
     ASSERT_EQ(ui.boxes.size(), 1u) << "one warning";
     EXPECT_EQ(ui.lastBox().icon, Icon::Warning);

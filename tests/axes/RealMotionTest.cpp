@@ -10,9 +10,9 @@
 #include <memory>
 #include <thread>
 
-#include "app/Failure.h"
 #include "app/TarvexDlg.h"
 #include "axes/HardwareMotion.h"
+#include "core/Failure.h"
 #include "support/ScriptedUi.h"
 #include "support/SimulatorThread.h"
 #include "support/Site.h"
@@ -226,7 +226,7 @@ TEST_F(RealMotionTest, KilledSimulatorMidJogIsLostAndStoppedFirstOnReconnect) {
     ASSERT_TRUE(pumpUntil([&] { return simAxis(kAxisX).moving && console().state.axes[kAxisX].internalPosition > 0; }));
     int port = sim->simulator.port();
     sim.reset();
-    ASSERT_TRUE(pumpUntil([&] { return console().channel->link() == ControllerLink::Lost; }, 1000ms));
+    ASSERT_TRUE(pumpUntil([&] { return console().channel->currentLink() == ControllerLink::Lost; }, 1000ms));
     EXPECT_EQ(ui.controllerLinks.back(), ControllerLink::Lost);
     pumpUntil([] { return false; }, 200ms);
     ASSERT_EQ(ui.boxes.size(), 1u) << "one warning: " << ui.boxes.front().text;
@@ -259,7 +259,7 @@ TEST_F(RealMotionTest, NeverAnsweringControllerNeverHoldsTheEventLoop) {
         click(id);
         pumpUntil([] { return false; }, 150ms);
     }
-    EXPECT_NE(console().channel->link(), ControllerLink::Connected);
+    EXPECT_NE(console().channel->currentLink(), ControllerLink::Connected);
     EXPECT_FALSE(console().state.motion.known);
     EXPECT_EQ(ui.lastBox().text, "No controller with motion commands is attached - request ignored.");
     ::close(silent);

@@ -15,8 +15,9 @@
 #include <thread>
 
 #include "ControllerSimulator.h"
-#include "app/Console.h"
 #include "axes/TcpChannel.h"
+#include "core/Console.h"
+#include "core/ControllerCommands.h"
 #include "support/ScriptedUi.h"
 #include "support/SimulatorThread.h"
 #include "support/ToolRun.h"
@@ -199,7 +200,7 @@ TEST_F(TcpChannelTest, MutedConnectionNeverAnswersButStillActs) {
     EXPECT_EQ(sim.simulator.bits(), 24u) << "every command ran";
     TcpChannel channel("127.0.0.1", sim.simulator.port(), 300ms);
     channel.send("TB;");
-    EXPECT_EQ(channel.link(), ControllerLink::Connected) << "a new connection answers again";
+    EXPECT_EQ(channel.currentLink(), ControllerLink::Connected) << "a new connection answers again";
     EXPECT_EQ(channel.reply(), "24");
     std::vector<ControllerSimulator::Received> log = sim.simulator.snapshot().log;
     ASSERT_EQ(log.size(), 3u);
@@ -220,16 +221,16 @@ TEST(TcpChannel, CommandCount) {
 TEST_F(TcpChannelTest, RepliesRejectionsAndJournal) {
     SimulatorThread sim;
     TcpChannel channel("127.0.0.1", sim.simulator.port());
-    EXPECT_EQ(channel.link(), ControllerLink::Absent);
+    EXPECT_EQ(channel.currentLink(), ControllerLink::Absent);
     channel.send("AY;AF;JG+2000;");
-    EXPECT_EQ(channel.link(), ControllerLink::Connected);
+    EXPECT_EQ(channel.currentLink(), ControllerLink::Connected);
     EXPECT_EQ(channel.reply(), "");
     channel.send("JG?;");
     EXPECT_EQ(channel.reply(), "2000");
     channel.send("BH5;TB;");
     EXPECT_EQ(channel.reply(), "32");
     channel.send("NOPE;");
-    EXPECT_EQ(channel.link(), ControllerLink::Connected);
+    EXPECT_EQ(channel.currentLink(), ControllerLink::Connected);
     std::string journal = folder.read("ControllerJournal.txt");
     EXPECT_NE(journal.find("   AY;AF;JG+2000;\n"), std::string::npos);
     EXPECT_NE(journal.find("   NOPE;\n"), std::string::npos);
@@ -241,21 +242,21 @@ TEST_F(TcpChannelTest, SlowControllerIsLostWithinTheDeadlineAndReconnected) {
     SimulatorThread sim;
     TcpChannel channel("127.0.0.1", sim.simulator.port(), 300ms);
     channel.send("#SLOW 1500;");
-    ASSERT_EQ(channel.link(), ControllerLink::Connected);
+    ASSERT_EQ(channel.currentLink(), ControllerLink::Connected);
     auto start = std::chrono::steady_clock::now();
     channel.send("TB;");
     auto waited = std::chrono::steady_clock::now() - start;
-    EXPECT_EQ(channel.link(), ControllerLink::Lost);
+    EXPECT_EQ(channel.currentLink(), ControllerLink::Lost);
     EXPECT_LT(waited, 1s);
     channel.send("TB;");
     EXPECT_NE(folder.read("ControllerJournal.txt").find("not sent"), std::string::npos)
         << "no second wait within 100 ms of a timeout";
     std::this_thread::sleep_for(100ms);
     channel.send("#SLOW 0;");
-    EXPECT_EQ(channel.link(), ControllerLink::Lost) << "the slow setting still holds for this answer";
+    EXPECT_EQ(channel.currentLink(), ControllerLink::Lost) << "the slow setting still holds for this answer";
     std::this_thread::sleep_for(100ms);
     channel.send("TB;");
-    EXPECT_EQ(channel.link(), ControllerLink::Connected);
+    EXPECT_EQ(channel.currentLink(), ControllerLink::Connected);
     EXPECT_EQ(channel.reply(), "0");
 }
 
@@ -263,9 +264,9 @@ TEST_F(TcpChannelTest, DroppedConnectionIsRemadeAtTheNextCommand) {
     SimulatorThread sim;
     TcpChannel channel("127.0.0.1", sim.simulator.port(), 500ms);
     channel.send("BH7;#DROP;");
-    EXPECT_EQ(channel.link(), ControllerLink::Lost);
+    EXPECT_EQ(channel.currentLink(), ControllerLink::Lost);
     channel.send("TB;");
-    EXPECT_EQ(channel.link(), ControllerLink::Connected);
+    EXPECT_EQ(channel.currentLink(), ControllerLink::Connected);
     EXPECT_EQ(channel.reply(), "128") << "the controller kept its bits";
 }
 
@@ -275,18 +276,18 @@ TEST_F(TcpChannelTest, NoiseWithoutPromptNeverBlocks) {
     auto start = std::chrono::steady_clock::now();
     channel.send("#NOISE;");
     EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
-    EXPECT_EQ(channel.link(), ControllerLink::Lost);
+    EXPECT_EQ(channel.currentLink(), ControllerLink::Lost);
 }
 
 TEST_F(TcpChannelTest, StoppedControllerTurnsTheLinkLost) {
     auto sim = std::make_unique<SimulatorThread>();
     TcpChannel channel("127.0.0.1", sim->simulator.port(), 500ms);
     channel.send("BH5;");
-    EXPECT_EQ(channel.link(), ControllerLink::Connected);
+    EXPECT_EQ(channel.currentLink(), ControllerLink::Connected);
     sim.reset();
     auto start = std::chrono::steady_clock::now();
     channel.send("BL5;");
-    EXPECT_EQ(channel.link(), ControllerLink::Lost);
+    EXPECT_EQ(channel.currentLink(), ControllerLink::Lost);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
     EXPECT_NE(folder.read("ControllerJournal.txt").find("   BL5;\n"), std::string::npos) << "journalled anyway";
 }
@@ -300,7 +301,7 @@ TEST_F(TcpChannelTest, AbsentControllerStaysAbsent) {
     }
     TcpChannel channel("127.0.0.1", port, 300ms);
     channel.send("BH5;");
-    EXPECT_EQ(channel.link(), ControllerLink::Absent);
+    EXPECT_EQ(channel.currentLink(), ControllerLink::Absent);
 }
 
 // A host name whose lookup hangs costs each command at most its deadline,
@@ -317,7 +318,7 @@ TEST_F(TcpChannelTest, HostNameIsLookedUpOnceWithinTheDeadline) {
         auto start = std::chrono::steady_clock::now();
         unresolved.send("BH5;");
         EXPECT_LT(std::chrono::steady_clock::now() - start, 600ms) << "command " << i;
-        EXPECT_EQ(unresolved.link(), ControllerLink::Absent);
+        EXPECT_EQ(unresolved.currentLink(), ControllerLink::Absent);
     }
     EXPECT_EQ(*slowLookups, 1);
 
@@ -329,11 +330,11 @@ TEST_F(TcpChannelTest, HostNameIsLookedUpOnceWithinTheDeadline) {
                            return systemHostResolver("127.0.0.1", port, found);
                        });
     channel.send("BH5;");
-    EXPECT_EQ(channel.link(), ControllerLink::Connected);
+    EXPECT_EQ(channel.currentLink(), ControllerLink::Connected);
     channel.send("#DROP;");
     channel.send("TB;");
     channel.send("TB;");
-    EXPECT_EQ(channel.link(), ControllerLink::Connected);
+    EXPECT_EQ(channel.currentLink(), ControllerLink::Connected);
     EXPECT_EQ(*lookups, 1);
 }
 
@@ -365,7 +366,7 @@ TEST_F(TcpChannelTest, BadSettingsFileWarnsOnceAndFallsBackToTheJournal) {
               "Controller.dat: no valid controller port given (1 to 65535).\nNo controller is attached: commands are "
               "only written to ControllerJournal.txt.");
     EXPECT_EQ(ui.lastBox().icon, Icon::Warning);
-    EXPECT_EQ(console.channel->link(), ControllerLink::Journal);
+    EXPECT_EQ(console.channel->currentLink(), ControllerLink::Journal);
     sendCommand(console, "BH6;");
     EXPECT_NE(folder.read("ControllerJournal.txt").find("   BH6;\n"), std::string::npos);
 }

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Console.h"
 #include "beam/BeamRecompute.h"
+#include "core/Console.h"
 #include "energyloss/StoppingCoefficients.h"
 #include "energyloss/Traversal.h"
 #include "support/ScriptedUi.h"

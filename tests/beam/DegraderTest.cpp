@@ -6,7 +6,7 @@
 
 #include "BeamFixtures.h"
 #include "beam/BeamDisplay.h"
-#include "beam/BeamState.h"
+#include "beam/Degrader.h"
 
 namespace {
 

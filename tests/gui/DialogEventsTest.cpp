@@ -22,7 +22,7 @@
 #include <memory>
 
 #include "RecordingEvents.h"
-#include "axes/AxisTable.h"
+#include "core/AxisTable.h"
 #include "platform/qt/CAboutDlg.h"
 #include "platform/qt/QtTarvexDialog.h"
 

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "platform/Ui.h"
+#include "core/Ui.h"
 
 // Records every event the dialog delivers, in order.
 class RecordingEvents : public DialogEvents {

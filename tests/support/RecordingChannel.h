@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "axes/ControllerChannel.h"
+#include "core/ControllerChannel.h"
 
 // A controller channel that records every command text handed to it (stops
 // and Ask's texts included) and answers with a scripted reply; read-back

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Ui.h"
+#include "core/Ui.h"
 
 // Thrown by ScriptedUi::exitProcess so a test can check the exit code.
 struct ProcessExit {

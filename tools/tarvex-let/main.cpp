@@ -12,9 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "app/Console.h"
-#include "app/FileNames.h"
-#include "app/Settings.h"
 #include "axes/AxisFiles.h"
 #include "beam/BeamFiles.h"
 #include "beam/BeamRecompute.h"
@@ -23,6 +20,9 @@
 #include "beam/LayerRecord.h"
 #include "beam/RangeTable.h"
 #include "beam/StationFolder.h"
+#include "core/Console.h"
+#include "core/FileNames.h"
+#include "core/Settings.h"
 #include "energyloss/CalculationErrors.h"
 #include "energyloss/LayerStopping.h"
 #include "energyloss/SPtableWriter.h"

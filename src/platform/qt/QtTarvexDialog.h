@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Ui.h"
+#include "core/Ui.h"
 
 class QAbstractButton;
 class QButtonGroup;

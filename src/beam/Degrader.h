@@ -1,0 +1,23 @@
+#pragma once
+
+// Degrader geometry.
+inline constexpr double kPi = 3.14159265359;
+inline constexpr double kUmPerMil = 25.4;                     // µm per mil
+inline constexpr double kAluminiumDensity = 2.702;            // g/cm³
+inline constexpr double kStartupSaturationUm = 99999.999;      // µm, "infinitely thick" at start-up
+inline constexpr double kRecomputeSaturationUm = 2539999.9746;  // µm = 99999.999 mil
+
+struct DegraderThickness {
+    double foilUm = 0;       // µm, nominal foil thickness
+    double effectiveUm = 0;  // µm, foil / |cos R|
+};
+
+// The foil selected by S (foil k is 2^(k-1) mil; S within `tolerance` of k,
+// a later k replacing an earlier one; S below the tolerance: no foil; no
+// match: saturation) and the path through it at rotation R (degrees).
+DegraderThickness computeDegraderThickness(double s, double rDegrees, int foilLimit, double tolerance,
+                                           double saturationUm);
+
+// |cos T| for a tilt T in degrees, taken as 0 below 1e-6: at T = 90 degrees
+// the cosine of the rounded π is about 1e-12, not 0.
+double tiltCosine(double tDegrees);

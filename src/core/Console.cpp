@@ -1,0 +1,52 @@
+#include "core/Console.h"
+
+#include <cstdlib>
+
+
+void UiMessages::report(const std::string& text, Icon icon) { ui_.messageBox(text, icon, Buttons::Ok, Button::Ok); }
+
+void UiMessages::stop(int code, bool endDialog) {
+    if (endDialog) ui_.closeDialog(2);
+    ui_.exitProcess(code);
+    std::abort();  // exitProcess does not return
+}
+
+void UiMessages::fieldChanged(ControlId id, const std::string& text) { ui_.setText(id, text); }
+
+void UiMessages::fieldsChanged(const DialogFields& fields) { ui_.transferToControls(fields); }
+
+Console::Console(Ui& port)
+    : UiMessages(port), ConsoleCore(static_cast<UiMessages&>(*this)), ui(port),
+      channel(std::make_unique<JournalChannel>()) {}
+
+void Console::ending() {
+    if (state.simulation() || state.motion.stoppedForEnd) return;
+    state.motion.stoppedForEnd = true;
+    stopAllAxes(*this, kEndingStopWait);
+}
+
+void showLinkChange(Console& console) {
+    ControllerLink now = console.channel->currentLink();
+    if (now == console.state.motion.shownLink) return;
+    console.state.motion.shownLink = now;
+    console.ui.showControllerLink(now);
+}
+
+void stopAllAxes(Console& console, std::chrono::milliseconds wait) {
+    ConsoleState& state = console.state;
+    state.motion.homeStage.fill(0);
+    for (Axis& axis : state.axes.axes) {
+        if (state.simulation()) axis.pendingStep = 0;
+        axis.driving = false;
+    }
+    if (state.simulation()) {
+        console.ui.stopTimer(kMotionTimer);
+        state.motionInProgress = false;
+        return;
+    }
+    std::string text = state.motion.commands.stopAllText();
+    if (text.empty()) return;
+    state.commandBuffer.set(text);
+    console.channel->sendStop(state.commandBuffer.text(), wait);
+    showLinkChange(console);
+}

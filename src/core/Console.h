@@ -1,0 +1,56 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "core/ConsoleState.h"
+#include "core/ControllerChannel.h"
+#include "core/DialogFields.h"
+#include "core/MessageSink.h"
+#include "core/Ui.h"
+
+// What the readers of the working folder and the beam recomputation work on:
+// the process-wide state, the dialog's fields and where their messages go.
+struct ConsoleCore {
+    explicit ConsoleCore(MessageSink& sink) : messages(sink) {}
+
+    MessageSink& messages;
+    ConsoleState state;
+    DialogFields fields;
+    // Runs once when the program is about to end after a failure, with the
+    // message shown; set after start-up (the beam-run logbook ends its run).
+    std::function<void(const std::string& why)> beforeFailureExit;
+};
+
+// The operator port as a message sink: each message in a box (caption
+// "Tarvex", OK), each changed field shown at once.
+class UiMessages : public MessageSink {
+public:
+    explicit UiMessages(Ui& port) : ui_(port) {}
+    void report(const std::string& text, Icon icon) override;
+    [[noreturn]] void stop(int code, bool endDialog) override;
+    void fieldChanged(ControlId id, const std::string& text) override;
+    void fieldsChanged(const DialogFields& fields) override;
+
+private:
+    Ui& ui_;
+};
+
+// What every operation works on: the operator port, the process-wide state and
+// the dialog's fields.
+struct Console : private UiMessages, ConsoleCore {
+    explicit Console(Ui& port);
+
+    // Before the program ends after a failure every axis stops, once per end.
+    void ending() override;
+
+    Ui& ui;
+    std::unique_ptr<ControllerChannel> channel;  // never null
+};
+
+// Shows the controller indicator when the link changed since it was last shown.
+void showLinkChange(Console& console);
+
+// Stops every axis (simulated motion included). Outside simulation mode the
+// stop goes to the controller at once and may wait `wait` to go out.
+void stopAllAxes(Console& console, std::chrono::milliseconds wait);

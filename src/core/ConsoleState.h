@@ -1,0 +1,68 @@
+#pragma once
+
+#include <set>
+#include <string>
+
+#include "core/AxisTable.h"
+#include "core/BeamRunState.h"
+#include "core/BeamState.h"
+#include "core/CommandBuffer.h"
+#include "core/MotionWatch.h"
+#include "core/Options.h"
+#include "core/ShutterBits.h"
+#include "energyloss/StoppingCoefficients.h"
+
+// The process-wide state of the console. Each subsystem owns its fields.
+struct ConsoleState {
+    // Settings files, read at start-up.
+    int demoStatus = 3;          // 1 or 3: simulation mode; <= 1: user files under usersFolder
+    int dutLocation = 0;         // 1 = vacuum chamber, anything else = in-air
+    int cyclotronCode = 500;     // 150 = Belm, 500 = Ardo
+    int foilCount = 10;          // degrader foils: 6 on Belm, 10 on Ardo
+    std::string usersFolder;     // "./users/" when demoStatus <= 1, else empty
+    Options options;             // "Options.dat" as read last
+
+    // Logs and reports that could not be written last time (a full disk);
+    // each is reported once until a write succeeds again.
+    std::set<std::string> unwritableFiles;
+
+    // File names and composed commands.
+    CommandBuffer commandBuffer;
+    int lastNameIndex = 0;
+
+    // Axes.
+    AxisTable axes;
+    int activeAxis = -1;         // radio group index 0..7, -1 = none
+    std::string positionName;    // text of the DUT position box
+    std::string namedPositionName;
+    bool finestStep = false;
+    bool motionInProgress = false;  // simulated motion: from the first tick until all halted;
+                                    // real motion: while the read-back shows an axis moving
+    MotionWatch motion;             // real motion: commands and read-back
+
+    // Position files.
+    std::string selectedPositionFile;  // list entry the operator selected last; empty = none
+
+    // Switches and shutters.
+    bool cameraOn = false;
+    bool laserOn = false;
+    bool lightOn = false;
+    bool s1Closed = false;
+    bool s2Closed = true;
+    ShutterBits shutterBits;     // real shutters when shutterBits.real(); their state is read back
+
+    // Beam and energy loss.
+    BeamState beam;
+    StoppingData stopping;       // coefficient tables, reloaded before every recomputation
+
+    // Process life: the start-up sequence is running (until the dialog is
+    // shown); the own run marker is this process's from the moment it
+    // created it.
+    bool startingUp = false;
+    bool ownRunMarkerCreated = false;
+
+    // Beam runs: the logbook, the banner and the live status.
+    BeamRunState runs;
+
+    bool simulation() const { return demoStatus == 1 || demoStatus == 3; }
+};

@@ -1,0 +1,110 @@
+#include "core/Settings.h"
+
+#include <fstream>
+
+#include "core/Console.h"
+#include "core/Failure.h"
+#include "core/FileNames.h"
+#include "util/TextFiles.h"
+#include "util/TokenReader.h"
+
+namespace {
+
+std::ifstream openOrStop(ConsoleCore& console, const std::string& name, bool endDialog = true) {
+    std::ifstream in;
+    if (!openInput(in, name)) stopOnOpenError(console, name, endDialog);
+    return in;
+}
+
+}  // namespace
+
+int parseInteger(std::istream& in, int previous) {
+    TokenReader reader(in);
+    int32_t value = previous;
+    reader.readInt(value);
+    return value;
+}
+
+int parseCyclotronCode(std::istream& in, int previousCode) {
+    TokenReader reader(in);
+    int32_t value = 0;
+    if (!reader.readInt(value)) return previousCode;
+    return value == 150 ? 150 : 500;
+}
+
+Options parseOptions(std::istream& in) {
+    Options options;
+    TokenReader reader(in);
+    int32_t unusedInt = 0;
+    double unusedReal = 0;
+    // Label, then numbers 1 to 12, which the console does not use but must
+    // read with their types to reach the three it does.
+    reader.skipChars(7);
+    reader.readInt(unusedInt);   // 1
+    reader.readInt(unusedInt);   // 2
+    reader.readReal(unusedReal); // 3
+    reader.readInt(unusedInt);   // 4
+    for (int pair = 0; pair < 3; ++pair) {  // 5/6, 7/8, 9/10: mantissa and exponent
+        reader.readReal(unusedReal);
+        reader.readInt(unusedInt);
+    }
+    reader.readReal(unusedReal); // 11
+    reader.readInt(unusedInt);   // 12
+    reader.readReal(options.foilTolerance);
+    reader.readReal(options.slitToleranceU);
+    reader.readReal(options.slitToleranceV);
+    return options;
+}
+
+void readCyclotronInUse(ConsoleCore& console) {
+    // Read by many handlers; a failure ends the process without ending the
+    // dialog first.
+    std::ifstream in = openOrStop(console, kCyclotronFile, false);
+    console.state.cyclotronCode = parseCyclotronCode(in, console.state.cyclotronCode);
+}
+
+void readSkipInfoMessages(ConsoleCore& console) {
+    std::ifstream in = openOrStop(console, kSkipInfoMessagesFile);
+    parseInteger(in, 0);
+}
+
+void readDemoStatus(ConsoleCore& console) {
+    std::ifstream in = openOrStop(console, kDemoStatusFile);
+    console.state.demoStatus = parseInteger(in, console.state.demoStatus);
+}
+
+void readTargetLocation(ConsoleCore& console) {
+    std::ifstream in = openOrStop(console, kTargetLocationFile);
+    // Without a location every saved position and lock would be reset as
+    // for a changed setup.
+    TokenReader reader(in);
+    int32_t location = 0;
+    if (!reader.readInt(location)) stopOnBadContent(console, kTargetLocationFile, "it holds no DUT location number");
+    console.state.dutLocation = location;
+}
+
+Options readOptions(ConsoleCore& console) {
+    std::string name = normalizeFileName(console.state, kOptionsFile);
+    std::ifstream in;
+    if (!openInput(in, name)) {
+        // This one message ends without the final period.
+        stopProgram(console, "Error opening file " + name + " - please fix the problem and restart the program");
+    }
+    return parseOptions(in);
+}
+
+std::string readLogFileNameLine(ConsoleCore& console) {
+    std::ifstream in = openOrStop(console, kLogFileNameFile);
+    TokenReader reader(in);
+    std::string line;
+    reader.readLine(line);
+    if (!isInsideWorkingFolder(line)) {
+        stopOnBadContent(console, kLogFileNameFile,
+                         "the log file " + line + " would lie outside the working folder (an absolute name or \"..\")");
+    }
+    return line;
+}
+
+bool isInsideWorkingFolder(const std::string& name) {
+    return name.find("..") == std::string::npos && (name.empty() || (name[0] != '/' && name[0] != '\\'));
+}

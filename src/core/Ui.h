@@ -1,0 +1,119 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/ControlIds.h"
+#include "core/DialogFields.h"
+
+// The one port through which the console talks to the operator. The Qt
+// binding implements it over the real dialog; the tests use a scripted double.
+
+enum class Icon { None, Stop, Warning, Information, Question };
+enum class Buttons { Ok, OkCancel, YesNo, RetryCancel, AbortRetryIgnore };
+enum class Button { Ok, Cancel, Yes, No, Retry, Abort, Ignore };
+
+inline constexpr const char* kCaption = "Tarvex";
+
+// How long the desktop's opener is watched after it was started: only a
+// failure within this time is reported.
+inline constexpr int kOpenerWatchMilliseconds = 2000;
+
+// What the operator is shown about the motion controller.
+enum class ControllerLink {
+    Journal,    // no controller configured: commands go to the journal only
+    Connected,  // the controller answered the last command
+    Absent,     // no connection could be made yet
+    Lost,       // the connection broke; it is re-made at the next command
+};
+
+// The beam banner of the main window: while a run is open "BEAM ON DEVICE"
+// with the run number and the time since the run began (the port keeps the
+// time current, second by second); otherwise `text`, which shutter is closed.
+struct BeamBanner {
+    int run = 0;                       // the open run; 0 = none
+    long long runBeginSeconds = 0;     // its begin, seconds since 1970-01-01 UTC
+    std::string text;                  // the text as of now
+
+    bool operator==(const BeamBanner&) const = default;
+};
+
+// Events the dialog delivers to the logic, one call per event; each runs to
+// its end on the user-interface thread.
+class DialogEvents {
+public:
+    virtual ~DialogEvents() = default;
+    // Dialog initialisation; false ends the dialog (the process has usually
+    // been ended already by then).
+    virtual bool onInitDialog() = 0;
+    virtual void onCommand(ControlId id) = 0;       // button, check box, radio, picture click
+    virtual void onListSelectionChanged(ControlId id) = 0;
+    virtual void onKeyboardChar(char key) = 0;      // a character typed into the keyboard box
+    virtual void onTimer(int timerId) = 0;
+    virtual void onSystemCommand(int command) = 0;  // system-menu items added by the console
+    virtual void onOk() = 0;                        // Enter outside a focused push button
+    virtual void onCancel() = 0;                    // Escape
+    virtual void onCloseRequest() = 0;              // close box, Alt+F4, system-menu Close
+    // The process was asked to end (SIGTERM, SIGHUP): stop the axes, then end.
+    virtual void onTerminate() {}
+};
+
+class Ui {
+public:
+    virtual ~Ui() = default;
+
+    // Modal message box; returns the button pressed. Timer ticks keep arriving
+    // while it is open.
+    virtual Button messageBox(const std::string& text, Icon icon, Buttons buttons,
+                              Button defaultButton, const std::string& caption = kCaption) = 0;
+
+    // Control state by id.
+    virtual void setEnabled(ControlId id, bool enabled) = 0;
+    virtual void setVisible(ControlId id, bool visible) = 0;
+    virtual void setFocus(ControlId id) = 0;
+    virtual void setText(ControlId id, const std::string& text) = 0;  // shown at once
+    virtual void setChecked(ControlId id, bool checked) = 0;
+    virtual void setListItems(ControlId id, const std::vector<std::string>& items) = 0;
+
+    // The two directions of the dialog's data exchange.
+    virtual void transferToControls(const DialogFields& fields) = 0;
+    virtual void transferFromControls(DialogFields& fields) = 0;
+
+    // Message-loop timers; ticks come back as DialogEvents::onTimer.
+    virtual bool startTimer(int timerId, int milliseconds) = 0;
+    virtual void stopTimer(int timerId) = 0;
+
+    // Starts a program without waiting for it; false when it cannot be started.
+    virtual bool startProcess(const std::string& program, const std::vector<std::string>& arguments) = 0;
+    // Opens a document with the desktop's opener (xdg-open) and returns at
+    // once. `onFailure` runs on the user-interface thread when the opener
+    // cannot be started or exits with a failure within
+    // kOpenerWatchMilliseconds; an opener still running then is left to run
+    // and counts as success (on a desktop without a session the opener waits
+    // for the viewer it started). It may run before openDocument returns.
+    virtual void openDocument(const std::string& path, std::function<void()> onFailure) = 0;
+
+    virtual void beep() = 0;                      // the warning sound
+    virtual void sleepSeconds(int seconds) = 0;   // blocks the user-interface thread
+    virtual std::string userName() = 0;           // empty when unknown
+    virtual std::string computerName() = 0;       // empty when unknown
+
+    // The controller indicator beside the status line.
+    virtual void showControllerLink(ControllerLink link) = 0;
+    // Marks the row of axis `axis` (AxisIndex) as moving or at rest, by the
+    // controller's read-back.
+    virtual void showAxisMoving(int axis, bool moving) = 0;
+
+    virtual void showAbout() = 0;                 // the modal About box
+    // The non-modal Bragg-curve window (the range table as a picture), shown
+    // or brought to the front; ports without windows ignore it.
+    virtual void showBraggCurve() {}
+    // The non-modal beam-run logbook window over the logbook at `path`,
+    // shown or brought to the front; ports without windows ignore it.
+    virtual void showBeamRuns(const std::string& path) { (void)path; }
+    // Shows the beam banner; ports without a window ignore it.
+    virtual void showBeamBanner(const BeamBanner& banner) { (void)banner; }
+    virtual void closeDialog(int result) = 0;
+    [[noreturn]] virtual void exitProcess(int code) = 0;
+};
