@@ -2,44 +2,31 @@
 
 #include <fstream>
 
-#include "beam/BeamFixtures.h"
 #include "actions/DegraderSearch.h"
-#include "app/TarvexDlg.h"
+#include "beam/BeamFixtures.h"
 #include "beam/Degrader.h"
-#include "support/RecordingChannel.h"
-#include "support/ScriptedUi.h"
-#include "support/Site.h"
+#include "support/StartedConsole.h"
 #include "util/NumberFormat.h"
 
 namespace {
 
-class DegraderSearchTest : public ::testing::Test {
+class DegraderSearchTest : public StartedConsole {
 protected:
     void start(const std::string& cyclotron = "500") {
         site.set("CyclotronInUse.dat", cyclotron + "\n");
         // T, R and S at 0 degrees and no foil (offsets 3, 6 and 7 in the site's tables).
         site.set("TarvexStatus.dat", "Park\n1\n0 0 0 -300 0 0 -600 -7000\n0 0 0 0 0 0 0 0\n");
-        site.install(folder);
-        ui.events = &dialog;
-        ASSERT_TRUE(dialog.onInitDialog());
-        console().channel = std::make_unique<RecordingChannel>();
+        startConsole();
         // The beam as the parent program chose it: 84Kr at 10 MeV/u.
         console().state.beam.ionZ = 36;
         console().state.beam.ionA = 84;
         console().state.beam.beamEnergyMeV = 840;
-        ui.boxes.clear();
     }
-    Console& console() { return dialog.console(); }
     void chooseUnit(int choice, const std::string& wanted) {
         ui.controls.unitChoice = choice;
         dialog.onCommand(ControlId::UnitMeVPerNucleon);
         ui.controls.goal = wanted;
     }
-
-    WorkFolder folder;
-    Site site;
-    ScriptedUi ui;
-    CTarvexDlg dialog{ui};
 };
 
 TEST_F(DegraderSearchTest, FoilAndRotationForARequiredThickness) {

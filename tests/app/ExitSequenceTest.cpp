@@ -3,45 +3,30 @@
 #include <regex>
 
 #include "app/DirectControl.h"
-#include "app/TarvexDlg.h"
-#include "support/RecordingChannel.h"
-#include "support/ScriptedUi.h"
-#include "support/Site.h"
+#include "support/StartedConsole.h"
 
 namespace {
 
 // Site calibrations: U and V have offsets 4 and 5 and scale 1000; Options.dat
 // gives slit tolerances 2.5 (U) and 3.5 (V).
-class ExitSequenceTest : public ::testing::Test {
+class ExitSequenceTest : public StartedConsole {
 protected:
     void start(const std::string& cyclotron = "500", const std::string& location = "1") {
         site.set("CyclotronInUse.dat", cyclotron + "\n");
         site.set("TargetLocation.dat", location + "\n");
         site.set("TarvexStatus.dat", "Park\n" + location + "\n" + positions + "\n0 0 0 0 0 0 0 0\n");
-        site.install(folder);
-        ui.events = &dialog;
-        ASSERT_TRUE(dialog.onInitDialog());
-        auto channel = std::make_unique<RecordingChannel>();
-        channel->sent = &sent;
-        channel->nextReply = reply;
-        console().channel = std::move(channel);
+        startConsole();
+        recording->nextReply = reply;
         // Beam above its Bragg peak unless a test says otherwise.
         console().state.beam.deviceEnergyMeV = 700;
         console().state.beam.braggEnergyMeV = 150;
-        ui.boxes.clear();
     }
-    Console& console() { return dialog.console(); }
     void pressExit() { dialog.onCommand(ControlId::Exit); }
     std::string log() { return folder.exists("run.log") ? folder.read("run.log") : ""; }
 
     // X Y Z T U V R S in counts: T, R, S at 0 degrees and no foil; U = 4, V = 5.
     std::string positions = "1000 2000 3000 -300 0 0 -600 -7000";
     std::string reply;
-    WorkFolder folder;
-    Site site;
-    ScriptedUi ui;
-    CTarvexDlg dialog{ui};
-    std::vector<std::string> sent;
 };
 
 const std::vector<std::string> kArdoCommands = {"BL4;", "AA;AN1,1,1,1,1,1,1,1;", "BL5;BL6;BL7;", "BH12;", "BH12;"};

@@ -7,16 +7,14 @@
 #include "ControllerSimulator.h"
 #include "app/TarvexDlg.h"
 #include "axes/HardwareMotion.h"
-#include "support/RecordingChannel.h"
-#include "support/ScriptedUi.h"
-#include "support/Site.h"
+#include "support/StartedConsole.h"
 
 namespace {
 
 // A started console whose axes have simple calibrations: X: limits
 // -1000..1000, nudge 100, offset 0, scale 10; Y like X with scale -10; T, R, S
 // as the site's setup table. Commands are recorded.
-class MovesTest : public ::testing::Test {
+class MovesTest : public StartedConsole {
 protected:
     void start(const std::string& demoStatus = "3") {
         site.set("DemoStatus.dat", demoStatus + "\n");
@@ -32,14 +30,7 @@ protected:
                  "0 10000 1000 0 1000\n"
                  "500 0 1000 0 1500 0 2000 0 2500 0 3000 0 3500 0 4000 0\n");
         site.set("TarvexStatus.dat", status);
-        site.install(folder);
-        ui.events = &dialog;
-        ASSERT_TRUE(dialog.onInitDialog());
-        auto channel = std::make_unique<RecordingChannel>();
-        channel->sent = &sent;
-        recording = channel.get();
-        console().channel = std::move(channel);
-        ui.boxes.clear();
+        startConsole();
     }
     // Outside simulation mode with the simulator's motion commands, a
     // connected controller and a first read-back of every axis at rest at 0.
@@ -60,23 +51,15 @@ protected:
         recording->queryAnswers.push_back(answer + "0");
         ui.tick(kReadBackTimer);
     }
-    Console& console() { return dialog.console(); }
     Axis& axis(int index) { return console().state.axes[index]; }
     void select(int index) {
         ui.controls.activeAxis = index;
         dialog.onCommand(kAxisControls[static_cast<std::size_t>(index)].radio);
     }
-    void click(ControlId id) { dialog.onCommand(id); }
     void type(const std::string& text) { ui.controls.newAxisValue = text; }
     std::string statusFile() { return folder.read("TarvexStatus.dat"); }
 
     std::string status = "Park\n1\n0 0 0 0 0 0 0 0\n0 0 0 0 0 0 0 0\n";
-    WorkFolder folder;
-    Site site;
-    ScriptedUi ui;
-    CTarvexDlg dialog{ui};
-    std::vector<std::string> sent;
-    RecordingChannel* recording = nullptr;
 };
 
 TEST_F(MovesTest, NoAxisSelected) {

@@ -1,37 +1,20 @@
 #include <gtest/gtest.h>
 
-#include "app/TarvexDlg.h"
-#include "support/RecordingChannel.h"
-#include "support/ScriptedUi.h"
-#include "support/Site.h"
 #include "beam/BeamRuns.h"
+#include "support/StartedConsole.h"
 #include "switches/Switches.h"
 
 namespace {
 
 // A started console in simulation mode (Ardo, vacuum chamber) whose commands
 // are recorded.
-class SwitchesTest : public ::testing::Test {
+class SwitchesTest : public StartedConsole {
 protected:
     void startWith(const std::string& demoStatus, const std::string& cyclotron = "500") {
         site.set("DemoStatus.dat", demoStatus + "\n");
         site.set("CyclotronInUse.dat", cyclotron + "\n");
-        site.install(folder);
-        ui.events = &dialog;
-        ASSERT_TRUE(dialog.onInitDialog());
-        auto channel = std::make_unique<RecordingChannel>();
-        channel->sent = &sent;
-        console().channel = std::move(channel);
-        ui.boxes.clear();
+        startConsole();
     }
-    Console& console() { return dialog.console(); }
-    void click(ControlId id) { dialog.onCommand(id); }
-
-    WorkFolder folder;
-    Site site;
-    ScriptedUi ui;
-    CTarvexDlg dialog{ui};
-    std::vector<std::string> sent;
 };
 
 const char* const kCloseS2Question =
