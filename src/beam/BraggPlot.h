@@ -11,6 +11,8 @@
 // peak, the effective range, the title) and drawn as SVG text. No toolkit
 // here: the console's window paints the same plot data with its own painter,
 // and `tarvex-let range --svg` writes the same SVG without a window.
+// BraggPlot.cpp reads the table and makes the plot data; BraggDrawing.cpp
+// places its parts on a picture and writes the SVG text.
 
 // What was found where the range table should be.
 enum class RangeTableSource {
