@@ -18,7 +18,6 @@
 #include "energyloss/LayerStopping.h"
 #include "util/NumberFormat.h"
 #include "util/TextFiles.h"
-#include "util/TokenReader.h"
 
 namespace {
 
@@ -100,19 +99,19 @@ void exitSequence(Console& console) {
 
     // Hand over.
     std::remove(kOwnRunMarker);
-    std::ifstream modeFile;
-    if (!openInput(modeFile, kCalculationModeFile)) return;
-    TokenReader reader(modeFile);
-    int32_t legacyFlag = 0;
-    reader.readInt(legacyFlag);
+    // Without the mode file the exit stops here, silently, and the console
+    // keeps running.
+    const std::optional<int32_t> legacyFlag = readCalculationModeFlag();
+    if (!legacyFlag) return;
     if (!(state.beam.braggEnergyMeV < state.beam.deviceEnergyMeV)) {
-        ui.messageBox(legacyFlag == 0 ? "Current beam energy is at or below the non-legacy Bragg value."
-                                      : "Current beam energy is at or below the Bragg value.",
+        ui.messageBox(*legacyFlag == 0 ? "Current beam energy is at or below the non-legacy Bragg value."
+                                       : "Current beam energy is at or below the Bragg value.",
                       Icon::Warning, Buttons::Ok, Button::Ok);
         writeLogEntry(console, "Below Bragg-peak energy - acknowleged.");
     }
 
-    // 16-18
+    // Close the beam run, stop the timers and hand the station back to the
+    // parent program before the dialog closes.
     endBeamRun(console, "Exit");
     ui.stopTimer(kCameraTimer);
     ui.stopTimer(kMotionTimer);

@@ -17,6 +17,7 @@
 #include "core/LogFile.h"
 #include "core/Settings.h"
 #include "energyloss/CalculationErrors.h"
+#include "energyloss/LayerStopping.h"
 #include "energyloss/StandardTargets.h"
 #include "energyloss/Traversal.h"
 #include "util/NumberFormat.h"
@@ -32,17 +33,15 @@ std::string totalEnergyText(double value) {
     return cformat("%.0f", value);
 }
 
+// The flag only marks the range table; without the file the program ends.
 int readLegacyFlag(ConsoleCore& console) {
-    std::ifstream in;
-    if (!openInput(in, kCalculationModeFile)) {
+    const std::optional<int32_t> flag = readCalculationModeFlag();
+    if (!flag) {
         stopProgram(console,
                     "Error opening file DoLegacyCalculations.dat - please fix the problem and restart the program",
                     false);
     }
-    TokenReader reader(in);
-    int32_t flag = 0;
-    reader.readInt(flag);
-    return flag;
+    return *flag;
 }
 
 // Shows a refusal of the station's files and ends the recomputation without

@@ -51,34 +51,6 @@ bool stampOf(const std::string& path, FileStamp& stamp) {
     return true;
 }
 
-// Normal mode unless the mode file holds 1; false when it cannot be opened.
-// Every traversal asks again so that a change takes effect at once; the file
-// is parsed again only when its stamp changed.
-bool readLegacyFlag(bool& legacy) {
-    static FileStamp cachedStamp;
-    static bool cachedValid = false;
-    static bool cachedLegacy = false;
-    FileStamp stamp;
-    const bool stamped = stampOf(kCalculationModeFile, stamp);
-    if (stamped && cachedValid && stamp == cachedStamp) {
-        legacy = cachedLegacy;
-        return true;
-    }
-    std::ifstream file;
-    if (!openInput(file, kCalculationModeFile)) {
-        cachedValid = false;
-        return false;
-    }
-    TokenReader reader(file);
-    int32_t value = 0;
-    reader.readInt(value);
-    legacy = value == 1;
-    cachedValid = stamped;
-    cachedStamp = stamp;
-    cachedLegacy = legacy;
-    return true;
-}
-
 // The per-ion tables read last, by path and stamp: a range table makes
 // thousands of traversals of the same layer, each of which would otherwise
 // parse the same table again.
@@ -122,7 +94,33 @@ bool readTable(const std::string& path, SPtable& table, int& pairs) {
     return true;
 }
 
+// The mode file's flag for a traversal. Every traversal asks again so that a
+// change takes effect at once; the file is read again only when its stamp
+// changed.
+std::optional<int32_t> modeFlagForTraversal() {
+    static FileStamp cachedStamp;
+    static bool cachedValid = false;
+    static int32_t cachedFlag = 0;
+    FileStamp stamp;
+    const bool stamped = stampOf(kCalculationModeFile, stamp);
+    if (stamped && cachedValid && stamp == cachedStamp) return cachedFlag;
+    const std::optional<int32_t> flag = readCalculationModeFlag();
+    cachedValid = flag && stamped;
+    cachedStamp = stamp;
+    cachedFlag = flag.value_or(0);
+    return flag;
+}
+
 }  // namespace
+
+std::optional<int32_t> readCalculationModeFlag() {
+    std::ifstream file;
+    if (!openInput(file, kCalculationModeFile)) return std::nullopt;
+    TokenReader reader(file);
+    int32_t value = 0;
+    reader.readInt(value);
+    return value;
+}
 
 int parseSPtable(std::istream& in, SPtable& table) {
     TokenReader reader(in);
@@ -173,9 +171,12 @@ int prepareLayerStopping(const StoppingData& data, int ionAtomicNumber, double i
     const std::string tableName = spTableFileName(ionAtomicNumber, ionMassU, layer, icompound);
     bool legacy = false;
     switch (options.mode) {
-        case CalculationMode::ModeFile:
-            if (!readLegacyFlag(legacy)) return kResultModeFileMissing;
+        case CalculationMode::ModeFile: {
+            const std::optional<int32_t> flag = modeFlagForTraversal();
+            if (!flag) return kResultModeFileMissing;
+            legacy = *flag == 1;
             break;
+        }
         case CalculationMode::Formulas:
             legacy = true;
             break;

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <istream>
+#include <optional>
 #include <string>
 
 #include "energyloss/LayerMaterial.h"
@@ -43,6 +45,13 @@ struct StoppingOptions {
 };
 
 inline constexpr const char* kCalculationModeFile = "DoLegacyCalculations.dat";
+
+// The one integer of "DoLegacyCalculations.dat" in the working folder, 0 when
+// the file holds no integer; nothing when it cannot be opened. 1 asks for the
+// formulas. The engine, the recomputation (which marks the range table) and
+// the exit's Bragg warning all read the file through this; each decides
+// itself what a missing file means.
+std::optional<int32_t> readCalculationModeFlag();
 
 // Stopping powers of a layer at one energy, MeV·cm²/mg.
 struct StoppingPowers {

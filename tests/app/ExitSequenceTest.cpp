@@ -146,6 +146,14 @@ TEST_F(ExitSequenceTest, NonLegacyBraggWarning) {
     EXPECT_EQ(ui.lastBox().text, "Current beam energy is at or below the non-legacy Bragg value.");
 }
 
+TEST_F(ExitSequenceTest, ModeFlagOtherThanZeroGivesTheLegacyBraggWarning) {
+    site.set("DoLegacyCalculations.dat", "2\n");  // normal calculations for the engine, legacy for the warning
+    start();
+    console().state.beam.braggEnergyMeV = 700.0001;
+    pressExit();
+    EXPECT_EQ(ui.lastBox().text, "Current beam energy is at or below the Bragg value.");
+}
+
 TEST_F(ExitSequenceTest, MissingModeFileStopsSilentlyAfterTheMarkerIsGone) {
     site.set("DemoStatus.dat", "2\n");  // no simulation: All Halt recomputes nothing
     start();

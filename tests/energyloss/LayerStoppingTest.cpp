@@ -5,7 +5,9 @@
 
 #include <cmath>
 #include <memory>
+#include <optional>
 #include <sstream>
+#include <utility>
 
 #include "EngineFixtures.h"
 #include "energyloss/LayerStopping.h"
@@ -162,6 +164,14 @@ TEST_F(SourceChoice, MissingTableInNormalModeGivesCode5AfterItsTraceLine) {
     folder.write(kCalculationModeFile, "0\n");
     EXPECT_EQ(prepare(54, 128.905, compoundOf(2), 3), kResultTableMissing);
     EXPECT_EQ(traceText(), "icompound=3   iz1=54   rm1=128.905   iUse13=1\n");
+}
+
+TEST_F(SourceChoice, ModeFileFlagIsItsFirstIntegerOrZeroAndNothingWhenMissing) {
+    EXPECT_EQ(readCalculationModeFlag(), std::nullopt);
+    for (const auto& [text, flag] : {std::pair{"1\n", 1}, {"2\n", 2}, {"", 0}, {"legacy\n", 0}, {" 7 1\n", 7}}) {
+        folder.write(kCalculationModeFile, text);
+        EXPECT_EQ(readCalculationModeFlag(), flag) << text;
+    }
 }
 
 TEST_F(SourceChoice, EmptyModeFileMeansNormalMode) {
