@@ -27,7 +27,7 @@ std::string readStationFolder(StationFolder& station) {
     std::ifstream in;
     if (!openInput(in, kCyclotronFile)) return cannotOpen(kCyclotronFile);
     state.cyclotronCode = parseCyclotronCode(in, state.cyclotronCode);
-    state.foilCount = state.cyclotronCode == 150 ? 6 : 10;
+    state.foilCount = foilCountOf(state.cyclotronCode);
     in.close();
     if (!openInput(in, kDemoStatusFile)) return cannotOpen(kDemoStatusFile);
     state.demoStatus = parseInteger(in, state.demoStatus);

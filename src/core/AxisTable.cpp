@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "core/CommandBuffer.h"
+#include "core/Cyclotrons.h"
 #include "util/NumberFormat.h"
 #include "util/TextFiles.h"
 #include "util/TokenReader.h"
@@ -45,7 +46,7 @@ std::string setupTableName(int dutLocation, int cyclotronCode) {
     if (dutLocation == 1) prefix = "Vac";
     if (dutLocation == 0) prefix = "Air";
     if (prefix == nullptr) return "";
-    return std::string(prefix) + (cyclotronCode == 150 ? "Belm" : "Ardo") + ".dat";
+    return std::string(prefix) + cyclotronName(cyclotronCode) + ".dat";
 }
 
 bool parseSetupTable(std::istream& in, AxisTable& table) {

@@ -7,6 +7,7 @@
 #include "core/BeamRunState.h"
 #include "core/BeamState.h"
 #include "core/CommandBuffer.h"
+#include "core/Cyclotrons.h"
 #include "core/MotionWatch.h"
 #include "core/Options.h"
 #include "core/ShutterBits.h"
@@ -17,8 +18,8 @@ struct ConsoleState {
     // Settings files, read at start-up.
     int demoStatus = 3;          // 1 or 3: simulation mode; <= 1: user files under usersFolder
     int dutLocation = 0;         // 1 = vacuum chamber, anything else = in-air
-    int cyclotronCode = 500;     // 150 = Belm, 500 = Ardo
-    int foilCount = 10;          // degrader foils: 6 on Belm, 10 on Ardo
+    int cyclotronCode = kCyclotronArdo;
+    int foilCount = foilCountOf(kCyclotronArdo);  // degrader foils of the cyclotron read at start-up
     std::string usersFolder;     // "./users/" when demoStatus <= 1, else empty
     Options options;             // "Options.dat" as read last
 
@@ -65,4 +66,7 @@ struct ConsoleState {
     BeamRunState runs;
 
     bool simulation() const { return demoStatus == 1 || demoStatus == 3; }
+    // The DUT sits in the vacuum chamber (shown "Vacuum chamber"), else in
+    // the air ("In-air").
+    bool inVacuumChamber() const { return dutLocation == 1; }
 };

@@ -29,7 +29,7 @@ int parseCyclotronCode(std::istream& in, int previousCode) {
     TokenReader reader(in);
     int32_t value = 0;
     if (!reader.readInt(value)) return previousCode;
-    return value == 150 ? 150 : 500;
+    return value == kCyclotronBelm ? kCyclotronBelm : kCyclotronArdo;
 }
 
 Options parseOptions(std::istream& in) {

@@ -3,6 +3,7 @@
 #include <istream>
 #include <string>
 
+#include "core/Cyclotrons.h"
 #include "core/Options.h"
 
 struct ConsoleCore;
@@ -19,7 +20,7 @@ inline constexpr const char* kOptionsFile = "Options.dat";
 inline constexpr const char* kLogFileNameFile = "CurrentLogFileName.dat";
 
 // Stream halves, for the tests.
-int parseCyclotronCode(std::istream& in, int previousCode);   // 150 stays, any other number gives 500
+int parseCyclotronCode(std::istream& in, int previousCode);   // Belm stays, any other number gives Ardo
 int parseInteger(std::istream& in, int previous);             // one integer, or `previous`
 Options parseOptions(std::istream& in);
 

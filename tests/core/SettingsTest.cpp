@@ -22,6 +22,9 @@ TEST(Settings, CyclotronCodeRule) {
     EXPECT_EQ(cyclotron("-150", 150), 500);
     EXPECT_EQ(cyclotron("Belm", 150), 150) << "a word keeps the code already held";
     EXPECT_EQ(cyclotron("", 150), 150);
+    EXPECT_EQ(foilCountOf(150), 6);
+    EXPECT_EQ(foilCountOf(500), 10);
+    EXPECT_EQ(foilCountOf(151), 10) << "any code other than Belm's is Ardo";
 }
 
 TEST(Settings, SingleIntegerFilesKeepTheirValueOnAWord) {

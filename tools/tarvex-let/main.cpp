@@ -721,7 +721,7 @@ int runRecompute(const Arguments& args) {
     ConsoleState& state = console->state;
     // The start-up steps that give the recomputation its settings and axes.
     readCyclotronInUse(*console);
-    state.foilCount = state.cyclotronCode == 150 ? 6 : 10;
+    state.foilCount = foilCountOf(state.cyclotronCode);
     readDemoStatus(*console);
     state.usersFolder = usersFolderFor(state.demoStatus);
     state.options = readOptions(*console);
