@@ -62,8 +62,8 @@ void exitSequence(Console& console) {
     // Park the beam line.
     state.options = readOptions(console);
     readCyclotronInUse(console);
-    if (state.cyclotronCode != 150) {
-        bool vacuum = console.fields.dutLocation == "Vacuum chamber";
+    if (state.cyclotronCode != kCyclotronBelm) {
+        bool vacuum = state.inVacuumChamber();
         if (vacuum && axisValue(state.axes[kAxisU]) < state.options.slitToleranceU &&
             !slitAcknowledged(console, "Coordinate U (horizontal slit aperture) is below the specified tolerance.",
                               "Horizontal slit aperture is below the specified tolerance - acknowleged.")) {

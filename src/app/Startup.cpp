@@ -70,14 +70,14 @@ void createOwnRunMarker(Console& console) {
 }  // namespace
 
 void applyLocationLabels(Console& console) {
-    if (console.fields.dutLocation == "In-air") {
+    if (!console.state.inVacuumChamber()) {
         console.ui.setText(ControlId::LabelU, "U (roll angle)");
         console.ui.setText(ControlId::LabelV, "V (not used)");
     }
 }
 
 void applyCyclotronLabels(Console& console) {
-    if (console.state.cyclotronCode == 150) {
+    if (console.state.cyclotronCode == kCyclotronBelm) {
         console.ui.setText(ControlId::LabelU, "U (not used)");
         console.ui.setText(ControlId::LabelV, "V (not used)");
         console.ui.setText(ControlId::CheckParallax, "xHair On");
@@ -103,7 +103,7 @@ bool runStartup(Console& console) {
 
     // The cyclotron in use.
     readCyclotronInUse(console);
-    state.foilCount = state.cyclotronCode == 150 ? 6 : 10;
+    state.foilCount = foilCountOf(state.cyclotronCode);
 
     // The sequence log, open until the end of start-up.
     std::ofstream sequenceLog;
@@ -120,7 +120,7 @@ bool runStartup(Console& console) {
     // Options and location.
     state.options = readOptions(console);
     readTargetLocation(console);
-    fields.dutLocation = state.dutLocation == 1 ? "Vacuum chamber" : "In-air";
+    fields.dutLocation = state.inVacuumChamber() ? "Vacuum chamber" : "In-air";
 
     // The axes: setup table and status file.
     loadSetupTable(console);

@@ -16,7 +16,7 @@ namespace {
 // Enables the operation controls; in-air, V has no home position.
 void enableOperations(Console& console, int index) {
     for (ControlId id : kAxisOperationControls) console.ui.setEnabled(id, true);
-    if (index == kAxisV && console.fields.dutLocation == "In-air") console.ui.setEnabled(ControlId::Home, false);
+    if (index == kAxisV && !console.state.inVacuumChamber()) console.ui.setEnabled(ControlId::Home, false);
 }
 
 }  // namespace

@@ -87,9 +87,13 @@ DeviceEntry throughDevice(const StoppingData& data, const StoppingOptions& optio
 
 }  // namespace
 
+bool BeamComputation::pastPeak() const {
+    return outcome == BeamOutcome::Substrate && !(braggEnergyMeV < deviceEnergyMeV);
+}
+
 const char* BeamComputation::side() const {
     if (outcome != BeamOutcome::Substrate) return "stopped";
-    return braggEnergyMeV < deviceEnergyMeV ? "before peak" : "past peak";
+    return pastPeak() ? "past peak" : "before peak";
 }
 
 BeamComputation computeBeam(const StoppingData& data, const StoppingOptions& options, const BeamIon& ion,
@@ -330,7 +334,7 @@ std::string predictionText(const BeamComputation& predicted, double minimumRange
     std::string text = "Beam energy at the substrate: " + perNucleonText(predicted.deviceEnergyPerNucleon) +
                        " MeV/u\nEffective LET: " + (let == 0 ? "0" : formatBeamValue(let)) +
                        " MeVcm²/mg\nEffective range: " + (range == 0 ? "0" : cformat("%.1f", range)) + " µm";
-    const bool pastPeak = std::string(predicted.side()) == "past peak";
+    const bool pastPeak = predicted.pastPeak();
     const bool tooShort = range < minimumRangeUm;
     warned = pastPeak || tooShort;
     const std::string minimum = cformat("the effective range is under the minimum range of %g µm", minimumRangeUm);

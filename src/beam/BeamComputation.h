@@ -72,8 +72,10 @@ struct BeamComputation {
     LayerMaterial lastLayer;           // the matter of the range table
     int lastIcompound = 0;
 
-    // "stopped", "past peak" (Bragg energy at or above the energy at the
-    // device, as the exit sequence judges it) or "before peak".
+    // The beam reaches the substrate with its Bragg energy at or above the
+    // energy at the device, as the exit sequence judges it.
+    bool pastPeak() const;
+    // "stopped", "past peak" or "before peak".
     const char* side() const;
 };
 

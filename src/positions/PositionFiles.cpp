@@ -43,7 +43,7 @@ bool parsePositionFile(std::istream& in, PositionFile& file) {
 }
 
 char positionExtensionDigit(const Console& console, bool hidden) {
-    bool vacuum = console.fields.dutLocation == "Vacuum chamber";
+    bool vacuum = console.state.inVacuumChamber();
     if (hidden) return vacuum ? '3' : '4';
     return vacuum ? '1' : '2';
 }

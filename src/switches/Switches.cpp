@@ -166,7 +166,7 @@ void applyShutterInputs(Console& console, int64_t inputs) {
     if (!bits.real() || inputs < 0) return;
     state.s1Closed = !shutterInputOpen(inputs, bits.s1In);
     state.s2Closed = !shutterInputOpen(inputs, bits.s2In);
-    if (state.cyclotronCode == 150) return;  // Belm: the shutter buttons stay disabled
+    if (state.cyclotronCode == kCyclotronBelm) return;  // the shutter buttons stay disabled
     console.ui.setEnabled(ControlId::OpenS1, state.s1Closed);
     console.ui.setEnabled(ControlId::CloseS1, !state.s1Closed);
     console.ui.setEnabled(ControlId::OpenS2, state.s2Closed);
@@ -180,10 +180,10 @@ void applyInitialSwitchStates(Console& console) {
         ui.setEnabled(id, false);
     }
     readCyclotronInUse(console);
-    if (console.fields.dutLocation == "In-air" && console.state.cyclotronCode == 500) {
+    if (!console.state.inVacuumChamber() && console.state.cyclotronCode == kCyclotronArdo) {
         ui.setEnabled(ControlId::CheckParallax, false);
     }
-    if (console.state.cyclotronCode == 150) {
+    if (console.state.cyclotronCode == kCyclotronBelm) {
         for (ControlId id : {ControlId::OpenS1, ControlId::CloseS1, ControlId::OpenS2, ControlId::CloseS2}) {
             ui.setEnabled(id, false);
         }

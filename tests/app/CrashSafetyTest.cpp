@@ -117,6 +117,7 @@ TEST(CrashSafety, SavedPositionFileIsAbsentOrWhole) {
             Console console(ui);
             ui.controls.newPositionName = "run" + std::to_string(i);
             ui.controls.dutLocation = "Vacuum chamber";
+            console.state.dutLocation = 1;  // the location the shown text says
             for (Axis& axis : console.state.axes.axes) axis.internalPosition = 1234567;
             console.state.demoStatus = 2;  // no simulated motion to halt
             try {
