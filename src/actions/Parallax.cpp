@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "axes/Moves.h"
+#include "beam/Degrader.h"
 #include "core/Console.h"
 #include "core/ControllerChannel.h"
 #include "core/ControllerCommands.h"
@@ -11,9 +12,6 @@
 #include "core/Settings.h"
 
 namespace {
-
-constexpr double kPi = 3.14159265359;
-
 
 // Moves axis `index` to `value` as Set Value does, with the axis made active
 // and the fields shown.
@@ -28,7 +26,7 @@ void parallax(Console& console, bool check) {
     ConsoleState& state = console.state;
     ControlId disable = check ? ControlId::CheckParallax : ControlId::UndoParallax;
     ControlId enable = check ? ControlId::UndoParallax : ControlId::CheckParallax;
-    if (state.cyclotronCode == 150) {
+    if (state.cyclotronCode == kCyclotronBelm) {
         sendCommand(console, check ? "BH13;" : "BL13;");
         setStatusText(console, check ? "Cross-hair laser got turned on." : "Cross-hair laser got turned off.");
         console.ui.setEnabled(disable, false);

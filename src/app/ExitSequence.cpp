@@ -47,7 +47,8 @@ void exitSequence(Console& console) {
     ConsoleState& state = console.state;
     Ui& ui = console.ui;
 
-    // 1-3
+    // A motion under way is stopped only with the operator's consent; then
+    // the exit begins its part of the sequence log and halts every axis.
     if (state.motionInProgress &&
         ui.messageBox("The system is still in motion. The motion will be terminated.", Icon::Warning,
                       Buttons::OkCancel, Button::Ok) != Button::Ok) {

@@ -11,7 +11,7 @@ struct LayerRecord {
     std::string name;          // material name, at most 127 characters, no trailing blanks
     double density = 0;        // g/cm³
     int32_t elementCount = 0;  // 1..8
-    int32_t tiltFlag = 0;      // 1: turns with the turntable T
+    int32_t tiltFlag = 0;      // 1 = turns with the turntable T
     int32_t atomicNumber[LayerMaterial::kMaxElements] = {};
     double atomicMass[LayerMaterial::kMaxElements] = {};       // u
     double elementReserved[LayerMaterial::kMaxElements] = {};  // kept

@@ -21,7 +21,7 @@ struct MotionWatch {
     std::array<int32_t, kAxisCount> velocity{};      // counts per read-back
     std::array<bool, kAxisCount> limitStopSent{};
     std::array<int32_t, kAxisCount> jogVelocity{};   // of the jog now commanded
-    std::array<int, kAxisCount> homeStage{};         // 1: Home's back-off step is under way
+    std::array<int, kAxisCount> homeStage{};         // 1 while Home's back-off step is under way
     std::array<int32_t, kAxisCount> beamPosition{};  // T, R and S when the beam was computed last
     bool beamPositionKnown = false;
     bool queryOpen = false;

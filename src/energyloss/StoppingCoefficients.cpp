@@ -60,7 +60,9 @@ double interpolate(const double* grid, const double* values, int first, int last
     return values[j] + (values[j + 1] - values[j]) * (x - grid[j]) / width;
 }
 
-// The proton formula of steps 3 and 4 with coefficients A1..A8 at a[0..7].
+// Proton stopping up to 10000 keV/u from coefficients A1..A8 at a[0..7]: the
+// low- and high-energy terms combined as Slow·Shigh/(Slow + Shigh), and below
+// 10 keV/u the value at 10 keV/u scaled by (E/10)^p.
 double lowEnergyProtonStopping(const double* a, int z2, double e1) {
     double ec = e1 > 10 ? e1 : 10;
     double sLow = a[0] * std::pow(ec, a[1]) + a[2] * std::pow(ec, a[3]);

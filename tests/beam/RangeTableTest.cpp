@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "BeamFixtures.h"
+#include "beam/Degrader.h"
 #include "energyloss/SPtableWriter.h"
 #include "energyloss/StandardTargets.h"
 
@@ -23,8 +24,7 @@ class RangeTable : public BeamStation {
 protected:
     ExpectedTable expectedTable(const std::string& header, double energy, const LayerMaterial& layer, double tilt,
                                 bool legacy) {
-        const double pi = 3.14159265359;
-        const double cosT = std::cos(tilt * pi / 180);
+        const double cosT = std::cos(tilt * kPi / 180);
         const double c = std::fabs(cosT);
         LayerResult entry = traverse(energy, layer, 0, kMatchThickness);
         const double let = entry.exitLet;

@@ -9,6 +9,7 @@
 
 #include "BeamFixtures.h"
 #include "beam/BeamFiles.h"
+#include "beam/Degrader.h"
 #include "support/FullDisk.h"
 #include "energyloss/SPtableWriter.h"
 #include "energyloss/StandardTargets.h"
@@ -63,9 +64,8 @@ TEST_F(Recompute, ResultsFollowTheEngineThroughDegraderAndLayers) {
     EXPECT_TRUE(ui.boxes.empty()) << boxTexts().front();
 
     // The same path, traversal by traversal.
-    const double pi = 3.14159265359;
-    const double degraderUm = 25.4 / std::fabs(std::cos(30 * pi / 180));
-    const double cosT = std::fabs(std::cos(30 * pi / 180));
+    const double degraderUm = 25.4 / std::fabs(std::cos(30 * kPi / 180));
+    const double cosT = std::fabs(std::cos(30 * kPi / 180));
     LayerResult r = traverse(5, aluminium(degraderUm * 2.702 / 10), degraderUm * 2.702 / 10, kMatchThickness);
     const double afterDegrader = r.exitEnergyPerNucleon;
     ASSERT_GT(afterDegrader, 0);
