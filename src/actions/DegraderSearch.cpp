@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <fstream>
+#include <optional>
 
 #include "axes/ActiveAxis.h"
 #include "axes/Moves.h"
@@ -19,8 +19,6 @@
 #include "energyloss/Traversal.h"
 #include "positions/Preview.h"
 #include "util/NumberFormat.h"
-#include "util/TextFiles.h"
-#include "util/TokenReader.h"
 
 namespace {
 
@@ -124,12 +122,9 @@ void onGo(Console& console) {
     const BeamIon ion{beam.ionZ, beam.ionA, beam.beamEnergyMeV};
 
     // Back out through the device, substrate first, and the aluminium.
-    std::string layerFile;
-    {
-        std::ifstream in;
-        if (!openInput(in, kLayerFileNameFile)) stopOnOpenError(console, kLayerFileNameFile);
-        layerFile = normalizeFileName(state, state.usersFolder + readFirstLine(in));
-    }
+    const std::optional<std::string> layerFileLine = readLayerFileNameLine();
+    if (!layerFileLine) stopOnOpenError(console, kLayerFileNameFile);
+    const std::string layerFile = normalizeFileName(state, state.usersFolder + *layerFileLine);
     std::vector<LayerRecord> reversed;
     std::string refusal;
     if (!readLayerFile(layerFile, reversed, refusal)) stopOnOpenError(console, layerFile);

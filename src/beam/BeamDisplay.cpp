@@ -64,8 +64,9 @@ void showStoredBeam(ConsoleCore& console) {
         lineCount = summaryLineCount(in);
     }
     {
-        std::ifstream in = openOrStop(console, kLayerFileNameFile);
-        std::string name = normalizeFileName(state, readFirstLine(in));
+        const std::optional<std::string> line = readLayerFileNameLine();
+        if (!line) stopOnOpenError(console, kLayerFileNameFile);
+        std::string name = normalizeFileName(state, *line);
         // The name without its four-character extension.
         int keep = state.lastNameIndex - 3;
         std::string shown = keep > 0 ? name.substr(0, static_cast<std::size_t>(keep)) : "";

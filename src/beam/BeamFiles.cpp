@@ -92,6 +92,12 @@ std::string minimumRangeNoNumberText() {
     return std::string(kMinimumRangeFile) + " holds no number of micrometres; no minimum range is applied.";
 }
 
+std::optional<std::string> readLayerFileNameLine() {
+    std::ifstream in;
+    if (!openInput(in, kLayerFileNameFile)) return std::nullopt;
+    return readFirstLine(in);
+}
+
 bool readLayerFile(const std::string& path, std::vector<LayerRecord>& records, std::string& refusal) {
     records.clear();
     refusal.clear();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <istream>
+#include <optional>
 #include <string>
 
 #include "beam/BeamComputation.h"
@@ -45,6 +46,10 @@ enum class MinimumRangeRead {
 MinimumRangeRead readMinimumRange(double& um);
 // The one line that reports a MinimumRange.dat without a number.
 std::string minimumRangeNoNumberText();
+
+// The first line of "CurrentLayerFileName.dat", the name of the device's
+// layer file; nothing when the file cannot be opened.
+std::optional<std::string> readLayerFileNameLine();
 
 // The layer records of the file at `path`; false when it cannot be opened.
 // A refused record ends the list and sets `refusal` (the operator's text,

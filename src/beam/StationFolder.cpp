@@ -80,9 +80,9 @@ std::string readStationFolder(StationFolder& station) {
     station.layers = readDeviceLayers(layersMissing, station.layersProblem);
     if (layersMissing) station.layersProblem = cannotOpen(kLayersReversedFile);
 
-    if (!openInput(in, kLayerFileNameFile)) return cannotOpen(kLayerFileNameFile);
-    const std::string layerFile = normalizeFileName(state, state.usersFolder + readFirstLine(in));
-    in.close();
+    const std::optional<std::string> layerFileLine = readLayerFileNameLine();
+    if (!layerFileLine) return cannotOpen(kLayerFileNameFile);
+    const std::string layerFile = normalizeFileName(state, state.usersFolder + *layerFileLine);
     if (!readLayerFile(layerFile, station.goLayers, station.goLayersProblem)) {
         station.goLayersProblem = cannotOpen(layerFile);
     }

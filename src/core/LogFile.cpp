@@ -1,6 +1,5 @@
 #include "core/LogFile.h"
 
-#include <fstream>
 
 #include "core/Console.h"
 #include "core/Failure.h"
@@ -8,7 +7,6 @@
 #include "core/Settings.h"
 #include "util/NumberFormat.h"
 #include "util/TextFiles.h"
-#include "util/TokenReader.h"
 
 namespace {
 
@@ -39,11 +37,9 @@ void writeLogEntry(ConsoleCore& console, const std::string& text) {
 }
 
 bool tryWriteLogEntry(Console& console, const std::string& text) {
-    std::ifstream in;
-    if (!openInput(in, kLogFileNameFile)) return false;
-    std::string line;
-    TokenReader(in).readLine(line);
-    return appendToFile(logPathFor(console, line), timeStamped(text));
+    const std::optional<std::string> line = readLogFileName();
+    if (!line) return false;
+    return appendToFile(logPathFor(console, *line), timeStamped(text));
 }
 
 void reportWriteResult(ConsoleCore& console, const std::string& fileName, bool written) {

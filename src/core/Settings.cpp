@@ -93,11 +93,18 @@ Options readOptions(ConsoleCore& console) {
     return parseOptions(in);
 }
 
-std::string readLogFileNameLine(ConsoleCore& console) {
-    std::ifstream in = openOrStop(console, kLogFileNameFile);
-    TokenReader reader(in);
+std::optional<std::string> readLogFileName() {
+    std::ifstream in;
+    if (!openInput(in, kLogFileNameFile)) return std::nullopt;
     std::string line;
-    reader.readLine(line);
+    TokenReader(in).readLine(line);
+    return line;
+}
+
+std::string readLogFileNameLine(ConsoleCore& console) {
+    const std::optional<std::string> name = readLogFileName();
+    if (!name) stopOnOpenError(console, kLogFileNameFile);
+    const std::string& line = *name;
     if (!isInsideWorkingFolder(line)) {
         stopOnBadContent(console, kLogFileNameFile,
                          "the log file " + line + " would lie outside the working folder (an absolute name or \"..\")");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <istream>
+#include <optional>
 #include <string>
 
 #include "core/Cyclotrons.h"
@@ -33,5 +34,8 @@ Options readOptions(ConsoleCore& console);        // opened through normalizeFil
 // First line of "CurrentLogFileName.dat", without its line end. A name that
 // is absolute or holds ".." is refused: the program ends naming the file.
 std::string readLogFileNameLine(ConsoleCore& console);
+// The same line as it stands, unchecked; nothing when the file cannot be
+// opened (for a log entry that must not end the program).
+std::optional<std::string> readLogFileName();
 // False for a name that is absolute or holds "..".
 bool isInsideWorkingFolder(const std::string& name);
