@@ -91,6 +91,15 @@ TEST_F(LogFileTest, MissingNameFileStops) {
               "Error opening file CurrentLogFileName.dat - please fix the problem and restart the program.");
 }
 
+TEST_F(LogFileTest, TryWriteWithoutTheNameFileNeitherStopsNorShowsAnything) {
+    useFolder(3);
+    EXPECT_FALSE(tryWriteLogEntry(console, "Lost"));
+    EXPECT_TRUE(ui.boxes.empty());
+    folder.write("CurrentLogFileName.dat", "run.log   \n");
+    EXPECT_TRUE(tryWriteLogEntry(console, "Kept"));
+    EXPECT_NE(folder.read("run.log").find("   Kept\n"), std::string::npos);
+}
+
 class LogNameOutside : public LogFileTest, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(LogNameOutside, IsRefusedNamingTheFile) {
