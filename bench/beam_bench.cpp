@@ -21,21 +21,13 @@
 #include "beam/StationFolder.h"
 #include "core/AxisTable.h"
 #include "core/Console.h"
+#include "core/Headless.h"
 #include "energyloss/SPtableWriter.h"
 #include "energyloss/StandardTargets.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// Counts the messages of an operation; an operation that would end the
-// program throws.
-class CountedMessages : public MessageSink {
-public:
-    void report(const std::string&, Icon) override { ++count; }
-    [[noreturn]] void stop(int code, bool) override { throw std::runtime_error("exit " + std::to_string(code)); }
-    int count = 0;
-};
 
 std::string stoppingData() {
     if (const char* env = std::getenv("TARVEX_STOPPING_DATA"); env != nullptr && *env != '\0') return env;
@@ -92,7 +84,7 @@ public:
         console->fields.axisUnit[kAxisT] = "deg";
     }
 
-    CountedMessages messages;
+    HeadlessMessages messages{stderr};
     std::unique_ptr<ConsoleCore> console;
 
 private:
@@ -112,7 +104,7 @@ void recompute(benchmark::State& state, bool legacy, double energyPerNucleon) {
     for (auto _ : state) {
         bool committed = recomputeBeam(*station.console);
         benchmark::DoNotOptimize(committed);
-        if (!committed || station.messages.count != 0) state.SkipWithError("the recomputation did not run through");
+        if (!committed || station.messages.count() != 0) state.SkipWithError("the recomputation did not run through");
     }
     std::ifstream table("RangeTable.txt");
     int lines = 0;
@@ -160,14 +152,14 @@ void BM_GoSearchDemo(benchmark::State& state) {
 // Halt's recomputation (skipped while nothing changed), the search and the
 // prediction of what Yes gives.
 void BM_GoClickToQuestionDemo(benchmark::State& state) {
-    CountedMessages messages;
+    HeadlessMessages messages{stderr};
     std::unique_ptr<ConsoleCore> console;
     onDemoStation(state, [&](const StationFolder& station) {
         if (!console) {
             console = std::make_unique<ConsoleCore>(messages);
             console->state = station.state;
         }
-        if (!recomputeBeamIfChanged(*console) || messages.count != 0) {
+        if (!recomputeBeamIfChanged(*console) || messages.count() != 0) {
             state.SkipWithError("the recomputation did not run through");
             return;
         }

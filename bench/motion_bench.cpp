@@ -7,10 +7,10 @@
 
 #include <sstream>
 
-#include "SilentUi.h"
 #include "axes/HardwareMotion.h"
 #include "core/Console.h"
 #include "core/ControllerChannel.h"
+#include "core/Headless.h"
 
 namespace {
 
@@ -29,7 +29,8 @@ public:
 };
 
 void BM_ReadBackCycle(benchmark::State& state) {
-    SilentUi ui;
+    HeadlessMessages messages{stderr};
+    HeadlessUi ui{messages};
     Console console(ui);
     console.state.demoStatus = 2;
     std::istringstream settings(
