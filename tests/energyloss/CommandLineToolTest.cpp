@@ -159,7 +159,11 @@ INSTANTIATE_TEST_SUITE_P(
                                     "traverse --ion 197Au --element Si --energy 15 --thickness -2mil", "--thickness"},
                     BadArgumentCase{"TraceOutsideTraverse", "stopping --ion 197Au --element Si --trace t.txt 15",
                                     "--trace"},
-                    BadArgumentCase{"UnknownCommand", "range --ion 197Au", "range"}),
+                    BadArgumentCase{"UnknownCommand", "range --ion 197Au", "range"},
+                    BadArgumentCase{"OptionGivenTwice", "stopping --ion 197Au --ion 84Kr --element Si 1", "--ion"},
+                    BadArgumentCase{"FlagWithAValue", "stopping --ion 197Au --element Si --csv=1 1", "csv"},
+                    BadArgumentCase{"OptionBeforeTheCommand", "--csv stopping --ion 197Au --element Si 1", "--csv"},
+                    BadArgumentCase{"ArgumentTooMany", "sptable --ion 197Au --element Si extra", "'extra'"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Every program answers --help and --version with status 0, without a display
@@ -211,6 +215,62 @@ TEST_F(Tool, HelpDescribesTheCommands) {
     for (const char* word : {"stopping", "traverse", "sptable", "--tables", "--csv", "MeV/u", "mg/cm²"}) {
         EXPECT_NE(run.out.find(word), std::string::npos) << word;
     }
+}
+
+// Each command answers --help with its own usage and options alone, and
+// refuses an unknown option and an option of another command (status 2).
+struct CommandCase {
+    const char* command;
+    const char* own;      // an option of the command
+    const char* foreign;  // an option of another command
+};
+
+class EachCommand : public Tool, public testing::WithParamInterface<CommandCase> {};
+
+TEST_P(EachCommand, HelpShowsItsOwnOptionsAndOthersAreRefused) {
+    const CommandCase& c = GetParam();
+    const std::string command = shellQuoted(tool) + " " + c.command;
+    const ToolRun help = runCommand(command + " --help");
+    EXPECT_EQ(help.exitCode, 0) << help.err;
+    EXPECT_EQ(help.out.rfind(std::string("Usage:\n  tarvex-let ") + c.command + " ", 0), 0u) << help.out;
+    EXPECT_NE(help.out.find(std::string("\n  ") + c.own + " "), std::string::npos) << help.out;
+    EXPECT_NE(help.out.find("\n  --help "), std::string::npos) << help.out;
+    EXPECT_EQ(help.out.find(c.foreign), std::string::npos) << help.out;
+    EXPECT_EQ(help.out.find("--version"), std::string::npos) << help.out;
+
+    const ToolRun unknown = runCommand(command + " --no-such-option");
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_EQ(unknown.err, "tarvex-let: unknown option --no-such-option\n");
+    EXPECT_EQ(unknown.out, "");
+    const ToolRun foreign = runCommand(command + " " + c.foreign + " 1");
+    EXPECT_EQ(foreign.exitCode, 2);
+    EXPECT_EQ(foreign.err, std::string("tarvex-let: ") + c.foreign + " does not apply to " + c.command + "\n");
+    EXPECT_EQ(foreign.out, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, EachCommand,
+                         testing::Values(CommandCase{"stopping", "--tables", "--energy"},
+                                         CommandCase{"traverse", "--to-let", "--out"},
+                                         CommandCase{"sptable", "--all", "--tables"},
+                                         CommandCase{"range", "--tilt", "--thickness"},
+                                         CommandCase{"recompute", "--help", "--csv"},
+                                         CommandCase{"go", "--bragg", "--ion"},
+                                         CommandCase{"plan", "--rotations", "--let"},
+                                         CommandCase{"runs", "--csv", "--svg"}),
+                         [](const auto& info) { return std::string(info.param.command); });
+
+TEST_F(Tool, HelpOfTheToolListsEveryCommandAndEveryOption) {
+    const ToolRun run = runCommand(shellQuoted(tool) + " --help");
+    EXPECT_EQ(run.exitCode, 0);
+    for (const char* command : {"stopping", "traverse", "sptable", "range", "recompute", "go", "plan", "runs"}) {
+        EXPECT_NE(run.out.find(std::string("\n  tarvex-let ") + command + " "), std::string::npos) << command;
+    }
+    for (const char* option : {"--thickness D ", "--to-energy E2 ", "--mev-per-u X ", "--min-range UM ", "--version "}) {
+        EXPECT_NE(run.out.find(std::string("\n  ") + option), std::string::npos) << option;
+    }
+    const ToolRun bare = runCommand(shellQuoted(tool));
+    EXPECT_EQ(bare.exitCode, 2);
+    EXPECT_EQ(bare.out, run.out);
 }
 
 TEST_F(Tool, SptableWritesTheFormulaTableUnderItsStandardName) {
@@ -316,7 +376,7 @@ TEST_F(Tool, BadGoalsListsAndTiltsAreUsageErrors) {
     for (const std::string& arguments :
          {"go --let -1", "go --let ''", "go --mev 0", "go --mev-per-u nan", "go --let inf", "go --mev x",
           "go --let 5 --bragg", "plan --tilts 0,95", "plan --rotations -5", "plan --tilts 30,", "plan --min-range -1",
-          "plan --ion 84Kr", "range --ion 197Au --element Si --energy 2 --tilt 90"}) {
+          "plan --ion 84Kr", "range --ion 197Au --element Si --energy 2 --tilt 90", "go --let"}) {
         const ToolRun run = runCommand(shellQuoted(tool) + " " + arguments);
         EXPECT_EQ(run.exitCode, 2) << arguments;
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << arguments << ": " << run.err;

@@ -1,0 +1,56 @@
+#pragma once
+
+// The options of the commands that run the energy-loss engine on an ion and
+// a target of their own: --ion and --mass, --element or --layer, --data and
+// --tables; each command declares those it takes.
+
+#include <memory>
+#include <string>
+
+#include "LetCommand.h"
+#include "energyloss/LayerStopping.h"
+#include "energyloss/StoppingCoefficients.h"
+
+struct IonChoice {
+    int atomicNumber = 0;  // Z1
+    int massNumber = 0;    // A
+    double massU = 0;      // M1, u
+    std::string name;      // e.g. "197Au"
+};
+
+struct TargetChoice {
+    std::string name;  // symbol or layer name
+    LayerMaterial material;
+    int icompound = 0;
+};
+
+class EngineOptions {
+public:
+    void declareIon(CLI::App& command);     // --ion, --mass
+    void declareTarget(CLI::App& command);  // --element, --layer
+    void declareData(CLI::App& command);    // --data
+    void declareTables(CLI::App& command);  // --tables
+
+    // The ion of --ion and --mass; UsageError when --ion is missing or bad.
+    IonChoice ion() const;
+
+    // The coefficient files of --data, $TARVEX_STOPPING_DATA or those that
+    // come with the tool; a missing file is a ComputationError (the engine
+    // itself would go on with zero coefficients).
+    std::unique_ptr<StoppingData> loadCoefficients() const;
+
+    // The target of --element or --layer (exactly one).
+    TargetChoice target(const StoppingData& data) const;
+
+    // "--element 'Si'" or "--layer 'FILE'", as given.
+    std::string targetQuoted() const { return element.given() ? element.quoted() : layer.quoted(); }
+
+    // Formulas, or the per-ion tables of --tables.
+    StoppingOptions stoppingOptions() const;
+
+    TextOption ionName, mass, element, layer, data, tables;
+};
+
+// A non-zero result code of the engine on stderr, on one line:
+// "tarvex-let: result code N: <the operator's message>".
+void printResultCode(int code, const std::string& context);
