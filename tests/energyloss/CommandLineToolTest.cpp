@@ -265,7 +265,8 @@ TEST_F(Tool, HelpOfTheToolListsEveryCommandAndEveryOption) {
     for (const char* command : {"stopping", "traverse", "sptable", "range", "recompute", "go", "plan", "runs"}) {
         EXPECT_NE(run.out.find(std::string("\n  tarvex-let ") + command + " "), std::string::npos) << command;
     }
-    for (const char* option : {"--thickness D ", "--to-energy E2 ", "--mev-per-u X ", "--min-range UM ", "--version "}) {
+    for (const char* option :
+         {"--thickness D ", "--to-energy E2 ", "--mev-per-u X ", "--min-range UM ", "--version "}) {
         EXPECT_NE(run.out.find(std::string("\n  ") + option), std::string::npos) << option;
     }
     const ToolRun bare = runCommand(shellQuoted(tool));

@@ -33,6 +33,13 @@ const char* environmentData() {
 
 }  // namespace
 
+void EngineOptions::declare(CLI::App& command) {
+    declareIon(command);
+    declareTarget(command);
+    declareData(command);
+    declareTables(command);
+}
+
 void EngineOptions::declareIon(CLI::App& command) {
     ionName.declare(command, "--ion", "ION", "mass number and element symbol, e.g. 197Au");
     mass.declare(command, "--mass", "M", "exact ion mass in u (default: the mass number)");
@@ -68,14 +75,18 @@ IonChoice EngineOptions::ion() const {
     }
     const std::string symbol = text.substr(digits);
     ion.atomicNumber = atomicNumberOfSymbol(symbol);
-    if (ion.atomicNumber == 0) throw UsageError{ionName.quoted() + ": unknown element symbol '" + symbol + "'"};
+    if (ion.atomicNumber == 0) {
+        throw UsageError{ionName.quoted() + ": unknown element symbol '" + symbol + "'"};
+    }
     if (a < ion.atomicNumber) throw UsageError{ionName.quoted() + ": mass number below the atomic number"};
     ion.massNumber = a;
     ion.massU = a;
     ion.name = text;
     if (mass.given()) {
         ion.massU = mass.number();
-        if (!(ion.massU > 0) || ion.massU > 1000) throw UsageError{mass.quoted() + ": must be above 0 and at most 1000 u"};
+        if (!(ion.massU > 0) || ion.massU > 1000) {
+            throw UsageError{mass.quoted() + ": must be above 0 and at most 1000 u"};
+        }
     }
     return ion;
 }

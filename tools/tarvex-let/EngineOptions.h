@@ -26,6 +26,9 @@ struct TargetChoice {
 
 class EngineOptions {
 public:
+    // All of them: --ion, --mass, --element, --layer, --data, --tables.
+    void declare(CLI::App& command);
+
     void declareIon(CLI::App& command);     // --ion, --mass
     void declareTarget(CLI::App& command);  // --element, --layer
     void declareData(CLI::App& command);    // --data

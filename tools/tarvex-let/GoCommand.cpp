@@ -33,7 +33,8 @@ public:
     }
 
     int run() override {
-        const int goals = (let_.given() ? 1 : 0) + (mev_.given() ? 1 : 0) + (mevPerU_.given() ? 1 : 0) + (bragg_ ? 1 : 0);
+        const int goals =
+            (let_.given() ? 1 : 0) + (mev_.given() ? 1 : 0) + (mevPerU_.given() ? 1 : 0) + (bragg_ ? 1 : 0);
         if (goals != 1) throw UsageError{"go needs exactly one of --let, --mev, --mev-per-u and --bragg"};
         GoalKind kind = GoalKind::Bragg;
         double wanted = 0;
@@ -88,7 +89,8 @@ public:
                       << "," << formatGeneral(predicted.effectiveRangeUm) << "," << predicted.side() << "\n";
         } else {
             bool warned = false;
-            std::cout << cformat("(S = %g , R = %g)", s, r) << "\n" << predictionText(predicted, minimum, warned) << "\n";
+            std::cout << cformat("(S = %g , R = %g)", s, r) << "\n"
+                      << predictionText(predicted, minimum, warned) << "\n";
         }
         return 0;
     }

@@ -122,7 +122,8 @@ std::string LetHelp::make_help(const CLI::App* app, std::string /*name*/, CLI::A
             }
         }
     }
-    out += wrapped("  tarvex-let COMMAND --help", "", 0) + wrapped("      ", "the usage and the options of COMMAND alone", 6);
+    out += wrapped("  tarvex-let COMMAND --help", "", 0) +
+           wrapped("      ", "the usage and the options of COMMAND alone", 6);
     out += "\nOptions:\n";
     for (const MergedOption& option : merged) out += item(option.term, option.text());
     for (const CLI::Option* option : app->get_options()) {

@@ -83,7 +83,8 @@ public:
 
     void declareOptions(CLI::App& command) override {
         station_.declare(command);
-        tilts_.declare(command, "--tilts", "LIST", "the tilts T, comma-separated degrees from 0 to 89.9 (default 0,30,45,60)");
+        tilts_.declare(command, "--tilts", "LIST",
+                       "the tilts T, comma-separated degrees from 0 to 89.9 (default 0,30,45,60)");
         rotations_.declare(command, "--rotations", "LIST",
                            "the degrader rotations R, comma-separated degrees from 0 to 89.9 (default 0,30,45,60)");
         minRange_.declare(command, "--min-range", "UM",

@@ -30,10 +30,7 @@ public:
                      "Bragg peak, the effective range) into FILE.") {}
 
     void declareOptions(CLI::App& command) override {
-        engine_.declareIon(command);
-        engine_.declareTarget(command);
-        engine_.declareData(command);
-        engine_.declareTables(command);
+        engine_.declare(command);
         energy_.declare(command, "--energy", "E", "the energy per nucleon entering the target (MeV/u)");
         tilt_.declare(command, "--tilt", "DEG", "tilt T of the target in degrees, between -90 and 90 (default 0)");
         svg_.declare(command, "--svg", "FILE", "the Bragg curve as an SVG picture in FILE");
@@ -43,7 +40,9 @@ public:
     int run() override {
         if (!energy_.given()) throw UsageError{"range needs --energy E (MeV/u)"};
         const double energy = energy_.number();
-        if (!(energy > 0) || energy > 1000) throw UsageError{energy_.quoted() + ": must be above 0 and at most 1000 MeV/u"};
+        if (!(energy > 0) || energy > 1000) {
+            throw UsageError{energy_.quoted() + ": must be above 0 and at most 1000 MeV/u"};
+        }
         double tilt = 0;
         if (tilt_.given()) {
             tilt = tilt_.number();

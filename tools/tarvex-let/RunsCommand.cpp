@@ -19,8 +19,8 @@ std::string plural(int count, const char* word) {
 void printTotals(const char* title, const std::vector<RunTotal>& totals) {
     std::cout << title << "\n";
     for (const RunTotal& total : totals) {
-        std::cout << "  " << column(total.key.empty() ? "(none)" : total.key, 12) << column(plural(total.runs, "run"), 9)
-                  << cformat("%10.1f s", total.seconds);
+        std::cout << "  " << column(total.key.empty() ? "(none)" : total.key, 12)
+                  << column(plural(total.runs, "run"), 9) << cformat("%10.1f s", total.seconds);
         if (total.unknown > 0) std::cout << "  (" << plural(total.unknown, "run") << " without a duration)";
         std::cout << "\n";
     }

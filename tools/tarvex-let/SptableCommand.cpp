@@ -32,7 +32,8 @@ int writeTable(const StoppingData& data, const IonChoice& ion, const TargetChoic
 class SptableCommand : public LetCommand {
 public:
     SptableCommand()
-        : LetCommand("sptable", "(--ion ION [--mass M] | --all) (--element Al | --element Si | --layer FILE) [--out DIR]",
+        : LetCommand("sptable",
+                     "(--ion ION [--mass M] | --all) (--element Al | --element Si | --layer FILE) [--out DIR]",
                      "writes the per-ion stopping table (e.g. \"197AuSi.inp\") computed with the formulas, for a "
                      "standard ion (--all: all 22) and a standard target.") {}
 

@@ -20,10 +20,7 @@ public:
 
     void declareOptions(CLI::App& command) override {
         command.add_option("E", energyTexts_, "energies per nucleon (MeV/u)");
-        engine_.declareIon(command);
-        engine_.declareTarget(command);
-        engine_.declareData(command);
-        engine_.declareTables(command);
+        engine_.declare(command);
         declareFlag(command, csv_, "--csv", "machine-readable output: a header row with units, one row per result");
     }
 

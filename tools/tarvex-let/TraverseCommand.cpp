@@ -56,10 +56,7 @@ public:
                      "traversal to FILE; without it no trace is written.") {}
 
     void declareOptions(CLI::App& command) override {
-        engine_.declareIon(command);
-        engine_.declareTarget(command);
-        engine_.declareData(command);
-        engine_.declareTables(command);
+        engine_.declare(command);
         energy_.declare(command, "--energy", "E", "the energy per nucleon at the start (MeV/u)");
         thickness_.declare(command, "--thickness", "D",
                            "the thickness to cross, with its unit: um (or µm), mm, cm, mil or mg/cm2 (or mg/cm²); a "
