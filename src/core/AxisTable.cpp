@@ -10,14 +10,14 @@
 #include "util/TokenReader.h"
 
 const std::array<AxisControls, kAxisCount> kAxisControls = {{
-    {ControlId::ValueX, ControlId::UnitX, ControlId::LockedX, ControlId::ActiveX, "X (side-to-side):"},
-    {ControlId::ValueY, ControlId::UnitY, ControlId::LockedY, ControlId::ActiveY, "Y (up-down):"},
-    {ControlId::ValueZ, ControlId::UnitZ, ControlId::LockedZ, ControlId::ActiveZ, "Z (toward-away):"},
-    {ControlId::ValueT, ControlId::UnitT, ControlId::LockedT, ControlId::ActiveT, "T (turntable)"},
-    {ControlId::ValueU, ControlId::UnitU, ControlId::LockedU, ControlId::ActiveU, "U (horizontal slits):"},
-    {ControlId::ValueV, ControlId::UnitV, ControlId::LockedV, ControlId::ActiveV, "V (vertical slits):"},
-    {ControlId::ValueR, ControlId::UnitR, ControlId::LockedR, ControlId::ActiveR, "R (degrader rotation):"},
-    {ControlId::ValueS, ControlId::UnitS, ControlId::LockedS, ControlId::ActiveS, "S (degrader selection)"},
+    {ControlId::ValueX, ControlId::UnitX, ControlId::LockedX, ControlId::ActiveX, "X (side-to-side):", std::nullopt},
+    {ControlId::ValueY, ControlId::UnitY, ControlId::LockedY, ControlId::ActiveY, "Y (up-down):", std::nullopt},
+    {ControlId::ValueZ, ControlId::UnitZ, ControlId::LockedZ, ControlId::ActiveZ, "Z (toward-away):", std::nullopt},
+    {ControlId::ValueT, ControlId::UnitT, ControlId::LockedT, ControlId::ActiveT, "T (turntable)", std::nullopt},
+    {ControlId::ValueU, ControlId::UnitU, ControlId::LockedU, ControlId::ActiveU, "U (horizontal slits):", ControlId::LabelU},
+    {ControlId::ValueV, ControlId::UnitV, ControlId::LockedV, ControlId::ActiveV, "V (vertical slits):", ControlId::LabelV},
+    {ControlId::ValueR, ControlId::UnitR, ControlId::LockedR, ControlId::ActiveR, "R (degrader rotation):", ControlId::LabelR},
+    {ControlId::ValueS, ControlId::UnitS, ControlId::LockedS, ControlId::ActiveS, "S (degrader selection)", ControlId::LabelS},
 }};
 
 AxisTable::AxisTable() {

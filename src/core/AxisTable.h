@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <istream>
+#include <optional>
 #include <string>
 
 #include "core/ControlIds.h"
@@ -47,6 +48,7 @@ struct AxisControls {
     ControlId locked;
     ControlId radio;
     const char* rowLabel;  // layout text of the row label
+    std::optional<ControlId> label;  // the row label's own id, for the rows start-up renames
 };
 
 // Indexed by AxisIndex.

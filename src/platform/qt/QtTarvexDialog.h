@@ -12,10 +12,10 @@
 #include "core/Ui.h"
 
 class QAbstractButton;
-class QButtonGroup;
 class QLabel;
-class QListWidget;
+class QLayout;
 class QMenu;
+class QPushButton;
 class QTimer;
 class QToolButton;
 class BeamRunsWindow;
@@ -104,10 +104,14 @@ private:
     template <typename W>
     W* widget(ControlId id) const;
     void connectClick(QAbstractButton* button, ControlId id);
+    // A push button with its text as accessible name, never the default, whose click is the command `id`.
+    QPushButton* addButton(const char* text, ControlId id, QWidget* parent);
     void command(ControlId id);
     void updateRowNames(int row);
     QWidget* buildCurrentSettings();
     QWidget* buildMotionControl();
+    QLayout* buildAxisRows(QWidget* group);
+    QLayout* buildEntryRows(QWidget* group);
     QWidget* buildFileManagement();
     QWidget* buildToggleSwitches();
     QWidget* buildSideColumn();
@@ -118,8 +122,6 @@ private:
     QHash<int, QWidget*> controls_;
     QList<int> controlOrder_;
     QHash<int, QTimer*> timers_;
-    QButtonGroup* activeAxisGroup_ = nullptr;
-    QButtonGroup* unitChoiceGroup_ = nullptr;
     QMenu* systemMenu_ = nullptr;
     QToolButton* systemMenuButton_ = nullptr;
     QLabel* controllerIndicator_ = nullptr;
