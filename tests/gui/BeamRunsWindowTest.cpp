@@ -14,7 +14,7 @@
 #include <memory>
 #include <string>
 
-#include "DialogInFolder.h"
+#include "DialogFixture.h"
 #include "app/TarvexDlg.h"
 #include "beam/BeamRuns.h"
 #include "platform/qt/BeamRunsWindow.h"

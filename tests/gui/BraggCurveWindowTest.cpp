@@ -19,7 +19,7 @@
 #include <memory>
 #include <string>
 
-#include "DialogInFolder.h"
+#include "DialogFixture.h"
 #include "app/TarvexDlg.h"
 #include "platform/qt/BraggCurveWindow.h"
 #include "platform/qt/QtTarvexDialog.h"

@@ -16,38 +16,12 @@
 #include <thread>
 
 #include "ControllerSimulator.h"
-#include "app/TarvexDlg.h"
+#include "DialogFixture.h"
 #include "platform/qt/QtTarvexDialog.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string stoppingData()
-{
-    const char* env = std::getenv("TARVEX_STOPPING_DATA");
-    return env != nullptr && *env != '\0' ? env : TARVEX_STOPPING_DATA_DEFAULT;
-}
-
-// A copy of the demo station made the current folder for the life of the object.
-class DemoStation {
-public:
-    DemoStation()
-    {
-        previous_ = fs::current_path();
-        fs::copy(fs::path(TARVEX_SOURCE_DIR) / "examples/demo-site", dir_.path().toStdString(),
-                 fs::copy_options::recursive);
-        for (const char* name : {"scoef.95a", "scoef.95b", "scoefgas.95"})
-            fs::copy_file(fs::path(stoppingData()) / name, fs::path(dir_.path().toStdString()) / name);
-        fs::current_path(dir_.path().toStdString());
-    }
-    ~DemoStation() { fs::current_path(previous_); }
-    void write(const std::string& name, const std::string& text) const { std::ofstream(name) << text; }
-
-private:
-    QTemporaryDir dir_;
-    fs::path previous_;
-};
 
 class SimulatorThread {
 public:
@@ -86,12 +60,10 @@ class ConsoleEndToEndTest : public QObject {
 private slots:
     void demoStationStartsAndFollowsTheTurntable()
     {
-        DemoStation station;
-        QtTarvexDialog dialog;
-        CTarvexDlg logic(dialog);
-        dialog.setEvents(&logic);
-        QVERIFY(logic.onInitDialog());
-        dialog.show();
+        DialogInFolder station;
+        QVERIFY(station.openDemoStation());
+        QVERIFY(station.start());
+        QtTarvexDialog& dialog = *station.dialog;
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
 
         QCOMPARE(text(dialog, ControlId::Beam), QStringLiteral("Au 15 MeV/u"));
@@ -121,14 +93,12 @@ private slots:
 
     void cameraOnReachesTheControllerAndTheIndicatorFollows()
     {
-        DemoStation station;
         SimulatorThread sim;
+        DialogInFolder station;
+        QVERIFY(station.openDemoStation());
         station.write("Controller.dat", "tcp 127.0.0.1 " + std::to_string(sim.simulator.port()) + "\n");
-        QtTarvexDialog dialog;
-        CTarvexDlg logic(dialog);
-        dialog.setEvents(&logic);
-        QVERIFY(logic.onInitDialog());
-        dialog.show();
+        QVERIFY(station.start());
+        QtTarvexDialog& dialog = *station.dialog;
         auto* indicator = dialog.findChild<QLabel*>(QStringLiteral("controllerIndicator"));
         QVERIFY(indicator != nullptr);
         QCOMPARE(indicator->text(), QStringLiteral("Controller absent"));
@@ -154,7 +124,8 @@ private slots:
     // the message names the page's full path, and the console goes on.
     void helpWithAFailingOpenerNamesThePage()
     {
-        DemoStation station;
+        DialogInFolder station;
+        QVERIFY(station.openDemoStation());
         QTemporaryDir bin;
         const QString opener = bin.filePath(QStringLiteral("xdg-open"));
         {
@@ -165,11 +136,8 @@ private slots:
         QFile::setPermissions(opener, QFile::ReadOwner | QFile::ExeOwner);
         const QByteArray path = qgetenv("PATH");
         qputenv("PATH", bin.path().toUtf8() + ":" + path);
-        QtTarvexDialog dialog;
-        CTarvexDlg logic(dialog);
-        dialog.setEvents(&logic);
-        QVERIFY(logic.onInitDialog());
-        dialog.show();
+        QVERIFY(station.start());
+        QtTarvexDialog& dialog = *station.dialog;
 
         QString shown;  // the box's text, read and answered while it is open
         QTimer answer;

@@ -3,6 +3,7 @@
 // exchange of the dialog fields.
 
 #include <QAction>
+#include <QButtonGroup>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -20,10 +21,15 @@
 
 #include <functional>
 #include <memory>
+#include <set>
+#include <string>
+#include <variant>
+#include <vector>
 
-#include "RecordingEvents.h"
+#include "DialogFixture.h"
 #include "core/AxisTable.h"
 #include "platform/qt/CAboutDlg.h"
+#include "platform/qt/DialogFieldTable.h"
 #include "platform/qt/QtTarvexDialog.h"
 
 namespace {
@@ -94,27 +100,20 @@ class DialogEventsTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QtTarvexDialog> dialog;
-    RecordingEvents events;
+    RecordedDialog window;
+    std::unique_ptr<QtTarvexDialog>& dialog = window.dialog;
+    RecordingEvents& events = window.events;
 
     template <typename W = QWidget>
-    W* c(int id)
+    W* c(int id) const
     {
-        return dialog->findChild<W*>(QStringLiteral("c%1").arg(id));
+        return window.c<W>(id);
     }
 
 private slots:
-    void init()
-    {
-        events = RecordingEvents{};
-        dialog = std::make_unique<QtTarvexDialog>();
-        dialog->setEvents(&events);
-        dialog->show();
-        QApplication::setActiveWindow(dialog.get());
-        QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
-    }
+    void init() { QVERIFY(window.open()); }
 
-    void cleanup() { dialog.reset(); }
+    void cleanup() { window.close(); }
 
     void clickReachesItsHandler_data()
     {
@@ -433,6 +432,65 @@ private slots:
         DialogFields again = sampleFields();
         dialog->transferFromControls(again);
         QVERIFY(again == empty);
+    }
+
+    // The one table both directions of the exchange walk: each control and
+    // each field in it once ...
+    void fieldTableNamesEachControlAndFieldOnce()
+    {
+        DialogFields f;
+        const std::vector<FieldBinding> table = dialogFieldTable(f);
+        std::set<int> ids;
+        std::set<const void*> fields;
+        for (const FieldBinding& row : table) {
+            ids.insert(static_cast<int>(row.id));
+            fields.insert(std::visit([](auto* field) { return static_cast<const void*>(field); }, row.field));
+        }
+        QCOMPARE(ids.size(), table.size());
+        QCOMPARE(fields.size(), table.size());
+    }
+
+    // ... and each row's field shown by the control of its id, and read back
+    // into the same field with every other field as it was.
+    void fieldTableRowRoundTrips_data()
+    {
+        QTest::addColumn<int>("row");
+        DialogFields f;
+        const std::vector<FieldBinding> table = dialogFieldTable(f);
+        for (std::size_t i = 0; i < table.size(); ++i)
+            QTest::addRow("%d", static_cast<int>(table[i].id)) << static_cast<int>(i);
+    }
+
+    void fieldTableRowRoundTrips()
+    {
+        QFETCH(int, row);
+        DialogFields sent;
+        const FieldBinding binding = dialogFieldTable(sent).at(static_cast<std::size_t>(row));
+        const std::string value = "value of " + std::to_string(static_cast<int>(binding.id));
+        dialog->setListItems(ControlId::PositionList, {"Alpha", value});
+        if (std::string* const* text = std::get_if<std::string*>(&binding.field))
+            **text = value;
+        else
+            *std::get<int*>(binding.field) = 1;  // checked, or the group's second radio
+        dialog->transferToControls(sent);
+
+        QWidget* w = c(static_cast<int>(binding.id));
+        QVERIFY(w != nullptr);
+        const QString shownValue = QString::fromStdString(value);
+        switch (binding.kind) {
+        case FieldWidget::Text: QCOMPARE(qobject_cast<QLineEdit*>(w)->text(), shownValue); break;
+        case FieldWidget::Check: QVERIFY(qobject_cast<QAbstractButton*>(w)->isChecked()); break;
+        case FieldWidget::RadioGroup: QCOMPARE(qobject_cast<QAbstractButton*>(w)->group()->checkedId(), 1); break;
+        case FieldWidget::ListSelection:
+            QCOMPARE(qobject_cast<QListWidget*>(w)->selectedItems().size(), 1);
+            QCOMPARE(qobject_cast<QListWidget*>(w)->selectedItems().first()->text(), shownValue);
+            break;
+        case FieldWidget::ComboText: QCOMPARE(qobject_cast<QComboBox*>(w)->currentText(), shownValue); break;
+        case FieldWidget::LabelText: QCOMPARE(qobject_cast<QLabel*>(w)->text(), shownValue); break;
+        }
+        DialogFields back;
+        dialog->transferFromControls(back);
+        QVERIFY(back == sent);
     }
 
     void controlStateByIdIsShownAtOnce()

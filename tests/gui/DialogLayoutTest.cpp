@@ -16,7 +16,7 @@
 
 #include <memory>
 
-#include "RecordingEvents.h"
+#include "DialogFixture.h"
 #include "platform/qt/Bitmaps.h"
 #include "platform/qt/CManual.h"
 #include "platform/qt/QtTarvexDialog.h"
@@ -86,28 +86,16 @@ class DialogLayoutTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QtTarvexDialog> dialog;
-    RecordingEvents events;
+    RecordedDialog window;
+    std::unique_ptr<QtTarvexDialog>& dialog = window.dialog;
+    RecordingEvents& events = window.events;
 
-    QWidget* c(int id)
-    {
-        QWidget* w = dialog->findChild<QWidget*>(QStringLiteral("c%1").arg(id));
-        if (w == nullptr)
-            qWarning("no control with id %d", id);
-        return w;
-    }
+    QWidget* c(int id) const { return window.c(id); }
 
 private slots:
-    void init()
-    {
-        events = RecordingEvents{};
-        dialog = std::make_unique<QtTarvexDialog>();
-        dialog->setEvents(&events);
-        dialog->show();
-        QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
-    }
+    void init() { QVERIFY(window.open()); }
 
-    void cleanup() { dialog.reset(); }
+    void cleanup() { window.close(); }
 
     void captionAndIcon()
     {

@@ -11,7 +11,6 @@
 #include <QListWidget>
 
 #include "axes/AxisTable.h"
-#include "platform/qt/QtTarvexDialog.h"
 
 std::vector<FieldBinding> dialogFieldTable(DialogFields& f)
 {
@@ -101,10 +100,12 @@ void selectInGroup(QButtonGroup* group, int index)
     group->setExclusive(true);
 }
 
-// Puts one field into its control.
-void showField(QWidget* w, FieldWidget kind, const std::variant<std::string*, int*>& field)
+}  // namespace
+
+void showField(QWidget* w, const FieldBinding& row)
 {
-    switch (kind) {
+    const auto& field = row.field;
+    switch (row.kind) {
     case FieldWidget::Text:
         if (auto* edit = qobject_cast<QLineEdit*>(w))
             showInEdit(edit, qs(*std::get<std::string*>(field)));
@@ -128,10 +129,10 @@ void showField(QWidget* w, FieldWidget kind, const std::variant<std::string*, in
     }
 }
 
-// Reads one field back from its control.
-void readField(const QWidget* w, FieldWidget kind, const std::variant<std::string*, int*>& field)
+void readField(const QWidget* w, const FieldBinding& row)
 {
-    switch (kind) {
+    const auto& field = row.field;
+    switch (row.kind) {
     case FieldWidget::Text: {
         const auto* edit = qobject_cast<const QLineEdit*>(w);
         *std::get<std::string*>(field) = edit != nullptr ? ss(edit->text()) : std::string();
@@ -157,19 +158,4 @@ void readField(const QWidget* w, FieldWidget kind, const std::variant<std::strin
         *std::get<std::string*>(field) = ss(qobject_cast<const QLabel*>(w)->text());
         break;
     }
-}
-
-}  // namespace
-
-void QtTarvexDialog::transferToControls(const DialogFields& fields)
-{
-    DialogFields shown = fields;  // the table points into the fields it is made for
-    for (const FieldBinding& row : dialogFieldTable(shown))
-        showField(control(row.id), row.kind, row.field);
-}
-
-void QtTarvexDialog::transferFromControls(DialogFields& fields)
-{
-    for (const FieldBinding& row : dialogFieldTable(fields))
-        readField(control(row.id), row.kind, row.field);
 }

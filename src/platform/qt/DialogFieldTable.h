@@ -9,6 +9,7 @@
 
 class QLineEdit;
 class QString;
+class QWidget;
 
 // The kind of control that shows a dialog field, and so how the field is put
 // in and read back.
@@ -32,6 +33,10 @@ struct FieldBinding {
 // one table both directions of the exchange walk. The axis rows come from the
 // axis-control table.
 std::vector<FieldBinding> dialogFieldTable(DialogFields& fields);
+
+// Puts the row's field into its control `w`, and reads it back.
+void showField(QWidget* w, const FieldBinding& row);
+void readField(const QWidget* w, const FieldBinding& row);
 
 // A value shown from its start; a read-only box also carries the whole text
 // as its tool tip, for where the box is too narrow.

@@ -129,6 +129,22 @@ void QtTarvexDialog::connectClick(QAbstractButton* button, ControlId controlId)
     connect(button, &QAbstractButton::clicked, this, [this, controlId] { command(controlId); });
 }
 
+// The accessible names of a row's cells follow its label, which start-up may rename.
+void QtTarvexDialog::updateRowNames(int axis)
+{
+    const auto a = static_cast<std::size_t>(axis);
+    if (rowLabels_[a] == nullptr)
+        return;
+    const QString row = rowLabels_[a]->text();
+    const AxisControls& controls = kAxisControls[a];
+    const std::pair<ControlId, const char*> cells[] = {
+        {controls.value, " Current value"}, {controls.unit, " Unit"}, {controls.locked, " Locked"},
+        {controls.radio, " Active"}};
+    for (const auto& [controlId, cell] : cells)
+        if (QWidget* w = control(controlId))
+            w->setAccessibleName(row + QString::fromUtf8(cell));
+}
+
 void QtTarvexDialog::addSystemMenuItem(const QString& text, int commandNumber)
 {
     if (text.isEmpty())
@@ -300,6 +316,19 @@ void QtTarvexDialog::setListItems(ControlId controlId, const std::vector<std::st
     const QSignalBlocker blocker(list);
     list->clear();
     list->addItems(texts);
+}
+
+void QtTarvexDialog::transferToControls(const DialogFields& fields)
+{
+    DialogFields shown = fields;  // the table points into the fields it is made for
+    for (const FieldBinding& row : dialogFieldTable(shown))
+        showField(control(row.id), row);
+}
+
+void QtTarvexDialog::transferFromControls(DialogFields& fields)
+{
+    for (const FieldBinding& row : dialogFieldTable(fields))
+        readField(control(row.id), row);
 }
 
 bool QtTarvexDialog::startTimer(int timerId, int milliseconds)

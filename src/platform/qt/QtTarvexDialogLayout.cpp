@@ -537,22 +537,6 @@ QWidget* QtTarvexDialog::buildBottomLine()
     return line;
 }
 
-// The accessible names of a row's cells follow its label, which start-up may rename.
-void QtTarvexDialog::updateRowNames(int axis)
-{
-    const auto a = static_cast<std::size_t>(axis);
-    if (rowLabels_[a] == nullptr)
-        return;
-    const QString row = rowLabels_[a]->text();
-    const AxisControls& controls = kAxisControls[a];
-    const std::pair<ControlId, const char*> cells[] = {
-        {controls.value, " Current value"}, {controls.unit, " Unit"}, {controls.locked, " Locked"},
-        {controls.radio, " Active"}};
-    for (const auto& [controlId, cell] : cells)
-        if (QWidget* w = control(controlId))
-            w->setAccessibleName(row + QString::fromUtf8(cell));
-}
-
 void QtTarvexDialog::buildTabOrder()
 {
     using C = ControlId;
