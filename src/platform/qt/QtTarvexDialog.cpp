@@ -430,12 +430,15 @@ void QtTarvexDialog::showBraggCurve()
                 auto* edit = widget<QLineEdit>(c);
                 return edit != nullptr ? ss(edit->text().trimmed()) : std::string();
             };
-            auto shown = [&text](ControlId value, ControlId unit) { return text(value) + " " + text(unit); };
+            auto shown = [&text](int axis) {
+                const AxisControls& row = kAxisControls[static_cast<std::size_t>(axis)];
+                return text(row.value) + " " + text(row.unit);
+            };
             BraggExportLabel label;
             label.beam = text(ControlId::Beam);
-            label.s = shown(ControlId::ValueS, ControlId::UnitS);
-            label.r = shown(ControlId::ValueR, ControlId::UnitR);
-            label.t = shown(ControlId::ValueT, ControlId::UnitT);
+            label.s = shown(kAxisS);
+            label.r = shown(kAxisR);
+            label.t = shown(kAxisT);
             return label;
         });
     }
