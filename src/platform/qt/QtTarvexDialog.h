@@ -24,7 +24,9 @@ class CManual;
 
 // The main dialog and the Qt binding of the Ui port. Every control with an id
 // is kept in one id -> widget table and carries the object name "c<id>"
-// (for example "c1087"). Operator actions become DialogEvents calls.
+// (for example "c1087"). Operator actions become DialogEvents calls. The
+// controls are made and placed in QtTarvexDialogLayout.cpp; the field exchange
+// walks the one table of DialogFieldTable.h in both directions.
 class QtTarvexDialog : public QDialog, public Ui {
     Q_OBJECT
 public:
