@@ -10,7 +10,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 
-#include "axes/AxisTable.h"
+#include "core/AxisTable.h"
 
 std::vector<FieldBinding> dialogFieldTable(DialogFields& f)
 {

@@ -4,8 +4,8 @@
 #include <variant>
 #include <vector>
 
-#include "app/ControlIds.h"
-#include "app/DialogFields.h"
+#include "core/ControlIds.h"
+#include "core/DialogFields.h"
 
 class QLineEdit;
 class QString;

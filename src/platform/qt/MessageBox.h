@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/Ui.h"
+#include "core/Ui.h"
 
 class QWidget;
 

@@ -30,7 +30,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include "axes/AxisTable.h"
+#include "core/AxisTable.h"
 #include "beam/BeamRuns.h"
 #include "platform/qt/BeamRunsWindow.h"
 #include "platform/qt/Bitmaps.h"

@@ -19,7 +19,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "axes/AxisTable.h"
+#include "core/AxisTable.h"
 #include "platform/qt/Bitmaps.h"
 #include "platform/qt/CManual.h"
 
