@@ -1,6 +1,6 @@
 // The shape of the source tree: the folders of src/ include each other in one
-// direction only, no file reaches itself through its includes and no comment
-// numbers steps of a document that is not here.
+// direction only, no file reaches itself through its includes, no file grows
+// past 600 lines and no comment numbers steps of a document that is not here.
 
 #include <gtest/gtest.h>
 
@@ -129,6 +129,12 @@ TEST(CodeShapeTest, FoldersOfSrcIncludeEachOtherInOneDirection) {
 
 TEST(CodeShapeTest, NoFileReachesItselfThroughItsIncludes) {
     EXPECT_EQ(cycleIn(unitGraph(readTree({"src", "tools"}))), "");
+}
+
+TEST(CodeShapeTest, NoFileOfSrcOrToolsIsOverSixHundredLines) {
+    for (const auto& [path, text] : readTree({"src", "tools"})) {
+        EXPECT_LE(std::count(text.begin(), text.end(), '\n'), 600) << path;
+    }
 }
 
 TEST(CodeShapeTest, NoCommentNumbersSteps) {

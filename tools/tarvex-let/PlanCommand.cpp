@@ -143,11 +143,10 @@ public:
         if (svg_.given()) {
             std::vector<SettingMark> marks;
             for (const PlanRow& row : plan) {
-                const std::string side = row.beam.side();
-                marks.push_back({row.beam.effectiveRangeUm, row.beam.effectiveLet,
-                                 side == "before peak" ? 0 : side == "past peak" ? 1 : 2,
+                const int mark = row.beam.outcome != BeamOutcome::Substrate ? 2 : row.beam.pastPeak() ? 1 : 0;
+                marks.push_back({row.beam.effectiveRangeUm, row.beam.effectiveLet, mark,
                                  cformat("foil %d, R %g\u00b0, T %g\u00b0: ", row.foil, row.rDegrees, row.tDegrees) +
-                                     side});
+                                     row.beam.side()});
             }
             if (!replaceFileContent(svg_.text(), settingsPlotSvg(beamName + " into " + substrate, marks))) {
                 std::cerr << "tarvex-let: --svg '" << svg_.text() << "': cannot write it\n";
