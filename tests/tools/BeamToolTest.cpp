@@ -13,7 +13,7 @@
 #include <map>
 #include <fstream>
 
-#include "BeamFixtures.h"
+#include "beam/BeamFixtures.h"
 #include "beam/LayerRecord.h"
 #include "energyloss/SPtableWriter.h"
 #include "energyloss/StandardTargets.h"

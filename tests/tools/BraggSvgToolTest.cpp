@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "BeamFixtures.h"
+#include "beam/BeamFixtures.h"
 #include "beam/BraggPlot.h"
 #include "support/ToolRun.h"
 

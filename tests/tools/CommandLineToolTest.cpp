@@ -16,7 +16,7 @@
 #include <memory>
 #include <sstream>
 
-#include "EngineFixtures.h"
+#include "energyloss/EngineFixtures.h"
 #include "energyloss/SPtableWriter.h"
 #include "energyloss/StoppingCoefficients.h"
 #include "util/TokenReader.h"

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "BeamFixtures.h"
 #include "app/TarvexDlg.h"
+#include "beam/BeamFixtures.h"
 #include "support/RecordingChannel.h"
 #include "support/ToolRun.h"
 #include "util/NumberFormat.h"
