@@ -6,6 +6,7 @@
 #include "beam/Degrader.h"
 #include "beam/LayerRecord.h"
 #include "beam/RangeTable.h"
+#include "core/Cyclotrons.h"
 #include "energyloss/LayerStopping.h"
 #include "energyloss/StoppingCoefficients.h"
 
@@ -26,7 +27,7 @@ struct BeamGeometry {
     double s = 0;                // foil number
     double rDegrees = 0;         // degrader rotation R
     double tDegrees = 0;         // turntable T
-    int foilCount = 10;          // 10 on Ardo, 6 on Belm
+    int foilCount = foilCountOf(kCyclotronArdo);  // of the cyclotron in use
     double foilTolerance = 0.1;  // foils
 };
 
