@@ -94,29 +94,25 @@ std::string cycleIn(const Graph& graph) {
     return "";
 }
 
-// Between folders of src/: an arrow for each include that crosses folders.
-Graph folderGraph(const SourceTree& tree) {
+// An arrow from each file's node to the node of each file it includes, where
+// the two differ.
+Graph includeGraph(const SourceTree& tree, std::string (*nodeOf)(const std::string&)) {
     Graph graph;
     for (const auto& [path, text] : tree) {
         for (const std::string& included : includedFiles(tree, path)) {
-            if (folderOf(included) != folderOf(path)) graph[folderOf(path)].insert(folderOf(included));
+            if (nodeOf(included) != nodeOf(path)) graph[nodeOf(path)].insert(nodeOf(included));
         }
     }
     return graph;
 }
 
+// Between folders of src/.
+Graph folderGraph(const SourceTree& tree) { return includeGraph(tree, folderOf); }
+
 // Between files, a header and its source counting as one: X.cpp including
 // Y.h while Y.cpp includes X.h is a loop, though neither header includes the
 // other.
-Graph unitGraph(const SourceTree& tree) {
-    Graph graph;
-    for (const auto& [path, text] : tree) {
-        for (const std::string& included : includedFiles(tree, path)) {
-            if (unitOf(included) != unitOf(path)) graph[unitOf(path)].insert(unitOf(included));
-        }
-    }
-    return graph;
-}
+Graph unitGraph(const SourceTree& tree) { return includeGraph(tree, unitOf); }
 
 bool numbersSteps(const std::string& line) {
     static const std::regex numbered(R"(^\s*//\s*(steps?\s*)?\d+[a-z]?(\s*[-,]\s*\d+[a-z]?)*\s*:)");
