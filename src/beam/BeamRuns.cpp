@@ -186,10 +186,6 @@ std::vector<std::string> conditionFields(const RunConditions& c) {
             c.effectiveRange};
 }
 
-std::string inFolder(const std::string& folder, const std::string& name) {
-    return folder.empty() ? name : (std::filesystem::path(folder) / name).string();
-}
-
 bool pathExists(const std::string& path) {
     std::error_code ec;
     return std::filesystem::exists(std::filesystem::symlink_status(path, ec));

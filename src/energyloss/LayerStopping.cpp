@@ -24,12 +24,6 @@ StoppingPowers finiteOrZero(const StoppingPowers& s) {
     return {};
 }
 
-std::string inFolder(const std::string& folder, const std::string& name) {
-    if (folder.empty()) return name;
-    if (folder.back() == '/') return folder + name;
-    return folder + "/" + name;
-}
-
 // What identifies the content of a file without reading it: the file itself
 // (device and inode), its size and its modification time. A file rewritten in
 // place or replaced by another one changes at least one of them.

@@ -27,12 +27,6 @@ void parseRows(std::istream& in, double (*table)[Columns], int firstRow, int las
     }
 }
 
-std::string inFolder(const std::string& folder, const char* name) {
-    if (folder.empty()) return name;
-    if (folder.back() == '/') return folder + name;
-    return folder + "/" + name;
-}
-
 // Opens one coefficient file; on failure reports its "not found" line and
 // hands the parser an empty stream, whose every read fails. False when the
 // file could not be opened.

@@ -194,6 +194,12 @@ bool createNewEmptyFile(const std::string& path) {
     return true;
 }
 
+std::string inFolder(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
+    if (folder.back() == '/') return folder + name;
+    return folder + "/" + name;
+}
+
 std::string fullPath(const std::string& path) {
     std::error_code ec;
     std::filesystem::path full = std::filesystem::absolute(path.empty() ? "." : path, ec);

@@ -61,6 +61,10 @@ bool renameNoReplace(const std::string& from, const std::string& to);
 // created.
 bool createNewEmptyFile(const std::string& path);
 
+// `name` in `folder`: "" is the current folder, and a folder that ends in "/"
+// gets no second one.
+std::string inFolder(const std::string& folder, const std::string& name);
+
 // The full path of `path` (a name in the working folder, the current folder,
 // or a relative or absolute path), for messages and for the desktop's opener.
 // An empty path gives the working folder itself.

@@ -35,8 +35,3 @@ std::string column(const std::string& text, std::size_t width) {
     return text.size() >= width ? text + "  " : text + std::string(width - text.size(), ' ');
 }
 
-std::string inFolder(const std::string& folder, const std::string& name) {
-    if (folder.empty()) return name;
-    if (folder.back() == '/') return folder + name;
-    return folder + "/" + name;
-}

@@ -81,6 +81,3 @@ void declareFlag(CLI::App& command, bool& flag, const char* name, const char* de
 
 // "text" padded with blanks to `width` bytes, or followed by two blanks.
 std::string column(const std::string& text, std::size_t width);
-
-// `name` in `folder` ("" is the current folder).
-std::string inFolder(const std::string& folder, const std::string& name);

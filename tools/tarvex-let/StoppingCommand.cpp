@@ -8,6 +8,7 @@
 #include "energyloss/StandardTargets.h"
 #include "energyloss/Traversal.h"
 #include "util/NumberFormat.h"
+#include "util/TextFiles.h"
 #include "util/TokenReader.h"
 
 namespace {
