@@ -2,17 +2,14 @@
 
 #include <sstream>
 
-#include "app/TarvexDlg.h"
+#include "axes/AxisFiles.h"
 #include "positions/PositionFiles.h"
 #include "positions/Preview.h"
-#include "axes/AxisFiles.h"
-#include "support/RecordingChannel.h"
-#include "support/ScriptedUi.h"
-#include "support/Site.h"
+#include "support/StartedConsole.h"
 
 namespace {
 
-class PositionsTest : public ::testing::Test {
+class PositionsTest : public StartedConsole {
 protected:
     // demoStatus 3: working folder; 1: "./users/". Location 1 = vacuum chamber.
     void start(const std::string& demoStatus = "3", const std::string& location = "1") {
@@ -20,15 +17,10 @@ protected:
         site.set("TargetLocation.dat", location + "\n");
         // T, R and S at 0 degrees and no foil (the site's offsets are 3, 6 and 7).
         site.set("TarvexStatus.dat", "Park\n" + location + "\n10 20 30 -300 50 60 -600 -7000\n0 0 0 0 0 0 0 0\n");
-        site.install(folder);
         if (demoStatus == "1" || demoStatus == "0") std::filesystem::create_directory(folder.path() / "users");
         for (const auto& [name, content] : positionFiles) folder.write(name, content);
-        ui.events = &dialog;
-        ASSERT_TRUE(dialog.onInitDialog());
-        console().channel = std::make_unique<RecordingChannel>();
-        ui.boxes.clear();
+        startConsole();
     }
-    Console& console() { return dialog.console(); }
     void save(const std::string& name) {
         ui.controls.newPositionName = name;
         dialog.onCommand(ControlId::Save);
@@ -40,10 +32,6 @@ protected:
     std::vector<std::string> listed() { return ui.listItems[ControlId::PositionList]; }
 
     std::map<std::string, std::string> positionFiles;
-    WorkFolder folder;
-    Site site;
-    ScriptedUi ui;
-    CTarvexDlg dialog{ui};
 };
 
 const char* const kSavedContent =
