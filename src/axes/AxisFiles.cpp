@@ -26,8 +26,7 @@ void showAxisValues(ConsoleCore& console, bool showNow) {
 void loadSetupTable(ConsoleCore& console) {
     ConsoleState& state = console.state;
     std::string name = normalizeFileName(state, setupTableName(state.dutLocation, state.cyclotronCode));
-    std::ifstream in;
-    if (!openInput(in, name)) stopOnOpenError(console, name);
+    std::ifstream in = openInputOrStop(console, name);
     // Missing numbers or a zero scale would start the console with axes that
     // show 0 and move nowhere; the table is refused as a missing one is.
     if (!parseSetupTable(in, state.axes)) {
@@ -43,8 +42,7 @@ void loadSetupTable(ConsoleCore& console) {
 
 void loadStatusFile(ConsoleCore& console) {
     ConsoleState& state = console.state;
-    std::ifstream in;
-    if (!openInput(in, kStatusFileName)) stopOnOpenError(console, kStatusFileName);
+    std::ifstream in = openInputOrStop(console, kStatusFileName);
 
     StoredStatus stored;
     for (int i = 0; i < kAxisCount; ++i) {

@@ -12,16 +12,6 @@
 #include "util/TextFiles.h"
 #include "util/TokenReader.h"
 
-namespace {
-
-std::ifstream openOrStop(ConsoleCore& console, const char* name) {
-    std::ifstream in;
-    if (!openInput(in, name)) stopOnOpenError(console, name);
-    return in;
-}
-
-}  // namespace
-
 void showStartupDegrader(ConsoleCore& console) {
     ConsoleState& state = console.state;
     DegraderThickness d = computeDegraderThickness(axisValue(state.axes[kAxisS]), axisValue(state.axes[kAxisR]), 10,
@@ -37,16 +27,16 @@ void showStoredBeam(ConsoleCore& console) {
     DialogFields& fields = console.fields;
 
     {
-        std::ifstream in = openOrStop(console, kBeamNameDat);
+        std::ifstream in = openInputOrStop(console, kBeamNameDat);
         beam.beamName = normalizeFileName(state, readFirstLine(in));
         fields.beam = beam.beamName;
     }
     {
-        std::ifstream in = openOrStop(console, kBeamIonDat);
+        std::ifstream in = openInputOrStop(console, kBeamIonDat);
         parseBeamIon(in, beam);
     }
     {
-        std::ifstream in = openOrStop(console, kBeamResultsDat);
+        std::ifstream in = openInputOrStop(console, kBeamResultsDat);
         parseBeamResults(in, beam);
     }
     fields.energyMeV = formatBeamValue(beam.deviceEnergyMeV);
@@ -57,7 +47,7 @@ void showStoredBeam(ConsoleCore& console) {
 
     int lineCount = 0;
     {
-        std::ifstream in = openOrStop(console, kLayerSummaryFile);
+        std::ifstream in = openInputOrStop(console, kLayerSummaryFile);
         fields.targetSubstrate = substrateDescription(normalizeFileName(state, readFirstLine(in)));
         in.clear();
         in.seekg(0);

@@ -53,8 +53,7 @@ void refuse(ConsoleCore& console, const std::string& text) {
 // Copies the first line of `tmp` as the whole content of `dat`.
 void commitFile(ConsoleCore& console, const char* tmp, const char* dat, bool tmpFailureEndsDialog,
                 const char* datWarning, bool datFailureEndsDialog) {
-    std::ifstream in;
-    if (!openInput(in, tmp)) stopOnOpenError(console, tmp, tmpFailureEndsDialog);
+    std::ifstream in = openInputOrStop(console, tmp, tmpFailureEndsDialog);
     std::string line = readFirstLine(in);
     if (!replaceFileContent(dat, line + "\n")) {
         console.messages.report(std::string("Error opening file ") + dat + ".", Icon::Stop);
@@ -154,13 +153,11 @@ bool recomputeBeam(ConsoleCore& console) {
     BeamState chosen = beam;
     bool ionComplete = false;
     {
-        std::ifstream in;
-        if (!openInput(in, kBeamIonTmp)) stopOnOpenError(console, kBeamIonTmp);
+        std::ifstream in = openInputOrStop(console, kBeamIonTmp);
         ionComplete = parseBeamIon(in, chosen);
     }
     {
-        std::ifstream in;
-        if (!openInput(in, kBeamNameTmp)) stopOnOpenError(console, kBeamNameTmp);
+        std::ifstream in = openInputOrStop(console, kBeamNameTmp);
         chosen.beamName = normalizeFileName(state, readFirstLine(in));
     }
     if (const std::string refusal = beamIonRefusal(chosen, ionComplete); !refusal.empty()) {

@@ -33,6 +33,12 @@ void stopOnOpenError(ConsoleCore& console, const std::string& fileName, bool end
     stopProgram(console, openErrorText(fileName), endDialog);
 }
 
+std::ifstream openInputOrStop(ConsoleCore& console, const std::string& fileName, bool endDialog) {
+    std::ifstream in;
+    if (!openInput(in, fileName)) stopOnOpenError(console, fileName, endDialog);
+    return in;
+}
+
 void stopOnBadContent(ConsoleCore& console, const std::string& fileName, const std::string& what, bool endDialog) {
     stopProgram(console,
                 "Error reading file " + fileName + ": " + what + " - please fix the problem and restart the program.",

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <fstream>
 #include <string>
 
 struct Console;
@@ -29,6 +30,9 @@ void warnOperator(Console& console, const std::string& text);
 
 // stopProgram with the open-failure text for `fileName`.
 [[noreturn]] void stopOnOpenError(ConsoleCore& console, const std::string& fileName, bool endDialog = true);
+
+// `fileName` opened for reading; when it cannot be opened, stopOnOpenError.
+std::ifstream openInputOrStop(ConsoleCore& console, const std::string& fileName, bool endDialog = true);
 
 // stopProgram for a file that opens but cannot be used: "Error reading file "
 // + name + ": " + what + " - please fix the problem and restart the program."

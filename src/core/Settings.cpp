@@ -8,16 +8,6 @@
 #include "util/TextFiles.h"
 #include "util/TokenReader.h"
 
-namespace {
-
-std::ifstream openOrStop(ConsoleCore& console, const std::string& name, bool endDialog = true) {
-    std::ifstream in;
-    if (!openInput(in, name)) stopOnOpenError(console, name, endDialog);
-    return in;
-}
-
-}  // namespace
-
 int parseInteger(std::istream& in, int previous) {
     TokenReader reader(in);
     int32_t value = previous;
@@ -59,22 +49,22 @@ Options parseOptions(std::istream& in) {
 void readCyclotronInUse(ConsoleCore& console) {
     // Read by many handlers; a failure ends the process without ending the
     // dialog first.
-    std::ifstream in = openOrStop(console, kCyclotronFile, false);
+    std::ifstream in = openInputOrStop(console, kCyclotronFile, false);
     console.state.cyclotronCode = parseCyclotronCode(in, console.state.cyclotronCode);
 }
 
 void readSkipInfoMessages(ConsoleCore& console) {
-    std::ifstream in = openOrStop(console, kSkipInfoMessagesFile);
+    std::ifstream in = openInputOrStop(console, kSkipInfoMessagesFile);
     parseInteger(in, 0);
 }
 
 void readDemoStatus(ConsoleCore& console) {
-    std::ifstream in = openOrStop(console, kDemoStatusFile);
+    std::ifstream in = openInputOrStop(console, kDemoStatusFile);
     console.state.demoStatus = parseInteger(in, console.state.demoStatus);
 }
 
 void readTargetLocation(ConsoleCore& console) {
-    std::ifstream in = openOrStop(console, kTargetLocationFile);
+    std::ifstream in = openInputOrStop(console, kTargetLocationFile);
     // Without a location every saved position and lock would be reset as
     // for a changed setup.
     TokenReader reader(in);
