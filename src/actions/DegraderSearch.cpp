@@ -46,18 +46,11 @@ void moveTo(Console& console, int index, int32_t counts) {
 // The station's minimum effective range in µm, NaN when it has none; a file
 // without a number is reported once.
 double minimumRangeOf(Console& console) {
-    double um = 0;
-    switch (readMinimumRange(um)) {
-        case MinimumRangeRead::Value: return um;
-        case MinimumRangeRead::NoNumber:
-            if (!console.state.beam.minimumRangeReported) {
-                console.state.beam.minimumRangeReported = true;
-                warn(console, minimumRangeNoNumberText());
-            }
-            break;
-        case MinimumRangeRead::Absent: break;
-    }
-    return std::nan("");
+    return readMinimumRange([&console](const std::string& text) {
+        if (console.state.beam.minimumRangeReported) return;
+        console.state.beam.minimumRangeReported = true;
+        warn(console, text);
+    });
 }
 
 // What the recomputation will show once R and S stand at the target counts

@@ -78,18 +78,17 @@ int summaryLineCount(std::istream& in) {
     return count;
 }
 
-MinimumRangeRead readMinimumRange(double& um) {
+double readMinimumRange(const std::function<void(const std::string& text)>& reportNoNumber) {
     std::ifstream in;
-    if (!openInput(in, kMinimumRangeFile)) return MinimumRangeRead::Absent;
+    if (!openInput(in, kMinimumRangeFile)) return std::nan("");
     TokenReader reader(in);
     double value = -1;
-    if (!reader.readReal(value) || !std::isfinite(value) || value < 0) return MinimumRangeRead::NoNumber;
-    um = value;
-    return MinimumRangeRead::Value;
-}
-
-std::string minimumRangeNoNumberText() {
-    return std::string(kMinimumRangeFile) + " holds no number of micrometres; no minimum range is applied.";
+    if (!reader.readReal(value) || !std::isfinite(value) || value < 0) {
+        reportNoNumber(std::string(kMinimumRangeFile) +
+                       " holds no number of micrometres; no minimum range is applied.");
+        return std::nan("");
+    }
+    return value;
 }
 
 std::optional<std::string> readLayerFileNameLine() {

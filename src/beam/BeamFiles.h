@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <istream>
 #include <optional>
 #include <string>
@@ -38,14 +39,9 @@ int summaryLineCount(std::istream& in);
 // "MinimumRange.dat": the station's shortest useful effective range, µm, one
 // number. Absent: no minimum.
 inline constexpr const char* kMinimumRangeFile = "MinimumRange.dat";
-enum class MinimumRangeRead {
-    Absent,    // no file: no minimum
-    Value,     // `um` holds the minimum
-    NoNumber,  // the file holds no number of 0 or more: ignored
-};
-MinimumRangeRead readMinimumRange(double& um);
-// The one line that reports a MinimumRange.dat without a number.
-std::string minimumRangeNoNumberText();
+// The minimum in µm, NaN without one. A file that holds no number of 0 or
+// more is ignored, and `reportNoNumber` gets the one line that says so.
+double readMinimumRange(const std::function<void(const std::string& text)>& reportNoNumber);
 
 // The first line of "CurrentLayerFileName.dat", the name of the device's
 // layer file; nothing when the file cannot be opened.

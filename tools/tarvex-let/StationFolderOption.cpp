@@ -2,7 +2,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <cmath>
 #include <filesystem>
 #include <iostream>
 
@@ -27,13 +26,7 @@ std::unique_ptr<StationFolder> readStation() {
 }
 
 double stationMinimumRange() {
-    double um = 0;
-    switch (readMinimumRange(um)) {
-        case MinimumRangeRead::Value: return um;
-        case MinimumRangeRead::NoNumber: std::cerr << "tarvex-let: " << minimumRangeNoNumberText() << "\n"; break;
-        case MinimumRangeRead::Absent: break;
-    }
-    return std::nan("");
+    return readMinimumRange([](const std::string& text) { std::cerr << "tarvex-let: " << text << "\n"; });
 }
 
 StoppingOptions withoutTrace() {
