@@ -73,19 +73,31 @@ bool openStreamOn(Stream& stream, int fd, const std::string& path, std::ios::ope
     return static_cast<bool>(stream);
 }
 
+// `content` written and synced to disk in a new temporary file beside `path`
+// (mode 0644), ready to take its place; the temporary's name, or "" when it
+// could not be written, and then nothing is left behind.
+std::string writeTemporaryBeside(const std::string& path, const std::string& content) {
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    std::string temporary = folder.empty() ? ".tarvex-XXXXXX" : (folder / ".tarvex-XXXXXX").string();
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) return "";
+    bool ok = writeAll(fd, content) && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (!ok) {
+        std::remove(temporary.c_str());
+        return "";
+    }
+    ::chmod(temporary.c_str(), 0644);
+    return temporary;
+}
+
 }  // namespace
 
 bool replaceFileContent(const std::string& path, const std::string& content) {
-    std::filesystem::path target(path);
-    std::string pattern = (target.parent_path() / ".tarvex-XXXXXX").string();
-    if (target.parent_path().empty()) pattern = ".tarvex-XXXXXX";
-    int fd = ::mkstemp(pattern.data());
-    if (fd < 0) return false;
-    bool ok = writeAll(fd, content) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok) ::chmod(pattern.c_str(), 0644);
-    if (!ok || std::rename(pattern.c_str(), path.c_str()) != 0) {
-        std::remove(pattern.c_str());
+    const std::string temporary = writeTemporaryBeside(path, content);
+    if (temporary.empty()) return false;
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        std::remove(temporary.c_str());
         return false;
     }
     return true;
@@ -212,18 +224,8 @@ std::string fullPath(const std::string& path) {
 
 SaveResult saveNewFile(const std::string& path, const std::string& content) {
     if (path.empty()) return SaveResult::Failed;
-    std::filesystem::path target(path);
-    std::string temporary = (target.parent_path() / ".tarvex-XXXXXX").string();
-    if (target.parent_path().empty()) temporary = ".tarvex-XXXXXX";
-    int fd = ::mkstemp(temporary.data());
-    if (fd < 0) return SaveResult::Failed;
-    bool ok = writeAll(fd, content) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ::chmod(temporary.c_str(), 0644);
-    if (!ok) {
-        std::remove(temporary.c_str());
-        return SaveResult::Failed;
-    }
+    const std::string temporary = writeTemporaryBeside(path, content);
+    if (temporary.empty()) return SaveResult::Failed;
     if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) {
         return SaveResult::Saved;
     }
@@ -240,9 +242,9 @@ SaveResult saveNewFile(const std::string& path, const std::string& content) {
     if (error != EPERM && error != EOPNOTSUPP && error != ENOSYS && error != EINVAL) return SaveResult::Failed;
     // Neither a no-replace rename nor hard links: create the file exclusively
     // and write it in place.
-    fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) return errno == EEXIST ? SaveResult::Exists : SaveResult::Failed;
-    ok = writeAll(fd, content);
+    bool ok = writeAll(fd, content);
     ok = ::close(fd) == 0 && ok;
     return ok ? SaveResult::Saved : SaveResult::Failed;
 }
