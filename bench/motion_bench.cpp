@@ -7,7 +7,7 @@
 
 #include <sstream>
 
-#include "axes/HardwareMotion.h"
+#include "axes/MotionDriver.h"
 #include "core/Console.h"
 #include "core/ControllerChannel.h"
 #include "core/Headless.h"
@@ -56,7 +56,7 @@ void BM_ReadBackCycle(benchmark::State& state) {
     for (auto _ : state) {
         onReadBackTimer(console);
     }
-    if (!console.state.motion.known || console.state.axes[kAxisX].internalPosition < 12345) {
+    if (!console.state.motion.model.link.known || console.state.axes[kAxisX].internalPosition < 12345) {
         state.SkipWithError("the read-back was not applied");
     }
 }

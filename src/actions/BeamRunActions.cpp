@@ -3,7 +3,7 @@
 #include <cmath>
 #include <filesystem>
 
-#include "axes/HardwareMotion.h"
+#include "axes/MotionDriver.h"
 #include "beam/BeamRuns.h"
 #include "beam/Degrader.h"
 #include "beam/LiveStatus.h"
@@ -166,6 +166,9 @@ LiveStatus liveStatusOf(const Console& console) {
     }
     s.s1Open = !state.s1Closed;
     s.s2Open = !state.s2Closed;
+    for (const ShutterMotion& shutter : state.motion.model.shutters) {
+        s.shuttersKnown = s.shuttersKnown && (!state.shutterBits.real() || shutter.phase != ShutterPhase::Unknown);
+    }
     s.camera = state.cameraOn;
     s.light = state.lightOn;
     s.laser = state.laserOn;
@@ -261,7 +264,13 @@ void followBeamRun(Console& console) {
 void endBeamRun(Console& console, const std::string& comment) {
     BeamRunState& runs = console.state.runs;
     if (runs.path.empty()) return;
-    finishRun(console, comment, true);
+    // Real shutters were closed by the end: whether the controller took it.
+    const EndClose close = console.state.motion.endClose;
+    finishRun(console,
+              comment + (close == EndClose::Confirmed      ? ", shutters closed"
+                         : close == EndClose::NotConfirmed ? ", shutter close not confirmed"
+                                                           : ""),
+              true);
     showBannerAndLiveStatus(console);
     // The console is ending: no run begins after this.
     runs.path.clear();

@@ -99,6 +99,18 @@ void onGo(Console& console) {
     int choice = fields.unitChoice;
     bool bragg = fields.bragg != 0;
     if (!bragg && (choice < 0 || choice > 2)) return;
+    // Go moves S and R: neither may be locked.
+    for (const auto& [index, name] : {std::pair{kAxisS, "Degrader selection (S)"}, std::pair{kAxisR, "Degrader rotation (R)"}}) {
+        if (state.axes[index].locked == 0) continue;
+        warn(console, std::string(name) + " is locked - operation aborted.");
+        return;
+    }
+    const std::optional<double> wish = bragg ? std::optional<double>(beam.braggEnergyMeV) : numberEntry(fields.goal);
+    if (!wish) {
+        warn(console, notANumberText(fields.goal));
+        clearStatusAndGoal(console);
+        return;
+    }
     setStatusText(console, "Calculations in progress - please wait.");
     const std::string missingCoefficients = loadStoppingCoefficients(state.stopping);
     if (!missingCoefficients.empty()) {
@@ -111,7 +123,7 @@ void onGo(Console& console) {
                           : choice == 0 ? GoalKind::Let
                           : choice == 1 ? GoalKind::MeV
                                         : GoalKind::MeVPerNucleon;
-    const double wanted = bragg ? beam.braggEnergyMeV : leadingNumber(fields.goal);
+    const double wanted = *wish;
     const BeamIon ion{beam.ionZ, beam.ionA, beam.beamEnergyMeV};
 
     // Back out through the device, substrate first, and the aluminium.

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "app/ExitSequence.h"
-#include "axes/HardwareMotion.h"
+#include "axes/MotionDriver.h"
 #include "core/Console.h"
 #include "core/ControllerChannel.h"
 #include "core/ControllerCommands.h"

@@ -1,3 +1,4 @@
+#include "core/Motion.h"
 #include "app/ExitSequence.h"
 
 #include <cstdio>
@@ -7,7 +8,7 @@
 #include "actions/BeamRunActions.h"
 #include "app/Startup.h"
 #include "axes/AxisFiles.h"
-#include "axes/HardwareMotion.h"
+#include "axes/MotionDriver.h"
 #include "axes/SimulatedMotion.h"
 #include "core/Console.h"
 #include "core/ControllerChannel.h"
@@ -59,6 +60,7 @@ void exitSequence(Console& console) {
     sequenceLog << "\nBeginning of the exit sequence of commands:\n\n";
     sequenceLog.flush();
     allHalt(console, kEndingStopWait);
+    closeShuttersForEnd(console, kEndingStopWait);
 
     // Park the beam line.
     state.options = readOptions(console);

@@ -5,7 +5,7 @@
 
 #include "axes/ActiveAxis.h"
 #include "axes/AxisFiles.h"
-#include "axes/HardwareMotion.h"
+#include "axes/MotionDriver.h"
 #include "axes/TcpChannel.h"
 #include "beam/BeamDisplay.h"
 #include "beam/BeamRecompute.h"

@@ -1,7 +1,9 @@
 #include "app/TarvexDlg.h"
 
 #include <cstdio>
+#include <functional>
 
+#include "actions/AfterMotion.h"
 #include "actions/BeamRunActions.h"
 #include "actions/DegraderSearch.h"
 #include "actions/Parallax.h"
@@ -10,7 +12,7 @@
 #include "app/Startup.h"
 #include "axes/ActiveAxis.h"
 #include "axes/AxisFiles.h"
-#include "axes/HardwareMotion.h"
+#include "axes/MotionDriver.h"
 #include "axes/Moves.h"
 #include "axes/SimulatedMotion.h"
 #include "core/Failure.h"
@@ -24,14 +26,29 @@
 CTarvexDlg::CTarvexDlg(Ui& ui) : console_(ui) {}
 
 bool CTarvexDlg::onInitDialog() {
-    if (!runStartup(console_)) return false;
-    openBeamRunLog(console_);
-    followBeamRun(console_);
-    return true;
+    bool started = false;
+    runEvent([&] {
+        started = runStartup(console_);
+        if (started) openBeamRunLog(console_);
+    });
+    return started;
 }
 
 void CTarvexDlg::onCommand(ControlId id) {
-    handleCommand(id);
+    runEvent([&] { handleCommand(id); });
+}
+
+// Every event ends with what its moves asked for, once the outermost event
+// is done (a tick inside one of its boxes is not), then the beam run.
+void CTarvexDlg::runEvent(const std::function<void()>& handler) {
+    {
+        struct Leave {
+            int& depth;
+            ~Leave() { --depth; }
+        } leave{++depth_};
+        handler();
+    }
+    if (depth_ == 0) runMotionEffects(console_);
     followBeamRun(console_);
 }
 
@@ -90,24 +107,21 @@ void CTarvexDlg::handleCommand(ControlId id) {
 }
 
 void CTarvexDlg::onListSelectionChanged(ControlId id) {
-    if (id == ControlId::PositionList) onPositionSelected(console_);
-    followBeamRun(console_);
+    runEvent([&] {
+        if (id == ControlId::PositionList) onPositionSelected(console_);
+    });
 }
 
 void CTarvexDlg::onKeyboardChar(char key) {
-    onKeyboardKey(console_, key);
-    followBeamRun(console_);
+    runEvent([&] { onKeyboardKey(console_, key); });
 }
 
 void CTarvexDlg::onTimer(int timerId) {
-    if (timerId == kCameraTimer) onCameraTimer(console_);
-    if (timerId == kMotionTimer) onMotionTimer(console_);
-    if (timerId == kReadBackTimer) {
-        onReadBackTimer(console_);
-        // Real shutters follow the input bits of the read-back.
-        applyShutterInputs(console_, console_.state.motion.inputs);
-    }
-    followBeamRun(console_);
+    runEvent([&] {
+        if (timerId == kCameraTimer) onCameraTimer(console_);
+        if (timerId == kMotionTimer) onMotionTimer(console_);
+        if (timerId == kReadBackTimer) onReadBackTimer(console_);
+    });
 }
 
 void CTarvexDlg::onSystemCommand(int command) {
@@ -121,8 +135,10 @@ void CTarvexDlg::onOk() {
 }
 
 void CTarvexDlg::onCancel() {
-    // Every axis stops and the positions are kept for the next start.
-    stopAllAxes(console_, kEndingStopWait);
+    // Every axis stops, real shutters close, and the positions the
+    // controller reads back at rest are kept for the next start.
+    stopAndCloseForEnd(console_, kEndingStopWait);
+    waitForRest(console_, kEndingRestWait);
     endBeamRun(console_, "Escape");
     console_.ui.stopTimer(kReadBackTimer);
     writeStatusFile(console_);
@@ -133,7 +149,13 @@ void CTarvexDlg::onCancel() {
 }
 
 void CTarvexDlg::onTerminate() {
-    failureExit(console_);  // stops every axis first
+    // A signal: every axis stops and real shutters close first, and the
+    // positions read back at rest are kept.
+    stopAndCloseForEnd(console_, kEndingStopWait);
+    console_.state.motion.stoppedForEnd = true;
+    waitForRest(console_, kEndingRestWait);
+    writeStatusFile(console_);
+    failureExit(console_);
 }
 
 void CTarvexDlg::onCloseRequest() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "core/Console.h"
 #include "core/Ui.h"
 
@@ -25,6 +27,8 @@ public:
 
 private:
     void handleCommand(ControlId id);
+    void runEvent(const std::function<void()>& handler);
 
     Console console_;
+    int depth_ = 0;  // events under way: a tick inside a box is one more
 };

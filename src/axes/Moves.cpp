@@ -3,9 +3,10 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <optional>
 
 #include "axes/AxisFiles.h"
-#include "axes/HardwareMotion.h"
+#include "axes/MotionDriver.h"
 #include "axes/SimulatedMotion.h"
 #include "beam/BeamRecompute.h"
 #include "core/Console.h"
@@ -26,32 +27,6 @@ Axis& activeAxis(Console& console) {
     return console.state.axes[console.state.activeAxis];
 }
 
-bool stepBeyondLimit(const Axis& axis, int32_t step) {
-    return beyondLimit(axis, static_cast<int64_t>(axis.internalPosition) + step, step);
-}
-
-// Simulated drive of one axis ends: timer 4 stops when no axis is driven.
-void endSimulatedDrive(Console& console, int index) {
-    ConsoleState& state = console.state;
-    state.axes[index].driving = false;
-    state.motionInProgress = false;
-    for (const Axis& axis : state.axes.axes) {
-        state.motionInProgress = state.motionInProgress || (axis.driving && axis.pendingStep != 0);
-    }
-    if (!state.motionInProgress) console.ui.stopTimer(kMotionTimer);
-}
-
-// Outside simulation mode: refuses (with its message) a move the console
-// cannot command safely now.
-bool hardwareRefuses(Console& console, int index, bool toTarget) {
-    std::string refusal = motionRefusal(console, toTarget);
-    if (refusal.empty() && toTarget && axisMoving(console, index)) refusal = movingText(index);
-    if (refusal.empty()) return false;
-    console.state.axes[index].pendingStep = 0;
-    warnOperator(console, refusal);
-    return true;
-}
-
 void showCurrent(Console& console) {
     console.state.positionName = "Current";
     console.fields.positionName = "Current";
@@ -64,16 +39,52 @@ int32_t clampToCounts(double counts) {
     return static_cast<int32_t>(counts);
 }
 
-// Box 1088 as a number by the C library's text-to-double rule; the box is
-// emptied and shown.
-double takeNewAxisValue(Console& console) {
-    double value = leadingNumber(console.fields.newAxisValue);
+// Box 1088 as a number; the box is emptied and shown. An empty box is 0;
+// a text that is not a number is refused with a warning (nullopt).
+std::optional<double> takeNewAxisValue(Console& console) {
+    const std::string text = console.fields.newAxisValue;
     console.fields.newAxisValue.clear();
     console.ui.setText(ControlId::NewAxisValue, "");
+    const std::optional<double> value = numberEntry(text);
+    if (!value) warnOperator(console, notANumberText(text));
     return value;
 }
 
+// Moves `index` to `target` on the operator's behalf: refused with its
+// message before anything changes, else the camera goes on, "Current" is
+// shown and the move goes out.
+void moveAxis(Console& console, int index, int32_t target, bool homeBackOff = false) {
+    const MotionEvent event = moveEvent(index, target, homeBackOff);
+    std::string refusal = motionRefusal(console, event);
+    if (refusal.empty()) {
+        switchOn(console, Device::Camera);
+        showCurrent(console);
+        // The camera's question may have let the axes move: the model decides again.
+        refusal = motionRequest(console, event);
+    }
+    if (!refusal.empty()) warnOperator(console, refusal);
+}
+
+int32_t targetOf(const Axis& axis, int32_t step) {
+    return clampToCounts(static_cast<double>(axis.internalPosition) + step);
+}
+
 }  // namespace
+
+std::optional<double> numberEntry(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return leadingNumber(text);  // an empty box: 0, as always
+    const std::size_t last = text.find_last_not_of(" \t");
+    double value = 0;
+    if (!parseReal(text.substr(first, last - first + 1), value) || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+std::string notANumberText(const std::string& text) {
+    std::string shown;
+    for (char c : text.substr(0, 40)) shown += static_cast<unsigned char>(c) < 32 ? '?' : c;
+    return "\"" + shown + "\" is not a number - request ignored.";
+}
 
 void takeDialogEntries(Console& console) {
     console.ui.transferFromControls(console.fields);
@@ -92,32 +103,10 @@ void moveActiveAxis(Console& console) {
         warnOperator(console, "No axis selected - request ignored.");
         return;
     }
-    ConsoleState& state = console.state;
-    const int index = state.activeAxis;
-    if (!state.simulation() && hardwareRefuses(console, index, true)) return;
-    // A finite move ends a drive first, or the ticks would repeat its step.
-    if (state.simulation() && state.axes[index].driving) endSimulatedDrive(console, index);
-    if (stepBeyondLimit(state.axes[index], state.axes[index].pendingStep)) {
-        state.axes[index].pendingStep = 0;
-        warnOperator(console, std::string(kLimitText) + limitsText(state.axes[index]));
-        return;
-    }
-    switchOn(console, Device::Camera);
-    showCurrent(console);
-    Axis& axis = state.axes[index];
-    if (state.simulation()) {
-        axis.internalPosition += axis.pendingStep;
-        refreshAfterMotion(console);
-        if (index == kAxisT || index == kAxisR || index == kAxisS) {
-            recomputeBeam(console);
-            refreshEffectiveLetDisplay(console);
-        }
-    } else if (axis.pendingStep != 0) {
-        commandMove(console, index, static_cast<int32_t>(static_cast<int64_t>(axis.internalPosition) + axis.pendingStep));
-    }
+    Axis& axis = activeAxis(console);
+    const int32_t step = axis.pendingStep;
     axis.pendingStep = 0;
-    if (state.simulation()) axis.driving = false;
-    writeStatusFile(console);
+    moveAxis(console, console.state.activeAxis, targetOf(axis, step));
 }
 
 void onNudge(Console& console, int direction) {
@@ -139,52 +128,37 @@ void onDrive(Console& console, int direction) {
         warnOperator(console, "No axis selected - request ignored.");
         return;
     }
-    ConsoleState& state = console.state;
-    const int index = state.activeAxis;
+    const int index = console.state.activeAxis;
     Axis& axis = activeAxis(console);
-    int32_t step = plusDirectionStep(axis, direction * axis.nudgeStep);
-    int32_t velocity = plusDirectionStep(axis, direction * axis.jogVelocity);
+    const MotionEvent event = jogEvent(index, plusDirectionStep(axis, direction * axis.jogVelocity));
+    std::string refusal = motionRefusal(console, event);
+    const AxisMotion& motion = console.state.motion.model.axes[static_cast<std::size_t>(index)];
     // A repeat of the drive already running (a held key) changes nothing.
-    if (state.simulation() && axis.driving && axis.pendingStep == step) return;
-    if (!state.simulation()) {
-        if (axis.driving && state.motion.jogVelocity[static_cast<std::size_t>(index)] == velocity) return;
-        std::string refusal = motionRefusal(console, false);
-        // A jog may replace a jog or follow a stop, never a move to a target.
-        if (refusal.empty() && state.motion.toTarget[static_cast<std::size_t>(index)]) refusal = movingText(index);
-        if (!refusal.empty()) {
-            warnOperator(console, refusal);
-            return;
-        }
+    if (refusal.empty() && motion.phase == AxisPhase::Jogging && motion.jogVelocity == event.counts) return;
+    if (refusal.empty()) {
+        switchOn(console, Device::Camera);
+        showCurrent(console);
+        // The simulated drive moves by a nudge step a tick.
+        axis.pendingStep = plusDirectionStep(axis, direction * axis.nudgeStep);
+        refusal = motionRequest(console, event);
     }
-    axis.pendingStep = step;
-    axis.driving = state.simulation();
-    switchOn(console, Device::Camera);
-    showCurrent(console);
-    if (state.simulation() && !console.ui.startTimer(kMotionTimer, 250)) {
-        warnOperator(console, "Timer 4 not available!");
-    }
-    std::string jog = std::string("A") + axis.letter + ";AF;JG" + cformat("%+d", velocity) + ";";
-    if (state.simulation()) {
-        sendCommand(console, jog);
-    } else {
-        axis.pendingStep = 0;
-        commandJog(console, index, jog, velocity);
+    if (!refusal.empty()) {
+        if (!axis.driving) axis.pendingStep = 0;
+        warnOperator(console, refusal);
     }
 }
 
 void onHalt(Console& console) {
     console.ui.setFocus(ControlId::Keyboard);
-    ConsoleState& state = console.state;
-    if (state.simulation()) {
-        if (activeAxisValid(console)) {
-            activeAxis(console).pendingStep = 0;
-            endSimulatedDrive(console, state.activeAxis);
-        }
+    if (activeAxisValid(console)) stopAxis(console, console.state.activeAxis);
+    // A stop the controller carries out at once (the simulation) shows its
+    // result now; a real one when the read-back shows the axis at rest.
+    bool settled = true;
+    for (int i : {kAxisT, kAxisR, kAxisS}) settled = settled && !axisMoving(console, i);
+    if (settled && console.state.simulation()) {
         refreshAfterMotion(console);
         recomputeBeam(console);
         refreshEffectiveLetDisplay(console);
-    } else if (activeAxisValid(console)) {
-        stopAxis(console, state.activeAxis);
     }
     writeStatusFile(console);
 }
@@ -195,31 +169,20 @@ void onHome(Console& console) {
         moveActiveAxis(console);  // reports the missing axis
         return;
     }
-    ConsoleState& state = console.state;
+    console.ui.setFocus(ControlId::Keyboard);
+    const int index = console.state.activeAxis;
     Axis& axis = activeAxis(console);
-    axis.pendingStep = plusDirectionStep(axis, axis.nudgeStep / 2);
-    if (!state.simulation()) {
-        // The second step follows when the read-back shows the first at rest.
-        const int index = state.activeAxis;
-        if (hardwareRefuses(console, index, true)) return;
-        bool backOff = axis.pendingStep != 0 && !stepBeyondLimit(axis, axis.pendingStep);
-        if (!backOff) axis.pendingStep = clampToCounts(-static_cast<double>(axis.internalPosition));
-        moveActiveAxis(console);
-        if (backOff && state.motion.commanded[static_cast<std::size_t>(index)]) {
-            state.motion.homeStage[static_cast<std::size_t>(index)] = 1;
-        }
-        showCurrent(console);
-        return;
-    }
-    if (stepBeyondLimit(axis, axis.pendingStep)) {
-        axis.pendingStep = 0;
+    const int32_t backOff = plusDirectionStep(axis, axis.nudgeStep / 2);
+    // A back-off step that a limit forbids is left out without a word.
+    if (backOff != 0 && !beyondLimit(axis, static_cast<int64_t>(axis.internalPosition) + backOff, backOff)) {
+        moveAxis(console, index, targetOf(axis, backOff), true);
     } else {
-        moveActiveAxis(console);
+        moveAxis(console, index, 0);
     }
-    showCurrent(console);
-    Axis& homed = activeAxis(console);
-    homed.pendingStep = clampToCounts(-static_cast<double>(homed.internalPosition));
-    moveActiveAxis(console);
+}
+
+void homeSecondStep(Console& console, int index) {
+    moveAxis(console, index, 0);
 }
 
 void moveActiveAxisTo(Console& console, double value) {
@@ -232,23 +195,25 @@ void moveActiveAxisTo(Console& console, double value) {
 void onSetValue(Console& console) {
     takeDialogEntries(console);
     console.ui.setFocus(ControlId::Keyboard);
-    double value = takeNewAxisValue(console);
+    const std::optional<double> value = takeNewAxisValue(console);
+    if (!value) return;
     if (!activeAxisValid(console)) {
         moveActiveAxis(console);
         return;
     }
-    moveActiveAxisTo(console, value);
+    moveActiveAxisTo(console, *value);
 }
 
 void onIncrement(Console& console) {
     takeDialogEntries(console);
     console.ui.setFocus(ControlId::Keyboard);
-    double increment = takeNewAxisValue(console);
+    const std::optional<double> increment = takeNewAxisValue(console);
+    if (!increment) return;
     if (!activeAxisValid(console)) {
         moveActiveAxis(console);
         return;
     }
     Axis& axis = activeAxis(console);
-    axis.pendingStep = clampToCounts(std::trunc(axis.scale * increment));
+    axis.pendingStep = clampToCounts(std::trunc(axis.scale * *increment));
     moveActiveAxis(console);
 }

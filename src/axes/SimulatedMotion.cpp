@@ -1,9 +1,11 @@
 #include "axes/SimulatedMotion.h"
 
 #include "axes/AxisFiles.h"
-#include "axes/HardwareMotion.h"
 #include "beam/BeamRecompute.h"
+#include "beam/BeamDisplay.h"
 #include "core/Console.h"
+#include "core/Motion.h"
+
 void onMotionTimer(Console& console) {
     ConsoleState& state = console.state;
     state.motionInProgress = true;
@@ -25,18 +27,9 @@ void onMotionTimer(Console& console) {
 
 void allHalt(Console& console, std::chrono::milliseconds stopWait) {
     console.ui.setFocus(ControlId::Keyboard);
-    ConsoleState& state = console.state;
-    if (!state.simulation()) {
-        stopAllAxes(console, stopWait);
-        return;
-    }
-    console.ui.stopTimer(kMotionTimer);
-    state.motionInProgress = false;
+    stopAllAxes(console, stopWait);
+    if (!console.state.simulation()) return;
     refreshAfterMotion(console);
     recomputeBeamIfChanged(console);
     refreshEffectiveLetDisplay(console);
-    for (Axis& axis : state.axes.axes) {
-        axis.pendingStep = 0;
-        axis.driving = false;
-    }
 }

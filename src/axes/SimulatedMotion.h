@@ -8,7 +8,8 @@ struct Console;
 // the step that would reach or pass its limit.
 void onMotionTimer(Console& console);
 
-// Stops every simulated motion and refreshes the displays and the beam;
+// Stops every axis; a simulated stop is done at once and refreshes the
+// displays and the beam;
 // outside simulation mode sends the stop of every axis, waiting at most
 // `stopWait` for it to go out.
 void allHalt(Console& console, std::chrono::milliseconds stopWait = std::chrono::milliseconds(50));

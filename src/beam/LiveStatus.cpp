@@ -71,7 +71,8 @@ std::string formatLiveStatus(const LiveStatus& s) {
              (i + 1 < s.axes.size() ? ",\n" : "\n");
     }
     j += "  },\n";
-    j += std::string("  \"shutters\": {\"S1\": ") + openClosed(s.s1Open) + ", \"S2\": " + openClosed(s.s2Open) +
+    j += std::string("  \"shutters\": {\"S1\": ") + (s.shuttersKnown ? openClosed(s.s1Open) : "\"unknown\"") +
+         ", \"S2\": " + (s.shuttersKnown ? openClosed(s.s2Open) : "\"unknown\"") +
          "},\n";
     j += std::string("  \"switches\": {\"camera\": ") + onOff(s.camera) + ", \"light\": " + onOff(s.light) +
          ", \"laser\": " + onOff(s.laser) + "},\n";

@@ -30,6 +30,7 @@ struct LiveStatus {
     std::array<LiveAxis, 8> axes;  // X Y Z T U V R S
     bool s1Open = false;
     bool s2Open = false;
+    bool shuttersKnown = true;  // false while real shutters are not known (the controller is lost)
     bool camera = false;
     bool light = false;
     bool laser = false;

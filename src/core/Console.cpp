@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "core/Motion.h"
+
 
 void UiMessages::report(const std::string& text, Icon icon) { ui_.messageBox(text, icon, Buttons::Ok, Button::Ok); }
 
@@ -22,7 +24,7 @@ Console::Console(Ui& port)
 void Console::ending() {
     if (state.simulation() || state.motion.stoppedForEnd) return;
     state.motion.stoppedForEnd = true;
-    stopAllAxes(*this, kEndingStopWait);
+    stopAndCloseForEnd(*this, kEndingStopWait);
 }
 
 void showLinkChange(Console& console) {
@@ -32,21 +34,3 @@ void showLinkChange(Console& console) {
     console.ui.showControllerLink(now);
 }
 
-void stopAllAxes(Console& console, std::chrono::milliseconds wait) {
-    ConsoleState& state = console.state;
-    state.motion.homeStage.fill(0);
-    for (Axis& axis : state.axes.axes) {
-        if (state.simulation()) axis.pendingStep = 0;
-        axis.driving = false;
-    }
-    if (state.simulation()) {
-        console.ui.stopTimer(kMotionTimer);
-        state.motionInProgress = false;
-        return;
-    }
-    std::string text = state.motion.commands.stopAllText();
-    if (text.empty()) return;
-    state.commandBuffer.set(text);
-    console.channel->sendStop(state.commandBuffer.text(), wait);
-    showLinkChange(console);
-}

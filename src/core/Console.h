@@ -51,6 +51,3 @@ struct Console : private UiMessages, ConsoleCore {
 // Shows the controller indicator when the link changed since it was last shown.
 void showLinkChange(Console& console);
 
-// Stops every axis (simulated motion included). Outside simulation mode the
-// stop goes to the controller at once and may wait `wait` to go out.
-void stopAllAxes(Console& console, std::chrono::milliseconds wait);

@@ -5,7 +5,7 @@
 
 #include "axes/ActiveAxis.h"
 #include "axes/AxisFiles.h"
-#include "axes/HardwareMotion.h"
+#include "axes/MotionDriver.h"
 #include "axes/Moves.h"
 #include "axes/SimulatedMotion.h"
 #include "beam/BeamRecompute.h"
@@ -109,14 +109,14 @@ void onRestore(Console& console) {
     // Every axis that would move must be able to, before anything changes.
     for (int i = 0; i < kAxisCount; ++i) {
         const Axis& axis = state.axes[i];
-        int64_t target = file.internalPosition[static_cast<std::size_t>(i)];
+        const int32_t target = file.internalPosition[static_cast<std::size_t>(i)];
         if (axis.locked != 0 || target == axis.internalPosition) continue;
         std::string refusal;
-        if (!state.simulation()) refusal = motionRefusal(console, true);
-        if (refusal.empty() && !state.simulation() && axisMoving(console, i)) refusal = movingText(i);
-        if (refusal.empty() && beyondLimit(axis, target, target - axis.internalPosition)) {
+        if (beyondLimit(axis, target, static_cast<int64_t>(target) - axis.internalPosition)) {
             refusal = std::string(kLimitText) + " (" + state.selectedPositionFile + ", axis " + axis.letter + ": " +
                       limitsText(axis).substr(2);
+        } else {
+            refusal = motionRefusal(console, moveEvent(i, target));
         }
         if (!refusal.empty()) {
             warnOperator(console, refusal);
@@ -129,14 +129,12 @@ void onRestore(Console& console) {
     console.ui.setText(ControlId::DutPosition, "Current");
     const std::string& entry = state.selectedPositionFile;
     state.namedPositionName = entry.size() < 4 ? entry : entry.substr(0, entry.size() - 4);
+    std::string notSent;
     for (int i = 0; i < kAxisCount; ++i) {
-        if (state.axes[i].locked != 0) continue;
-        int32_t target = file.internalPosition[static_cast<std::size_t>(i)];
-        if (state.simulation()) {
-            state.axes[i].internalPosition = target;
-        } else if (target != state.axes[i].internalPosition) {
-            commandMove(console, i, target);
-        }
+        const int32_t target = file.internalPosition[static_cast<std::size_t>(i)];
+        if (state.axes[i].locked != 0 || target == state.axes[i].internalPosition) continue;
+        const std::string refusal = motionRequest(console, moveEvent(i, target));
+        if (notSent.empty()) notSent = refusal;
     }
     for (int i = 0; i < kAxisCount; ++i) {
         if (file.locked[static_cast<std::size_t>(i)] != 0) state.axes[i].locked = 1;
@@ -146,12 +144,8 @@ void onRestore(Console& console) {
     if (state.activeAxis >= 0 && state.activeAxis < kAxisCount && state.axes[state.activeAxis].locked != 0) {
         for (ControlId id : kAxisOperationControls) console.ui.setEnabled(id, false);
     }
-    if (state.simulation()) {
-        refreshAfterMotion(console);
-        recomputeBeam(console);
-        refreshEffectiveLetDisplay(console);
-    }
     showDialogFields(console);
+    if (!notSent.empty()) warnOperator(console, notSent);
 }
 
 void onHide(Console& console) {
@@ -184,6 +178,11 @@ void onSave(Console& console) {
         return;
     }
     allHalt(console);
+    // The positions saved are those the axes stand at.
+    if (!waitForRest(console, kSaveRestWait)) {
+        warnOperator(console, "The axes have not come to rest - the position was not saved.");
+        return;
+    }
     std::string fullName = normalizeFileName(state, scratch);
     const std::string exists = "File " + fullName + " already exists - please select another file name.";
     std::error_code ec;

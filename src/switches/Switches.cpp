@@ -7,6 +7,8 @@
 #include "core/ControllerChannel.h"
 #include "core/ControllerCommands.h"
 #include "core/LogFile.h"
+#include "core/Motion.h"
+#include "core/Failure.h"
 #include "core/Settings.h"
 #include "util/TextFiles.h"
 
@@ -40,24 +42,12 @@ const DeviceSwitch& switchOf(Device device) {
     return light;
 }
 
-void showShutterButtons(Console& console, ControlId disable, ControlId enable) {
-    console.ui.setEnabled(disable, false);
-    console.ui.setEnabled(enable, true);
-}
-
 // Steps every shutter handler shares; false outside simulation mode, where
 // the shutters change no state, unless they are real.
 bool shutterPreamble(Console& console) {
     readCyclotronInUse(console);
     console.ui.setFocus(ControlId::Keyboard);
-    return console.state.simulation() || console.state.shutterBits.real();
-}
-
-// Real shutters: the command goes out; the state changes when it is read back.
-bool commandRealShutter(Console& console, int outputBit, bool open) {
-    if (!console.state.shutterBits.real()) return false;
-    sendCommand(console, (open ? "BH" : "BL") + std::to_string(outputBit) + ";");
-    return true;
+    return shuttersDriven(console);
 }
 
 // The containment question; true when the operator agrees. Cancel is the
@@ -66,18 +56,32 @@ bool containmentAgreed(Console& console, const char* question) {
     return console.ui.messageBox(question, Icon::Stop, Buttons::OkCancel, Button::Cancel) == Button::Ok;
 }
 
+// Opens or closes a shutter through the motion model: in simulation at once,
+// a real one when its input follows.
+void commandShutter(Console& console, int shutter, bool open) {
+    const std::string refusal = motionRequest(console, shutterEvent(shutter, open));
+    showShutterStates(console);
+    if (!refusal.empty()) warnOperator(console, refusal);
+}
+
+// The other shutter counts as open from the moment it was commanded open, and
+// while it is not known.
+bool mayBeOpen(const Console& console, int shutter) {
+    return shuttersDriven(console) && shutterMayBeOpen(console.state.motion.model, shutter);
+}
+
 }  // namespace
 
 void switchOn(Console& console, Device device) {
     const DeviceSwitch& s = switchOf(device);
     ConsoleState& state = console.state;
-    if (!state.s2Closed) {
+    if (mayBeOpen(console, kShutterS2)) {
         Button answer = console.ui.messageBox(
             "The downstream shutter (S2) needs to close to complete the requested action - is it OK to do that?",
             Icon::Warning, Buttons::YesNo, Button::No);
         if (answer != Button::Yes) return;
         onCloseS2(console);
-        if (device != Device::Camera && !state.s2Closed) return;
+        if (device != Device::Camera && mayBeOpen(console, kShutterS2)) return;
     }
     sendCommand(console, s.onCommand);
     setStatusText(console, s.onText);
@@ -108,21 +112,17 @@ void onCameraTimer(Console& console) {
 
 void onOpenS1(Console& console) {
     if (!shutterPreamble(console)) return;
-    if (!console.state.s2Closed &&
+    if (mayBeOpen(console, kShutterS2) &&
         !containmentAgreed(console, "Downstream shutter (S2) is already open - opening the upstream shutter (S1) "
                                     "may breach beam containment.")) {
         return;
     }
-    if (commandRealShutter(console, console.state.shutterBits.s1Out, true)) return;
-    console.state.s1Closed = false;
-    showShutterButtons(console, ControlId::OpenS1, ControlId::CloseS1);
+    commandShutter(console, kShutterS1, true);
 }
 
 void onCloseS1(Console& console) {
     if (!shutterPreamble(console)) return;
-    if (commandRealShutter(console, console.state.shutterBits.s1Out, false)) return;
-    console.state.s1Closed = true;
-    showShutterButtons(console, ControlId::CloseS1, ControlId::OpenS1);
+    commandShutter(console, kShutterS1, false);
 }
 
 void onOpenS2(Console& console) {
@@ -130,21 +130,42 @@ void onOpenS2(Console& console) {
     switchOff(console, Device::Laser);
     switchOff(console, Device::Light);
     if (!shutterPreamble(console)) return;
-    if (!console.state.s1Closed &&
+    if (mayBeOpen(console, kShutterS1) &&
         !containmentAgreed(console, "Upstream shutter (S1) is already open - opening the downstream shutter (S2) "
                                     "may breach beam containment.")) {
         return;
     }
-    if (commandRealShutter(console, console.state.shutterBits.s2Out, true)) return;
-    console.state.s2Closed = false;
-    showShutterButtons(console, ControlId::OpenS2, ControlId::CloseS2);
+    commandShutter(console, kShutterS2, true);
 }
 
 void onCloseS2(Console& console) {
     if (!shutterPreamble(console)) return;
-    if (commandRealShutter(console, console.state.shutterBits.s2Out, false)) return;
-    console.state.s2Closed = true;
-    showShutterButtons(console, ControlId::CloseS2, ControlId::OpenS2);
+    commandShutter(console, kShutterS2, false);
+}
+
+bool shuttersDriven(const Console& console) {
+    return console.state.simulation() || console.state.shutterBits.real();
+}
+
+void showShutterStates(Console& console) {
+    ConsoleState& state = console.state;
+    if (!shuttersDriven(console)) return;
+    const MotionModel& model = state.motion.model;
+    const bool real = state.shutterBits.real();
+    state.s1Closed = !shutterConfirmedOpen(model, kShutterS1, real);
+    state.s2Closed = !shutterConfirmedOpen(model, kShutterS2, real);
+    if (real && state.cyclotronCode == kCyclotronBelm) return;  // the shutter buttons stay disabled
+    struct Buttons {
+        ControlId open;
+        ControlId close;
+    };
+    const Buttons buttons[2] = {{ControlId::OpenS1, ControlId::CloseS1}, {ControlId::OpenS2, ControlId::CloseS2}};
+    for (int shutter : {kShutterS1, kShutterS2}) {
+        // Open only from a known closed shutter; Close whenever it may be open.
+        const bool closed = model.shutters[static_cast<std::size_t>(shutter)].phase == ShutterPhase::Closed;
+        console.ui.setEnabled(buttons[shutter].open, closed);
+        console.ui.setEnabled(buttons[shutter].close, !closed);
+    }
 }
 
 void readShutterBits(Console& console) {
@@ -158,19 +179,6 @@ void readShutterBits(Console& console) {
     console.ui.messageBox(std::string(kControllerSettingsFile) + ": the shutter settings cannot be used:" + list +
                               "\nThe shutter buttons do not drive the shutters.",
                           Icon::Warning, Buttons::Ok, Button::Ok);
-}
-
-void applyShutterInputs(Console& console, int64_t inputs) {
-    ConsoleState& state = console.state;
-    const ShutterBits& bits = state.shutterBits;
-    if (!bits.real() || inputs < 0) return;
-    state.s1Closed = !shutterInputOpen(inputs, bits.s1In);
-    state.s2Closed = !shutterInputOpen(inputs, bits.s2In);
-    if (state.cyclotronCode == kCyclotronBelm) return;  // the shutter buttons stay disabled
-    console.ui.setEnabled(ControlId::OpenS1, state.s1Closed);
-    console.ui.setEnabled(ControlId::CloseS1, !state.s1Closed);
-    console.ui.setEnabled(ControlId::OpenS2, state.s2Closed);
-    console.ui.setEnabled(ControlId::CloseS2, !state.s2Closed);
 }
 
 void applyInitialSwitchStates(Console& console) {
@@ -193,13 +201,10 @@ void applyInitialSwitchStates(Console& console) {
         ui.setVisible(id, false);
     }
     if (console.state.shutterBits.real()) {
-        // Real shutters are read, not commanded: closed, and no button,
-        // until the controller's read-back tells.
-        console.state.s1Closed = true;
-        console.state.s2Closed = true;
-        for (ControlId id : {ControlId::OpenS1, ControlId::CloseS1, ControlId::OpenS2, ControlId::CloseS2}) {
-            ui.setEnabled(id, false);
-        }
+        // Real shutters are not known until the controller's read-back
+        // tells; until then each counts as open and can be closed.
+        for (ShutterMotion& shutter : console.state.motion.model.shutters) shutter.phase = ShutterPhase::Unknown;
+        showShutterStates(console);
         return;
     }
     onCloseS2(console);

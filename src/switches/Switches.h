@@ -28,8 +28,11 @@ void onCloseS2(Console& console);
 // "Controller.dat"; settings that cannot be used are reported in one message
 // and the shutters keep their behaviour without them.
 void readShutterBits(Console& console);
-// Real shutters: the state and the buttons follow the controller's input bits.
-void applyShutterInputs(Console& console, int64_t inputs);
+// The shutter buttons drive shutters: in simulation, or real ones.
+bool shuttersDriven(const Console& console);
+// The shutter flags and buttons from the motion model: Open only for a
+// shutter known to be closed, Close for one that may be open.
+void showShutterStates(Console& console);
 
 // Start-up: the initial enable states of the switch, shutter and direct
 // command controls, then Close S2 and Open S1 as if pressed.

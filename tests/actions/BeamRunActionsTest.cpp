@@ -143,6 +143,7 @@ TEST_F(BeamRunTest, ContainmentCancelledAndOutsideSimulationBeginNoRun) {
 }
 
 TEST_F(BeamRunTest, TiltComingToRestEndsTheRunAndBeginsANewOne) {
+    site.set("TarvexStatus.dat", "Park\n1\n1000 2000 3000 4000 5000 6000 7000 8000\n0 0 0 0 0 0 0 0\n");  // T free
     start();
     openS2();
     const std::string before = conditions();

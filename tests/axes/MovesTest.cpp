@@ -6,7 +6,7 @@
 
 #include "ControllerSimulator.h"
 #include "app/TarvexDlg.h"
-#include "axes/HardwareMotion.h"
+#include "axes/MotionDriver.h"
 #include "support/StartedConsole.h"
 
 namespace {
@@ -113,10 +113,10 @@ TEST_F(MovesTest, NegativeScaleNudgePlusRaisesTheValue) {
     EXPECT_EQ(ui.texts.at(ControlId::ValueY), "10.000");
 }
 
-TEST_F(MovesTest, SetValueUsesTheLeadingNumberAndEmptiesTheBox) {
+TEST_F(MovesTest, SetValueTakesANumberAndEmptiesTheBox) {
     start();
     select(kAxisZ);  // offset 10, scale 100
-    type("12.345 mm");
+    type(" 12.345 ");
     click(ControlId::SetValue);
     EXPECT_EQ(axis(kAxisZ).internalPosition, 234) << "trunc(2.345 * 100)";
     EXPECT_EQ(ui.controls.newAxisValue, "");
@@ -125,9 +125,18 @@ TEST_F(MovesTest, SetValueUsesTheLeadingNumberAndEmptiesTheBox) {
     EXPECT_EQ(axis(kAxisZ).internalPosition, 234) << "value 0 is -1000 counts, refused at the limit";
     EXPECT_EQ(ui.lastBox().text,
               "Attempted movement beyond software limit - request ignored. (limits 0.000 to 20.000 mm)");
-    type("abc");
-    click(ControlId::Increment);
-    EXPECT_EQ(axis(kAxisZ).internalPosition, 234) << "no number: an increment of 0";
+    for (ControlId button : {ControlId::SetValue, ControlId::Increment}) {
+        for (const char* text : {"abc", "12.345 mm", "nan", "1e999"}) {
+            ui.boxes.clear();
+            type(text);
+            click(button);
+            EXPECT_EQ(axis(kAxisZ).internalPosition, 234) << text;
+            ASSERT_EQ(ui.boxes.size(), 1u) << text;
+            EXPECT_EQ(ui.lastBox().text, "\"" + std::string(text) + "\" is not a number - request ignored.");
+            EXPECT_EQ(ui.lastBox().icon, Icon::Warning);
+            EXPECT_EQ(ui.controls.newAxisValue, "");
+        }
+    }
     type("-1.5e0");
     click(ControlId::Increment);
     EXPECT_EQ(axis(kAxisZ).internalPosition, 84);
@@ -339,6 +348,8 @@ TEST_F(MovesTest, HardwareHomeTakesItsSecondStepAfterTheFirstCameToRest) {
     readBack({350});
     EXPECT_EQ(sent.back(), "AX;PA0;AX;BG;");
     readBack({0});
+    EXPECT_TRUE(axisMoving(console(), kAxisX)) << "this answers the query sent before the second step";
+    readBack({0});
     EXPECT_FALSE(axisMoving(console(), kAxisX));
 }
 
@@ -416,16 +427,27 @@ TEST_F(MovesTest, HardwareJogStopsBeforeItsNextReadBackReachesALimit) {
     startHardware();
     select(kAxisX);
     click(ControlId::DrivePlus);
-    readBack({400}, "X");
-    readBack({550}, "X");
-    readBack({700}, "X");
-    EXPECT_EQ(sent.back(), "AX;AF;JG+500;") << "700 + 150 stays below 1000";
-    readBack({850}, "X");
-    EXPECT_EQ(sent.back(), "AX;ST;") << "850 + 150 would reach 1000";
-    readBack({950}, "X");
+    // 150 counts a read-back: 1500 counts/s. Seen a read-back late and
+    // stoppable a read-back later, it runs 300 counts more, and 5.6 more
+    // braking at 200000 counts/s².
+    for (int32_t p : {150, 300, 450, 600}) readBack({p}, "X");
+    EXPECT_EQ(sent.back(), "AX;AF;JG+500;") << "600 + 305.6 stays below 1000";
+    readBack({750}, "X");
+    EXPECT_EQ(sent.back(), "AX;ST;") << "750 + 305.6 would reach 1000";
+    readBack({900}, "X");
     EXPECT_EQ(std::count(sent.begin(), sent.end(), "AX;ST;"), 1) << "sent once";
-    readBack({975});
+    readBack({925});
     EXPECT_FALSE(axisMoving(console(), kAxisX));
+    ui.boxes.clear();
+    click(ControlId::DrivePlus);
+    EXPECT_EQ(sent.back(), "AX;AF;JG+500;") << "925 is short of the limit: the jog may go on";
+    readBack({990});
+    click(ControlId::Halt);
+    readBack({1000});
+    readBack({1000});
+    click(ControlId::DrivePlus);
+    EXPECT_EQ(ui.lastBox().text, "Attempted movement beyond software limit - request ignored. (limits -100.000 to 100.000 mm)")
+        << "at the limit: a jog towards it is refused";
 }
 
 TEST_F(MovesTest, LostControllerWarnsOnceAndRefusesMoves) {
@@ -435,7 +457,7 @@ TEST_F(MovesTest, LostControllerWarnsOnceAndRefusesMoves) {
     readBack({100}, "X");
     ui.boxes.clear();
     recording->queryAnswers.push_back("12,garbage");
-    ui.tick(kReadBackTimer, kUnansweredTicks + 3);
+    ui.tick(kReadBackTimer, kLostAfterTicks + 3);
     EXPECT_EQ(recording->currentLink(), ControllerLink::Lost);
     EXPECT_EQ(ui.controllerLinks.back(), ControllerLink::Lost);
     ASSERT_EQ(ui.boxes.size(), 1u) << "one warning";
@@ -449,6 +471,8 @@ TEST_F(MovesTest, LostControllerWarnsOnceAndRefusesMoves) {
     EXPECT_EQ(sent.back(), "AX;ST;") << "a stop is never refused";
 
     recording->setLink(ControllerLink::Connected);
+    readBack({130});
+    EXPECT_TRUE(axisMoving(console(), kAxisX)) << "asked before the stop: says nothing of its end";
     readBack({130});
     EXPECT_FALSE(axisMoving(console(), kAxisX));
     EXPECT_EQ(ui.texts.at(ControlId::ValueX), "13.000");

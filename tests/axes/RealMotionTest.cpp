@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "app/TarvexDlg.h"
-#include "axes/HardwareMotion.h"
+#include "axes/MotionDriver.h"
 #include "core/Failure.h"
 #include "support/ScriptedUi.h"
 #include "support/SimulatorThread.h"
@@ -91,7 +91,7 @@ protected:
     }
     // Drives X and Y until the simulator moves them both.
     void driveXAndY() {
-        ASSERT_TRUE(pumpUntil([&] { return console().state.motion.known; }));
+        ASSERT_TRUE(pumpUntil([&] { return console().state.motion.model.link.known; }));
         select(kAxisX);
         click(ControlId::DrivePlus);
         select(kAxisY);
@@ -119,7 +119,7 @@ protected:
 
 TEST_F(RealMotionTest, DriveThenHaltStopsTheAxisAndShowsTheReadBack) {
     start();
-    ASSERT_TRUE(pumpUntil([&] { return console().state.motion.known; }));
+    ASSERT_TRUE(pumpUntil([&] { return console().state.motion.model.link.known; }));
     EXPECT_EQ(ui.controllerLinks.back(), ControllerLink::Connected);
     select(kAxisX);
     click(ControlId::DrivePlus);
@@ -143,7 +143,7 @@ TEST_F(RealMotionTest, MovesEndAtTheReadBackTarget) {
     folder.write("spot.po1", "1500 -2500 300 0 4000 5000 0 0\t; internal position coordinates\n"
                              "0 0 0 0 0 0 0 0\t; lock status\n");
     start();
-    ASSERT_TRUE(pumpUntil([&] { return console().state.motion.known; }));
+    ASSERT_TRUE(pumpUntil([&] { return console().state.motion.model.link.known; }));
     select(kAxisX);
     ui.controls.newAxisValue = "5";
     click(ControlId::SetValue);
@@ -172,7 +172,7 @@ TEST_F(RealMotionTest, GoMovesTheDegraderToTheReadBackTarget) {
     table.replace(table.find("0 10000 800 7 1000"), 18, "-10000 10000 800 7 1000");  // every foil within the limits
     site.set("VacArdo.dat", table);
     start();
-    ASSERT_TRUE(pumpUntil([&] { return console().state.motion.known; }));
+    ASSERT_TRUE(pumpUntil([&] { return console().state.motion.model.link.known; }));
     // 84Kr at 10 MeV/u, wanted 6 MeV/u.
     console().state.beam.ionZ = 36;
     console().state.beam.ionA = 84;
@@ -220,7 +220,7 @@ TEST_F(RealMotionTest, FailureExitStopsEveryAxis) {
 TEST_F(RealMotionTest, KilledSimulatorMidJogIsLostAndStoppedFirstOnReconnect) {
     bounded = true;
     start();
-    ASSERT_TRUE(pumpUntil([&] { return console().state.motion.known; }));
+    ASSERT_TRUE(pumpUntil([&] { return console().state.motion.model.link.known; }));
     select(kAxisX);
     click(ControlId::DrivePlus);
     ASSERT_TRUE(pumpUntil([&] { return simAxis(kAxisX).moving && console().state.axes[kAxisX].internalPosition > 0; }));
@@ -235,7 +235,7 @@ TEST_F(RealMotionTest, KilledSimulatorMidJogIsLostAndStoppedFirstOnReconnect) {
 
     sim = std::make_unique<SimulatorThread>(nullptr, port);
     ASSERT_TRUE(sim->listening);
-    ASSERT_TRUE(pumpUntil([&] { return console().state.motion.known; }));
+    ASSERT_TRUE(pumpUntil([&] { return console().state.motion.model.link.known; }));
     auto log = sim->simulator.snapshot().log;
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.front().text, "ST;") << "the stop goes first";
@@ -260,7 +260,7 @@ TEST_F(RealMotionTest, NeverAnsweringControllerNeverHoldsTheEventLoop) {
         pumpUntil([] { return false; }, 150ms);
     }
     EXPECT_NE(console().channel->currentLink(), ControllerLink::Connected);
-    EXPECT_FALSE(console().state.motion.known);
+    EXPECT_FALSE(console().state.motion.model.link.known);
     EXPECT_EQ(ui.lastBox().text, "No controller with motion commands is attached - request ignored.");
     ::close(silent);
 }

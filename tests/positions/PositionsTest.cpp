@@ -165,7 +165,8 @@ TEST_F(PositionsTest, RestoreKeepsLockedAxesAndOnlyAddsLocks) {
     EXPECT_EQ(ui.controls.positionName, "Current") << "Z differs from the file";
     EXPECT_EQ(console().state.namedPositionName, "spot");
     EXPECT_EQ(ui.controls.locked[kAxisU], 1);
-    EXPECT_EQ(folder.read("TarvexStatus.dat"), site.files.at("TarvexStatus.dat")) << "Restore writes no status";
+    EXPECT_EQ(folder.read("TarvexStatus.dat"), "Current\n1\n1   2   30   -300   5   6   -600   -7000\n0   0   1   0   1   0   0   0\n")
+        << "the positions the axes came to rest at, and the locks";
 }
 
 TEST_F(PositionsTest, RestoreThatLocksTheActiveAxisDisablesItsOperations) {

@@ -1,0 +1,227 @@
+#include "core/Motion.h"
+
+#include "core/Console.h"
+#include "core/ControllerChannel.h"
+#include "core/ControllerCommands.h"
+#include "core/Failure.h"
+#include "util/NumberFormat.h"
+
+namespace {
+
+std::size_t at(int index) {
+    return static_cast<std::size_t>(index);
+}
+
+LinkPhase linkPhaseOf(ControllerLink link) {
+    switch (link) {
+        case ControllerLink::Journal: return LinkPhase::Journal;
+        case ControllerLink::Connected: return LinkPhase::Connected;
+        case ControllerLink::Absent: return LinkPhase::Absent;
+        case ControllerLink::Lost: break;
+    }
+    return LinkPhase::Lost;
+}
+
+// A command text for the real controller; false when it did not go out.
+bool sendToController(Console& console, const std::string& text) {
+    sendCommand(console, text);
+    const ControllerLink link = console.channel->currentLink();
+    return link == ControllerLink::Connected || link == ControllerLink::Journal;
+}
+
+void sendStop(Console& console, const std::string& text, std::chrono::milliseconds wait) {
+    if (text.empty()) return;
+    console.state.commandBuffer.set(text);
+    console.channel->sendStop(console.state.commandBuffer.text(), wait);
+    showLinkChange(console);
+}
+
+// Simulated motion: timer 4 stops when no axis is driven any more.
+void endSimulatedDrive(Console& console, int index) {
+    ConsoleState& state = console.state;
+    state.axes[index].pendingStep = 0;
+    state.axes[index].driving = false;
+    state.motionInProgress = false;
+    for (const Axis& axis : state.axes.axes) {
+        state.motionInProgress = state.motionInProgress || (axis.driving && axis.pendingStep != 0);
+    }
+    if (!state.motionInProgress) console.ui.stopTimer(kMotionTimer);
+}
+
+std::string jogText(const Axis& axis, int32_t velocity) {
+    return std::string("A") + axis.letter + ";AF;JG" + cformat("%+d", velocity) + ";";
+}
+
+// Carries out one command of the model on the simulated or the real
+// controller; false when it did not go out.
+bool carryOut(Console& console, const MotionCommand& command, std::chrono::milliseconds stopWait) {
+    ConsoleState& state = console.state;
+    const MotionCommands& texts = state.motion.commands;
+    const bool simulated = state.simulation();
+    switch (command.kind) {
+        case MotionCommand::Move:
+            if (simulated) {
+                Axis& axis = state.axes[command.axis];
+                axis.internalPosition = command.counts;
+                axis.value = axisValue(axis);
+                return true;
+            } else {
+                const std::string text = texts.moveText(command.axis, command.counts);
+                return !text.empty() && sendToController(console, text);
+            }
+        case MotionCommand::Jog: {
+            Axis& axis = state.axes[command.axis];
+            if (simulated) {
+                axis.driving = true;
+                if (!console.ui.startTimer(kMotionTimer, 250)) warnOperator(console, "Timer 4 not available!");
+                sendCommand(console, jogText(axis, command.counts));
+                return true;
+            }
+            axis.pendingStep = 0;
+            return sendToController(console, jogText(axis, command.counts));
+        }
+        case MotionCommand::StopAxis:
+            if (simulated) {
+                endSimulatedDrive(console, command.axis);
+            } else {
+                std::string text = texts.stopAxisText(command.axis);
+                sendStop(console, text.empty() ? texts.stopAllText() : text, stopWait);
+            }
+            return true;
+        case MotionCommand::StopAll:
+            if (simulated) {
+                console.ui.stopTimer(kMotionTimer);
+                state.motionInProgress = false;
+                for (Axis& axis : state.axes.axes) {
+                    axis.pendingStep = 0;
+                    axis.driving = false;
+                }
+            } else {
+                sendStop(console, texts.stopAllText(), stopWait);
+            }
+            return true;
+        case MotionCommand::ShutterOpen:
+        case MotionCommand::ShutterClose: {
+            const ShutterBits& bits = state.shutterBits;
+            const int bit = command.axis == kShutterS1 ? bits.s1Out : bits.s2Out;
+            return sendToController(console, (command.kind == MotionCommand::ShutterOpen ? "BH" : "BL") +
+                                                 std::to_string(bit) + ";");
+        }
+    }
+    return false;
+}
+
+void queueEffects(Console& console, const MotionOutcome& outcome) {
+    std::vector<MotionEffect>& effects = console.state.motion.effects;
+    effects.insert(effects.end(), outcome.effects.begin(), outcome.effects.end());
+}
+
+}  // namespace
+
+MotionContext motionContext(const Console& console) {
+    const ConsoleState& state = console.state;
+    MotionContext context{state.axes};
+    context.simulated = state.simulation();
+    context.canWatch = state.motion.commands.canWatch();
+    context.canMoveTo = state.motion.commands.canMoveTo();
+    context.realShutters = state.shutterBits.real();
+    context.deceleration = static_cast<double>(state.motion.commands.stoppingDeceleration());
+    context.readBackPeriod = kReadBackPeriod / 1000.0;
+    return context;
+}
+
+std::string motionRefusal(const Console& console, const MotionEvent& event) {
+    MotionModel copy = console.state.motion.model;
+    return motionStep(copy, event, motionContext(console)).refusal;
+}
+
+std::string motionRequest(Console& console, const MotionEvent& event, std::chrono::milliseconds stopWait) {
+    MotionWatch& watch = console.state.motion;
+    MotionOutcome outcome = motionStep(watch.model, event, motionContext(console));
+    queueEffects(console, outcome);
+    if (!outcome.refusal.empty()) return outcome.refusal;
+    std::string notSent;
+    for (const MotionCommand& command : outcome.commands) {
+        if (carryOut(console, command, stopWait)) continue;
+        MotionEvent failed;
+        failed.kind = MotionEvent::NotSent;
+        const bool shutter = command.kind == MotionCommand::ShutterOpen || command.kind == MotionCommand::ShutterClose;
+        (shutter ? failed.shutter : failed.axis) = command.axis;
+        MotionOutcome after = motionStep(watch.model, failed, motionContext(console));
+        queueEffects(console, after);
+        if (notSent.empty()) notSent = after.refusal;
+    }
+    followLink(console);
+    return notSent;
+}
+
+MotionEvent moveEvent(int axis, int32_t target, bool homeBackOff) {
+    MotionEvent event;
+    event.kind = homeBackOff ? MotionEvent::HomeBackOff : MotionEvent::MoveTo;
+    event.axis = axis;
+    event.counts = target;
+    return event;
+}
+
+MotionEvent jogEvent(int axis, int32_t velocity) {
+    MotionEvent event;
+    event.kind = MotionEvent::Jog;
+    event.axis = axis;
+    event.counts = velocity;
+    return event;
+}
+
+MotionEvent shutterEvent(int shutter, bool open) {
+    MotionEvent event;
+    event.kind = open ? MotionEvent::OpenShutter : MotionEvent::CloseShutter;
+    event.shutter = shutter;
+    return event;
+}
+
+bool axisMoving(const Console& console, int axis) {
+    const Axis& a = console.state.axes[axis];
+    return axisBusy(console.state.motion.model, axis) || (a.driving && a.pendingStep != 0);
+}
+
+void followLink(Console& console) {
+    const LinkPhase now = linkPhaseOf(console.channel->currentLink());
+    if (now != console.state.motion.model.link.phase) {
+        MotionEvent event;
+        event.kind = MotionEvent::LinkChanged;
+        event.link = now;
+        queueEffects(console, motionStep(console.state.motion.model, event, motionContext(console)));
+    }
+    showLinkChange(console);
+}
+
+void stopAllAxes(Console& console, std::chrono::milliseconds wait) {
+    MotionEvent event;
+    event.kind = MotionEvent::StopAll;
+    motionRequest(console, event, wait);
+}
+
+bool stopAndCloseForEnd(Console& console, std::chrono::milliseconds wait) {
+    stopAllAxes(console, wait);
+    return closeShuttersForEnd(console, wait);
+}
+
+bool closeShuttersForEnd(Console& console, std::chrono::milliseconds wait) {
+    ConsoleState& state = console.state;
+    if (!state.shutterBits.real() || state.simulation()) return true;
+    bool closed = true;
+    for (int shutter : {kShutterS1, kShutterS2}) {
+        const ShutterBits& bits = state.shutterBits;
+        const std::string text = "BL" + std::to_string(shutter == kShutterS1 ? bits.s1Out : bits.s2Out) + ";";
+        // Goes out like a stop: at once, and waiting at most `wait`.
+        state.commandBuffer.set(text);
+        console.channel->sendStop(state.commandBuffer.text(), wait);
+        closed = closed && console.channel->currentLink() == ControllerLink::Connected;
+        ShutterMotion& s = state.motion.model.shutters[at(shutter)];
+        s.commandKnown = true;
+        s.commandedOpen = false;
+        s.phase = ShutterPhase::Closing;
+    }
+    showLinkChange(console);
+    state.motion.endClose = closed ? EndClose::Confirmed : EndClose::NotConfirmed;
+    return closed;
+}
