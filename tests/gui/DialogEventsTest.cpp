@@ -20,6 +20,7 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <csignal>
 #include <functional>
 #include <memory>
 #include <set>
@@ -31,6 +32,7 @@
 #include "core/AxisTable.h"
 #include "platform/qt/CAboutDlg.h"
 #include "platform/qt/DialogFieldTable.h"
+#include "platform/qt/EndSignals.h"
 #include "platform/qt/QtTarvexDialog.h"
 
 namespace {
@@ -204,6 +206,27 @@ private slots:
         dialog->setFocus(ControlId::Keyboard);
         QVERIFY(focusIsHarmless());
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QVERIFY(events.commands.empty());
+    }
+
+    // SIGTERM, SIGHUP and Ctrl+C reach the logic from the event loop.
+    void endSignalReachesTheLogic_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addRow("SIGTERM") << SIGTERM;
+        QTest::addRow("SIGHUP") << SIGHUP;
+        QTest::addRow("SIGINT") << SIGINT;
+    }
+
+    void endSignalReachesTheLogic()
+    {
+        QFETCH(int, signal);
+        QVERIFY(catchEndSignals());
+        window.close();
+        QVERIFY(window.open());  // a dialog made once the signals are caught
+        QCOMPARE(events.terminates, 0);
+        std::raise(signal);
+        QTRY_COMPARE(events.terminates, 1);
         QVERIFY(events.commands.empty());
     }
 

@@ -37,6 +37,7 @@
 #include "platform/qt/BraggCurveWindow.h"
 #include "platform/qt/CAboutDlg.h"
 #include "platform/qt/DialogFieldTable.h"
+#include "platform/qt/EndSignals.h"
 #include "platform/qt/MessageBox.h"
 #include "platform/qt/ToggleButton.h"
 
@@ -80,6 +81,11 @@ QtTarvexDialog::QtTarvexDialog(QWidget* parent) : QDialog(parent)
 
     buildControls();
     buildTabOrder();
+
+    endSignals_ = watchEndSignals(this, [this](int) {
+        if (events_ != nullptr)
+            events_->onTerminate();
+    });
 
     // Alt+Space opens the window menu, as on the platform the console came from.
     auto* menuKey = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);

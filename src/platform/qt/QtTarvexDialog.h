@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <array>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@ class QLabel;
 class QLayout;
 class QMenu;
 class QPushButton;
+class QSocketNotifier;
 class QTimer;
 class QToolButton;
 class BeamRunsWindow;
@@ -142,6 +144,8 @@ private:
     QHash<int, QWidget*> controls_;
     QList<int> controlOrder_;
     QHash<int, QTimer*> timers_;
+    // Delivers onTerminate when an ending signal arrives (see EndSignals.h).
+    std::unique_ptr<QSocketNotifier> endSignals_;
     QMenu* systemMenu_ = nullptr;
     QToolButton* systemMenuButton_ = nullptr;
     QLabel* controllerIndicator_ = nullptr;
