@@ -3,18 +3,13 @@
 // modally; when the dialog ends, the program ends.
 
 #include <QApplication>
-#include <QSocketNotifier>
-
-#include <csignal>
-#include <memory>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
 
 #include "app/TarvexDlg.h"
 #include "platform/qt/Bitmaps.h"
+#include "platform/qt/EndSignals.h"
 #include "platform/qt/QtTarvexDialog.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -68,28 +63,6 @@ bool answeredConvention(int argc, char** argv)
     return false;
 }
 
-// SIGTERM and SIGHUP: the handler only writes the signal number into a pipe;
-// the event loop reads it and lets the logic stop the axes before the end.
-int signalPipe[2] = {-1, -1};
-
-void onEndSignal(int signal)
-{
-    const char byte = static_cast<char>(signal);
-    [[maybe_unused]] ssize_t written = ::write(signalPipe[1], &byte, 1);
-}
-
-void catchEndSignals()
-{
-    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        return;
-    struct sigaction action {};
-    action.sa_handler = onEndSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGHUP, &action, nullptr);
-}
-
 class CTarvexApp : public QApplication {
 public:
     CTarvexApp(int& argc, char** argv) : QApplication(argc, argv)
@@ -108,15 +81,6 @@ public:
         QtTarvexDialog dialog;
         CTarvexDlg logic(dialog);
         dialog.setEvents(&logic);
-        std::unique_ptr<QSocketNotifier> endSignal;
-        if (signalPipe[0] >= 0) {
-            endSignal = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
-            QObject::connect(endSignal.get(), &QSocketNotifier::activated, &dialog, [&logic] {
-                char byte = 0;
-                [[maybe_unused]] ssize_t read = ::read(signalPipe[0], &byte, 1);
-                logic.onTerminate();
-            });
-        }
 
         // Start-up: its message boxes appear before the main window does.
         if (!logic.onInitDialog())
@@ -134,6 +98,8 @@ int main(int argc, char** argv)
 {
     if (answeredConvention(argc, argv))
         return 0;
+    // SIGTERM, SIGHUP and Ctrl+C end the console as a failure exit does; the
+    // dialog delivers them to the logic from its event loop.
     catchEndSignals();
     CTarvexApp app(argc, argv);
     return app.runMainDialog();

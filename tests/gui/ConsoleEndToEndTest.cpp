@@ -1,7 +1,9 @@
 // The console as an operator meets it: the real dialog and the real logic on a
 // copy of the demo station, with the stand-in controller on a loopback port.
 
+#include <QAccessible>
 #include <QApplication>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -53,6 +55,19 @@ void click(QtTarvexDialog& dialog, ControlId id)
     QTest::mouseClick(dialog.control(id), Qt::LeftButton);
 }
 
+// What an assistive technology does to a check box or radio button.
+void toggleAccessibly(QtTarvexDialog& dialog, ControlId id)
+{
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(dialog.control(id));
+    QVERIFY(accessible != nullptr && accessible->actionInterface() != nullptr);
+    accessible->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+}
+
+bool checked(QtTarvexDialog& dialog, ControlId id)
+{
+    return qobject_cast<QAbstractButton*>(dialog.control(id))->isChecked();
+}
+
 }  // namespace
 
 class ConsoleEndToEndTest : public QObject {
@@ -89,6 +104,63 @@ private slots:
         QTest::keyClick(&dialog, Qt::Key_Escape);
         QVERIFY(!fs::exists("Tarvex.run"));
         QVERIFY(dialog.isClosed());
+    }
+
+    // An axis selected and locked through the accessibility bridge is selected
+    // and locked, as by a click; locking the active axis by a click while the
+    // keyboard box has the focus leaves the focus where Space cannot exit.
+    void accessibleTogglesActAndLockingLeavesTheFocusOffExit()
+    {
+        DialogInFolder station;
+        QVERIFY(station.openDemoStation());
+        QVERIFY(station.start());
+        QtTarvexDialog& dialog = *station.dialog;
+        QApplication::setActiveWindow(&dialog);
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        int boxes = 0;  // none is expected; any is counted and closed
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, [&boxes] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* box = qobject_cast<QMessageBox*>(w); box != nullptr && box->isVisible()) {
+                    ++boxes;
+                    box->done(QMessageBox::Cancel);
+                }
+        });
+        answer.start(20);
+        auto operable = [&dialog] {
+            return dialog.control(ControlId::NudgePlus)->isEnabled() && dialog.control(ControlId::Keyboard)->isEnabled();
+        };
+        QVERIFY(!operable());
+
+        toggleAccessibly(dialog, ControlId::ActiveT);
+        QVERIFY(checked(dialog, ControlId::ActiveT));
+        QVERIFY(operable());
+        QVERIFY(dialog.control(ControlId::LockedT)->isEnabled());
+        QVERIFY(!dialog.control(ControlId::LockedX)->isEnabled());
+        toggleAccessibly(dialog, ControlId::LockedT);
+        QVERIFY(checked(dialog, ControlId::LockedT));
+        QVERIFY(!operable());
+        toggleAccessibly(dialog, ControlId::LockedT);
+        QVERIFY(!checked(dialog, ControlId::LockedT));
+        QVERIFY(operable());
+
+        // A click on the active axis's radio hands the focus to the keyboard box.
+        click(dialog, ControlId::ActiveT);
+        QTRY_COMPARE(QApplication::focusWidget(), dialog.control(ControlId::Keyboard));
+        click(dialog, ControlId::LockedT);
+        QVERIFY(checked(dialog, ControlId::LockedT));
+        QVERIFY(!operable());
+        QWidget* focused = QApplication::focusWidget();
+        QVERIFY(focused != nullptr);
+        QVERIFY(focused != dialog.control(ControlId::Exit));
+        QTest::keyClick(focused, Qt::Key_Space);
+        QTest::qWait(100);
+        QVERIFY(!dialog.isClosed());
+        QVERIFY(fs::exists("Tarvex.run"));
+        std::ifstream log("TarvexLog.dat");
+        const std::string all((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+        QVERIFY(all.find("Beginning of the exit sequence") == std::string::npos);
+        QCOMPARE(boxes, 0);
     }
 
     void cameraOnReachesTheControllerAndTheIndicatorFollows()

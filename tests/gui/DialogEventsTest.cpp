@@ -2,6 +2,7 @@
 // logic uses it: clicks, keys, the close box, timers, modal boxes and the
 // exchange of the dialog fields.
 
+#include <QAccessible>
 #include <QAction>
 #include <QButtonGroup>
 #include <QApplication>
@@ -19,6 +20,7 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <csignal>
 #include <functional>
 #include <memory>
 #include <set>
@@ -30,6 +32,7 @@
 #include "core/AxisTable.h"
 #include "platform/qt/CAboutDlg.h"
 #include "platform/qt/DialogFieldTable.h"
+#include "platform/qt/EndSignals.h"
 #include "platform/qt/QtTarvexDialog.h"
 
 namespace {
@@ -132,6 +135,99 @@ private slots:
         QVERIFY(w != nullptr);
         QTest::mouseClick(w, Qt::LeftButton);
         QCOMPARE(events.commands, std::vector<ControlId>{static_cast<ControlId>(id)});
+    }
+
+    // However a check box or radio changes, its handler runs once; a click on
+    // the checked radio is answered too.
+    void toggleReachesItsHandlerOnce_data()
+    {
+        QTest::addColumn<int>("id");
+        QTest::addColumn<QString>("way");
+        const std::pair<const char*, ControlId> toggles[] = {
+            {"locked-X", ControlId::LockedX}, {"locked-R", ControlId::LockedR}, {"active-T", ControlId::ActiveT},
+            {"active-S", ControlId::ActiveS}, {"finest", ControlId::FinestStep}, {"bragg", ControlId::Bragg},
+            {"unit-MeV", ControlId::UnitMeV}};
+        for (const auto& [name, id] : toggles)
+            for (const char* way : {"click", "space", "toggleAction", "pressAction"})
+                QTest::addRow("%s-%s", name, way) << static_cast<int>(id) << QString::fromLatin1(way);
+        QTest::addRow("checked-radio-click") << static_cast<int>(ControlId::ActiveT) << QStringLiteral("again");
+    }
+
+    void toggleReachesItsHandlerOnce()
+    {
+        QFETCH(int, id);
+        QFETCH(QString, way);
+        auto* button = c<QAbstractButton>(id);
+        QVERIFY(button != nullptr);
+        const bool before = button->isChecked();
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(button);
+        QVERIFY(accessible != nullptr && accessible->actionInterface() != nullptr);
+        if (way == QLatin1String("click")) {
+            QTest::mouseClick(button, Qt::LeftButton);
+        } else if (way == QLatin1String("space")) {
+            QTest::keyClick(button, Qt::Key_Space);
+        } else if (way == QLatin1String("again")) {
+            dialog->setChecked(static_cast<ControlId>(id), true);
+            QTest::mouseClick(button, Qt::LeftButton);
+            QVERIFY(button->isChecked());
+        } else {
+            accessible->actionInterface()->doAction(way == QLatin1String("toggleAction")
+                                                        ? QAccessibleActionInterface::toggleAction()
+                                                        : QAccessibleActionInterface::pressAction());
+        }
+        QTRY_COMPARE(events.commands, std::vector<ControlId>{static_cast<ControlId>(id)});
+        if (way != QLatin1String("again"))
+            QCOMPARE(button->isChecked(), !before);
+        QTest::qWait(150);  // an accessible press clicks after a delay: no second report
+        QCOMPARE(events.commands.size(), 1u);
+    }
+
+    // The logic asks for the keyboard box and then disables it (locking the
+    // active axis): the focus stays off Exit, the next control of the tab chain.
+    void disabledFocusNeverLandsOnAPushButton()
+    {
+        QApplication::setActiveWindow(dialog.get());
+        QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
+        auto focusIsHarmless = [this] {
+            QWidget* focused = QApplication::focusWidget();
+            return focused != nullptr && qobject_cast<QPushButton*>(focused) == nullptr;
+        };
+        dialog->setFocus(ControlId::Keyboard);
+        QTRY_COMPARE(QApplication::focusWidget(), c(1080));
+        dialog->setEnabled(ControlId::Keyboard, false);
+        QVERIFY(focusIsHarmless());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QVERIFY(events.commands.empty());
+
+        // Asked for while disabled, from a pressed push button.
+        c(1102)->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), c(1102));
+        dialog->setFocus(ControlId::Keyboard);
+        QVERIFY(focusIsHarmless());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QVERIFY(events.commands.empty());
+    }
+
+    // SIGTERM, SIGHUP and Ctrl+C reach the logic from the event loop.
+    void endSignalReachesTheLogic_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addRow("SIGTERM") << SIGTERM;
+        QTest::addRow("SIGHUP") << SIGHUP;
+        QTest::addRow("SIGINT") << SIGINT;
+    }
+
+    void endSignalReachesTheLogic()
+    {
+        QFETCH(int, signal);
+        QVERIFY(catchEndSignals());
+        window.close();
+        QVERIFY(window.open());  // a dialog made once the signals are caught
+        QCOMPARE(events.terminates, 0);
+        std::raise(signal);
+        QTRY_COMPARE(events.terminates, 1);
+        QVERIFY(events.commands.empty());
     }
 
     void checkBoxesAndRadiosChangeThemselves()

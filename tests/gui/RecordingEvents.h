@@ -16,6 +16,7 @@ public:
     void onOk() override { ++oks; }
     void onCancel() override { ++cancels; }
     void onCloseRequest() override { ++closeRequests; }
+    void onTerminate() override { ++terminates; }
 
     int inits = 0;
     std::vector<ControlId> commands;
@@ -26,4 +27,5 @@ public:
     int oks = 0;
     int cancels = 0;
     int closeRequests = 0;
+    int terminates = 0;
 };

@@ -37,7 +37,9 @@
 #include "platform/qt/BraggCurveWindow.h"
 #include "platform/qt/CAboutDlg.h"
 #include "platform/qt/DialogFieldTable.h"
+#include "platform/qt/EndSignals.h"
 #include "platform/qt/MessageBox.h"
+#include "platform/qt/ToggleButton.h"
 
 namespace {
 
@@ -79,6 +81,11 @@ QtTarvexDialog::QtTarvexDialog(QWidget* parent) : QDialog(parent)
 
     buildControls();
     buildTabOrder();
+
+    endSignals_ = watchEndSignals(this, [this](int) {
+        if (events_ != nullptr)
+            events_->onTerminate();
+    });
 
     // Alt+Space opens the window menu, as on the platform the console came from.
     auto* menuKey = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
@@ -229,24 +236,6 @@ Button QtTarvexDialog::messageBox(const std::string& text, Icon icon, Buttons bu
     return runMessageBox(isVisible() ? this : nullptr, text, icon, buttons, defaultButton, caption);
 }
 
-void QtTarvexDialog::setEnabled(ControlId controlId, bool enabled)
-{
-    if (QWidget* w = control(controlId))
-        w->setEnabled(enabled);
-}
-
-void QtTarvexDialog::setVisible(ControlId controlId, bool visible)
-{
-    if (QWidget* w = control(controlId))
-        w->setVisible(visible);
-}
-
-void QtTarvexDialog::setFocus(ControlId controlId)
-{
-    if (QWidget* w = control(controlId))
-        w->setFocus(Qt::OtherFocusReason);
-}
-
 void QtTarvexDialog::setText(ControlId controlId, const std::string& text)
 {
     QWidget* w = control(controlId);
@@ -277,6 +266,7 @@ void QtTarvexDialog::setChecked(ControlId controlId, bool checked)
     auto* button = widget<QAbstractButton>(controlId);
     if (button == nullptr)
         return;
+    const SettingControls setting(settingControls_);
     QButtonGroup* group = button->group();
     if (!checked && group != nullptr && group->exclusive()) {
         group->setExclusive(false);
@@ -321,6 +311,7 @@ void QtTarvexDialog::setListItems(ControlId controlId, const std::vector<std::st
 void QtTarvexDialog::transferToControls(const DialogFields& fields)
 {
     DialogFields shown = fields;  // the table points into the fields it is made for
+    const SettingControls setting(settingControls_);
     for (const FieldBinding& row : dialogFieldTable(shown))
         showField(control(row.id), row);
 }

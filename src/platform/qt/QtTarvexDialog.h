@@ -3,9 +3,11 @@
 #include <QDialog>
 #include <QHash>
 #include <QList>
+#include <QPointer>
 #include <QString>
 
 #include <array>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,7 @@ class QLabel;
 class QLayout;
 class QMenu;
 class QPushButton;
+class QSocketNotifier;
 class QTimer;
 class QToolButton;
 class BeamRunsWindow;
@@ -106,6 +109,18 @@ private:
     template <typename W>
     W* widget(ControlId id) const;
     void connectClick(QAbstractButton* button, ControlId id);
+    // A check box or radio button (a ToggleButton) whose handler `id` runs
+    // when the operator changes its state, however it is changed, and on a
+    // click on the checked radio; never when the logic sets the state.
+    void connectToggle(QAbstractButton* button, ControlId id);
+    void toggleCommand(QAbstractButton* button, ControlId id);
+    // Moves the focus off `leaving` (a control about to be disabled or
+    // hidden, or one that cannot take the focus) onto something a stray Space
+    // or Enter cannot fire: the toggle whose handler is running, else the
+    // dialog itself.
+    void parkFocus(QWidget* leaving);
+    // True when `w` or one of its children has the dialog's focus.
+    bool holdsFocus(const QWidget* w) const;
     // A push button with its text as accessible name, never the default, whose click is the command `id`.
     QPushButton* addButton(const char* text, ControlId id, QWidget* parent);
     void command(ControlId id);
@@ -121,9 +136,16 @@ private:
 
     DialogEvents* events_ = nullptr;
     bool closed_ = false;
+    // Above zero while the logic sets check and radio states (setChecked,
+    // transferToControls): those changes are not the operator's.
+    int settingControls_ = 0;
+    // The toggle whose handler is running, if any.
+    QPointer<QAbstractButton> operatedToggle_;
     QHash<int, QWidget*> controls_;
     QList<int> controlOrder_;
     QHash<int, QTimer*> timers_;
+    // Delivers onTerminate when an ending signal arrives (see EndSignals.h).
+    std::unique_ptr<QSocketNotifier> endSignals_;
     QMenu* systemMenu_ = nullptr;
     QToolButton* systemMenuButton_ = nullptr;
     QLabel* controllerIndicator_ = nullptr;

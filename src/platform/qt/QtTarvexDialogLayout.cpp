@@ -22,6 +22,7 @@
 #include "core/AxisTable.h"
 #include "platform/qt/Bitmaps.h"
 #include "platform/qt/CManual.h"
+#include "platform/qt/ToggleButton.h"
 
 namespace {
 
@@ -195,15 +196,15 @@ QLayout* QtTarvexDialog::buildAxisRows(QWidget* group)
         register_(unit, id(controls.unit));
         grid->addWidget(unit, row, 2);
 
-        auto* locked = new QCheckBox(group);
+        auto* locked = new ToggleCheckBox(group);
         register_(locked, id(controls.locked));
-        connectClick(locked, controls.locked);
+        connectToggle(locked, controls.locked);
         grid->addWidget(locked, row, 3, Qt::AlignCenter);
 
-        auto* radio = new QRadioButton(QStringLiteral("&") + QLatin1Char(kAxisLetters[axis]), group);
+        auto* radio = new ToggleRadioButton(QStringLiteral("&") + QLatin1Char(kAxisLetters[axis]), group);
         register_(radio, id(controls.radio));
         activeAxisGroup->addButton(radio, axis);
-        connectClick(radio, controls.radio);
+        connectToggle(radio, controls.radio);
         grid->addWidget(radio, row, 4, Qt::AlignCenter);
 
         updateRowNames(axis);
@@ -220,11 +221,11 @@ QLayout* QtTarvexDialog::buildAxisRows(QWidget* group)
     operations->addWidget(halt);
     operations->addWidget(addButton("Drive(-)", ControlId::DriveMinus, group));
     operations->addWidget(addButton("Nudge(-)", ControlId::NudgeMinus, group));
-    auto* finest = new QCheckBox(QStringLiteral("Finest step"), group);
+    auto* finest = new ToggleCheckBox(QStringLiteral("Finest step"), group);
     finest->setLayoutDirection(Qt::RightToLeft);  // text on the left
     finest->setAccessibleName(QStringLiteral("Finest step"));
     register_(finest, id(ControlId::FinestStep));
-    connectClick(finest, ControlId::FinestStep);
+    connectToggle(finest, ControlId::FinestStep);
     operations->addWidget(finest, 0, Qt::AlignHCenter);
     operations->addWidget(addButton("Home", ControlId::Home, group));
     halt->setFixedHeight(nudgePlus->sizeHint().height() * 5 / 2);
@@ -269,10 +270,10 @@ QLayout* QtTarvexDialog::buildEntryRows(QWidget* group)
     register_(goal, id(ControlId::SetGoal));
     auto* goalButtons = new QHBoxLayout;
     goalButtons->setSpacing(8);
-    auto* bragg = new QCheckBox(QStringLiteral("Bragg"), group);
+    auto* bragg = new ToggleCheckBox(QStringLiteral("Bragg"), group);
     bragg->setAccessibleName(QStringLiteral("Bragg"));
     register_(bragg, id(ControlId::Bragg));
-    connectClick(bragg, ControlId::Bragg);
+    connectToggle(bragg, ControlId::Bragg);
     goalButtons->addWidget(bragg);
     goalButtons->addWidget(addButton("Go", ControlId::Go, group));
     goalButtons->addStretch(1);
@@ -290,22 +291,22 @@ QLayout* QtTarvexDialog::buildEntryRows(QWidget* group)
     int index = 0;
     for (const auto& [unitText, controlId] : unitChoices) {
         const QString text = QString::fromUtf8(unitText);
-        auto* radio = new QRadioButton(text, group);
+        auto* radio = new ToggleRadioButton(text, group);
         radio->setAccessibleName(text);
         register_(radio, id(controlId));
         unitChoiceGroup->addButton(radio, index++);
-        connectClick(radio, controlId);
+        connectToggle(radio, controlId);
         units->addWidget(radio);
     }
     units->addStretch(1);
     lower->addLayout(units, 2, 1, 1, 2);
 
     auto* directRow = new QHBoxLayout;
-    auto* direct = new QCheckBox(QStringLiteral("Enable direct control of the hardware"), group);
+    auto* direct = new ToggleCheckBox(QStringLiteral("Enable direct control of the hardware"), group);
     direct->setLayoutDirection(Qt::RightToLeft);  // text on the left
     direct->setAccessibleName(direct->text());
     register_(direct, id(ControlId::DirectControl));
-    connectClick(direct, ControlId::DirectControl);
+    connectToggle(direct, ControlId::DirectControl);
     directRow->addWidget(direct);
     directRow->addWidget(addButton("Reset", ControlId::Reset, group));
     directRow->addStretch(1);
