@@ -426,7 +426,13 @@ void ControllerSimulator::run() {
                     }
                 }
             }
-            while (!closed && !client.output.empty() && now >= client.output.front().first) {
+            // An answer due now goes out in this round, not after the next wait.
+            Clock::time_point current = now;
+            if (!client.output.empty()) {
+                std::lock_guard lock(mutex_);
+                current = clock_();
+            }
+            while (!closed && !client.output.empty() && current >= client.output.front().first) {
                 const std::string& bytes = client.output.front().second;
                 ::send(client.socket, bytes.data(), bytes.size(), MSG_NOSIGNAL);
                 client.output.pop_front();
