@@ -185,7 +185,9 @@ void TcpChannel::finish(const Exchange& exchange) {
     int rejected = exchange.answer.rejected();
     if (rejected > 0) journal("  rejected by the controller (" + std::to_string(rejected) + " command(s))");
     if (!commandReply_.empty()) journal("  answer: " + replaceControlCharacters(commandReply_, '.'));
-    if (exchange.answer.overflowed()) journal("  the answer was cut at " + std::to_string(ControllerAnswer::kMaxData) + " bytes");
+    if (exchange.answer.overflowed()) {
+        journal("  the answer was cut at " + std::to_string(ControllerAnswer::kMaxData) + " bytes");
+    }
 }
 
 bool TcpChannel::write(const std::string& text, bool query, Clock::time_point deadline, bool stop) {

@@ -60,10 +60,10 @@ private:
 // waits behind the answer to a query. A command waits for its own answer at
 // most `deadline` (connecting included), Ask at most `askDeadline`; a query
 // is not waited for. An answer to a query with more data than
-// ControllerAnswer::kMaxData is handed over empty, as no answer. A broken connection is made again by the next query
-// (at most every 500 ms), command (not within 100 ms of a failure) or stop. The host name is
-// looked up once, in the background. Every command is
-// journalled too; queries are not.
+// ControllerAnswer::kMaxData is handed over empty, as no answer. A broken
+// connection is made again by the next query (at most every 500 ms), command
+// (not within 100 ms of a failure) or stop. The host name is looked up once,
+// in the background. Every command is journalled too; queries are not.
 class TcpChannel : public JournalChannel {
 public:
     TcpChannel(std::string host, int port, std::chrono::milliseconds deadline = std::chrono::milliseconds(50),

@@ -156,7 +156,8 @@ TEST(ControllerSimulator, WritesTheSettingsForItsPortByteForByte) {
               "reply PX PY PZ PT PU PV PR PS MX MY MZ MT MU MV MR MS I LX LY LZ LT LU LV LR LS\n"
               "deceleration 200000\n");
     EXPECT_FALSE(folder.exists("Controller.dat.tmp"));
-    EXPECT_EQ(runCommand(shellQuoted(tool) + " --port 4321 --deceleration 50000 --write-settings Slow.dat").exitCode, 0);
+    const std::string slower = " --port 4321 --deceleration 50000 --write-settings Slow.dat";
+    EXPECT_EQ(runCommand(shellQuoted(tool) + slower).exitCode, 0);
     EXPECT_NE(folder.read("Slow.dat").find("\ndeceleration 50000\n"), std::string::npos) << folder.read("Slow.dat");
     EXPECT_EQ(runCommand(shellQuoted(tool) + " --port 0 --write-settings Other.dat").exitCode, 2);
     EXPECT_EQ(runCommand(shellQuoted(tool) + " --port 1 --limit X:5:-5").exitCode, 2);
@@ -432,7 +433,8 @@ TEST_F(TcpChannelTest, SlowControllerIsWaitedForWithinTheAnswerTime) {
         ASSERT_TRUE(channel.sendQuery("TS;"));
         EXPECT_TRUE(sendCommand(console, "AX;PA500;AX;BG;")) << "went out, answered in time or not";
         EXPECT_EQ(sendCommand(console, "TB;"), row.nextSent) << row.setting;
-        EXPECT_EQ(channel.currentLink(), row.nextSent ? ControllerLink::Connected : ControllerLink::Lost) << row.setting;
+        EXPECT_EQ(channel.currentLink(), row.nextSent ? ControllerLink::Connected : ControllerLink::Lost)
+            << row.setting;
         auto deadline = std::chrono::steady_clock::now() + 2s;
         while (sim.simulator.snapshot().axes[0].position != 500 && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(10ms);
