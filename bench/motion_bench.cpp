@@ -18,7 +18,7 @@ namespace {
 class AnsweringChannel : public ControllerChannel {
 public:
     AnsweringChannel() { link_ = ControllerLink::Connected; }
-    void send(const std::string&) override {}
+    bool send(const std::string&) override { return true; }
     bool sendQuery(const std::string&) override { return true; }
     bool takeQueryAnswer(std::string& answer) override {
         answer = answers[next++ % 2];

@@ -106,6 +106,8 @@ std::size_t ControllerAnswer::feed(const char* bytes, std::size_t length) {
             if (c == '?') ++rejected_;
         } else if (data_.size() < kMaxData) {
             data_.push_back(c);
+        } else {
+            overflowed_ = true;
         }
     }
     return i;
@@ -175,7 +177,7 @@ void TcpChannel::finish(const Exchange& exchange) {
     answeredId_ = exchange.id;
     link_ = ControllerLink::Connected;
     if (exchange.query) {
-        queryAnswer_ = exchange.answer.reply();
+        queryAnswer_ = exchange.answer.overflowed() ? "" : exchange.answer.reply();
         queryReady_ = true;
         return;
     }
@@ -183,6 +185,9 @@ void TcpChannel::finish(const Exchange& exchange) {
     int rejected = exchange.answer.rejected();
     if (rejected > 0) journal("  rejected by the controller (" + std::to_string(rejected) + " command(s))");
     if (!commandReply_.empty()) journal("  answer: " + replaceControlCharacters(commandReply_, '.'));
+    if (exchange.answer.overflowed()) {
+        journal("  the answer was cut at " + std::to_string(ControllerAnswer::kMaxData) + " bytes");
+    }
 }
 
 bool TcpChannel::write(const std::string& text, bool query, Clock::time_point deadline, bool stop) {
@@ -239,24 +244,25 @@ TcpChannel::Wait TcpChannel::readAnswers(Clock::time_point deadline, uint64_t aw
     }
 }
 
-void TcpChannel::sendAndWait(const std::string& text, Clock::time_point deadline, bool stop) {
+bool TcpChannel::sendAndWait(const std::string& text, Clock::time_point deadline, bool stop) {
     journalFailed_ = false;
     journal(text);
     reply_.clear();
-    if (!write(text, false, deadline, stop)) return;
+    if (!write(text, false, deadline, stop)) return false;
     uint64_t id = nextId_ - 1;
     Wait result = answeredId_ >= id ? Wait::Answered : readAnswers(deadline, id);
     if (result == Wait::Answered) {
         reply_ = commandReply_;
-        return;
+        return true;
     }
     drop(ControllerLink::Lost);
     if (result == Wait::TimedOut) nextConnect_ = Clock::now() + kRetryAfterFailure;
     journal(result == Wait::Broken ? "  the controller closed the connection" : "  no answer from the controller in time");
+    return true;
 }
 
-void TcpChannel::send(const std::string& text) {
-    sendAndWait(text, Clock::now() + deadline_);
+bool TcpChannel::send(const std::string& text) {
+    return sendAndWait(text, Clock::now() + deadline_);
 }
 
 void TcpChannel::ask(const std::string& text) {
@@ -315,5 +321,6 @@ std::unique_ptr<ControllerChannel> openControllerChannel(Console& console) {
         return std::make_unique<JournalChannel>();
     }
     if (!settings.tcp) return std::make_unique<JournalChannel>();
-    return std::make_unique<TcpChannel>(settings.host, settings.port);
+    return std::make_unique<TcpChannel>(settings.host, settings.port,
+                                        std::chrono::milliseconds(settings.motion.answerTimeMs));
 }

@@ -19,14 +19,18 @@ public:
     std::size_t feed(const char* bytes, std::size_t length);
     bool complete() const { return owed_ <= 0; }
     int rejected() const { return rejected_; }
-    // The data so far without the blanks and line ends around it.
+    // The data so far without the blanks and line ends around it; at most
+    // kMaxData bytes of it are kept.
     std::string reply() const;
+    // More data came than is kept: the reply is only its beginning.
+    bool overflowed() const { return overflowed_; }
 
     static constexpr std::size_t kMaxData = 4096;
 
 private:
     int owed_;
     int rejected_ = 0;
+    bool overflowed_ = false;
     std::string data_;
 };
 
@@ -55,10 +59,11 @@ private:
 // order, and their answers are read in the same order, so a command never
 // waits behind the answer to a query. A command waits for its own answer at
 // most `deadline` (connecting included), Ask at most `askDeadline`; a query
-// is not waited for. A broken connection is made again by the next query
-// (at most every 500 ms), command (not within 100 ms of a failure) or stop. The host name is
-// looked up once, in the background. Every command is
-// journalled too; queries are not.
+// is not waited for. An answer to a query with more data than
+// ControllerAnswer::kMaxData is handed over empty, as no answer. A broken
+// connection is made again by the next query (at most every 500 ms), command
+// (not within 100 ms of a failure) or stop. The host name is looked up once,
+// in the background. Every command is journalled too; queries are not.
 class TcpChannel : public JournalChannel {
 public:
     TcpChannel(std::string host, int port, std::chrono::milliseconds deadline = std::chrono::milliseconds(50),
@@ -68,7 +73,7 @@ public:
     TcpChannel(const TcpChannel&) = delete;
     TcpChannel& operator=(const TcpChannel&) = delete;
 
-    void send(const std::string& text) override;
+    bool send(const std::string& text) override;
     void ask(const std::string& text) override;
     void sendStop(const std::string& text, std::chrono::milliseconds wait) override;
     bool sendQuery(const std::string& text) override;
@@ -90,7 +95,8 @@ private:
     bool connectBefore(Clock::time_point deadline);
     // Writes one text and expects its answer; false when it did not go out.
     bool write(const std::string& text, bool query, Clock::time_point deadline, bool stop = false);
-    void sendAndWait(const std::string& text, Clock::time_point deadline, bool stop = false);
+    // True when the text went out, answered in time or not.
+    bool sendAndWait(const std::string& text, Clock::time_point deadline, bool stop = false);
     // Reads what has arrived, and waits until `deadline` for more while the
     // exchange `awaited` is unanswered (0: does not wait).
     Wait readAnswers(Clock::time_point deadline, uint64_t awaited);

@@ -15,9 +15,10 @@ void JournalChannel::journal(const std::string& line) {
     if (!appendToFile(kControllerJournalFile, logTimeStamp(local) + line + "\n")) journalFailed_ = true;
 }
 
-void JournalChannel::send(const std::string& text) {
+bool JournalChannel::send(const std::string& text) {
     journalFailed_ = false;
     journal(text);
+    return !journalFailed_;
 }
 
 ControllerSettings parseControllerSettings(std::istream& in) {

@@ -8,15 +8,18 @@
 #include "core/Ui.h"
 
 // Carries composed command texts to the motion controller. No caller waits
-// for an acknowledgement or checks a result; the channel keeps the last
-// answer's data for Ask and tells the operator whether a controller is there.
+// for an acknowledgement; a caller may ask whether a text went out. The
+// channel keeps the last answer's data for Ask and tells the operator whether
+// a controller is there.
 class ControllerChannel {
 public:
     virtual ~ControllerChannel() = default;
 
     // Hands one command text (one or more commands, each ended by ';') over.
-    // Returns within a bounded time whatever the controller does.
-    virtual void send(const std::string& text) = 0;
+    // Returns within a bounded time whatever the controller does: true when
+    // the text went out (to the controller, or into the journal where no
+    // controller is attached), false when it could not be sent.
+    virtual bool send(const std::string& text) = 0;
     // As send, for the operator's Ask: may wait longer for the answer.
     virtual void ask(const std::string& text) { send(text); }
     // A stop: goes out at once, never behind an unanswered query, and waits
@@ -64,7 +67,8 @@ protected:
 // Appends every command text, and what became of it, to the journal file.
 class JournalChannel : public ControllerChannel {
 public:
-    void send(const std::string& text) override;
+    // True when the journal entry was written.
+    bool send(const std::string& text) override;
 
 protected:
     // Appends one time-stamped line; a failed write sets journalFailed_.

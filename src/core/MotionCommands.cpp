@@ -69,6 +69,9 @@ std::string replyProblem(const std::string& text, std::vector<MotionCommands::Fi
             field.axis = static_cast<int>(letter - kAxisLetters);
             field.kind = token[0] == 'P' ? MotionCommands::Field::Position : MotionCommands::Field::Moving;
             (token[0] == 'P' ? position : moving)[static_cast<std::size_t>(field.axis)] = true;
+        } else if (letter != nullptr && token[0] == 'L') {
+            field.axis = static_cast<int>(letter - kAxisLetters);
+            field.kind = MotionCommands::Field::Limit;
         } else {
             return "unknown token \"" + token + "\"";
         }
@@ -80,6 +83,17 @@ std::string replyProblem(const std::string& text, std::vector<MotionCommands::Fi
         if (!moving[static_cast<std::size_t>(i)]) return std::string("no M") + kAxisLetters[i];
     }
     return "";
+}
+
+// A whole number from `lowest` to `highest`, digits only.
+bool parseBounded(const std::string& text, int64_t lowest, int64_t highest, int64_t& value) {
+    if (text.empty() || text[0] < '0' || text[0] > '9') return false;
+    auto [next, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && next == text.data() + text.size() && value >= lowest && value <= highest;
+}
+
+bool isSeparator(char c) {
+    return c == ',' || c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
 }  // namespace
@@ -111,6 +125,22 @@ void parseMotionSetting(const std::string& line, MotionCommands& commands) {
         std::vector<MotionCommands::Field> fields;
         problem = value.empty() ? "no reply list" : replyProblem(value, fields);
         commands.reply = problem.empty() ? fields : std::vector<MotionCommands::Field>{};
+    } else if (key == "deceleration") {
+        int64_t counts = 0;
+        if (parseBounded(value, 1, INT64_MAX, counts)) {
+            commands.deceleration = counts;
+        } else {
+            commands.deceleration = 0;
+            problem = "not a positive whole number of counts/s^2";
+        }
+    } else if (key == "answer-time") {
+        int64_t ms = 0;
+        if (parseBounded(value, 1, MotionCommands::kLongestAnswerTimeMs, ms)) {
+            commands.answerTimeMs = static_cast<int>(ms);
+        } else {
+            commands.answerTimeMs = MotionCommands::kDefaultAnswerTimeMs;
+            problem = "not a whole number of milliseconds from 1 to 2000";
+        }
     } else if (key.rfind("shutter-", 0) == 0) {
         return;  // read by the shutter read-back
     } else {
@@ -139,30 +169,38 @@ std::string MotionCommands::moveText(int axis, int32_t counts) const {
 }
 
 bool parseReadBack(const std::string& answer, const std::vector<MotionCommands::Field>& reply, ReadBack& out) {
-    if (reply.empty()) return false;
+    if (reply.empty() || answer.size() > kMaxReadBackLength) return false;
+    ReadBack read = out;
+    read.limitsKnown = false;
     const char* p = answer.data();
     const char* end = p + answer.size();
     for (const MotionCommands::Field& field : reply) {
-        while (p < end && (*p == ',' || *p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')) ++p;
+        while (p < end && isSeparator(*p)) ++p;
         if (p == end) return false;
         const char* digits = *p == '+' ? p + 1 : p;
         int64_t number = 0;
         auto [next, error] = std::from_chars(digits, end, number);
-        if (error != std::errc() || (next < end && *next != ',' && *next != ' ' && *next != '\t' && *next != '\r' &&
-                                     *next != '\n')) {
-            return false;
-        }
+        if (error != std::errc() || (next < end && !isSeparator(*next))) return false;
         p = next;
+        std::size_t axis = static_cast<std::size_t>(field.axis);
         switch (field.kind) {
             case MotionCommands::Field::Position:
                 if (number < INT32_MIN || number > INT32_MAX) return false;
-                out.position[static_cast<std::size_t>(field.axis)] = static_cast<int32_t>(number);
+                read.position[axis] = static_cast<int32_t>(number);
                 break;
-            case MotionCommands::Field::Moving: out.moving[static_cast<std::size_t>(field.axis)] = number != 0; break;
-            case MotionCommands::Field::Inputs: out.inputs = number; break;
-            case MotionCommands::Field::Outputs: out.outputs = number; break;
+            case MotionCommands::Field::Moving: read.moving[axis] = number != 0; break;
+            case MotionCommands::Field::Limit:
+                if (number < -1 || number > 1) return false;
+                read.limit[axis] = static_cast<int8_t>(number);
+                read.limitsKnown = true;
+                break;
+            case MotionCommands::Field::Inputs: read.inputs = number; break;
+            case MotionCommands::Field::Outputs: read.outputs = number; break;
             case MotionCommands::Field::Skip: break;
         }
     }
+    while (p < end && isSeparator(*p)) ++p;
+    if (p != end) return false;
+    out = read;
     return true;
 }

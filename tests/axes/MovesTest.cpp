@@ -48,7 +48,7 @@ protected:
         std::string answer;
         for (int32_t p : positions) answer += std::to_string(p) + ",";
         for (int i = 0; i < kAxisCount; ++i) answer += moving.find(kAxisLetters[i]) != std::string::npos ? "1," : "0,";
-        recording->queryAnswers.push_back(answer + "0");
+        recording->queryAnswers.push_back(answer + "0,0,0,0,0,0,0,0,0");
         ui.tick(kReadBackTimer);
     }
     Axis& axis(int index) { return console().state.axes[index]; }

@@ -92,6 +92,7 @@ TEST_F(SimulatorKinematics, JogStopsAtTheHardLimitAndTellsIt) {
     EXPECT_FALSE(axis('X').moving);
     EXPECT_EQ(axis('X').limit, 1);
     EXPECT_EQ(sim.answer("AX;LS?;JG?;"), ":1\r\n:0\r\n:");
+    EXPECT_EQ(sim.answer("TS"), "1000,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,1,0,0,0,0,0,0,0\r\n:") << "LX after the inputs";
     EXPECT_EQ(sim.answer("JG-20000;"), ":") << "leaves the switch the other way";
     now += 100ms;
     EXPECT_EQ(sim.answer("LS?"), "-1\r\n:");
@@ -129,12 +130,13 @@ TEST_F(SimulatorKinematics, TellsPositionsMovingFlagsAndInputsThatFollowTheOutpu
     sim.answer("AT;PA-3;BG;AS;PA40;BG;BH2;BH4;");
     now += 50ms;
     sim.answer("AR;JG10000;");
-    EXPECT_EQ(sim.answer("TS;"), "0,0,0,-3,0,0,0,40,0,0,0,0,0,0,1,0,0\r\n:") << "inputs still 0 after 50 ms";
+    EXPECT_EQ(sim.answer("TS;"), "0,0,0,-3,0,0,0,40,0,0,0,0,0,0,1,0,0,0,0,0,0,0,0,0,0\r\n:")
+        << "inputs still 0 after 50 ms";
     now += 60ms;
-    EXPECT_EQ(sim.answer("TS"), "0,0,0,-3,0,0,550,40,0,0,0,0,0,0,1,0,20\r\n:");
+    EXPECT_EQ(sim.answer("TS"), "0,0,0,-3,0,0,550,40,0,0,0,0,0,0,1,0,20,0,0,0,0,0,0,0,0\r\n:");
     sim.answer("BL4");
     now += 110ms;
-    EXPECT_EQ(sim.answer("TS").substr(sim.answer("TS").rfind(',')), ",4\r\n:");
+    EXPECT_EQ(sim.answer("TS"), "0,0,0,-3,0,0,1650,40,0,0,0,0,0,0,1,0,4,0,0,0,0,0,0,0,0\r\n:");
     EXPECT_EQ(sim.answer("PA1;NOPE;JGx"), ":??");
 }
 
@@ -151,8 +153,12 @@ TEST(ControllerSimulator, WritesTheSettingsForItsPortByteForByte) {
               "move-to A{axis};PA{counts};\n"
               "begin-move A{axis};BG;\n"
               "query TS;\n"
-              "reply PX PY PZ PT PU PV PR PS MX MY MZ MT MU MV MR MS I\n");
+              "reply PX PY PZ PT PU PV PR PS MX MY MZ MT MU MV MR MS I LX LY LZ LT LU LV LR LS\n"
+              "deceleration 200000\n");
     EXPECT_FALSE(folder.exists("Controller.dat.tmp"));
+    const std::string slower = " --port 4321 --deceleration 50000 --write-settings Slow.dat";
+    EXPECT_EQ(runCommand(shellQuoted(tool) + slower).exitCode, 0);
+    EXPECT_NE(folder.read("Slow.dat").find("\ndeceleration 50000\n"), std::string::npos) << folder.read("Slow.dat");
     EXPECT_EQ(runCommand(shellQuoted(tool) + " --port 0 --write-settings Other.dat").exitCode, 2);
     EXPECT_EQ(runCommand(shellQuoted(tool) + " --port 1 --limit X:5:-5").exitCode, 2);
     EXPECT_FALSE(folder.exists("Other.dat"));
@@ -336,6 +342,107 @@ TEST_F(TcpChannelTest, HostNameIsLookedUpOnceWithinTheDeadline) {
     channel.send("TB;");
     EXPECT_EQ(channel.currentLink(), ControllerLink::Connected);
     EXPECT_EQ(*lookups, 1);
+}
+
+// A controller on a loopback port that answers the texts of one connection,
+// in order, with the given bytes, and keeps the connection until the channel
+// closes it.
+class ScriptedController {
+public:
+    explicit ScriptedController(std::vector<std::string> answers) {
+        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(listener_, 1);
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+        port = ntohs(address.sin_port);
+        thread_ = std::thread([this, answers = std::move(answers)] {
+            pollfd waiting{listener_, POLLIN, 0};
+            if (::poll(&waiting, 1, 2000) != 1) return;
+            int client = ::accept(listener_, nullptr, nullptr);
+            for (const std::string& answer : answers) {
+                char c = 0;
+                pollfd fd{client, POLLIN, 0};
+                while (c != '\r' && ::poll(&fd, 1, 2000) == 1 && ::recv(client, &c, 1, 0) == 1) {
+                }
+                if (c != '\r') break;
+                ::send(client, answer.data(), answer.size(), MSG_NOSIGNAL);
+            }
+            char c = 0;
+            pollfd fd{client, POLLIN, 0};
+            while (::poll(&fd, 1, 2000) == 1 && ::recv(client, &c, 1, 0) == 1) {
+            }
+            ::close(client);
+        });
+    }
+    ~ScriptedController() {
+        thread_.join();
+        ::close(listener_);
+    }
+    int port = 0;
+
+private:
+    int listener_ = -1;
+    std::thread thread_;
+};
+
+// A query's answer as the read-back takes it, within a bounded wait.
+std::string queryAnswer(ControllerChannel& channel) {
+    std::string answer = "(none)";
+    auto deadline = std::chrono::steady_clock::now() + 2s;
+    while (!channel.takeQueryAnswer(answer) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(5ms);
+    return answer;
+}
+
+TEST_F(TcpChannelTest, QueryAnswerLongerThanTheChannelKeepsIsNoAnswer) {
+    const std::string positions = "0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0\r\n:";
+    std::string prefix;
+    while (prefix.size() < 6000) prefix += "1,";
+    ScriptedController controller({prefix + positions, positions});
+    std::istringstream settings(ControllerSimulator::settingsText(controller.port));
+    const MotionCommands commands = parseControllerSettings(settings).motion;
+    TcpChannel channel("127.0.0.1", controller.port, 500ms);
+    ReadBack readBack;
+    ASSERT_TRUE(channel.sendQuery("TS;"));
+    EXPECT_FALSE(parseReadBack(queryAnswer(channel), commands.reply, readBack)) << "6 kB of numbers before the answer";
+    ASSERT_TRUE(channel.sendQuery("TS;"));
+    EXPECT_TRUE(parseReadBack(queryAnswer(channel), commands.reply, readBack)) << "the same answer without them";
+}
+
+// Each answer comes 60 ms after its text: within an answer time of 200 ms a
+// move sent behind an unanswered query is answered, and the connection
+// stays for the next command; within the default 50 ms it is not.
+TEST_F(TcpChannelTest, SlowControllerIsWaitedForWithinTheAnswerTime) {
+    struct Row {
+        const char* setting;
+        bool nextSent;
+    };
+    for (const Row& row : {Row{"", false}, Row{"answer-time 200\n", true}}) {
+        SimulatorThread sim;
+        folder.write("Controller.dat", ControllerSimulator::settingsText(sim.simulator.port()) + row.setting);
+        ScriptedUi ui;
+        Console console(ui);
+        console.channel = openControllerChannel(console);
+        EXPECT_TRUE(ui.boxes.empty()) << row.setting;
+        ControllerChannel& channel = *console.channel;
+        ASSERT_TRUE(sendCommand(console, "#SLOW 60;"));
+        ASSERT_TRUE(channel.sendQuery("TS;"));
+        EXPECT_TRUE(sendCommand(console, "AX;PA500;AX;BG;")) << "went out, answered in time or not";
+        EXPECT_EQ(sendCommand(console, "TB;"), row.nextSent) << row.setting;
+        EXPECT_EQ(channel.currentLink(), row.nextSent ? ControllerLink::Connected : ControllerLink::Lost)
+            << row.setting;
+        auto deadline = std::chrono::steady_clock::now() + 2s;
+        while (sim.simulator.snapshot().axes[0].position != 500 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(10ms);
+        EXPECT_EQ(sim.simulator.snapshot().axes[0].position, 500) << row.setting;
+        std::vector<ControllerSimulator::Received> log = sim.simulator.snapshot().log;
+        ASSERT_GE(log.size(), 3u);
+        EXPECT_EQ(log[2].text, "AX;PA500;AX;BG;");
+    }
 }
 
 TEST(ControllerSettings, KindsAndBadInput) {

@@ -28,13 +28,22 @@ TEST(MotionCommands, TheSimulatorsSetFillsItsPlaceholders) {
     EXPECT_EQ(m.stopAllText(), "ST;");
     EXPECT_EQ(m.moveText(kAxisR, -2147483647 - 1), "AR;PA-2147483648;AR;BG;");
     EXPECT_EQ(m.query, "TS;");
+    EXPECT_EQ(m.deceleration, 200000);
+    EXPECT_EQ(m.answerTimeMs, 50) << "the default when answer-time is not declared";
     EXPECT_FALSE(parsed("journal\n").canWatch()) << "nothing declared, nothing moves";
+    EXPECT_EQ(parsed("journal\n").deceleration, 0);
+    EXPECT_EQ(parsed("journal\n").stoppingDeceleration(), 200000) << "assumed when not declared";
+    MotionCommands declared = parsed("journal\ndeceleration 150000\nanswer-time 2000\n");
+    EXPECT_TRUE(declared.errors.empty());
+    EXPECT_EQ(declared.stoppingDeceleration(), 150000);
+    EXPECT_EQ(declared.answerTimeMs, 2000);
 }
 
 TEST(MotionCommands, MalformedSettingsAreNamedAndLeftOut) {
     struct Row {
         const char* line;
         const char* error;
+        bool refusesMoves = true;
     };
     const Row rows[] = {
         {"move-to A{axis};PA;", "move-to: no {counts} placeholder"},
@@ -47,12 +56,22 @@ TEST(MotionCommands, MalformedSettingsAreNamedAndLeftOut) {
         {"begin-move A{axle};BG;", "begin-move: unknown placeholder"},
         {"reply PX PY PZ PT PU PV PR PS MX MY MZ MT MU MV MR", "reply: no MS"},
         {"reply PX PY PZ PT PU PV PR PS MX MY MZ MT MU MV MR MS Q", "reply: unknown token \"Q\""},
-        {"halt-now ST;", "halt-now: unknown setting"},
+        {"reply PX PY PZ PT PU PV PR PS MX MY MZ MT MU MV MR MS LQ", "reply: unknown token \"LQ\""},
+        {"halt-now ST;", "halt-now: unknown setting", false},
+        {"deceleration 0", "deceleration: not a positive whole number of counts/s^2", false},
+        {"deceleration -5", "deceleration: not a positive whole number of counts/s^2", false},
+        {"deceleration 2e5", "deceleration: not a positive whole number of counts/s^2", false},
+        {"deceleration 99999999999999999999", "deceleration: not a positive whole number of counts/s^2", false},
+        {"answer-time 0", "answer-time: not a whole number of milliseconds from 1 to 2000", false},
+        {"answer-time 2001", "answer-time: not a whole number of milliseconds from 1 to 2000", false},
+        {"answer-time 100ms", "answer-time: not a whole number of milliseconds from 1 to 2000", false},
     };
     for (const Row& row : rows) {
         MotionCommands m = parsed(ControllerSimulator::settingsText(4000) + row.line + "\n");
         EXPECT_EQ(m.errors, std::vector<std::string>{row.error}) << row.line;
-        EXPECT_FALSE(m.canMoveTo() && std::string(row.line).rfind("halt", 0) != 0) << row.line;
+        EXPECT_EQ(m.canMoveTo(), !row.refusesMoves) << row.line;
+        EXPECT_EQ(m.answerTimeMs, 50) << row.line;
+        EXPECT_EQ(m.stoppingDeceleration(), 200000) << row.line;
     }
     MotionCommands longText = parsed(std::string("journal\nstop-all ") + std::string(127, 'S') + ";\n");
     EXPECT_EQ(longText.errors, std::vector<std::string>{"stop-all: longer than 127 characters once filled in"});
@@ -71,11 +90,30 @@ TEST(MotionCommands, ReadBackFollowsTheReplyList) {
     EXPECT_TRUE(r.moving[kAxisS]) << "anything but 0 is moving";
     EXPECT_FALSE(r.moving[kAxisX]);
     EXPECT_EQ(r.outputs, 12);
-    for (const char* bad : {"", "9,0,1,2,3,4,5,6,7,0,0,0,0,0,0,0,0", "9,0,1,2,3,4,5,6,7x,0,0,0,0,0,0,0,0,0",
-                            "9,0,1,2,3,4,5,6,2147483648,0,0,0,0,0,0,0,0,0", "9,0,1,2,3,4,5,6,1.5,0,0,0,0,0,0,0,0,0",
-                            "?,?,?"}) {
+    EXPECT_FALSE(r.limitsKnown) << "no L field in the reply";
+    const std::string good = "9,0,1,2,3,4,5,6,7,0,0,0,0,0,0,0,0,0,5";
+    ASSERT_TRUE(parseReadBack(good + std::string(1024 - good.size(), ' '), m.reply, r)) << "1024 characters";
+    for (const std::string& bad : {std::string(), std::string("9,0,1,2,3,4,5,6,7,0,0,0,0,0,0,0,0,0"),
+                                   good + ",1", good + " 1", good + ",x", std::string(1100, ' ') + good,
+                                   good + std::string(1025 - good.size(), ' '),
+                                   std::string("9,0,1,2,3,4,5,6,7x,0,0,0,0,0,0,0,0,0,5"),
+                                   std::string("9,0,1,2,3,4,5,6,2147483648,0,0,0,0,0,0,0,0,0,5"),
+                                   std::string("9,0,1,2,3,4,5,6,1.5,0,0,0,0,0,0,0,0,0,5"), std::string("?,?,?")}) {
         EXPECT_FALSE(parseReadBack(bad, m.reply, r)) << bad;
     }
+
+    MotionCommands limits = parsed("journal\nreply PX PY PZ PT PU PV PR PS MX MY MZ MT MU MV MR MS LX LS LY\n");
+    ASSERT_TRUE(limits.errors.empty());
+    ReadBack l;
+    ASSERT_TRUE(parseReadBack("1,2,3,4,5,6,7,8,0,0,0,0,0,0,0,0,-1,1,0", limits.reply, l));
+    EXPECT_TRUE(l.limitsKnown);
+    EXPECT_EQ(l.limit[kAxisX], -1);
+    EXPECT_EQ(l.limit[kAxisS], 1);
+    EXPECT_EQ(l.limit[kAxisY], 0);
+    for (const char* bad : {"8,7,6,5,4,3,2,1,0,0,0,0,0,0,0,0,-1,2,0", "8,7,6,5,4,3,2,1,0,0,0,0,0,0,0,0,-2,0,0"}) {
+        EXPECT_FALSE(parseReadBack(bad, limits.reply, l)) << bad;
+    }
+    EXPECT_EQ(l.position[kAxisX], 1) << "a refused answer changes nothing";
 }
 
 TEST(MotionCommands, StartUpNamesAMalformedSetting) {

@@ -8,14 +8,16 @@
 #include "core/ControllerChannel.h"
 
 // A controller channel that records every command text handed to it (stops
-// and Ask's texts included) and answers with a scripted reply; read-back
+// and Ask's texts included), answers with a scripted reply and tells
+// `sendResult` for whether the text went out; read-back
 // queries are counted and answered from a queue while the link is
 // "Connected".
 class RecordingChannel : public ControllerChannel {
 public:
-    void send(const std::string& text) override {
+    bool send(const std::string& text) override {
         (*sent).push_back(text);
         reply_ = nextReply;
+        return sendResult;
     }
     void sendStop(const std::string& text, std::chrono::milliseconds wait) override {
         (*sent).push_back(text);
@@ -36,6 +38,7 @@ public:
     void setLink(ControllerLink link) { link_ = link; }
 
     std::string nextReply;
+    bool sendResult = true;
     // Shared with the test so it stays readable after the console replaced it.
     std::vector<std::string>* sent = &own_;
     std::vector<std::chrono::milliseconds> stopWaits;

@@ -80,7 +80,7 @@ bool ControllerSimulator::listen(int port) {
     return true;
 }
 
-std::string ControllerSimulator::settingsText(int port) {
+std::string ControllerSimulator::settingsText(int port, long deceleration) {
     return "tcp 127.0.0.1 " + std::to_string(port) +
            "\n"
            "stop-axis A{axis};ST;\n"
@@ -88,7 +88,9 @@ std::string ControllerSimulator::settingsText(int port) {
            "move-to A{axis};PA{counts};\n"
            "begin-move A{axis};BG;\n"
            "query TS;\n"
-           "reply PX PY PZ PT PU PV PR PS MX MY MZ MT MU MV MR MS I\n";
+           "reply PX PY PZ PT PU PV PR PS MX MY MZ MT MU MV MR MS I LX LY LZ LT LU LV LR LS\n"
+           "deceleration " +
+           std::to_string(deceleration) + "\n";
 }
 
 void ControllerSimulator::setClock(std::function<Clock::time_point()> clock) {
@@ -248,7 +250,9 @@ std::string ControllerSimulator::answerLocked(const std::string& command, char& 
         std::string reply;
         for (const Axis& a : axes_) reply += std::to_string(std::llround(a.position)) + ",";
         for (const Axis& a : axes_) reply += std::string(a.mode != Mode::Rest ? "1" : "0") + ",";
-        return reply + std::to_string(inputs_) + "\r\n:";
+        reply += std::to_string(inputs_);
+        for (const Axis& a : axes_) reply += "," + std::to_string(limitSwitch(a));
+        return reply + "\r\n:";
     }
     for (const char* name : {"SP", "AC", "DC"}) {
         if (command.rfind(name, 0) != 0) continue;
@@ -365,9 +369,9 @@ std::string ControllerSimulator::serveLocked(const std::string& text, Client* cl
 void ControllerSimulator::serveText(Client& client, const std::string& text) {
     std::lock_guard lock(mutex_);
     // A delay set by this text holds for the later ones.
-    client.due = clock_() + delay_;
+    Clock::time_point due = clock_() + delay_;
     std::string output = serveLocked(text, &client);
-    if (!client.muted) client.output += output;
+    if (!client.muted) client.output.emplace_back(due, std::move(output));
 }
 
 void ControllerSimulator::run() {
@@ -389,7 +393,7 @@ void ControllerSimulator::run() {
         if ((fds[0].revents & POLLIN) != 0) {
             int socket = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
             if (socket >= 0) {
-                clients_.push_back({socket, ++connections_, {}, {}, {}, false, false});
+                clients_.push_back({socket, ++connections_, {}, {}, false, false});
                 std::lock_guard lock(mutex_);
                 logLine("#" + std::to_string(connections_) + " connected");
             }
@@ -418,13 +422,20 @@ void ControllerSimulator::run() {
                     }
                     if (client.input.size() > longestText) {
                         client.input.clear();
-                        if (!client.muted) client.output += "?";
+                        if (!client.muted) client.output.emplace_back(now, "?");
                     }
                 }
             }
-            if (!closed && !client.output.empty() && now >= client.due) {
-                ::send(client.socket, client.output.data(), client.output.size(), MSG_NOSIGNAL);
-                client.output.clear();
+            // An answer due now goes out in this round, not after the next wait.
+            Clock::time_point current = now;
+            if (!client.output.empty()) {
+                std::lock_guard lock(mutex_);
+                current = clock_();
+            }
+            while (!closed && !client.output.empty() && current >= client.output.front().first) {
+                const std::string& bytes = client.output.front().second;
+                ::send(client.socket, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+                client.output.pop_front();
             }
             if (client.closeAfterOutput && client.output.empty()) closed = true;
             if (closed) {

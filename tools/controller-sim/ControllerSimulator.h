@@ -32,12 +32,14 @@
 //   PA<n>    set the selected axis's absolute target (counts); BG begins the move
 //   ST       stop the selected axis, or every axis when no A<axis> came before
 //            it in the same text (decelerates to rest)
-//   TS       tell the 8 positions, the 8 moving flags (0/1) and the input bits
+//   TS       tell the 8 positions, the 8 moving flags (0/1), the input bits
+//            and the 8 limit switches (-1 low, 1 high, 0 none)
 //   LS?      tell the selected axis's limit switch: -1 low, 1 high, 0 none
 //   SP<v> AC<v> DC<v>  speed of PA/BG moves, acceleration, deceleration of the axis
 //   SA       clear the output bits and stop every axis
 // Fault and setting switches (one connection's or the whole simulator's):
-//   "#SLOW ms" delays every later answer, "#DROP" closes the connection,
+//   "#SLOW ms" delays every later answer by ms after its text came (answers
+//   keep their order), "#DROP" closes the connection,
 //   "#NOISE" answers bytes without any prompt, "#MUTE" never answers again on
 //   this connection (commands are still read and executed), "#LIMIT X lo hi"
 //   sets the hard limits of an axis.
@@ -92,8 +94,9 @@ public:
     // Replaces the clock (tests drive time by hand).
     void setClock(std::function<Clock::time_point()> clock);
 
-    // The Controller.dat that connects to a simulator on 127.0.0.1:port.
-    static std::string settingsText(int port);
+    // The Controller.dat that connects to a simulator on 127.0.0.1:port
+    // whose axes decelerate at `deceleration` counts/s^2.
+    static std::string settingsText(int port, long deceleration = static_cast<long>(defaultDeceleration));
     // Writes `text` to `path` through a temporary file renamed over it.
     static bool writeFile(const std::string& path, const std::string& text);
 
@@ -116,8 +119,8 @@ private:
         int socket;
         int number;
         std::string input;
-        std::string output;
-        Clock::time_point due;
+        // Answers not yet sent, oldest first, each with the time it is due.
+        std::deque<std::pair<Clock::time_point, std::string>> output;
         bool closeAfterOutput = false;
         bool muted = false;
     };

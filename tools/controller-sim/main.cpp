@@ -35,11 +35,12 @@ const char* const usage =
     "Commands: BHn BLn TB A<axis> AF AA AN<list> JG<v> JG? PA<counts> BG ST TS LS? SP<v> AC<v>\n"
     "DC<v> SA. A<axis> selects the axis for the rest of the text; ST stops that axis, or every\n"
     "axis when no A<axis> came before it in the text. TS answers the 8 positions, the 8 moving\n"
-    "flags and the input bits, comma separated. Input bit n follows output bit n 100 ms later.\n"
+    "flags, the input bits and the 8 limit switches, comma separated. Input bit n follows output\n"
+    "bit n 100 ms later.\n"
     "LS? tells the selected axis's limit switch (-1 low, 1 high, 0 none).\n"
-    "Switches: \"#SLOW ms\" delays later answers, \"#DROP\" closes the connection, \"#NOISE\"\n"
-    "answers without a prompt, \"#MUTE\" never answers again on the connection (commands still\n"
-    "run), \"#LIMIT X LO HI\" sets an axis's hard limits.\n"
+    "Switches: \"#SLOW ms\" sends each later answer ms after its text, \"#DROP\" closes the\n"
+    "connection, \"#NOISE\" answers without a prompt, \"#MUTE\" never answers again on the\n"
+    "connection (commands still run), \"#LIMIT X LO HI\" sets an axis's hard limits.\n"
     "\n"
     "Options:\n"
     "  --speed V              speed of PA/BG moves, counts/s (default 20000)\n"
@@ -51,7 +52,8 @@ const char* const usage =
     "                         (default: standard error)\n"
     "  --state-file PATH      rewrite PATH every 50 ms as JSON: positions, velocities, moving\n"
     "                         flags of the eight axes and the output bits\n"
-    "  --write-settings PATH  write a Controller.dat for this simulator on PORT and exit\n"
+    "  --write-settings PATH  write a Controller.dat for this simulator on PORT (with its\n"
+    "                         --deceleration) and exit\n"
     "  --version              the version\n"
     "  --help                 this text\n";
 
@@ -116,7 +118,8 @@ int main(int argc, char** argv) {
     if (port < 0) return fail("--port PORT is required");
     if (!settingsPath.empty()) {
         if (port == 0) return fail("--write-settings needs the port the simulator listens on (not 0)");
-        if (!ControllerSimulator::writeFile(settingsPath, ControllerSimulator::settingsText(static_cast<int>(port)))) {
+        std::string settings = ControllerSimulator::settingsText(static_cast<int>(port), deceleration);
+        if (!ControllerSimulator::writeFile(settingsPath, settings)) {
             std::fprintf(stderr, "tarvex-controller-sim: cannot write %s\n", settingsPath.c_str());
             return 1;
         }
