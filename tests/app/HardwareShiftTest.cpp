@@ -14,6 +14,11 @@
 
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -527,9 +532,11 @@ Finding runShift(const Shift& shift, const std::vector<Action>& actions, Tally* 
 }
 
 // Delta debugging: drops chunks of the list while the shift still fails the
-// same way, within a budget of runs (the shift depends on timing, so each
+// same way, for at most `budget` (the shift depends on timing, so each
 // candidate runs once).
-std::vector<Action> reduce(const Shift& shift, std::vector<Action> actions, const Finding& first, int budget) {
+std::vector<Action> reduce(const Shift& shift, std::vector<Action> actions, const Finding& first,
+                           std::chrono::seconds budget) {
+    const auto until = Clock::now() + budget;
     auto fails = [&](std::vector<Action>& candidate) {
         Finding found = runShift(shift, candidate);
         if (found.kind != first.kind) return false;
@@ -537,14 +544,13 @@ std::vector<Action> reduce(const Shift& shift, std::vector<Action> actions, cons
         return true;
     };
     std::size_t chunks = 2;
-    while (actions.size() >= 2 && budget > 0) {
+    while (actions.size() >= 2 && Clock::now() < until) {
         std::size_t size = (actions.size() + chunks - 1) / chunks;
         bool shortened = false;
-        for (std::size_t from = 0; from < actions.size() && budget > 0; from += size) {
+        for (std::size_t from = 0; from < actions.size() && Clock::now() < until; from += size) {
             std::vector<Action> candidate(actions.begin(), actions.begin() + static_cast<std::ptrdiff_t>(from));
             candidate.insert(candidate.end(), actions.begin() + static_cast<std::ptrdiff_t>(std::min(from + size, actions.size())),
                              actions.end());
-            --budget;
             if (fails(candidate)) {
                 actions = candidate;
                 chunks = std::max<std::size_t>(chunks - 1, 2);
@@ -574,7 +580,7 @@ void runAndReport(End end) {
     std::string where = found.step >= 0 ? "after step " + std::to_string(found.step) : "at the end";
     std::vector<Action> actions = shift.actions;
     if (found.step >= 0) actions.resize(static_cast<std::size_t>(found.step) + 1);
-    actions = reduce(shift, actions, found, static_cast<int>(environmentNumber("TARVEX_SHIFT_REDUCE_RUNS", 25)));
+    actions = reduce(shift, actions, found, std::chrono::seconds(environmentNumber("TARVEX_SHIFT_REDUCE_SECONDS", 20)));
     std::string list;
     for (std::size_t i = 0; i < actions.size(); ++i) list += "  " + std::to_string(i) + ": " + describe(actions[i]) + "\n";
     std::string axes;
@@ -583,6 +589,76 @@ void runAndReport(End end) {
                   << "\naxes started at " << axes << "\nshortest failing list found (" << actions.size()
                   << " actions):\n"
                   << list;
+}
+
+// The proxy's faults as a client sees them in the answer to TS.
+TEST(HardwareShift, TheProxyPassesDelaysSpoilsAndCutsAnswersAsSwitched) {
+    auto sim = std::make_unique<SimulatorThread>();
+    ASSERT_TRUE(sim->listening);
+    FaultProxy proxy(sim->simulator.port());
+    ASSERT_TRUE(proxy.listening());
+    auto connectClient = [&] {
+        int client = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(proxy.port()));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        EXPECT_EQ(::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        return client;
+    };
+    int client = connectClient();
+    bool closed = false;
+    // What arrives within `limit`, until a prompt ends it or the proxy closes.
+    auto receive = [&](std::chrono::milliseconds limit) {
+        std::string text;
+        for (auto until = Clock::now() + limit; Clock::now() < until && (text.empty() || text.back() != ':');) {
+            pollfd fd{client, POLLIN, 0};
+            if (::poll(&fd, 1, 5) <= 0) continue;
+            char buffer[8192];
+            ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
+            if (n <= 0) {
+                closed = true;
+                break;
+            }
+            text.append(buffer, static_cast<std::size_t>(n));
+        }
+        return text;
+    };
+    auto ask = [&](std::chrono::milliseconds limit) {
+        ::send(client, "TS\r", 3, MSG_NOSIGNAL);
+        return receive(limit);
+    };
+    const std::string answer = "0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0\r\n:";
+    EXPECT_EQ(ask(1s), answer);
+    proxy.slow(300);
+    EXPECT_EQ(ask(100ms), "");
+    EXPECT_EQ(receive(1s), answer);
+    proxy.passThrough();
+    proxy.noise();
+    EXPECT_EQ(ask(1s), "\x01\xff noise \x7f" + answer);
+    proxy.passThrough();
+    proxy.overLong();
+    std::string ones;
+    for (int i = 0; i < 3072; ++i) ones += "1,";
+    EXPECT_EQ(ask(1s), ones + answer);
+    EXPECT_EQ(ask(1s), answer) << "once";
+    proxy.mute();
+    EXPECT_EQ(ask(200ms), "");
+    EXPECT_EQ(sim->simulator.snapshot().log.back().text, "TS") << "commands still go through";
+    proxy.passThrough();
+    EXPECT_EQ(ask(1s), answer);
+    proxy.drop();
+    receive(1s);
+    EXPECT_TRUE(closed);
+    ::close(client);
+    // With the simulator dead, a new connection is closed at once.
+    sim.reset();
+    client = connectClient();
+    closed = false;
+    EXPECT_EQ(ask(1s), "");
+    EXPECT_TRUE(closed);
+    ::close(client);
+    EXPECT_EQ(proxy.accepted(), 2);
 }
 
 TEST(HardwareShift, RandomOperatorActionsThenEscapeKeepTheHardwareSafe) { runAndReport(End::Escape); }
