@@ -22,13 +22,6 @@ LinkPhase linkPhaseOf(ControllerLink link) {
     return LinkPhase::Lost;
 }
 
-// A command text for the real controller; false when it did not go out.
-bool sendToController(Console& console, const std::string& text) {
-    sendCommand(console, text);
-    const ControllerLink link = console.channel->currentLink();
-    return link == ControllerLink::Connected || link == ControllerLink::Journal;
-}
-
 void sendStop(Console& console, const std::string& text, std::chrono::milliseconds wait) {
     if (text.empty()) return;
     console.state.commandBuffer.set(text);
@@ -67,7 +60,7 @@ bool carryOut(Console& console, const MotionCommand& command, std::chrono::milli
                 return true;
             } else {
                 const std::string text = texts.moveText(command.axis, command.counts);
-                return !text.empty() && sendToController(console, text);
+                return !text.empty() && sendCommand(console, text);
             }
         case MotionCommand::Jog: {
             Axis& axis = state.axes[command.axis];
@@ -78,7 +71,7 @@ bool carryOut(Console& console, const MotionCommand& command, std::chrono::milli
                 return true;
             }
             axis.pendingStep = 0;
-            return sendToController(console, jogText(axis, command.counts));
+            return sendCommand(console, jogText(axis, command.counts));
         }
         case MotionCommand::StopAxis:
             if (simulated) {
@@ -104,7 +97,7 @@ bool carryOut(Console& console, const MotionCommand& command, std::chrono::milli
         case MotionCommand::ShutterClose: {
             const ShutterBits& bits = state.shutterBits;
             const int bit = command.axis == kShutterS1 ? bits.s1Out : bits.s2Out;
-            return sendToController(console, (command.kind == MotionCommand::ShutterOpen ? "BH" : "BL") +
+            return sendCommand(console, (command.kind == MotionCommand::ShutterOpen ? "BH" : "BL") +
                                                  std::to_string(bit) + ";");
         }
     }

@@ -31,10 +31,6 @@ struct MotionCommands {
     int answerTimeMs = kDefaultAnswerTimeMs;
     // One line per malformed or unknown setting: "KEY: why".
     std::vector<std::string> errors;
-    int64_t deceleration = 0;  // counts/s², 0 = not declared
-
-    // The deceleration a stop is reckoned with: the declared one, else the simulator's default.
-    int64_t stoppingDeceleration() const { return deceleration > 0 ? deceleration : 200000; }
 
     static constexpr int kDefaultAnswerTimeMs = 50;
     static constexpr int kLongestAnswerTimeMs = 2000;
@@ -64,8 +60,6 @@ struct ReadBack {
     bool limitsKnown = false;                  // the reply declares at least one L field
     int64_t inputs = -1;
     int64_t outputs = -1;
-    std::array<int8_t, kAxisCount> limit{};  // -1 low switch, 1 high, 0 none
-    bool limitsKnown = false;                 // the reply declares at least one L field
 };
 
 // Reads one settings line (without its line end) into `commands`; blank lines

@@ -55,7 +55,7 @@ public:
     virtual void onOk() = 0;                        // Enter outside a focused push button
     virtual void onCancel() = 0;                    // Escape
     virtual void onCloseRequest() = 0;              // close box, Alt+F4, system-menu Close
-    // The process was asked to end (SIGTERM, SIGHUP): stop the axes, then end.
+    // The process was asked to end (SIGINT, SIGTERM, SIGHUP): stop the axes, then end.
     virtual void onTerminate() {}
 };
 

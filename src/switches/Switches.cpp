@@ -155,11 +155,11 @@ void showShutterStates(Console& console) {
     state.s1Closed = !shutterConfirmedOpen(model, kShutterS1, real);
     state.s2Closed = !shutterConfirmedOpen(model, kShutterS2, real);
     if (real && state.cyclotronCode == kCyclotronBelm) return;  // the shutter buttons stay disabled
-    struct Buttons {
+    struct ShutterButtons {
         ControlId open;
         ControlId close;
     };
-    const Buttons buttons[2] = {{ControlId::OpenS1, ControlId::CloseS1}, {ControlId::OpenS2, ControlId::CloseS2}};
+    const ShutterButtons buttons[2] = {{ControlId::OpenS1, ControlId::CloseS1}, {ControlId::OpenS2, ControlId::CloseS2}};
     for (int shutter : {kShutterS1, kShutterS2}) {
         // Open only from a known closed shutter; Close whenever it may be open.
         const bool closed = model.shutters[static_cast<std::size_t>(shutter)].phase == ShutterPhase::Closed;

@@ -628,7 +628,7 @@ TEST(HardwareShift, TheProxyPassesDelaysSpoilsAndCutsAnswersAsSwitched) {
         ::send(client, "TS\r", 3, MSG_NOSIGNAL);
         return receive(limit);
     };
-    const std::string answer = "0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0\r\n:";
+    const std::string answer = "0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0\r\n:";  // positions, moving, inputs, limits
     EXPECT_EQ(ask(1s), answer);
     proxy.slow(300);
     EXPECT_EQ(ask(100ms), "");
