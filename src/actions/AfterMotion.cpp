@@ -78,6 +78,17 @@ void runOne(Console& console, const MotionEffect& effect, bool& rested, bool& be
                                       "set by the console. Close stays possible; please check the shutter.");
             break;
         case MotionEffect::ShuttersChanged: showShutterStates(console); break;
+        case MotionEffect::Halted:
+            // A simulated Halt shows its result and the beam at once; All
+            // Halt recomputes only what changed.
+            refreshAfterMotion(console);
+            if (effect.value == 1) {
+                recomputeBeam(console);
+            } else {
+                recomputeBeamIfChanged(console);
+            }
+            refreshEffectiveLetDisplay(console);
+            break;
     }
 }
 

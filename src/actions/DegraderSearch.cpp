@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "actions/AfterMotion.h"
 #include "axes/ActiveAxis.h"
 #include "axes/Moves.h"
 #include "axes/SimulatedMotion.h"
@@ -95,6 +96,7 @@ void onGo(Console& console) {
     // Halt, whose recomputation rewrites every field.
     takeDialogEntries(console);
     allHalt(console);
+    runMotionEffects(console);  // the beam as the axes stand
     DialogFields& fields = console.fields;
     int choice = fields.unitChoice;
     bool bragg = fields.bragg != 0;
@@ -185,6 +187,7 @@ void onGo(Console& console) {
 void onBragg(Console& console) {
     takeDialogEntries(console);
     allHalt(console);
+    runMotionEffects(console);
     console.ui.setFocus(ControlId::Keyboard);
     DialogFields& fields = console.fields;
     if (fields.bragg != 0) {
@@ -200,6 +203,7 @@ void onBragg(Console& console) {
 void onUnitChoice(Console& console) {
     takeDialogEntries(console);
     allHalt(console);
+    runMotionEffects(console);
     console.fields.goal.clear();
     console.fields.bragg = 0;
     console.ui.setEnabled(ControlId::SetGoal, true);

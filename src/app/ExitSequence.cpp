@@ -1,3 +1,4 @@
+#include "actions/AfterMotion.h"
 #include "core/Motion.h"
 #include "app/ExitSequence.h"
 
@@ -60,6 +61,7 @@ void exitSequence(Console& console) {
     sequenceLog << "\nBeginning of the exit sequence of commands:\n\n";
     sequenceLog.flush();
     allHalt(console, kEndingStopWait);
+    runMotionEffects(console);  // the beam as the axes stand, for the Bragg check below
     closeShuttersForEnd(console, kEndingStopWait);
 
     // Park the beam line.

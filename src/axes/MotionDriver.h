@@ -24,5 +24,6 @@ inline constexpr std::chrono::milliseconds kSaveRestWait{2000};
 // rest (moving marks, rest, limit switches, shutter inputs) into the model.
 void applyReadBack(Console& console, const ReadBack& readBack);
 
-// Stops one axis (simulated motion included); never refused.
+// Stops one axis (simulated motion included; -1: none, as Halt with no axis
+// active); never refused.
 void stopAxis(Console& console, int axis);

@@ -8,7 +8,6 @@
 #include "axes/AxisFiles.h"
 #include "axes/MotionDriver.h"
 #include "axes/SimulatedMotion.h"
-#include "beam/BeamRecompute.h"
 #include "core/Console.h"
 #include "core/ControllerChannel.h"
 #include "core/ControllerCommands.h"
@@ -150,16 +149,10 @@ void onDrive(Console& console, int direction) {
 
 void onHalt(Console& console) {
     console.ui.setFocus(ControlId::Keyboard);
-    if (activeAxisValid(console)) stopAxis(console, console.state.activeAxis);
-    // A stop the controller carries out at once (the simulation) shows its
-    // result now; a real one when the read-back shows the axis at rest.
-    bool settled = true;
-    for (int i : {kAxisT, kAxisR, kAxisS}) settled = settled && !axisMoving(console, i);
-    if (settled && console.state.simulation()) {
-        refreshAfterMotion(console);
-        recomputeBeam(console);
-        refreshEffectiveLetDisplay(console);
-    }
+    // A simulated stop is done at once, and the beam follows after the
+    // event; a real one is done when the read-back shows the axis at rest.
+    stopAxis(console, activeAxisValid(console) ? console.state.activeAxis : -1);
+    refreshAfterMotion(console);
     writeStatusFile(console);
 }
 

@@ -1,8 +1,6 @@
 #include "axes/SimulatedMotion.h"
 
 #include "axes/AxisFiles.h"
-#include "beam/BeamRecompute.h"
-#include "beam/BeamDisplay.h"
 #include "core/Console.h"
 #include "core/Motion.h"
 
@@ -28,8 +26,4 @@ void onMotionTimer(Console& console) {
 void allHalt(Console& console, std::chrono::milliseconds stopWait) {
     console.ui.setFocus(ControlId::Keyboard);
     stopAllAxes(console, stopWait);
-    if (!console.state.simulation()) return;
-    refreshAfterMotion(console);
-    recomputeBeamIfChanged(console);
-    refreshEffectiveLetDisplay(console);
 }

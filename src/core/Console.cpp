@@ -2,8 +2,6 @@
 
 #include <cstdlib>
 
-#include "core/Motion.h"
-
 
 void UiMessages::report(const std::string& text, Icon icon) { ui_.messageBox(text, icon, Buttons::Ok, Button::Ok); }
 
@@ -20,12 +18,6 @@ void UiMessages::fieldsChanged(const DialogFields& fields) { ui_.transferToContr
 Console::Console(Ui& port)
     : UiMessages(port), ConsoleCore(static_cast<UiMessages&>(*this)), ui(port),
       channel(std::make_unique<JournalChannel>()) {}
-
-void Console::ending() {
-    if (state.simulation() || state.motion.stoppedForEnd) return;
-    state.motion.stoppedForEnd = true;
-    stopAndCloseForEnd(*this, kEndingStopWait);
-}
 
 void showLinkChange(Console& console) {
     ControllerLink now = console.channel->currentLink();

@@ -41,7 +41,8 @@ private:
 struct Console : private UiMessages, ConsoleCore {
     explicit Console(Ui& port);
 
-    // Before the program ends after a failure every axis stops, once per end.
+    // Before the program ends after a failure every axis stops and real
+    // shutters close, once per end (with the motion requests, Motion.cpp).
     void ending() override;
 
     Ui& ui;

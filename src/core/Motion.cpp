@@ -218,3 +218,9 @@ bool closeShuttersForEnd(Console& console, std::chrono::milliseconds wait) {
     state.motion.endClose = closed ? EndClose::Confirmed : EndClose::NotConfirmed;
     return closed;
 }
+
+void Console::ending() {
+    if (state.simulation() || state.motion.stoppedForEnd) return;
+    state.motion.stoppedForEnd = true;
+    stopAndCloseForEnd(*this, kEndingStopWait);
+}

@@ -361,12 +361,17 @@ MotionOutcome motionStep(MotionModel& model, const MotionEvent& event, const Mot
         case MotionEvent::Jog: jog(model, event, context, outcome); break;
         case MotionEvent::StopAxis:
             // A stop is never refused.
-            add(outcome, MotionCommand::StopAxis, event.axis);
-            stop(model, event.axis, context);
+            // A stop is never refused; Halt with no axis active stops nothing.
+            if (event.axis >= 0) {
+                add(outcome, MotionCommand::StopAxis, event.axis);
+                stop(model, event.axis, context);
+            }
+            if (context.simulated) effect(outcome, MotionEffect::Halted, event.axis, 1);
             break;
         case MotionEvent::StopAll:
             add(outcome, MotionCommand::StopAll, -1);
             for (int i = 0; i < kAxisCount; ++i) stop(model, i, context);
+            if (context.simulated) effect(outcome, MotionEffect::Halted, -1, 0);
             break;
         case MotionEvent::ReadBack: readBack(model, event, context, outcome); break;
         case MotionEvent::NoAnswer:

@@ -130,6 +130,8 @@ struct MotionEffect {
         LostWhileMoving,   // the controller was lost while an axis moved
         ShutterDisagrees,  // shutter: its input has not followed the command
         ShuttersChanged,   // `value`: a shutter's state changed and needs showing
+        Halted,            // the simulated controller stopped at once: Halt of `axis` (`value` 1; -1 when
+                           // no axis is active) or every axis (All Halt, `value` 0)
     };
     Kind kind = CameToRest;
     int axis = -1;

@@ -8,7 +8,6 @@
 #include "axes/MotionDriver.h"
 #include "axes/Moves.h"
 #include "axes/SimulatedMotion.h"
-#include "beam/BeamRecompute.h"
 #include "core/Console.h"
 #include "core/Failure.h"
 #include "core/FileNames.h"

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 
 #include "core/MotionModel.h"
 
@@ -20,11 +21,22 @@ struct Row {
     AxisPhase phase;
 };
 
+// Rows print as their names in test output.
+void PrintTo(const Row& row, std::ostream* out) {
+    *out << row.name;
+}
+
 MotionEvent make(MotionEvent::Kind kind, int axis = kAxisX, int32_t counts = 0) {
     MotionEvent event;
     event.kind = kind;
     event.axis = axis;
     event.counts = counts;
+    return event;
+}
+
+MotionEvent linkEvent(LinkPhase link) {
+    MotionEvent event = make(MotionEvent::LinkChanged, -1);
+    event.link = link;
     return event;
 }
 
@@ -107,6 +119,13 @@ void realShutters(MotionModel& model, AxisTable& axes, MotionContext& context) {
     context.realShutters = true;
     model.shutters[kShutterS1] = ShutterMotion{ShutterPhase::Closed, true, false, 0, false};
     model.shutters[kShutterS1].input = 0;
+}
+
+// S1 commanded open, its input not yet following.
+void opening(MotionModel& model, AxisTable& axes, MotionContext& context) {
+    realShutters(model, axes, context);
+    model.shutters[kShutterS1].commandedOpen = true;
+    model.shutters[kShutterS1].phase = ShutterPhase::Opening;
 }
 
 const std::string kLimit = "Attempted movement beyond software limit - request ignored. (limits -100.000 to 100.000 mm)";
@@ -198,19 +217,11 @@ const Row kRows[] = {
      [] { return readBackOf(30, false); }, "", "", "rest X", AxisPhase::AtRest},
     // The link.
     {"LinkLostWhileMovingIsSaidOnce", moving,
-     [] {
-         MotionEvent e = make(MotionEvent::LinkChanged, -1);
-         e.link = LinkPhase::Lost;
-         return e;
-     },
+     [] { return linkEvent(LinkPhase::Lost); },
      "", "", "lost", AxisPhase::MovingToTarget},
     {"ConnectionMadeAgainStopsEveryAxisFirst",
      [](auto& m, auto& a, auto& c) { moving(m, a, c); m.link.phase = LinkPhase::Lost; },
-     [] {
-         MotionEvent e = make(MotionEvent::LinkChanged, -1);
-         e.link = LinkPhase::Connected;
-         return e;
-     },
+     [] { return linkEvent(LinkPhase::Connected); },
      "", "", "", AxisPhase::Stopping},
     {"MoveNotSentIsNotShownCommanded", moving, [] { return make(MotionEvent::NotSent); }, kNotSent, "", "",
      AxisPhase::AtRest},
@@ -220,23 +231,24 @@ const Row kRows[] = {
     {"RealShutterIsCommandedAndOpening", realShutters, [] { return shutter(MotionEvent::OpenShutter, kShutterS1); },
      "", "open S1", "shutter S1", AxisPhase::AtRest},
     {"CloseIsNeverRefused",
-     [](auto& m, auto& a, auto& c) { realShutters(m, a, c); m.link.phase = LinkPhase::Lost; m.shutters[kShutterS1].phase = ShutterPhase::Unknown; },
+     [](auto& m, auto& a, auto& c) {
+         realShutters(m, a, c);
+         m.link.phase = LinkPhase::Lost;
+         m.shutters[kShutterS1].phase = ShutterPhase::Unknown;
+     },
      [] { return shutter(MotionEvent::CloseShutter, kShutterS1); }, "", "close S1", "shutter S1", AxisPhase::AtRest},
-    {"InputFollowingTheCommandOpens",
-     [](auto& m, auto& a, auto& c) { realShutters(m, a, c); m.shutters[kShutterS1].commandedOpen = true; m.shutters[kShutterS1].phase = ShutterPhase::Opening; },
+    {"InputFollowingTheCommandOpens", opening,
      [] { return readBackOf(0, false, 0, 1); }, "", "", "shutter S1", AxisPhase::AtRest},
     {"InputNotFollowingForTooLongDisagreesOnce",
-     [](auto& m, auto& a, auto& c) { realShutters(m, a, c); m.shutters[kShutterS1].commandedOpen = true; m.shutters[kShutterS1].phase = ShutterPhase::Opening; m.shutters[kShutterS1].disagreeing = kShutterDisagreeReadBacks - 1; },
+     [](auto& m, auto& a, auto& c) {
+         opening(m, a, c);
+         m.shutters[kShutterS1].disagreeing = kShutterDisagreeReadBacks - 1;
+     },
      [] { return readBackOf(0, false, 0, 0); }, "", "", "shutter S1; disagrees S1", AxisPhase::AtRest},
     {"ShutterLostWithTheController", realShutters,
-     [] {
-         MotionEvent e = make(MotionEvent::LinkChanged, -1);
-         e.link = LinkPhase::Lost;
-         return e;
-     },
+     [] { return linkEvent(LinkPhase::Lost); },
      "", "", "shutter S1; shutter S2", AxisPhase::AtRest},
-    {"ShutterCommandNotSentIsSaid",
-     [](auto& m, auto& a, auto& c) { realShutters(m, a, c); m.shutters[kShutterS1].commandedOpen = true; m.shutters[kShutterS1].phase = ShutterPhase::Opening; },
+    {"ShutterCommandNotSentIsSaid", opening,
      [] { return shutter(MotionEvent::NotSent, kShutterS1); },
      "The command for shutter S1 could not be sent to the controller - request ignored.", "", "shutter S1",
      AxisPhase::AtRest},
