@@ -54,10 +54,12 @@ void runOne(Console& console, const MotionEffect& effect, bool& rested, bool& be
             break;
         case MotionEffect::HomeSecondStep: break;  // after the status file, below
         case MotionEffect::LimitSwitch: {
-            const std::string text = limitSwitchStopText(state.axes[effect.axis], effect.value);
+            const Axis& axis = state.axes[effect.axis];
+            const std::string text = limitSwitchStopText(axis, effect.value);
             writeLogEntry(console, text);
-            warnOperator(console, text + " Moves further " + (effect.value > 0 ? "up" : "down") +
-                                      " are refused until it is moved off the switch.");
+            warnOperator(console, text + cformat(" It stands at %.3f %s; moves further towards that switch are "
+                                                 "refused until the axis is moved off it.",
+                                                 axisValue(axis), axis.unit.c_str()));
             break;
         }
         case MotionEffect::ShortOfTarget: {

@@ -167,7 +167,8 @@ void readAxis(MotionModel& model, const MotionEvent& event, int axis, const Moti
     effect(outcome, MotionEffect::CameToRest, axis);
     if (m.limitSwitch != 0) effect(outcome, MotionEffect::LimitSwitch, axis, m.limitSwitch);
     const bool toTarget = was == AxisPhase::MovingToTarget || was == AxisPhase::HomingBackOff;
-    if (toTarget && position != m.target) {
+    // The switch's own warning says where the axis stopped.
+    if (toTarget && position != m.target && m.limitSwitch == 0) {
         effect(outcome, MotionEffect::ShortOfTarget, axis, m.target);
     } else if (was == AxisPhase::HomingBackOff) {
         effect(outcome, MotionEffect::HomeSecondStep, axis);

@@ -276,3 +276,49 @@ TEST_F(RealMotionTest, StationWithoutMotionCommandsRefusesDrive) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(RealMotionTest, LimitSwitchIsReportedAndMovesIntoItAreRefused) {
+    sim->simulator.setLimit('X', -1000000, 3000);
+    start();
+    ASSERT_TRUE(pumpUntil([&] { return console().state.motion.model.link.known; }));
+    select(kAxisX);
+    auto setValue = [&](const char* text) {
+        ui.controls.newAxisValue = text;
+        click(ControlId::SetValue);
+    };
+    setValue("5");
+    ASSERT_TRUE(pumpUntil([&] { return !ui.boxes.empty(); }));
+    EXPECT_EQ(ui.lastBox().text, "Axis X stopped at its high limit switch. It stands at 3.000 mm; moves further towards "
+                                 "that switch are refused until the axis is moved off it.");
+    EXPECT_NE(folder.read("run.log").find("Axis X stopped at its high limit switch."), std::string::npos);
+    setValue("4");
+    EXPECT_EQ(ui.lastBox().text, "Axis X is at its high limit switch - request ignored.");
+    setValue("1");
+    ASSERT_TRUE(pumpUntil([&] { return consoleAtRest() && simAxis(kAxisX).position == 1000; }));
+}
+
+TEST_F(RealMotionTest, SecondOpenWhileTheFirstIsOpeningAsksAndGoRefusesALockedRotation) {
+    start(ControllerSimulator::settingsText(sim->simulator.port()) +
+          "shutter-S1-out 8\nshutter-S1-in 8\nshutter-S2-out 9\nshutter-S2-in 9\n");
+    ASSERT_TRUE(pumpUntil([&] { return console().state.motion.model.link.known; }));
+    click(ControlId::OpenS2);
+    ui.answer(Button::Cancel);
+    click(ControlId::OpenS1);  // S2's input has not followed yet
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.lastBox().text, "Downstream shutter (S2) is already open - opening the upstream shutter (S1) may "
+                                 "breach beam containment.");
+    ASSERT_TRUE(pumpUntil([&] { return sim->simulator.snapshot().bits == (1u << 9); }, 500ms)) << "S1 stays closed";
+
+    select(kAxisR);
+    click(ControlId::LockedR);
+    ui.controls.unitChoice = 2;
+    click(ControlId::UnitMeVPerNucleon);
+    ui.controls.goal = "6";
+    click(ControlId::Go);
+    EXPECT_EQ(ui.lastBox().text, "Degrader rotation (R) is locked - operation aborted.");
+    EXPECT_EQ(simAxis(kAxisR).position, 0);
+}
+
+}  // namespace

@@ -208,7 +208,7 @@ const Row kRows[] = {
     {"RestShortOfTheTargetIsSaid", moving, [] { return readBackOf(400, false); }, "", "", "rest X; short X 500",
      AxisPhase::AtRest},
     {"RestOnALimitSwitchIsSaid", moving, [] { return readBackOf(400, false, 1); }, "", "",
-     "rest X; switch X 1; short X 500", AxisPhase::StoppedByLimit},
+     "rest X; switch X 1", AxisPhase::StoppedByLimit},
     {"HomeBackOffAtRestAsksForTheSecondStep",
      [](auto& m, auto& a, auto& c) { moving(m, a, c); m.axes[kAxisX].phase = AxisPhase::HomingBackOff; },
      [] { return readBackOf(500, false); }, "", "", "rest X; home X", AxisPhase::AtRest},
