@@ -50,7 +50,9 @@ void BM_ReadBackCycle(benchmark::State& state) {
     answering.answers[0] = answering.answers[1] = "0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0";
     onReadBackTimer(console);
     onReadBackTimer(console);
-    console.state.axes[kAxisX].driving = true;
+    // X jogs: every cycle runs the limit watch.
+    console.state.motion.model.axes[kAxisX].phase = AxisPhase::Jogging;
+    console.state.motion.model.axes[kAxisX].jogVelocity = 5000;
     answering.answers[0] = "12345,-200,300,0,4000,5000,0,0,1,0,0,0,0,0,0,0,96";
     answering.answers[1] = "12845,-200,300,0,4000,5000,0,0,1,0,0,0,0,0,0,0,96";
     for (auto _ : state) {

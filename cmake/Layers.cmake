@@ -1,6 +1,7 @@
 # The layers of src/, lowest first:
-#   util -> energyloss -> core -> beam -> switches -> axes -> positions
-#        -> actions -> app -> platform
+#   util -> energyloss -> core -> switches -> axes -> positions -> actions
+#   core -> beam -> actions;  actions -> app -> platform
+# (the beam and the motion subsystems are peers: neither sees the other)
 # A layer's code includes its own folder and the folders below it, never one
 # above. Each layer's library gets an include folder that holds a link to its
 # own source folder only; a library sees the folders below through the

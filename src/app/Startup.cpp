@@ -125,6 +125,7 @@ bool runStartup(Console& console) {
     // The axes: setup table and status file.
     loadSetupTable(console);
     loadStatusFile(console);
+    showStartupDegrader(console);
 
     // The position file list.
     onShowUnhidden(console);

@@ -2,7 +2,6 @@
 
 #include <fstream>
 
-#include "beam/BeamDisplay.h"
 #include "core/Console.h"
 #include "core/Failure.h"
 #include "core/FileNames.h"
@@ -65,7 +64,6 @@ void loadStatusFile(ConsoleCore& console) {
     }
     console.fields.positionName = state.positionName;
     showAxisValues(console, false);
-    showStartupDegrader(console);
 
     if (stored.dutLocation != state.dutLocation) {
         state.positionName = "Current";
