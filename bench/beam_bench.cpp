@@ -7,6 +7,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -33,6 +35,24 @@ std::string stoppingData() {
     if (const char* env = std::getenv("TARVEX_STOPPING_DATA"); env != nullptr && *env != '\0') return env;
     return TARVEX_STOPPING_DATA_DEFAULT;
 }
+
+// The messages of a headless console that also time how long the stop
+// controls wait between two chances to be served during a computation.
+class TimedMessages : public HeadlessMessages {
+public:
+    using HeadlessMessages::HeadlessMessages;
+    void keepResponsive() override { serve(); }
+    void start() { last_ = std::chrono::steady_clock::now(); }
+    void serve() {
+        const auto now = std::chrono::steady_clock::now();
+        longest = std::max(longest, std::chrono::duration<double, std::milli>(now - last_).count());
+        last_ = now;
+    }
+    double longest = 0;  // ms
+
+private:
+    std::chrono::steady_clock::time_point last_;
+};
 
 void writeFile(const fs::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
@@ -84,7 +104,7 @@ public:
         console->fields.axisUnit[kAxisT] = "deg";
     }
 
-    HeadlessMessages messages{stderr};
+    TimedMessages messages{stderr};
     std::unique_ptr<ConsoleCore> console;
 
 private:
@@ -102,7 +122,9 @@ void recompute(benchmark::State& state, bool legacy, double energyPerNucleon) {
     Station station;
     station.prepare(legacy, energyPerNucleon);
     for (auto _ : state) {
+        station.messages.start();
         bool committed = recomputeBeam(*station.console);
+        station.messages.serve();
         benchmark::DoNotOptimize(committed);
         if (!committed || station.messages.count() != 0) state.SkipWithError("the recomputation did not run through");
     }
@@ -111,6 +133,9 @@ void recompute(benchmark::State& state, bool legacy, double energyPerNucleon) {
     for (std::string line; std::getline(table, line);) ++lines;
     state.counters["rows"] = lines - 7;
     state.counters["MeV_per_u_at_device"] = station.console->state.beam.deviceEnergyPerNucleon;
+    // The longest a Halt clicked during the recomputation waits for its
+    // chance to go out (the window's event loop turns at each one).
+    state.counters["longest_stop_wait_ms"] = station.messages.longest;
 }
 
 void BM_RecomputeDemoLegacy(benchmark::State& state) { recompute(state, true, 15); }

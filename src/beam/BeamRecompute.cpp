@@ -206,9 +206,10 @@ bool recomputeBeam(ConsoleCore& console) {
     std::string refusal;
     const DeviceLayers layers = readDeviceLayers(layerFileMissing, refusal);
     const BeamGeometry geometry{s, r, t, state.foilCount, state.options.foilTolerance};
+    StoppingOptions options;
+    options.keepResponsive = [&messages] { messages.keepResponsive(); };
     BeamComputation computed =
-        computeBeam(state.stopping, StoppingOptions{}, BeamIon{beam.ionZ, beam.ionA, beam.beamEnergyMeV}, geometry,
-                    layers);
+        computeBeam(state.stopping, options, BeamIon{beam.ionZ, beam.ionA, beam.beamEnergyMeV}, geometry, layers);
     beam.foilThicknessUm = computed.degrader.foilUm;
     beam.degraderEffectiveUm = computed.degrader.effectiveUm;
     beam.degraderExitEnergyMeV = computed.degraderExitEnergyMeV;

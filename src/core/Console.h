@@ -31,6 +31,7 @@ public:
     [[noreturn]] void stop(int code, bool endDialog) override;
     void fieldChanged(ControlId id, const std::string& text) override;
     void fieldsChanged(const DialogFields& fields) override;
+    void keepResponsive() override { ui_.serviceStops(); }
 
 private:
     Ui& ui_;

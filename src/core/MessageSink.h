@@ -21,6 +21,8 @@ public:
     // The operation will end the program: called before its last message.
     // Where axes can be moving they are stopped here.
     virtual void ending() {}
+    // A long computation is under way: the operator's stops must not wait for it.
+    virtual void keepResponsive() {}
 
     // The operation cannot go on: the program ends with `code`; `endDialog`:
     // a dialog on screen is closed as if cancelled first.

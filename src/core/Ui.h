@@ -68,6 +68,11 @@ public:
     virtual Button messageBox(const std::string& text, Icon icon, Buttons buttons,
                               Button defaultButton, const std::string& caption = kCaption) = 0;
 
+    // Called now and then by a long computation on the window's thread: the
+    // stops (Halt, All Halt, Space, Escape) and the timers go on meanwhile;
+    // any other input waits for the computation to end.
+    virtual void serviceStops() {}
+
     // Control state by id.
     virtual void setEnabled(ControlId id, bool enabled) = 0;
     virtual void setVisible(ControlId id, bool visible) = 0;

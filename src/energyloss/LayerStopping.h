@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <istream>
 #include <optional>
 #include <string>
@@ -42,6 +43,9 @@ struct StoppingOptions {
     CalculationMode mode = CalculationMode::ModeFile;
     std::string tableFolder;                  // folder of the ".inp" tables; empty = working folder
     std::string traceFileName = kTraceFileName;  // appended to by traverseLayer
+    // Called at every traversal, so that a caller on the window's thread can
+    // keep its stop controls answering during a long computation; empty: none.
+    std::function<void()> keepResponsive;
 };
 
 inline constexpr const char* kCalculationModeFile = "DoLegacyCalculations.dat";

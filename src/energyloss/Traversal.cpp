@@ -16,6 +16,7 @@ constexpr double kStoppedLimit = 1e-9;         // MeV/u and MeV·cm²/mg: at or 
 int traverseLayer(const StoppingData& data, double ionMassU, int ionAtomicNumber, double energyPerNucleonMeV,
                   double goal, int match, int icompound, const LayerMaterial& layer, LayerResult& result,
                   const StoppingOptions& options) {
+    if (options.keepResponsive) options.keepResponsive();
     TraceFile trace(options.traceFileName);
     double e = energyPerNucleonMeV;  // MeV/u
     trace.write(cformat("match=%d\tZ2=%d\tE/A=%s\tgoal=%s\tnumber of elements=%d\n", match, layer.atomicNumber[0],

@@ -362,6 +362,30 @@ private slots:
         QVERIFY(events.commands.empty());
     }
 
+    // During a long computation Halt, All Halt and Space in the keyboard box
+    // go through; other input is dropped.
+    void stopsGoOnDuringALongComputation()
+    {
+        auto click = [](QWidget* w) {
+            const QPointF at(w->width() / 2.0, w->height() / 2.0);
+            for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+                const auto buttons = type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
+                QCoreApplication::postEvent(
+                    w, new QMouseEvent(type, at, w->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier));
+            }
+        };
+        auto* keyboard = c<QLineEdit>(1080);
+        keyboard->setFocus();
+        for (int id : {1069, 1034, 1128}) click(c(id));  // Go, Halt, All Halt
+        QCoreApplication::postEvent(keyboard, new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " "));
+        QCoreApplication::postEvent(keyboard, new QKeyEvent(QEvent::KeyPress, Qt::Key_8, Qt::NoModifier, "8"));
+        dialog->serviceStops();
+        QCoreApplication::processEvents();
+        QCOMPARE(events.commands, (std::vector<ControlId>{ControlId::Halt, ControlId::AllHalt}));
+        QCOMPARE(events.keys, std::vector<char>{' '});
+        QCOMPARE(keyboard->text(), QString());
+    }
+
     void keyboardBoxKeepsEscapeForTheDialog()
     {
         c(1080)->setFocus();

@@ -82,6 +82,9 @@ QtTarvexDialog::QtTarvexDialog(QWidget* parent) : QDialog(parent)
     buildControls();
     buildTabOrder();
 
+    stopsDuringWork_ = std::make_unique<StopsDuringWork>(
+        std::vector<QPointer<QWidget>>{control(ControlId::Halt), control(ControlId::AllHalt)},
+        control(ControlId::Keyboard));
     endSignals_ = watchEndSignals(this, [this](int) {
         if (events_ != nullptr)
             events_->onTerminate();
@@ -229,6 +232,11 @@ bool QtTarvexDialog::eventFilter(QObject* watched, QEvent* event)
 }
 
 // ---------------------------------------------------------------- Ui
+
+void QtTarvexDialog::serviceStops()
+{
+    stopsDuringWork_->service();
+}
 
 Button QtTarvexDialog::messageBox(const std::string& text, Icon icon, Buttons buttons, Button defaultButton,
                                   const std::string& caption)

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/Ui.h"
+#include "platform/qt/StopsDuringWork.h"
 
 class QAbstractButton;
 class QLabel;
@@ -91,6 +92,7 @@ public:
     void showBeamRuns(const std::string& path) override;
     void showBeamBanner(const BeamBanner& banner) override;
     void closeDialog(int result) override;
+    void serviceStops() override;
     [[noreturn]] void exitProcess(int code) override;
 
 public slots:
@@ -144,6 +146,8 @@ private:
     QHash<int, QWidget*> controls_;
     QList<int> controlOrder_;
     QHash<int, QTimer*> timers_;
+    // The stops that a long computation lets through (see StopsDuringWork.h).
+    std::unique_ptr<StopsDuringWork> stopsDuringWork_;
     // Delivers onTerminate when an ending signal arrives (see EndSignals.h).
     std::unique_ptr<QSocketNotifier> endSignals_;
     QMenu* systemMenu_ = nullptr;
