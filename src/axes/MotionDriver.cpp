@@ -118,7 +118,6 @@ void onReadBackTimer(Console& console) {
     if (channel.currentLink() != ControllerLink::Connected) watch.queryOpen = false;
     if (!watch.queryOpen && channel.sendQuery(watch.commands.query)) {
         watch.queryOpen = true;
-        watch.querySentAt = secondsNow();
         ++watch.model.queriesSent;
     }
     followLink(console);
