@@ -62,16 +62,8 @@ void applyReadBack(Console& console, const ReadBack& readBack) {
         event.shutterInput = {shutterInputOpen(readBack.inputs, bits.s1In) ? 1 : 0,
                               shutterInputOpen(readBack.inputs, bits.s2In) ? 1 : 0};
     }
-    MotionOutcome outcome = motionStep(watch.model, event, motionContext(console));
-    watch.effects.insert(watch.effects.end(), outcome.effects.begin(), outcome.effects.end());
-    for (const MotionCommand& command : outcome.commands) {
-        // The limit watch's stops.
-        if (command.kind == MotionCommand::StopAxis) {
-            std::string text = watch.commands.stopAxisText(command.axis);
-            state.commandBuffer.set(text.empty() ? watch.commands.stopAllText() : text);
-            console.channel->sendStop(state.commandBuffer.text(), kStopWait);
-        }
-    }
+    // The limit watch's stops go out within the tick.
+    carryOutOutcome(console, motionStep(watch.model, event, motionContext(console)));
     for (int i = 0; i < kAxisCount; ++i) {
         const bool moving = watch.model.axes[at(i)].readMoving;
         if (moving != wasMoving[at(i)]) console.ui.showAxisMoving(i, moving);

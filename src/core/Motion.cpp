@@ -129,8 +129,11 @@ std::string motionRefusal(const Console& console, const MotionEvent& event) {
 }
 
 std::string motionRequest(Console& console, const MotionEvent& event, std::chrono::milliseconds stopWait) {
+    return carryOutOutcome(console, motionStep(console.state.motion.model, event, motionContext(console)), stopWait);
+}
+
+std::string carryOutOutcome(Console& console, const MotionOutcome& outcome, std::chrono::milliseconds stopWait) {
     MotionWatch& watch = console.state.motion;
-    MotionOutcome outcome = motionStep(watch.model, event, motionContext(console));
     queueEffects(console, outcome);
     if (!outcome.refusal.empty()) return outcome.refusal;
     std::string notSent;

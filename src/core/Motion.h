@@ -26,6 +26,12 @@ std::string motionRefusal(const Console& console, const MotionEvent& event);
 std::string motionRequest(Console& console, const MotionEvent& event,
                           std::chrono::milliseconds stopWait = kStopWait);
 
+// The second half of motionRequest, for an event the caller ran through the
+// model itself (the read-back): effects queued, commands sent, a command
+// that did not go out fed back to the model.
+std::string carryOutOutcome(Console& console, const MotionOutcome& outcome,
+                            std::chrono::milliseconds stopWait = kStopWait);
+
 MotionEvent moveEvent(int axis, int32_t target, bool homeBackOff = false);
 MotionEvent jogEvent(int axis, int32_t velocity);
 MotionEvent shutterEvent(int shutter, bool open);

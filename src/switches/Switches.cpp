@@ -6,9 +6,9 @@
 #include "core/Console.h"
 #include "core/ControllerChannel.h"
 #include "core/ControllerCommands.h"
+#include "core/Failure.h"
 #include "core/LogFile.h"
 #include "core/Motion.h"
-#include "core/Failure.h"
 #include "core/Settings.h"
 #include "util/TextFiles.h"
 
