@@ -17,12 +17,6 @@ std::size_t at(int axis) {
     return static_cast<std::size_t>(axis);
 }
 
-double valueAt(const Axis& axis, int32_t counts) {
-    Axis copy = axis;
-    copy.internalPosition = counts;
-    return axisValue(copy);
-}
-
 // The beam is recomputed once T, R and S all stand; in simulation after
 // every move of one of them, in real motion when they stand at a new setting.
 void recomputeAtRest(Console& console) {
@@ -65,7 +59,7 @@ void runOne(Console& console, const MotionEffect& effect, bool& rested, bool& be
         case MotionEffect::ShortOfTarget: {
             const Axis& axis = state.axes[effect.axis];
             warnOperator(console, cformat("Axis %c came to rest at %.3f %s, short of its target %.3f %s.", axis.letter,
-                                          axisValue(axis), axis.unit.c_str(), valueAt(axis, effect.value),
+                                          axisValue(axis), axis.unit.c_str(), axisValueAt(axis, effect.value),
                                           axis.unit.c_str()));
             break;
         }

@@ -58,12 +58,9 @@ double minimumRangeOf(Console& console) {
 // of `setting`, as lines for Go's question.
 std::string predictGo(Console& console, const DegraderSetting& setting, const StoppingOptions& options, bool& warned) {
     const ConsoleState& state = console.state;
-    Axis s = state.axes[kAxisS];
-    Axis r = state.axes[kAxisR];
-    s.internalPosition = setting.sCounts;
-    r.internalPosition = setting.rCounts;
-    const BeamGeometry geometry{axisValue(s), axisValue(r), axisValue(state.axes[kAxisT]), state.foilCount,
-                                state.options.foilTolerance};
+    const BeamGeometry geometry{axisValueAt(state.axes[kAxisS], setting.sCounts),
+                                axisValueAt(state.axes[kAxisR], setting.rCounts), axisValue(state.axes[kAxisT]),
+                                state.foilCount, state.options.foilTolerance};
     bool missing = false;
     std::string refusal;
     const DeviceLayers layers = readDeviceLayers(missing, refusal);
@@ -102,7 +99,8 @@ void onGo(Console& console) {
     bool bragg = fields.bragg != 0;
     if (!bragg && (choice < 0 || choice > 2)) return;
     // Go moves S and R: neither may be locked.
-    for (const auto& [index, name] : {std::pair{kAxisS, "Degrader selection (S)"}, std::pair{kAxisR, "Degrader rotation (R)"}}) {
+    for (const auto& [index, name] :
+         {std::pair{kAxisS, "Degrader selection (S)"}, std::pair{kAxisR, "Degrader rotation (R)"}}) {
         if (state.axes[index].locked == 0) continue;
         warn(console, std::string(name) + " is locked - operation aborted.");
         return;
@@ -168,8 +166,10 @@ void onGo(Console& console) {
     // reach (the target counts) gives at the substrate.
     bool warned = false;
     const std::string prediction = predictGo(console, setting, quiet, warned);
-    Button answer = ui.messageBox("Required degrader coordinates " +
-                                      cformat("(S = %g , R = %g)", setting.s, setting.rDegrees) +
+    // The question names the setting the target counts stand for.
+    const std::string reached = goSettingText(axisValueAt(state.axes[kAxisS], setting.sCounts),
+                                              axisValueAt(state.axes[kAxisR], setting.rCounts));
+    Button answer = ui.messageBox("Required degrader coordinates " + reached +
                                       " have been determined - do you want to set them?\n\n" + prediction,
                                   Icon::Information, Buttons::YesNo, warned ? Button::No : Button::Yes);
     if (answer == Button::Yes) {

@@ -25,10 +25,8 @@ void reportPositionChange(Console& console, const ReadBack& readBack) {
     std::string changes;
     for (int i = 0; i < kAxisCount; ++i) {
         if (axes[i].internalPosition == readBack.position[at(i)]) continue;
-        Axis read = axes[i];
-        read.internalPosition = readBack.position[at(i)];
         changes += cformat("%s %c %.3f -> %.3f %s", changes.empty() ? "" : ",", axes[i].letter, axisValue(axes[i]),
-                           axisValue(read), axes[i].unit.c_str());
+                           axisValueAt(axes[i], readBack.position[at(i)]), axes[i].unit.c_str());
     }
     if (!changes.empty()) {
         writeLogEntry(console, std::string("The controller's positions replace those of ") + kStatusFileName + ":" +

@@ -319,6 +319,10 @@ std::string perNucleonText(double value) {
     return cformat(value < 1 ? "%.3f" : "%.2f", value);
 }
 
+std::string goSettingText(double s, double r) {
+    return cformat("(S = %g , R = %g)", s, r);
+}
+
 std::string predictionText(const BeamComputation& predicted, double minimumRangeUm, bool& warned) {
     warned = true;
     switch (predicted.outcome) {

@@ -137,6 +137,11 @@ struct BeamReach {
 BeamReach reachOfBeam(const StoppingData& data, const StoppingOptions& options, const BeamIon& ion,
                       double tDegrees, GoalKind kind, const DeviceLayers& layers, int foilCount);
 
+// Go's "(S = 3 , R = 56.69)": the foil and rotation the axes will stand at,
+// `s` and `r` being the values of the target counts (not the rotation the
+// search found, which the counts only approach).
+std::string goSettingText(double s, double r);
+
 // What Go's question adds below "(S = …, R = …)": the energy at the substrate,
 // the effective LET and range the setting gives (in the dialog's formats) and,
 // when it lies past the Bragg peak, stops the beam, cannot be predicted or

@@ -14,9 +14,7 @@ namespace {
 // "S 2.000, R 30.000, T 15.000" in the axes' user units.
 std::string geometryText(const ConsoleState& state, const CommittedGeometry& geometry) {
     auto value = [&state](int index, int32_t counts) {
-        Axis axis = state.axes[index];
-        axis.internalPosition = counts;
-        return cformat("%.3f", axisValue(axis));
+        return cformat("%.3f", axisValueAt(state.axes[index], counts));
     };
     return "S " + value(kAxisS, geometry.s) + ", R " + value(kAxisR, geometry.r) + ", T " + value(kAxisT, geometry.t);
 }

@@ -25,8 +25,12 @@ AxisTable::AxisTable() {
 }
 
 double axisValue(const Axis& axis) {
+    return axisValueAt(axis, axis.internalPosition);
+}
+
+double axisValueAt(const Axis& axis, int32_t counts) {
     if (axis.scale == 0) return 0;
-    return axis.internalPosition / axis.scale + axis.offset;
+    return counts / axis.scale + axis.offset;
 }
 
 int32_t internalPositionFor(const Axis& axis, double value) {

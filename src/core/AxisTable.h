@@ -56,6 +56,8 @@ extern const std::array<AxisControls, kAxisCount> kAxisControls;
 
 // value = internalPosition / scale + offset, and 0 when scale is 0.
 double axisValue(const Axis& axis);
+// The value the axis shows when it stands at `counts`.
+double axisValueAt(const Axis& axis, int32_t counts);
 // Internal position of a wanted value: trunc((v - offset) * scale).
 int32_t internalPositionFor(const Axis& axis, double value);
 // A step of n counts in the "+" direction: +n when scale > 0, -n otherwise.

@@ -56,7 +56,9 @@ void moveTo(MotionModel& model, const MotionEvent& event, const MotionContext& c
     const Axis& a = context.axes[axis];
     const int64_t step = static_cast<int64_t>(event.counts) - a.internalPosition;
     outcome.refusal = moveRefusal(model, context, axis, step, true);
-    if (outcome.refusal.empty() && beyondLimit(a, event.counts, step)) outcome.refusal = std::string(kLimitText) + limitsText(a);
+    if (outcome.refusal.empty() && beyondLimit(a, event.counts, step)) {
+        outcome.refusal = std::string(kLimitText) + limitsText(a);
+    }
     if (!outcome.refusal.empty()) return;
     AxisMotion& m = model.axes[at(axis)];
     const bool home = event.kind == MotionEvent::HomeBackOff;
@@ -308,12 +310,8 @@ std::string limitSwitchText(int axis, int side) {
 }
 
 std::string limitsText(const Axis& axis) {
-    Axis low = axis;
-    low.internalPosition = axis.softLimitLow;
-    Axis high = axis;
-    high.internalPosition = axis.softLimitHigh;
-    const double a = axisValue(low);
-    const double b = axisValue(high);
+    const double a = axisValueAt(axis, axis.softLimitLow);
+    const double b = axisValueAt(axis, axis.softLimitHigh);
     return cformat(" (limits %.3f to %.3f %s)", std::min(a, b), std::max(a, b), axis.unit.c_str());
 }
 

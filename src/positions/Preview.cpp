@@ -34,9 +34,9 @@ void onPreview(Console& console) {
     }
     std::string text;
     for (int index : kRowOrder) {
-        Axis axis = state.axes[index];
-        axis.internalPosition = file.internalPosition[static_cast<std::size_t>(index)];
-        text += cformat("%c : %8.3f ", axis.letter, axisValue(axis)) + axis.unit;
+        const Axis& axis = state.axes[index];
+        const int32_t counts = file.internalPosition[static_cast<std::size_t>(index)];
+        text += cformat("%c : %8.3f ", axis.letter, axisValueAt(axis, counts)) + axis.unit;
         if (file.locked[static_cast<std::size_t>(index)] == 1) text += " \t(to be locked)";
         text += "\n";
     }

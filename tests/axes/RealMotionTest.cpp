@@ -188,8 +188,9 @@ TEST_F(RealMotionTest, GoMovesTheDegraderToTheReadBackTarget) {
               2)
         << ui.boxes.front().text;
     ASSERT_TRUE(pumpUntil([&] { return consoleAtRest() && simAtRest(); }));
-    EXPECT_EQ(simAxis(kAxisS).position, static_cast<long>(std::trunc((s - 7) * 1000)));
-    EXPECT_EQ(simAxis(kAxisR).position, static_cast<long>(std::trunc((r - 6) * 100)));
+    // The question names the counts the axes reach, to the count.
+    EXPECT_EQ(simAxis(kAxisS).position, std::lround((s - 7) * 1000));
+    EXPECT_EQ(simAxis(kAxisR).position, std::lround((r - 6) * 100));
     EXPECT_EQ(console().state.axes[kAxisS].internalPosition, simAxis(kAxisS).position);
     // The recomputation at rest finds the wanted energy again.
     EXPECT_NEAR(std::stod(console().fields.energyPerNucleon), 6.0, 0.05) << console().fields.energyPerNucleon;

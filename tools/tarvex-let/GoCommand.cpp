@@ -70,15 +70,12 @@ public:
             std::cerr << text << "\n";
             return 1;
         }
-        // The setting the axes will really reach: the target counts.
-        const double s = search.foil.foil;
-        const double r = search.foil.rDegrees;
-        Axis sAxis = state.axes[kAxisS];
-        Axis rAxis = state.axes[kAxisR];
-        sAxis.internalPosition = internalPositionFor(sAxis, s);
-        rAxis.internalPosition = internalPositionFor(rAxis, r);
-        const BeamGeometry geometry{axisValue(sAxis), axisValue(rAxis), t, state.foilCount,
-                                    state.options.foilTolerance};
+        // The setting the axes will really reach: the values of the target counts.
+        const Axis& sAxis = state.axes[kAxisS];
+        const Axis& rAxis = state.axes[kAxisR];
+        const double s = axisValueAt(sAxis, internalPositionFor(sAxis, search.foil.foil));
+        const double r = axisValueAt(rAxis, internalPositionFor(rAxis, search.foil.rDegrees));
+        const BeamGeometry geometry{s, r, t, state.foilCount, state.options.foilTolerance};
         const BeamComputation predicted =
             computeBeam(state.stopping, options, station->ion(), geometry, station->layers, false);
         const double minimum = stationMinimumRange();
@@ -89,7 +86,7 @@ public:
                       << "," << formatGeneral(predicted.effectiveRangeUm) << "," << predicted.side() << "\n";
         } else {
             bool warned = false;
-            std::cout << cformat("(S = %g , R = %g)", s, r) << "\n"
+            std::cout << goSettingText(s, r) << "\n"
                       << predictionText(predicted, minimum, warned) << "\n";
         }
         return 0;
