@@ -45,12 +45,6 @@ RunConditions currentConditions(const Console& console) {
     return c;
 }
 
-// Moving by the simulation, or by the controller's read-back.
-bool moving(const Console& console, int axis) {
-    const Axis& a = console.state.axes[axis];
-    return (a.driving && a.pendingStep != 0) || axisMoving(console, axis);
-}
-
 bool beamOnDevice(const Console& console) {
     const ConsoleState& state = console.state;
     return !state.s1Closed && !state.s2Closed && console.channel->currentLink() != ControllerLink::Lost;
@@ -162,7 +156,8 @@ LiveStatus liveStatusOf(const Console& console) {
     s.beam.effectiveRange = std::fabs(c * beam.nominalRangeUm);
     for (int i = 0; i < kAxisCount; ++i) {
         const Axis& axis = state.axes[i];
-        s.axes[static_cast<std::size_t>(i)] = LiveAxis{kAxisLetters[i], axisValue(axis), axis.unit, moving(console, i)};
+        s.axes[static_cast<std::size_t>(i)] =
+            LiveAxis{kAxisLetters[i], axisValue(axis), axis.unit, axisMoving(console, i)};
     }
     s.s1Open = !state.s1Closed;
     s.s2Open = !state.s2Closed;
@@ -246,7 +241,8 @@ void followBeamRun(Console& console) {
         bool lost = console.channel->currentLink() == ControllerLink::Lost;
         finishRun(console, lost ? "controller lost" : closedShutters(state), false);
     } else if (runs.openRun != 0) {
-        const bool atRest = !moving(console, kAxisS) && !moving(console, kAxisR) && !moving(console, kAxisT);
+        const bool atRest =
+            !axisMoving(console, kAxisS) && !axisMoving(console, kAxisR) && !axisMoving(console, kAxisT);
         RunConditions now = currentConditions(console);
         std::string change = atRest ? changeOf(runs, now, beamKey(state.beam)) : "";
         if (!change.empty()) {

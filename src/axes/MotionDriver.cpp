@@ -40,7 +40,6 @@ void applyReadBack(Console& console, const ReadBack& readBack) {
     ConsoleState& state = console.state;
     MotionWatch& watch = state.motion;
     const bool first = !watch.model.link.known;
-    if (readBack.inputs >= 0) watch.inputs = readBack.inputs;
     if (first && !watch.connectedOnce) reportPositionChange(console, readBack);
     watch.connectedOnce = true;
     bool changed = false;

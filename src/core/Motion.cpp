@@ -8,10 +8,6 @@
 
 namespace {
 
-std::size_t at(int index) {
-    return static_cast<std::size_t>(index);
-}
-
 LinkPhase linkPhaseOf(ControllerLink link) {
     switch (link) {
         case ControllerLink::Journal: return LinkPhase::Journal;
@@ -22,11 +18,19 @@ LinkPhase linkPhaseOf(ControllerLink link) {
     return LinkPhase::Lost;
 }
 
-void sendStop(Console& console, const std::string& text, std::chrono::milliseconds wait) {
-    if (text.empty()) return;
+// A stop goes out at once and waits at most `wait`; true when the
+// controller is there to take it.
+bool sendStop(Console& console, const std::string& text, std::chrono::milliseconds wait) {
+    if (text.empty()) return true;
     console.state.commandBuffer.set(text);
     console.channel->sendStop(console.state.commandBuffer.text(), wait);
     showLinkChange(console);
+    return console.channel->currentLink() == ControllerLink::Connected;
+}
+
+// "BH8;" / "BL8;": a real shutter's output bit set (open) or cleared.
+std::string shutterText(const ShutterBits& bits, int shutter, bool open) {
+    return (open ? "BH" : "BL") + std::to_string(shutter == kShutterS1 ? bits.s1Out : bits.s2Out) + ";";
 }
 
 // Simulated motion: timer 4 stops when no axis is driven any more.
@@ -95,10 +99,8 @@ bool carryOut(Console& console, const MotionCommand& command, std::chrono::milli
             return true;
         case MotionCommand::ShutterOpen:
         case MotionCommand::ShutterClose: {
-            const ShutterBits& bits = state.shutterBits;
-            const int bit = command.axis == kShutterS1 ? bits.s1Out : bits.s2Out;
-            return sendCommand(console, (command.kind == MotionCommand::ShutterOpen ? "BH" : "BL") +
-                                                 std::to_string(bit) + ";");
+            const bool open = command.kind == MotionCommand::ShutterOpen;
+            return sendCommand(console, shutterText(state.shutterBits, command.axis, open));
         }
     }
     return false;
@@ -206,18 +208,14 @@ bool closeShuttersForEnd(Console& console, std::chrono::milliseconds wait) {
     if (!state.shutterBits.real() || state.simulation()) return true;
     bool closed = true;
     for (int shutter : {kShutterS1, kShutterS2}) {
-        const ShutterBits& bits = state.shutterBits;
-        const std::string text = "BL" + std::to_string(shutter == kShutterS1 ? bits.s1Out : bits.s2Out) + ";";
-        // Goes out like a stop: at once, and waiting at most `wait`.
-        state.commandBuffer.set(text);
-        console.channel->sendStop(state.commandBuffer.text(), wait);
-        closed = closed && console.channel->currentLink() == ControllerLink::Connected;
-        ShutterMotion& s = state.motion.model.shutters[at(shutter)];
-        s.commandKnown = true;
-        s.commandedOpen = false;
-        s.phase = ShutterPhase::Closing;
+        // The model's close, sent like a stop: at once, waiting at most `wait`.
+        const MotionOutcome outcome =
+            motionStep(state.motion.model, shutterEvent(shutter, false), motionContext(console));
+        queueEffects(console, outcome);
+        for (const MotionCommand& command : outcome.commands) {
+            closed = sendStop(console, shutterText(state.shutterBits, command.axis, false), wait) && closed;
+        }
     }
-    showLinkChange(console);
     state.motion.endClose = closed ? EndClose::Confirmed : EndClose::NotConfirmed;
     return closed;
 }

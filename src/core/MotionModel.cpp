@@ -342,8 +342,7 @@ bool anyAxisBusy(const MotionModel& model) {
 
 bool shutterMayBeOpen(const MotionModel& model, int shutter) {
     const ShutterMotion& s = model.shutters[at(shutter)];
-    return s.commandedOpen || s.input == 1 || s.phase == ShutterPhase::Unknown || s.phase == ShutterPhase::Open ||
-           s.phase == ShutterPhase::Opening;
+    return s.commandedOpen || s.input == 1 || s.phase == ShutterPhase::Unknown;
 }
 
 bool shutterConfirmedOpen(const MotionModel& model, int shutter, bool realShutters) {

@@ -23,7 +23,6 @@ struct MotionWatch {
     std::array<int32_t, kAxisCount> beamPosition{};  // T, R and S when the beam was computed last
     bool beamPositionKnown = false;
     bool queryOpen = false;
-    int64_t inputs = -1;         // the controller's input bits as read back last; -1 = not read
     bool stoppedForEnd = false;  // the stop of the program's end went out
     EndClose endClose = EndClose::None;
     bool inTick = false;
