@@ -149,11 +149,12 @@ LiveStatus liveStatusOf(const Console& console) {
         s.beam.energy = beam.beamEnergyMeV / beam.ionA;
         s.beam.substrateEnergy = beam.deviceEnergyMeV / beam.ionA;
     }
-    double c = std::fabs(std::cos(axisValue(state.axes[kAxisT]) * kPi / 180));
+    const EffectiveValues effective =
+        effectiveValues(beam.nominalLet, beam.nominalRangeUm, axisValue(state.axes[kAxisT]));
     s.beam.nominalLet = beam.nominalLet;
-    if (c != 0) s.beam.effectiveLet = std::fabs(beam.nominalLet / c);
+    if (!std::isinf(effective.let)) s.beam.effectiveLet = effective.let;
     s.beam.nominalRange = beam.nominalRangeUm;
-    s.beam.effectiveRange = std::fabs(c * beam.nominalRangeUm);
+    s.beam.effectiveRange = effective.rangeUm;
     for (int i = 0; i < kAxisCount; ++i) {
         const Axis& axis = state.axes[i];
         s.axes[static_cast<std::size_t>(i)] =

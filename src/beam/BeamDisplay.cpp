@@ -69,15 +69,11 @@ void refreshEffectiveLetDisplay(ConsoleCore& console) {
     const BeamState& beam = console.state.beam;
     fields.effectiveLet = fields.nominalLet;
     fields.effectiveRange = fields.nominalRange;
-    double c = tiltCosine(axisValue(console.state.axes[kAxisT]));
-    if (c == 0) {
-        fields.effectiveLet = "Infinite!";
-        fields.effectiveRange = "0";
-    } else if (c != 1) {
-        double x = std::fabs(beam.nominalLet / c);
-        fields.effectiveLet = x == 0 ? "0" : formatBeamValue(x);
-        double y = std::fabs(c * beam.nominalRangeUm);
-        fields.effectiveRange = y == 0 ? "0" : cformat("%.1f", y);
+    const double t = axisValue(console.state.axes[kAxisT]);
+    if (tiltCosine(t) != 1) {
+        const EffectiveValues effective = effectiveValues(beam.nominalLet, beam.nominalRangeUm, t);
+        fields.effectiveLet = effectiveLetText(effective.let);
+        fields.effectiveRange = effectiveRangeText(effective.rangeUm);
     }
     // Shown at once, also when T returns to 0.
     console.messages.fieldChanged(ControlId::EffectiveLet, fields.effectiveLet);

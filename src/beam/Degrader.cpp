@@ -1,6 +1,9 @@
-#include <cmath>
-
 #include "beam/Degrader.h"
+
+#include <cmath>
+#include <limits>
+
+#include "util/NumberFormat.h"
 
 DegraderThickness computeDegraderThickness(double s, double rDegrees, int foilLimit, double tolerance,
                                            double saturationUm) {
@@ -17,4 +20,19 @@ DegraderThickness computeDegraderThickness(double s, double rDegrees, int foilLi
 double tiltCosine(double tDegrees) {
     const double c = std::fabs(std::cos(tDegrees * kPi / 180));
     return c < 1e-6 ? 0 : c;
+}
+
+EffectiveValues effectiveValues(double nominalLet, double nominalRangeUm, double tDegrees) {
+    const double c = tiltCosine(tDegrees);
+    return {c == 0 ? std::numeric_limits<double>::infinity() : std::fabs(nominalLet / c),
+            std::fabs(c * nominalRangeUm)};
+}
+
+std::string effectiveLetText(double let) {
+    if (std::isinf(let)) return "Infinite!";
+    return let == 0 ? "0" : formatBeamValue(let);
+}
+
+std::string effectiveRangeText(double rangeUm) {
+    return rangeUm == 0 ? "0" : cformat("%.1f", rangeUm);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 // Degrader geometry.
 inline constexpr double kPi = 3.14159265359;
 inline constexpr double kUmPerMil = 25.4;                     // µm per mil
@@ -21,3 +23,18 @@ DegraderThickness computeDegraderThickness(double s, double rDegrees, int foilLi
 // |cos T| for a tilt T in degrees, taken as 0 below 1e-6: at T = 90 degrees
 // the cosine of the rounded π is about 1e-12, not 0.
 double tiltCosine(double tDegrees);
+
+// What a tilt T makes of the nominal values at the substrate: the effective
+// LET is the nominal LET / |cos T|, infinite at cos T = 0, and the effective
+// range the nominal range × |cos T|. Every display, file and command takes
+// them from here.
+struct EffectiveValues {
+    double let = 0;      // MeV·cm²/mg
+    double rangeUm = 0;  // µm
+};
+EffectiveValues effectiveValues(double nominalLet, double nominalRangeUm, double tDegrees);
+
+// "Infinite!" for an infinite LET, "0" for 0, else the three-way format.
+std::string effectiveLetText(double let);
+// "0" for 0, else "%.1f".
+std::string effectiveRangeText(double rangeUm);

@@ -9,6 +9,7 @@
 #include "support/ScriptedUi.h"
 #include "support/Site.h"
 #include "support/ToolRun.h"
+#include "util/NumberFormat.h"
 
 namespace {
 
@@ -366,3 +367,50 @@ TEST_F(BeamRunTest, ToolListsTheRunsWithNotesAndTotals) {
 }
 
 }  // namespace
+
+namespace {
+
+// Field `index` of the last line of a logbook.
+std::string lastRecordField(const std::string& book, std::size_t index) {
+    std::string line = book.substr(book.rfind('\n', book.size() - 2) + 1);
+    for (std::size_t i = 0; i < index; ++i) line.erase(0, line.find(',') + 1);
+    return line.substr(0, line.find(','));
+}
+
+// What follows `key` in `text` up to the next comma or blank.
+std::string valueAfter(const std::string& text, const std::string& key) {
+    const std::size_t at = text.find(key);
+    if (at == std::string::npos) return "missing " + key;
+    const std::string rest = text.substr(at + key.size());
+    return rest.substr(0, rest.find_first_of(", "));
+}
+
+}  // namespace
+
+TEST_F(BeamRunTest, DialogRangeTableLiveFileAndLogbookGiveOneEffectiveLetAtEveryTilt) {
+    start();
+    for (double tilt : {0.0, 45.0, 90.0}) {
+        SCOPED_TRACE(tilt);
+        Axis& s = console().state.axes[kAxisS];
+        Axis& t = console().state.axes[kAxisT];
+        s.internalPosition = internalPositionFor(s, 0);  // no foil: the beam reaches the substrate
+        t.internalPosition = internalPositionFor(t, tilt);
+        ui.answer(Button::Ok);  // at 90 degrees: the tilt cannot be solved
+        click(ControlId::Halt);
+        openS2();
+        const std::string shown = console().fields.effectiveLet;
+        const std::string logged = lastRecordField(runs(), 14);
+        const std::string live = valueAfter(liveFile(), "\"effective_let\": ");
+        click(ControlId::CloseS2);
+        if (tilt == 90) {
+            EXPECT_EQ(shown, "Infinite!");
+            EXPECT_EQ(logged, "Infinite!");
+            EXPECT_EQ(live, "null");
+            continue;
+        }
+        EXPECT_NE(shown, "0");
+        EXPECT_EQ(logged, shown);
+        EXPECT_EQ(formatBeamValue(std::stod(live)), shown);
+        EXPECT_EQ(formatBeamValue(std::stod(valueAfter(folder.read("RangeTable.txt"), "eLET = "))), shown);
+    }
+}
