@@ -196,9 +196,9 @@ bool recomputeBeam(ConsoleCore& console) {
     }
 
     // A fresh trace file.
-    {
+    if (!state.traceFileName.empty()) {
         std::ofstream trace;
-        if (!openOutput(trace, kTraceFileName)) stopOnOpenError(console, kTraceFileName);
+        if (!openOutput(trace, state.traceFileName)) stopOnOpenError(console, state.traceFileName);
     }
 
     // The degrader, the layers in beam order and the range table.
@@ -206,7 +206,7 @@ bool recomputeBeam(ConsoleCore& console) {
     std::string refusal;
     const DeviceLayers layers = readDeviceLayers(layerFileMissing, refusal);
     const BeamGeometry geometry{s, r, t, state.foilCount, state.options.foilTolerance};
-    StoppingOptions options;
+    StoppingOptions options = state.engineOptions(true);
     options.keepResponsive = [&messages] { messages.keepResponsive(); };
     BeamComputation computed =
         computeBeam(state.stopping, options, BeamIon{beam.ionZ, beam.ionA, beam.beamEnergyMeV}, geometry, layers);

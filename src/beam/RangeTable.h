@@ -28,7 +28,7 @@ struct RangeRow {
 // it enters (density in g/cm³ turns areal density into depth) and the entrance.
 struct RangeTableSetup {
     const StoppingData* data = nullptr;
-    StoppingOptions options;           // the console: mode file and "atempt.txt"
+    StoppingOptions options;
     double ionMassU = 0;               // u, also the divisor of the per-nucleon energies
     int ionAtomicNumber = 0;
     LayerMaterial layer;               // density > 0

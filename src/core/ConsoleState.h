@@ -11,6 +11,7 @@
 #include "core/MotionWatch.h"
 #include "core/Options.h"
 #include "core/ShutterBits.h"
+#include "energyloss/LayerStopping.h"
 #include "energyloss/StoppingCoefficients.h"
 
 // The process-wide state of the console. Each subsystem owns its fields.
@@ -55,6 +56,18 @@ struct ConsoleState {
     // Beam and energy loss.
     BeamState beam;
     StoppingData stopping;       // coefficient tables, reloaded before every recomputation
+    StoppingTableCache stoppingTables;  // per-ion tables and mode flag read last
+    // The engine's trace of the recomputation and of Go; empty: none.
+    std::string traceFileName = kTraceFileName;
+
+    // The engine's options for the console's traversals: the tables kept here
+    // and, when `traced`, the trace file.
+    StoppingOptions engineOptions(bool traced) {
+        StoppingOptions engine;
+        engine.tables = &stoppingTables;
+        if (traced) engine.traceFileName = traceFileName;
+        return engine;
+    }
 
     // Process life: the start-up sequence is running (until the dialog is
     // shown); the own run marker is this process's from the moment it

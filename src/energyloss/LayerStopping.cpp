@@ -24,48 +24,33 @@ StoppingPowers finiteOrZero(const StoppingPowers& s) {
     return {};
 }
 
-// What identifies the content of a file without reading it: the file itself
-// (device and inode), its size and its modification time. A file rewritten in
-// place or replaced by another one changes at least one of them.
-struct FileStamp {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = -1;
-    long long modifiedSeconds = 0;
-    long modifiedNanoseconds = 0;
-
-    bool operator==(const FileStamp&) const = default;
-};
+using FileStamp = StoppingTableCache::FileStamp;
 
 // False for a path that is missing or not a regular file (never cached).
 bool stampOf(const std::string& path, FileStamp& stamp) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    stamp = {st.st_dev, st.st_ino, st.st_size, static_cast<long long>(st.st_mtim.tv_sec), st.st_mtim.tv_nsec};
+    stamp = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+             static_cast<std::int64_t>(st.st_size), static_cast<std::int64_t>(st.st_mtim.tv_sec),
+             static_cast<std::int64_t>(st.st_mtim.tv_nsec)};
     return true;
 }
 
-// The per-ion tables read last, by path and stamp: a range table makes
-// thousands of traversals of the same layer, each of which would otherwise
-// parse the same table again.
-struct CachedTable {
-    std::string path;
-    FileStamp stamp;
-    SPtable table;
-    int pairs = 0;
-};
+bool readTableFile(const std::string& path, SPtable& table, int& pairs) {
+    std::ifstream file;
+    if (!openInput(file, path)) return false;
+    table = SPtable{};
+    pairs = parseSPtable(file, table);
+    return true;
+}
 
-constexpr std::size_t kCachedTables = 8;
+}  // namespace
 
-// The table at `path` with its count of complete pairs; false when the file
-// cannot be opened.
-bool readTable(const std::string& path, SPtable& table, int& pairs) {
-    static std::array<CachedTable, kCachedTables> cache;
-    static std::size_t next = 0;
+bool StoppingTableCache::readTable(const std::string& path, SPtable& table, int& pairs) {
     FileStamp stamp;
     const bool stamped = stampOf(path, stamp);
     if (stamped) {
-        for (const CachedTable& entry : cache) {
+        for (const Entry& entry : entries_) {
             if (entry.pairs > 0 && entry.stamp == stamp && entry.path == path) {
                 table = entry.table;
                 pairs = entry.pairs;
@@ -73,39 +58,30 @@ bool readTable(const std::string& path, SPtable& table, int& pairs) {
             }
         }
     }
-    std::ifstream file;
-    if (!openInput(file, path)) return false;
-    table = SPtable{};
-    pairs = parseSPtable(file, table);
+    if (!readTableFile(path, table, pairs)) return false;
     if (stamped && pairs > 0) {
-        CachedTable& entry = cache[next];
-        next = (next + 1) % kCachedTables;
-        entry.path = path;
-        entry.stamp = stamp;
-        entry.table = table;
-        entry.pairs = pairs;
+        Entry& entry = entries_[next_];
+        next_ = (next_ + 1) % kEntries;
+        entry = {path, stamp, table, pairs};
     }
     return true;
 }
 
-// The mode file's flag for a traversal. Every traversal asks again so that a
-// change takes effect at once; the file is read again only when its stamp
-// changed.
-std::optional<int32_t> modeFlagForTraversal() {
-    static FileStamp cachedStamp;
-    static bool cachedValid = false;
-    static int32_t cachedFlag = 0;
+std::optional<int32_t> StoppingTableCache::modeFlag() {
     FileStamp stamp;
     const bool stamped = stampOf(kCalculationModeFile, stamp);
-    if (stamped && cachedValid && stamp == cachedStamp) return cachedFlag;
+    if (stamped && modeValid_ && stamp == modeStamp_) return modeFlag_;
     const std::optional<int32_t> flag = readCalculationModeFlag();
-    cachedValid = flag && stamped;
-    cachedStamp = stamp;
-    cachedFlag = flag.value_or(0);
+    modeValid_ = flag && stamped;
+    modeStamp_ = stamp;
+    modeFlag_ = flag.value_or(0);
     return flag;
 }
 
-}  // namespace
+void StoppingTableCache::reset() {
+    for (Entry& entry : entries_) entry.pairs = 0;
+    modeValid_ = false;
+}
 
 std::optional<int32_t> readCalculationModeFlag() {
     std::ifstream file;
@@ -166,7 +142,7 @@ int prepareLayerStopping(const StoppingData& data, int ionAtomicNumber, double i
     bool legacy = false;
     switch (options.mode) {
         case CalculationMode::ModeFile: {
-            const std::optional<int32_t> flag = modeFlagForTraversal();
+            const std::optional<int32_t> flag = options.tables ? options.tables->modeFlag() : readCalculationModeFlag();
             if (!flag) return kResultModeFileMissing;
             legacy = *flag == 1;
             break;
@@ -182,7 +158,10 @@ int prepareLayerStopping(const StoppingData& data, int ionAtomicNumber, double i
     trace.write(cformat("icompound=%d   iz1=%d   rm1=%s   iUse13=1\n", icompound, ionAtomicNumber,
                         formatGeneral(ionMassU).c_str()));
     int pairs = 0;
-    if (!readTable(inFolder(options.tableFolder, tableName), out.table, pairs)) return kResultTableMissing;
+    const std::string path = inFolder(options.tableFolder, tableName);
+    const bool opened = options.tables ? options.tables->readTable(path, out.table, pairs)
+                                       : readTableFile(path, out.table, pairs);
+    if (!opened) return kResultTableMissing;
     if (pairs < SPtable::kPairs) return kResultTableMissing;
     out.useTable = true;
     return kResultDone;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <istream>
@@ -39,10 +40,53 @@ enum class CalculationMode {
     Tables,    // tables when they exist, else the formulas; no mode file is read
 };
 
+// The per-ion tables and the mode file's flag read last, kept by whoever runs
+// a series of traversals (the console, one command, a benchmark): a range
+// table makes thousands of traversals of the same layer, each of which would
+// otherwise parse the same table again. A file is known by its device, inode,
+// size and modification time; a file rewritten in place or replaced changes
+// at least one of them and is read again.
+class StoppingTableCache {
+public:
+    // The table at `path` with its count of complete pairs; false when the
+    // file cannot be opened.
+    bool readTable(const std::string& path, SPtable& table, int& pairs);
+    // The mode file's flag; nothing when the file cannot be opened.
+    std::optional<int32_t> modeFlag();
+    // Forgets everything read.
+    void reset();
+
+    struct FileStamp {
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        std::int64_t size = -1;
+        std::int64_t modifiedSeconds = 0;
+        std::int64_t modifiedNanoseconds = 0;
+        bool operator==(const FileStamp&) const = default;
+    };
+
+private:
+    struct Entry {
+        std::string path;
+        FileStamp stamp;
+        SPtable table;
+        int pairs = 0;
+    };
+    static constexpr std::size_t kEntries = 8;
+    std::array<Entry, kEntries> entries_;
+    std::size_t next_ = 0;
+    FileStamp modeStamp_;
+    bool modeValid_ = false;
+    int32_t modeFlag_ = 0;
+};
+
 struct StoppingOptions {
     CalculationMode mode = CalculationMode::ModeFile;
-    std::string tableFolder;                  // folder of the ".inp" tables; empty = working folder
-    std::string traceFileName = kTraceFileName;  // appended to by traverseLayer
+    std::string tableFolder;    // folder of the ".inp" tables; empty = working folder
+    std::string traceFileName;  // appended to by traverseLayer; empty: no trace
+    // Where the tables read last are kept; none: every traversal reads them
+    // again.
+    StoppingTableCache* tables = nullptr;
     // Called at every traversal, so that a caller on the window's thread can
     // keep its stop controls answering during a long computation; empty: none.
     std::function<void()> keepResponsive;

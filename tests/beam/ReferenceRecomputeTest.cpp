@@ -68,7 +68,7 @@ TEST(ReferenceRecompute, EveryStationAgreesByteForByte) {
         const fs::path ours = copyStation(source, folder.path() / "runs" / (name + "-tool"));
         const fs::path theirs = copyStation(source, folder.path() / "runs" / (name + "-reference"));
 
-        ToolRun tool_run = runCommand(shellQuoted(tool) + " recompute " + shellQuoted(ours.string()));
+        ToolRun tool_run = runCommand(shellQuoted(tool) + " recompute --trace " + shellQuoted(ours.string()));
         ToolRun reference = runCommand("python3 " + shellQuoted(kReferenceFolder + "/reference_recompute.py") + " " +
                                        shellQuoted(theirs.string()) + " --data " + shellQuoted(theirs.string()));
         ASSERT_EQ(reference.exitCode, 0) << reference.err;

@@ -32,6 +32,13 @@ void expectSentinel(const LayerResult& r) {
     EXPECT_EQ(r.exitTotalStopping, 15);
 }
 
+// The console's options: every traversal appends to "atempt.txt".
+StoppingOptions tracedOptions() {
+    StoppingOptions options;
+    options.traceFileName = kTraceFileName;
+    return options;
+}
+
 int countLines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
 
 class Traversal : public testing::Test {
@@ -40,7 +47,7 @@ protected:
 
     int traverse(double e, double goal, int match, const LayerMaterial& layer = silicon(), int icompound = 0,
                  double m1 = kAu, int z1 = 79) {
-        return traverseLayer(*data, m1, z1, e, goal, match, icompound, layer, result);
+        return traverseLayer(*data, m1, z1, e, goal, match, icompound, layer, result, traced);
     }
     std::string trace() { return folder.exists(kTraceFileName) ? folder.read(kTraceFileName) : ""; }
     StoppingPowers stoppingAt(double e, const LayerMaterial& layer = silicon()) {
@@ -50,6 +57,7 @@ protected:
     WorkFolder folder;
     std::unique_ptr<StoppingData> data = loadRealCoefficients(folder);
     LayerResult result = sentinelResult();
+    StoppingOptions traced = tracedOptions();
 };
 
 TEST_F(Traversal, NegativeStartEnergyGivesCode1AndChangesNothing) {
@@ -231,7 +239,8 @@ TEST(TraversalTrace, LinesFollowEachStepByteForByte) {
     folder.write(kCalculationModeFile, "0");
     folder.write("1HSiC.inp", tableText(1, 0.1, [](int) { return std::log(2.0); }));
     LayerResult result;
-    ASSERT_EQ(traverseLayer(*data, 1.008, 1, 10, 0.012, kMatchThickness, 6, siliconCarbide(), result), kResultDone);
+    ASSERT_EQ(traverseLayer(*data, 1.008, 1, 10, 0.012, kMatchThickness, 6, siliconCarbide(), result, tracedOptions()),
+              kResultDone);
     // Steps: X 0 → 0.00504 (E 9.99) → 0.01007496 (E 9.98001); then the goal
     // lies within the next step: dX = 0.012 − 0.01007496, dE = dX·2/1.008,
     // E = 9.98001 − 0.0038195238 = 9.97619.
@@ -254,7 +263,7 @@ TEST(TraversalTrace, EachCallAppends) {
     folder.write(kCalculationModeFile, "1");
     folder.write(kTraceFileName, "earlier\n");
     LayerResult result;
-    traverseLayer(*data, kAu, 79, -1, 0, kMatchThickness, 0, silicon(), result);
+    traverseLayer(*data, kAu, 79, -1, 0, kMatchThickness, 0, silicon(), result, tracedOptions());
     EXPECT_EQ(folder.read(kTraceFileName), "earlier\nmatch=1\tZ2=14\tE/A=-1\tgoal=0\tnumber of elements=1\n");
 }
 

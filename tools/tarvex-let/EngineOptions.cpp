@@ -141,8 +141,9 @@ TargetChoice EngineOptions::target(const StoppingData& stopping) const {
     return target;
 }
 
-StoppingOptions EngineOptions::stoppingOptions() const {
+StoppingOptions EngineOptions::stoppingOptions() {
     StoppingOptions options;
+    options.tables = &tablesRead_;
     options.mode = tables.given() ? CalculationMode::Tables : CalculationMode::Formulas;
     if (tables.given()) options.tableFolder = tables.text();
     return options;

@@ -48,10 +48,14 @@ public:
     // "--element 'Si'" or "--layer 'FILE'", as given.
     std::string targetQuoted() const { return element.given() ? element.quoted() : layer.quoted(); }
 
-    // Formulas, or the per-ion tables of --tables.
-    StoppingOptions stoppingOptions() const;
+    // Formulas, or the per-ion tables of --tables (kept for the command's
+    // run); no trace file.
+    StoppingOptions stoppingOptions();
 
     TextOption ionName, mass, element, layer, data, tables;
+
+private:
+    StoppingTableCache tablesRead_;
 };
 
 // A non-zero result code of the engine on stderr, on one line:

@@ -123,7 +123,7 @@ public:
             ion = {other.atomicNumber, other.massU, otherEnergy * other.massU};
             beamName = other.name + cformat(" %g MeV/u", otherEnergy);
         }
-        const std::vector<PlanRow> plan = planSettings(state.stopping, withoutTrace(), ion, station->layers,
+        const std::vector<PlanRow> plan = planSettings(state.stopping, station->state.engineOptions(false), ion, station->layers,
                                                        state.foilCount, state.options.foilTolerance, rotations, tilts,
                                                        minimum);
         for (const PlanRow& row : plan) {

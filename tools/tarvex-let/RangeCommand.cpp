@@ -57,7 +57,6 @@ public:
         RangeTableSetup setup;
         setup.data = data.get();
         setup.options = engine_.stoppingOptions();
-        setup.options.traceFileName = "";  // no trace file
         setup.ionMassU = ion.massU;
         setup.ionAtomicNumber = ion.atomicNumber;
         setup.layer = target.material;

@@ -58,22 +58,27 @@ void printSummary(const ConsoleCore& console, bool committed) {
 class RecomputeCommand : public LetCommand {
 public:
     RecomputeCommand()
-        : LetCommand("recompute", "[DIR]",
+        : LetCommand("recompute", "[DIR] [--trace]",
                      "runs the console's recomputation of the beam on the station working folder DIR (default: the "
                      "current folder): reads the settings, the setup table and the status file for S, R and T, "
                      "crosses the degrader and the layers of \"CurrentLayersReversed.dat\", writes "
-                     "\"RangeTable.txt\", \"atempt.txt\" and the beam files and commits them as the console does. "
+                     "\"RangeTable.txt\" and the beam files and commits them as the console does (with --trace also "
+                     "the engine's trace, \"atempt.txt\"). "
                      "Each message the console would show is printed on stderr as \"<icon>: <text>\" and answered "
                      "with its default button; a summary goes to stdout. Exit status: the console's (1) when it "
                      "would end, 1 when the recomputation ended early without committing, else 0.") {}
 
-    void declareOptions(CLI::App& command) override { station_.declare(command); }
+    void declareOptions(CLI::App& command) override {
+        station_.declare(command);
+        declareFlag(command, trace_, "--trace", "writes the engine's trace \"atempt.txt\" as the console does");
+    }
 
     int run() override {
         station_.enter();
         HeadlessMessages messages(stderr);
         auto console = std::make_unique<ConsoleCore>(messages);
         ConsoleState& state = console->state;
+        if (!trace_) state.traceFileName.clear();
         // The start-up steps that give the recomputation its settings and axes.
         readCyclotronInUse(*console);
         state.foilCount = foilCountOf(state.cyclotronCode);
@@ -92,6 +97,7 @@ public:
 
 private:
     StationFolderOption station_;
+    bool trace_ = false;
 };
 
 }  // namespace

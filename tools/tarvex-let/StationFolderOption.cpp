@@ -28,9 +28,3 @@ std::unique_ptr<StationFolder> readStation() {
 double stationMinimumRange() {
     return readMinimumRange([](const std::string& text) { std::cerr << "tarvex-let: " << text << "\n"; });
 }
-
-StoppingOptions withoutTrace() {
-    StoppingOptions options;
-    options.traceFileName = "";
-    return options;
-}

@@ -32,6 +32,3 @@ std::unique_ptr<StationFolder> readStation();
 // The station's minimum effective range (µm), NaN when it has none; a file
 // without a number is reported once.
 double stationMinimumRange();
-
-// The engine with the formulas and no trace file.
-StoppingOptions withoutTrace();
