@@ -18,6 +18,7 @@
 #include <string>
 
 #include "beam/BeamComputation.h"
+#include "beam/GoProposal.h"
 #include "beam/BeamRecompute.h"
 #include "beam/LayerRecord.h"
 #include "beam/StationFolder.h"
@@ -143,12 +144,6 @@ void BM_RecomputeDemoTables(benchmark::State& state) { recompute(state, false, 1
 void BM_Recompute40MeVuLegacy(benchmark::State& state) { recompute(state, true, 40); }
 void BM_Recompute40MeVuTables(benchmark::State& state) { recompute(state, false, 40); }
 
-StoppingOptions withoutTrace() {
-    StoppingOptions options;
-    options.traceFileName = "";
-    return options;
-}
-
 // Runs `body` at every iteration on the demo station, read as `tarvex-let go`
 // and `plan` read it.
 template <typename Body>
@@ -164,9 +159,9 @@ void onDemoStation(benchmark::State& state, Body body) {
 
 // The search behind Go for 5 MeV/u at the substrate, the demo's device and tilt.
 void BM_GoSearchDemo(benchmark::State& state) {
-    onDemoStation(state, [&](const StationFolder& station) {
-        const ConsoleState& s = station.state;
-        DegraderSearch search = searchDegrader(s.stopping, withoutTrace(), station.ion(), axisValue(s.axes[kAxisT]),
+    onDemoStation(state, [&](StationFolder& station) {
+        ConsoleState& s = station.state;
+        DegraderSearch search = searchDegrader(s.stopping, s.engineOptions(false), station.ion(), axisValue(s.axes[kAxisT]),
                                                GoalKind::MeVPerNucleon, 5, station.goLayers, s.foilCount);
         benchmark::DoNotOptimize(search);
         if (search.foil.result != 0) state.SkipWithError("no setting found");
@@ -179,7 +174,7 @@ void BM_GoSearchDemo(benchmark::State& state) {
 void BM_GoClickToQuestionDemo(benchmark::State& state) {
     HeadlessMessages messages{stderr};
     std::unique_ptr<ConsoleCore> console;
-    onDemoStation(state, [&](const StationFolder& station) {
+    onDemoStation(state, [&](StationFolder& station) {
         if (!console) {
             console = std::make_unique<ConsoleCore>(messages);
             console->state = station.state;
@@ -188,33 +183,24 @@ void BM_GoClickToQuestionDemo(benchmark::State& state) {
             state.SkipWithError("the recomputation did not run through");
             return;
         }
-        const ConsoleState& s = console->state;
-        const double t = axisValue(s.axes[kAxisT]);
-        const DegraderSearch search = searchDegrader(s.stopping, withoutTrace(), station.ion(), t,
-                                                     GoalKind::MeVPerNucleon, 5, station.goLayers, s.foilCount);
-        if (search.foil.result != 0) {
+        const GoLayers layers{station.goLayers, station.layers};
+        const GoProposal proposal =
+            proposeGo(console->state, layers, GoalKind::MeVPerNucleon, 5, std::nan(""));
+        if (!proposal.failure.empty()) {
             state.SkipWithError("no setting found");
             return;
         }
-        Axis sAxis = s.axes[kAxisS];
-        Axis rAxis = s.axes[kAxisR];
-        sAxis.internalPosition = internalPositionFor(sAxis, search.foil.foil);
-        rAxis.internalPosition = internalPositionFor(rAxis, search.foil.rDegrees);
-        const BeamGeometry geometry{axisValue(sAxis), axisValue(rAxis), t, s.foilCount, s.options.foilTolerance};
-        const BeamComputation predicted =
-            computeBeam(s.stopping, withoutTrace(), station.ion(), geometry, station.layers, false);
-        bool warned = false;
-        const std::string question = predictionText(predicted, std::nan(""), warned);
+        const std::string question = proposal.question();
         benchmark::DoNotOptimize(question);
     });
 }
 
 // `tarvex-let plan` with its default grid (11 foils x 4 rotations x 4 tilts).
 void BM_PlanDemoDefaultGrid(benchmark::State& state) {
-    onDemoStation(state, [&](const StationFolder& station) {
-        const ConsoleState& s = station.state;
+    onDemoStation(state, [&](StationFolder& station) {
+        ConsoleState& s = station.state;
         std::vector<PlanRow> plan =
-            planSettings(s.stopping, withoutTrace(), station.ion(), station.layers, s.foilCount,
+            planSettings(s.stopping, s.engineOptions(false), station.ion(), station.layers, s.foilCount,
                          s.options.foilTolerance, kPlanAngles, kPlanAngles, std::nan(""));
         benchmark::DoNotOptimize(plan);
         state.counters["settings"] = static_cast<double>(plan.size());

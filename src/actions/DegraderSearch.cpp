@@ -11,6 +11,7 @@
 #include "axes/SimulatedMotion.h"
 #include "beam/BeamComputation.h"
 #include "beam/BeamFiles.h"
+#include "beam/GoProposal.h"
 #include "beam/LayerRecord.h"
 #include "core/Console.h"
 #include "core/Failure.h"
@@ -54,22 +55,6 @@ double minimumRangeOf(Console& console) {
     });
 }
 
-// What the recomputation will show once R and S stand at the target counts
-// of `setting`, as lines for Go's question.
-std::string predictGo(Console& console, const DegraderSetting& setting, const StoppingOptions& options, bool& warned) {
-    const ConsoleState& state = console.state;
-    const BeamGeometry geometry{axisValueAt(state.axes[kAxisS], setting.sCounts),
-                                axisValueAt(state.axes[kAxisR], setting.rCounts), axisValue(state.axes[kAxisT]),
-                                state.foilCount, state.options.foilTolerance};
-    bool missing = false;
-    std::string refusal;
-    const DeviceLayers layers = readDeviceLayers(missing, refusal);
-    const BeamComputation predicted =
-        computeBeam(state.stopping, options, BeamIon{state.beam.ionZ, state.beam.ionA, state.beam.beamEnergyMeV},
-                    geometry, layers, false);
-    return predictionText(predicted, minimumRangeOf(console), warned);
-}
-
 }  // namespace
 
 DegraderSetting selectDegraderSetting(const Console& console, double x) {
@@ -86,7 +71,6 @@ DegraderSetting selectDegraderSetting(const Console& console, double x) {
 
 void onGo(Console& console) {
     ConsoleState& state = console.state;
-    BeamState& beam = state.beam;
     Ui& ui = console.ui;
 
     // Wanted value, goal and match. The entries are read before All
@@ -105,9 +89,10 @@ void onGo(Console& console) {
         warn(console, std::string(name) + " is locked - operation aborted.");
         return;
     }
-    const std::optional<double> wish = bragg ? std::optional<double>(beam.braggEnergyMeV) : numberEntry(fields.goal);
-    if (!wish) {
-        warn(console, notANumberText(fields.goal));
+    // The wish: a number (proposeGo refuses 0 and below).
+    const std::optional<double> wish = bragg ? std::optional<double>(0.0) : numberEntry(fields.goal);
+    if (!wish || (!bragg && fields.goal.find_first_not_of(" \t") == std::string::npos)) {
+        warn(console, wish ? std::string("The Set box is empty - request ignored.") : notANumberText(fields.goal));
         clearStatusAndGoal(console);
         return;
     }
@@ -118,64 +103,41 @@ void onGo(Console& console) {
         clearStatusAndGoal(console);
         return;
     }
-    const double t = axisValue(state.axes[kAxisT]);
     const GoalKind kind = bragg         ? GoalKind::Bragg
                           : choice == 0 ? GoalKind::Let
                           : choice == 1 ? GoalKind::MeV
                                         : GoalKind::MeVPerNucleon;
-    const double wanted = *wish;
-    const BeamIon ion{beam.ionZ, beam.ionA, beam.beamEnergyMeV};
 
-    // Back out through the device, substrate first, and the aluminium.
+    // The device: its layer file (substrate first) and the layers in beam order.
+    GoLayers layers;
     const std::optional<std::string> layerFileLine = readLayerFileNameLine();
     if (!layerFileLine) stopOnOpenError(console, kLayerFileNameFile);
     const std::string layerFile = normalizeFileName(state, state.usersFolder + *layerFileLine);
-    std::vector<LayerRecord> reversed;
     std::string refusal;
-    if (!readLayerFile(layerFile, reversed, refusal)) stopOnOpenError(console, layerFile);
+    if (!readLayerFile(layerFile, layers.layerFile, refusal)) stopOnOpenError(console, layerFile);
     if (!refusal.empty()) {
         warn(console, refusal);
         clearStatusAndGoal(console);
         return;
     }
-    const DegraderSearch search =
-        searchDegrader(state.stopping, StoppingOptions{}, ion, t, kind, wanted, reversed, state.foilCount);
-    StoppingOptions quiet;
-    quiet.traceFileName = "";
-    // What the beam can give, for a wanted value beyond it.
-    auto reach = [&]() {
-        bool missing = false;
-        std::string problem;
-        const DeviceLayers layers = readDeviceLayers(missing, problem);
-        const std::string line = reachText(
-            reachOfBeam(state.stopping, quiet, ion, t, kind, layers, state.foilCount), kind, wanted, t);
-        return line.empty() ? line : "\n\n" + line;
-    };
-    // No foil fits, or the wanted value lies beyond the beam.
-    bool unreachable = false;
-    const std::string failure = searchFailureText(search, t, unreachable);
-    if (!failure.empty()) {
-        const Icon icon = search.outcome == SearchOutcome::EngineFailure ? Icon::Stop : Icon::Warning;
-        ui.messageBox(failure + (unreachable ? reach() : ""), icon, Buttons::Ok, Button::Ok);
+    bool missing = false;
+    std::string problem;
+    layers.beamOrder = readDeviceLayers(missing, problem);
+
+    const GoProposal proposal = proposeGo(state, layers, kind, *wish, minimumRangeOf(console));
+    if (!proposal.failure.empty()) {
+        ui.messageBox(proposal.failure, proposal.failureIcon, Buttons::Ok, Button::Ok);
         clearStatusAndGoal(console);
         return;
     }
-    const DegraderSetting setting = selectDegraderSetting(console, search.requiredMgCm2);
-
-    // Offer the move, with what the setting the axes will really
-    // reach (the target counts) gives at the substrate.
-    bool warned = false;
-    const std::string prediction = predictGo(console, setting, quiet, warned);
-    // The question names the setting the target counts stand for.
-    const std::string reached = goSettingText(axisValueAt(state.axes[kAxisS], setting.sCounts),
-                                              axisValueAt(state.axes[kAxisR], setting.rCounts));
-    Button answer = ui.messageBox("Required degrader coordinates " + reached +
-                                      " have been determined - do you want to set them?\n\n" + prediction,
-                                  Icon::Information, Buttons::YesNo, warned ? Button::No : Button::Yes);
+    // The move goes to the counts the question was worked out for, whatever
+    // changes while it is open.
+    const Button answer =
+        ui.messageBox(proposal.question(), Icon::Information, Buttons::YesNo, proposal.defaultButton());
     if (answer == Button::Yes) {
         int remembered = state.activeAxis;
-        moveTo(console, kAxisR, setting.rCounts);
-        moveTo(console, kAxisS, setting.sCounts);
+        moveTo(console, kAxisR, proposal.rCounts);
+        moveTo(console, kAxisS, proposal.sCounts);
         console.fields.goal.clear();
         state.activeAxis = remembered;
     }

@@ -137,10 +137,30 @@ BeamComputation computeBeam(const StoppingData& data, const StoppingOptions& opt
     beam.peak = end.peak;
     beam.nominalRangeUm = end.rangeUm;
     beam.braggEnergyMeV = end.peak.energyMeV;
-    const double c = tiltCosine(geometry.tDegrees);
-    beam.effectiveLet = c == 0 ? std::numeric_limits<double>::infinity() : std::fabs(beam.nominalLet / c);
-    beam.effectiveRangeUm = std::fabs(c * beam.nominalRangeUm);
+    const EffectiveValues effective = effectiveValues(beam.nominalLet, beam.nominalRangeUm, geometry.tDegrees);
+    beam.effectiveLet = effective.let;
+    beam.effectiveRangeUm = effective.rangeUm;
     return beam;
+}
+
+double braggEnergyOfBeam(const StoppingData& data, const StoppingOptions& options, const BeamIon& ion,
+                         const std::vector<LayerRecord>& reversed) {
+    RangeTableSetup setup;
+    setup.data = &data;
+    setup.options = options;
+    setup.ionMassU = ion.ionA;
+    setup.ionAtomicNumber = ion.ionZ;
+    if (reversed.empty()) {
+        setup.layer = aluminiumDegrader();
+    } else {
+        setup.layer = materialOf(reversed.front(), arealDensityOf(reversed.front()));
+        setup.icompound = icompoundOf(reversed.front().name);
+    }
+    const double e = ion.ionA == 0 ? 0 : std::fabs(ion.beamEnergyMeV / ion.ionA);
+    setup.entryEnergyPerNucleonMeV = e;
+    setup.entryEnergyMeV = e * ion.ionA;
+    const RangeTableEnd end = followIonToRest(setup, [](const RangeRow&) {}, [](int) {});
+    return end.peak.energyMeV;
 }
 
 double foilArealDensity(int k) {
@@ -256,11 +276,17 @@ BeamReach reachOfBeam(const StoppingData& data, const StoppingOptions& options, 
         return point;
     };
 
+    // No degrader (S = 0), then every foil and rotation: from foil 1 at 0
+    // degrees to the last foil at 60 degrees.
+    const Point open = valueAt(0);
     double thinnest = foilArealDensity(1);
     double thickest = 2 * foilArealDensity(n);
     const Point first = valueAt(thinnest);
-    if (!first.reached) return reach;
+    if (!open.reached) return reach;
     reach.found = true;
+    reach.withoutDegrader = open.value;
+    reach.thickest = open.value;
+    if (!first.reached) return reach;
     // The thickest aluminium that still lets the ion reach the substrate.
     Point last = valueAt(thickest);
     if (!last.reached) {
@@ -279,16 +305,11 @@ BeamReach reachOfBeam(const StoppingData& data, const StoppingOptions& options, 
         }
         thickest = lo;
     }
-    if (kind != GoalKind::Let) {
-        // More aluminium, less energy.
-        reach.highest = first.value;
-        reach.lowest = last.value;
-        return reach;
-    }
-    // The LET rises towards the Bragg peak and falls beyond it: its lowest
-    // on the side the search looks at is behind the thinnest foil, its
-    // highest is found by a golden-section search.
-    reach.lowest = first.value;
+    reach.thickest = last.value;
+    if (kind != GoalKind::Let) return reach;  // more aluminium, less energy
+
+    // The LET rises towards the Bragg peak and falls beyond it: its highest
+    // over the foils is found by a golden-section search.
     const double ratio = (std::sqrt(5.0) - 1) / 2;
     double a = thinnest;
     double b = thickest;
@@ -311,66 +332,12 @@ BeamReach reachOfBeam(const StoppingData& data, const StoppingOptions& options, 
             p1 = valueAt(x1);
         }
     }
-    reach.highest = std::fmax(std::fmax(first.value, last.value), std::fmax(p1.value, p2.value));
+    reach.peak = std::fmax(std::fmax(open.value, first.value), std::fmax(last.value, std::fmax(p1.value, p2.value)));
     return reach;
 }
 
 std::string perNucleonText(double value) {
     return cformat(value < 1 ? "%.3f" : "%.2f", value);
-}
-
-std::string goSettingText(double s, double r) {
-    return cformat("(S = %g , R = %g)", s, r);
-}
-
-std::string predictionText(const BeamComputation& predicted, double minimumRangeUm, bool& warned) {
-    warned = true;
-    switch (predicted.outcome) {
-        case BeamOutcome::Stopped:
-            return "Warning: the beam will be fully stopped in " + predicted.stoppedIn + " before the substrate.";
-        case BeamOutcome::NoStoppingSource:
-        case BeamOutcome::TiltUnsolvable:
-        case BeamOutcome::LayersIncomplete: return "Warning: what the beam gives at the substrate cannot be predicted.";
-        case BeamOutcome::Substrate: break;
-    }
-    const double let = predicted.effectiveLet;
-    const double range = predicted.effectiveRangeUm;
-    std::string text = "Beam energy at the substrate: " + perNucleonText(predicted.deviceEnergyPerNucleon) +
-                       " MeV/u\nEffective LET: " + (let == 0 ? "0" : formatBeamValue(let)) +
-                       " MeVcm²/mg\nEffective range: " + (range == 0 ? "0" : cformat("%.1f", range)) + " µm";
-    const bool pastPeak = predicted.pastPeak();
-    const bool tooShort = range < minimumRangeUm;
-    warned = pastPeak || tooShort;
-    const std::string minimum = cformat("the effective range is under the minimum range of %g µm", minimumRangeUm);
-    if (pastPeak && tooShort) {
-        text += "\nWarning: the beam reaches the substrate past its Bragg peak, and " + minimum + ".";
-    } else if (pastPeak) {
-        text += "\nWarning: the beam reaches the substrate past its Bragg peak.";
-    } else if (tooShort) {
-        text += "\nWarning: " + minimum + ".";
-    }
-    return text;
-}
-
-std::string reachText(const BeamReach& reach, GoalKind kind, double wanted, double tDegrees) {
-    if (!reach.found) return "No foil and rotation Go can choose lets this beam reach the substrate.";
-    if (wanted <= reach.highest && wanted >= reach.lowest) return "";
-    const bool above = wanted > reach.highest;
-    const double value = above ? reach.highest : reach.lowest;
-    const std::string which = above ? "highest" : "lowest";
-    switch (kind) {
-        case GoalKind::Let:
-            return "The " + which + " effective LET this beam can give at the substrate at T = " +
-                   cformat("%.3f", tDegrees) + " deg is " + formatBeamValue(value) + " MeVcm²/mg.";
-        case GoalKind::MeV:
-        case GoalKind::Bragg:
-            return "The " + which + " energy this beam can give at the substrate is " + formatBeamValue(value) +
-                   " MeV.";
-        case GoalKind::MeVPerNucleon:
-            return "The " + which + " energy per nucleon this beam can give at the substrate is " +
-                   perNucleonText(value) + " MeV/u.";
-    }
-    return "";
 }
 
 std::vector<PlanRow> planSettings(const StoppingData& data, const StoppingOptions& options, const BeamIon& ion,

@@ -80,6 +80,12 @@ struct BeamComputation {
     const char* side() const;
 };
 
+// The energy (MeV) of the Bragg peak of the beam itself: the ion as delivered,
+// followed to rest in the substrate (the first record of the device's layer
+// file, substrate first; aluminium without one), whatever the degrader.
+double braggEnergyOfBeam(const StoppingData& data, const StoppingOptions& options, const BeamIon& ion,
+                         const std::vector<LayerRecord>& reversed);
+
 // Follows the beam through the degrader set by `geometry`, the device's
 // layers and into the substrate. `keepRows` false leaves `rows` empty (the
 // range and the peak are still computed).
@@ -124,35 +130,19 @@ DegraderSearch searchDegrader(const StoppingData& data, const StoppingOptions& o
                               double tDegrees, GoalKind kind, double wanted, const std::vector<LayerRecord>& reversed,
                               int foilCount);
 
-// The highest and the lowest value of the wanted kind that the beam gives at
-// the substrate over every foil and rotation Go can choose (foil 1 at 0
-// degrees to the last foil at 60 degrees), for settings where the ion reaches
-// the substrate. Effective LET in MeV·cm²/mg, MeV, MeV/u. `found` is false
-// when no such setting reaches the substrate.
+// What the beam gives at the substrate, in the wanted kind, over every
+// setting Go can choose: no degrader (S = 0) and every foil from foil 1 at 0
+// degrees to the last foil at 60 degrees, for settings where the ion reaches
+// the substrate. Effective LET in MeV·cm²/mg, MeV, MeV/u. Energies fall as
+// the aluminium grows; the LET rises to the Bragg peak and falls beyond it.
 struct BeamReach {
-    bool found = false;
-    double lowest = 0;
-    double highest = 0;
+    bool found = false;          // some setting lets the ion reach the substrate
+    double withoutDegrader = 0;  // at S = 0
+    double thickest = 0;         // behind the thickest aluminium that still lets it through
+    double peak = 0;             // effective LET: the highest of any setting
 };
 BeamReach reachOfBeam(const StoppingData& data, const StoppingOptions& options, const BeamIon& ion,
                       double tDegrees, GoalKind kind, const DeviceLayers& layers, int foilCount);
-
-// Go's "(S = 3 , R = 56.69)": the foil and rotation the axes will stand at,
-// `s` and `r` being the values of the target counts (not the rotation the
-// search found, which the counts only approach).
-std::string goSettingText(double s, double r);
-
-// What Go's question adds below "(S = …, R = …)": the energy at the substrate,
-// the effective LET and range the setting gives (in the dialog's formats) and,
-// when it lies past the Bragg peak, stops the beam, cannot be predicted or
-// gives an effective range under `minimumRangeUm` (NaN: no minimum), a warning
-// line. `warned` tells whether a warning line was added.
-std::string predictionText(const BeamComputation& predicted, double minimumRangeUm, bool& warned);
-
-// The line added to a failure when the wanted value lies beyond what the beam
-// can give: its highest (or lowest) value at the substrate. Empty when the
-// wanted value lies within the reach.
-std::string reachText(const BeamReach& reach, GoalKind kind, double wanted, double tDegrees);
 
 // "%.2f", "%.3f" below 1: the energy per nucleon as a recomputation shows it.
 std::string perNucleonText(double value);
@@ -178,5 +168,5 @@ std::vector<PlanRow> planSettings(const StoppingData& data, const StoppingOption
 // The operator's text for a search that found no setting (the tilt, the
 // engine's message for the failed calculation, or why no foil fits); empty
 // when a foil was found. `unreachable` tells whether the wanted value lies
-// beyond what the beam can give, so that reachText belongs below it.
+// beyond what the beam can give, so that the reach belongs below it.
 std::string searchFailureText(const DegraderSearch& search, double tDegrees, bool& unreachable);

@@ -24,6 +24,7 @@ BeamGeometry StationFolder::geometry() const {
 
 std::string readStationFolder(StationFolder& station) {
     ConsoleState& state = station.state;
+    state.traceFileName.clear();  // nothing is written
     std::ifstream in;
     if (!openInput(in, kCyclotronFile)) return cannotOpen(kCyclotronFile);
     state.cyclotronCode = parseCyclotronCode(in, state.cyclotronCode);
@@ -70,7 +71,6 @@ std::string readStationFolder(StationFolder& station) {
     if (!simulation) {
         if (!openInput(in, kBeamResultsDat)) return cannotOpen(kBeamResultsDat);
         parseBeamResults(in, state.beam);
-        station.braggEnergyMeV = state.beam.braggEnergyMeV;
         in.close();
     }
     const std::string missing = loadStoppingCoefficients(state.stopping);
@@ -85,14 +85,6 @@ std::string readStationFolder(StationFolder& station) {
     const std::string layerFile = normalizeFileName(state, state.usersFolder + *layerFileLine);
     if (!readLayerFile(layerFile, station.goLayers, station.goLayersProblem)) {
         station.goLayersProblem = cannotOpen(layerFile);
-    }
-    if (simulation && station.layers.complete) {
-        // The Bragg energy of the recomputation All Halt runs before Go.
-        StoppingOptions quiet;
-        quiet.traceFileName = "";
-        station.braggEnergyMeV =
-            computeBeam(state.stopping, quiet, station.ion(), station.geometry(), station.layers, false)
-                .braggEnergyMeV;
     }
     return "";
 }

@@ -16,7 +16,6 @@ struct StationFolder {
     std::string layersProblem;       // why `layers` is incomplete
     std::vector<LayerRecord> goLayers;  // the device's layer file, substrate first
     std::string goLayersProblem;     // why the device's layer file cannot be used
-    double braggEnergyMeV = 0;       // what Go's Bragg choice uses
 
     BeamIon ion() const { return {state.beam.ionZ, state.beam.ionA, state.beam.beamEnergyMeV}; }
     // The degrader and tilt as the axes stand.
@@ -25,6 +24,6 @@ struct StationFolder {
 
 // Reads the current folder. The beam is the parent program's latest choice
 // (".tmp") in simulation mode, where the console recomputes before Go, and the
-// committed one (".dat") otherwise; so is the Bragg energy. Returns the
+// committed one (".dat") otherwise. Returns the
 // console's message for the first file that cannot be read, or "".
 std::string readStationFolder(StationFolder& station);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 
 #include "actions/DegraderSearch.h"
@@ -72,8 +73,8 @@ TEST_F(DegraderSearchTest, TheDeliveredEnergyNeedsNoAluminium) {
     EXPECT_EQ(ui.lastBox().text,
               "Required degrader thickness ( 0 mil ) is not available - too small.\n\nPossible solution:\n(a) set S "
               "to 0 and if the LET is too high,\n(b) increase the air gap.\n\nNOTE: If you increase the air gap, you "
-              "must also change the layer file(s) accordingly.\n\nThe highest energy per nucleon this beam can give at the "
-              "substrate is 7.54 MeV/u.");
+              "must also change the layer file(s) accordingly.\n\nThe energy per nucleon this beam can give at the "
+              "substrate: 0.000 to 10.00 MeV/u.");  // 10.00 without a degrader, as (a) says
     EXPECT_EQ(ui.controls.goal, "");
     EXPECT_EQ(ui.controls.status, "");
 }
@@ -123,6 +124,26 @@ TEST_F(DegraderSearchTest, GoAnsweredNoMovesNothing) {
     EXPECT_EQ(console().state.axes[kAxisS].internalPosition, -7000);
     EXPECT_EQ(console().state.axes[kAxisR].internalPosition, -600);
     EXPECT_EQ(ui.controls.goal, "504");
+}
+
+TEST_F(DegraderSearchTest, AWishThatIsNoNumberAboveZeroIsIgnored) {
+    start();
+    for (const auto& [typed, text] :
+         {std::pair<std::string, std::string>{"", "The Set box is empty - request ignored."},
+          {"  ", "The Set box is empty - request ignored."},
+          {"0", "Go needs a value above 0 (not 0) - request ignored."},
+          {"-3", "Go needs a value above 0 (not -3) - request ignored."},
+          {"abc", "\"abc\" is not a number - request ignored."}}) {
+        SCOPED_TRACE("'" + typed + "'");
+        ui.boxes.clear();
+        chooseUnit(0, typed);
+        dialog.onCommand(ControlId::Go);
+        ASSERT_EQ(ui.boxes.size(), 1u);
+        EXPECT_EQ(ui.lastBox().text, text);
+        EXPECT_EQ(ui.lastBox().icon, Icon::Warning);
+        EXPECT_EQ(ui.controls.goal, "");
+    }
+    EXPECT_EQ(console().state.axes[kAxisS].internalPosition, -7000);
 }
 
 TEST_F(DegraderSearchTest, AnEnergyAboveTheDeliveredOneIsReported) {
@@ -220,26 +241,66 @@ TEST_F(DegraderSearchTest, PastTheBraggPeakOrUnderTheMinimumRangeWarnsAndDefault
     }
 }
 
-TEST_F(DegraderSearchTest, AnUnreachableLetAddsTheHighestTheBeamCanGive) {
+TEST_F(DegraderSearchTest, AnUnreachableLetAddsWhatTheBeamGivesOnBothSidesOfThePeak) {
     start();
     chooseUnit(0, "200");
     dialog.onCommand(ControlId::Go);
     ASSERT_EQ(ui.boxes.size(), 1u);
     const std::string& text = ui.lastBox().text;
-    EXPECT_EQ(text.rfind("Error in Al degrader calculation - beam fully stopped.\n\nThe highest effective LET this "
-                         "beam can give at the substrate at T = 0.000 deg is ",
-                         0),
-              0u)
+    const std::string head = "Error in Al degrader calculation - beam fully stopped.\n\nThe effective LET this beam "
+                             "can give at the substrate at T = 0.000 deg, before the Bragg peak: ";
+    ASSERT_EQ(text.rfind(head, 0), 0u) << text;
+    // "<without a degrader> to <peak>; past it: down to <thickest> MeVcm²/mg."
+    double open = 0, peak = 0, thickest = 0;
+    ASSERT_EQ(std::sscanf(text.c_str() + head.size(), "%lf to %lf; past it: down to %lf MeVcm", &open, &peak,
+                          &thickest),
+              3)
         << text;
-    const double highest = std::stod(text.substr(text.rfind(" is ") + 4));
-    EXPECT_GT(highest, 30);
-    EXPECT_LT(highest, 60);
+    // S shows no foil: All Halt's recomputation before Go showed that beam.
+    EXPECT_EQ(formatBeamValue(open), console().fields.effectiveLet);
+    EXPECT_GT(peak, open);
+    EXPECT_LT(peak, 60);
+    EXPECT_LT(thickest, 1);
+    const double highest = peak;
     // That LET is reachable, a little more is not.
     ui.boxes.clear();
     chooseUnit(0, cformat("%g", highest * 0.98));
     ui.answer(Button::No);
     dialog.onCommand(ControlId::Go);
     EXPECT_EQ(ui.lastBox().buttons, Buttons::YesNo) << ui.lastBox().text;
+}
+
+TEST_F(DegraderSearchTest, GoMovesBothAxesBeforeOneRecomputation) {
+    start();
+    console().state.axes[kAxisS].softLimitLow = -7000;  // every foil within the limits
+    ui.chooseAnswer = [](Buttons buttons, Button fallback) { return buttons == Buttons::YesNo ? Button::Yes : fallback; };
+    chooseUnit(0, "30");
+    dialog.onCommand(ControlId::Go);
+    ui.boxes.clear();
+    chooseUnit(2, "5");
+    dialog.onCommand(ControlId::Go);
+    // Only the question: no box for the setting between R's move and S's.
+    ASSERT_EQ(ui.boxes.size(), 1u) << ui.boxes.back().text;
+    EXPECT_EQ(ui.boxes[0].buttons, Buttons::YesNo);
+    EXPECT_NE(ui.boxes[0].text.find("Beam energy at the substrate: " + console().fields.energyPerNucleon + " MeV/u"),
+              std::string::npos)
+        << ui.boxes[0].text;
+}
+
+TEST_F(DegraderSearchTest, BraggComesFromTheBeamAlsoWhereThePresentSettingStopsIt) {
+    start();
+    ui.chooseAnswer = [](Buttons buttons, Button fallback) { return buttons == Buttons::YesNo ? Button::No : fallback; };
+    ui.controls.bragg = 1;
+    dialog.onCommand(ControlId::Bragg);
+    dialog.onCommand(ControlId::Go);
+    const RecordedBox passing = ui.boxes.back();
+    console().state.axes[kAxisS].internalPosition = 3000;  // foil 10 stops the beam
+    dialog.onCommand(ControlId::Go);
+    const RecordedBox stopped = ui.boxes.back();
+    ASSERT_EQ(stopped.buttons, Buttons::YesNo) << stopped.text;
+    EXPECT_EQ(settingOf(stopped.text), settingOf(passing.text));
+    EXPECT_EQ(linesOf(stopped.text).back(), "The beam reaches the substrate at its Bragg peak.");
+    EXPECT_EQ(stopped.defaultButton, Button::Yes);
 }
 
 // A target equal to a software limit is refused: the demo's limits of S lie

@@ -1,15 +1,15 @@
-// `tarvex-let go` and `tarvex-let plan` against the console's own Go and
-// recomputation on station folders with other beams, devices, cyclotrons and
-// tilts than the demo's (reference/make_stations.py).
+// `tarvex-let go` and `tarvex-let plan` on the demo station and on station
+// folders with other beams, devices, cyclotrons and tilts
+// (reference/make_stations.py).
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
-#include "app/TarvexDlg.h"
 #include "beam/BeamFixtures.h"
-#include "support/RecordingChannel.h"
 #include "support/ToolRun.h"
 #include "util/NumberFormat.h"
 
@@ -40,74 +40,91 @@ protected:
         return station;
     }
 
-    // The console's Go on the current station: the last box it showed, its
-    // question answered No.
-    static std::string consoleGo(ControlId unit, const std::string& wanted) {
-        ScriptedUi ui;
-        CTarvexDlg dialog{ui};
-        ui.events = &dialog;
-        ui.chooseAnswer = [](Buttons buttons, Button fallback) {
-            return buttons == Buttons::AbortRetryIgnore ? Button::Ignore : fallback;
-        };
-        EXPECT_TRUE(dialog.onInitDialog());
-        dialog.console().channel = std::make_unique<RecordingChannel>();
-        ui.chooseAnswer = [](Buttons buttons, Button fallback) {
-            return buttons == Buttons::YesNo ? Button::No : fallback;
-        };
-        ui.controls.unitChoice = unit == ControlId::UnitLet ? 0 : unit == ControlId::UnitMeV ? 1 : 2;
-        dialog.onCommand(unit);
-        ui.controls.goal = wanted;
-        dialog.onCommand(ControlId::Go);
-        return ui.boxes.empty() ? "" : ui.boxes.back().text;
+    // The demo station (gold, 15 MeV/u) with S at `sCounts` and T at 30 degrees.
+    fs::path demoAt(int sCounts) {
+        const fs::path station = folder.path() / "stations" / "demo";
+        fs::copy(fs::path(TARVEX_SOURCE_DIR) / "examples/demo-site", station,
+                 fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+        std::ofstream(station / "TarvexStatus.dat")
+            << "Beam spot\n1\n0 0 0 6000 10000 10000 " << (sCounts == 0 ? 0 : 3000) << " " << sCounts
+            << "\n0 0 0 0 0 0 0 0\n";
+        return enter("demo");
+    }
+    ToolRun go(const fs::path& station, const std::string& wish) {
+        return runCommand(shellQuoted(tool) + " go " + shellQuoted(station.string()) + " " + wish);
     }
 
     WorkFolder folder;
     std::string tool;
 };
 
-// The question's text as the tool prints it: the "(S = … , R = …)" line and
-// the lines below the question.
-std::string asToolOutput(const std::string& question) {
-    const std::string head = "Required degrader coordinates ";
-    const std::string tail = " have been determined - do you want to set them?\n\n";
-    const auto end = question.find(tail);
-    if (question.rfind(head, 0) != 0 || end == std::string::npos) return "not a question: " + question;
-    return question.substr(head.size(), end - head.size()) + "\n" + question.substr(end + tail.size()) + "\n";
+// The number after `label` in `text`.
+double numberAfter(const std::string& text, const std::string& label) {
+    const auto at = text.find(label);
+    return at == std::string::npos ? std::nan("") : std::atof(text.c_str() + at + label.size());
 }
 
-TEST_F(GoPlanTool, GoProposesWhatTheConsoleProposes) {
+// The word after `label` and its blanks in `text`.
+std::string wordAfter(const std::string& text, const std::string& label) {
+    auto at = text.find(label);
+    if (at == std::string::npos) return "no " + label;
+    at = text.find_first_not_of(' ', at + label.size());
+    return text.substr(at, text.find_first_of(" \n", at) - at);
+}
+
+TEST_F(GoPlanTool, GoNamesTheSettingTheCountsReachAndSaysAMiss) {
     struct Case {
-        const char* station;
-        ControlId unit;
+        const char* station;  // "demo": gold at T = 30 degrees
         const char* option;
-        const char* wanted;
+        double wish;
     };
-    // Xenon at T = 30 in vacuum, krypton on Belm in air at T = -60, helium
-    // into silicon carbide at T = 45, lithium at T = 10; energies, LETs and
-    // values the beam cannot give.
-    int proposed = 0;
-    for (const Case& c : {Case{"A-Xe129-S2-R45-T30", ControlId::UnitMeVPerNucleon, "--mev-per-u", "9"},
-                          Case{"A-Xe129-S2-R45-T30", ControlId::UnitLet, "--let", "300"},
-                          Case{"B-Kr84-S1-Rm20-Tm60-Belm-air", ControlId::UnitMeV, "--mev", "1100"},
-                          Case{"B-Kr84-S1-Rm20-Tm60-Belm-air", ControlId::UnitLet, "--let", "40"},
-                          Case{"C-He4-S0-R0-T45-SiC", ControlId::UnitMeVPerNucleon, "--mev-per-u", "4"},
-                          Case{"N-Li7-S1-R60-T10", ControlId::UnitMeVPerNucleon, "--mev-per-u", "20"}}) {
-        SCOPED_TRACE(std::string(c.station) + " " + c.option + " " + c.wanted);
-        const fs::path station = enter(c.station);
-        const std::string console = consoleGo(c.unit, c.wanted);
-        const ToolRun run =
-            runCommand(shellQuoted(tool) + " go " + shellQuoted(station.string()) + " " + c.option + " " + c.wanted);
-        if (run.exitCode == 0) {
-            ++proposed;
-            EXPECT_EQ(run.out, asToolOutput(console));
-            EXPECT_EQ(run.err, "");
-        } else {
-            EXPECT_EQ(run.exitCode, 1);
-            EXPECT_EQ(run.out, "");
-            EXPECT_EQ(run.err, console + "\n");
-        }
+    int missed = 0, met = 0;
+    for (const Case& c : {Case{"demo", "--let", 1}, Case{"demo", "--let", 5}, Case{"demo", "--let", 20},
+                          Case{"demo", "--let", 50}, Case{"A-Xe129-S2-R45-T30", "--mev-per-u", 9},
+                          Case{"B-Kr84-S1-Rm20-Tm60-Belm-air", "--let", 40},
+                          Case{"C-He4-S0-R0-T45-SiC", "--mev-per-u", 4}, Case{"N-Li7-S1-R60-T10", "--mev-per-u", 5}}) {
+        SCOPED_TRACE(std::string(c.station) + " " + c.option + " " + formatGeneral(c.wish));
+        const fs::path station = std::string(c.station) == "demo" ? demoAt(2000) : enter(c.station);
+        const ToolRun run = go(station, std::string(c.option) + " " + formatGeneral(c.wish));
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        // The rotation the counts stand for: 100 counts per degree.
+        const double r = numberAfter(run.out, " , R = ");
+        EXPECT_NEAR(r * 100, std::round(r * 100), 1e-6) << run.out;
+        const bool let = std::string(c.option) == "--let";
+        const double value = numberAfter(run.out, let ? "Effective LET: " : "Beam energy at the substrate: ");
+        const bool miss = std::fabs(value - c.wish) > 0.05 * c.wish;
+        const std::string warning =
+            let ? "Warning: this setting gives an effective LET of " : "Warning: this setting gives an energy per nucleon of ";
+        const std::string tail = ", not the " + formatGeneral(c.wish) + " asked for.\n";
+        const bool said = run.out.find(warning) != std::string::npos && run.out.find(tail) != std::string::npos;
+        EXPECT_EQ(said, miss) << run.out;
+        (miss ? missed : met)++;
     }
-    EXPECT_GE(proposed, 3) << "most cases have a setting to compare";
+    EXPECT_GE(missed, 1);
+    EXPECT_GE(met, 4);
+}
+
+TEST_F(GoPlanTool, GoForTheBraggPeakAndTheReachComeFromTheBeamItself) {
+    const fs::path station = demoAt(2000);
+    const ToolRun passing = go(station, "--bragg");
+    ASSERT_EQ(passing.exitCode, 0) << passing.err;
+    EXPECT_EQ(linesOf(passing.out).back(), "The beam reaches the substrate at its Bragg peak.");
+    demoAt(10000);  // foil 10 stops the beam
+    EXPECT_EQ(go(station, "--bragg").out, passing.out);
+
+    // Below what the beam can give: both sides of the peak, over every foil
+    // and S = 0. The peak is the Bragg setting's LET, the near end that of
+    // the beam without a degrader.
+    const ToolRun low = go(station, "--let 0.01");
+    EXPECT_EQ(low.exitCode, 1);
+    demoAt(0);
+    const ToolRun open = runCommand(shellQuoted(tool) + " recompute " + shellQuoted(station.string()));
+    const std::string openLet = wordAfter(open.out, "Effective LET (MeV·cm²/mg)");
+    const std::string peakLet = wordAfter(passing.out, "Effective LET:");
+    EXPECT_NE(low.err.find("The effective LET this beam can give at the substrate at T = 30.000 deg, before the Bragg "
+                           "peak: " + openLet + " to " + peakLet + "; past it: down to "),
+              std::string::npos)
+        << low.err << open.out;
 }
 
 TEST_F(GoPlanTool, GoCsvNamesTheSide) {

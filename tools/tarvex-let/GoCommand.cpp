@@ -6,8 +6,7 @@
 #include <iostream>
 
 #include "StationFolderOption.h"
-#include "beam/BeamComputation.h"
-#include "core/AxisTable.h"
+#include "beam/GoProposal.h"
 #include "util/NumberFormat.h"
 
 namespace {
@@ -50,44 +49,21 @@ public:
         }
         station_.enter();
         const auto station = readStation();
-        const ConsoleState& state = station->state;
         if (!station->goLayersProblem.empty()) throw ComputationError{station->goLayersProblem};
-        if (kind == GoalKind::Bragg) wanted = station->braggEnergyMeV;
-        const double t = axisValue(state.axes[kAxisT]);
-        const StoppingOptions options = withoutTrace();
-        const DegraderSearch search = searchDegrader(state.stopping, options, station->ion(), t, kind, wanted,
-                                                     station->goLayers, state.foilCount);
-        bool unreachable = false;
-        const std::string failure = searchFailureText(search, t, unreachable);
-        if (!failure.empty()) {
-            std::string text = failure;
-            if (unreachable) {
-                const std::string reach = reachText(
-                    reachOfBeam(state.stopping, options, station->ion(), t, kind, station->layers, state.foilCount),
-                    kind, wanted, t);
-                if (!reach.empty()) text += "\n\n" + reach;
-            }
-            std::cerr << text << "\n";
+        const GoLayers layers{station->goLayers, station->layers};
+        const GoProposal proposal = proposeGo(station->state, layers, kind, wanted, stationMinimumRange());
+        if (!proposal.failure.empty()) {
+            std::cerr << proposal.failure << "\n";
             return 1;
         }
-        // The setting the axes will really reach: the values of the target counts.
-        const Axis& sAxis = state.axes[kAxisS];
-        const Axis& rAxis = state.axes[kAxisR];
-        const double s = axisValueAt(sAxis, internalPositionFor(sAxis, search.foil.foil));
-        const double r = axisValueAt(rAxis, internalPositionFor(rAxis, search.foil.rDegrees));
-        const BeamGeometry geometry{s, r, t, state.foilCount, state.options.foilTolerance};
-        const BeamComputation predicted =
-            computeBeam(state.stopping, options, station->ion(), geometry, station->layers, false);
-        const double minimum = stationMinimumRange();
+        const BeamComputation& predicted = proposal.predicted;
         if (csv_) {
             std::cout << "S,R,energy (MeV/u),effective LET (MeV cm2/mg),effective range (um),side\n"
-                      << formatGeneral(s) << "," << formatGeneral(r) << ","
+                      << formatGeneral(proposal.s) << "," << formatGeneral(proposal.r) << ","
                       << formatGeneral(predicted.deviceEnergyPerNucleon) << "," << formatGeneral(predicted.effectiveLet)
                       << "," << formatGeneral(predicted.effectiveRangeUm) << "," << predicted.side() << "\n";
         } else {
-            bool warned = false;
-            std::cout << goSettingText(s, r) << "\n"
-                      << predictionText(predicted, minimum, warned) << "\n";
+            std::cout << proposal.setting() << "\n" << proposal.prediction << "\n";
         }
         return 0;
     }
