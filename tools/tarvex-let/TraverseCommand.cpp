@@ -57,12 +57,14 @@ public:
 
     void declareOptions(CLI::App& command) override {
         engine_.declare(command);
-        energy_.declare(command, "--energy", "E", "the energy per nucleon at the start (MeV/u)");
+        energy_.declare(command, "--energy", "E",
+                        ("the energy per nucleon at the start, " + energyBoundsText()).c_str());
         thickness_.declare(command, "--thickness", "D",
                            "the thickness to cross, with its unit: um (or µm), mm, cm, mil or mg/cm2 (or mg/cm²); a "
                            "bare number is mg/cm²");
         toLet_.declare(command, "--to-let", "L", "cross until the LET comes to L (MeV·cm²/mg)");
-        toEnergy_.declare(command, "--to-energy", "E2", "cross until the energy per nucleon comes to E2 (MeV/u)");
+        toEnergy_.declare(command, "--to-energy", "E2",
+                          ("cross until the energy per nucleon comes to E2, " + energyBoundsText()).c_str());
         declareFlag(command, backwards_, "--backwards", "against the beam: the energy grows");
         trace_.declare(command, "--trace", "FILE", "append the trace of the traversal to FILE");
         declareFlag(command, csv_, "--csv", "machine-readable output: a header row with units, one row per result");
@@ -72,7 +74,7 @@ public:
         if (!energy_.given()) throw UsageError{"traverse needs --energy E (MeV/u)"};
         const int goals = (thickness_.given() ? 1 : 0) + (toLet_.given() ? 1 : 0) + (toEnergy_.given() ? 1 : 0);
         if (goals != 1) throw UsageError{"traverse needs exactly one of --thickness, --to-let and --to-energy"};
-        const double energy = energy_.number();
+        const double energy = coveredEnergy(energy_.quoted(), energy_.number());
         int match = 0;
         double goal = 0;
         Thickness thickness;
@@ -85,7 +87,7 @@ public:
             goal = toLet_.number();
         } else {
             match = kMatchEnergy;
-            goal = toEnergy_.number();
+            goal = coveredEnergy(toEnergy_.quoted(), toEnergy_.number());
         }
         const IonChoice ion = engine_.ion();
         const auto data = engine_.loadCoefficients();
