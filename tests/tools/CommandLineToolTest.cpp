@@ -396,6 +396,33 @@ TEST_F(Tool, TraverseBackwardsGivesANegativeArealDensity) {
     EXPECT_NE(run.out.find(",-"), std::string::npos) << run.out;
 }
 
+// Gold of 900 MeV/u backwards through 1 cm of silicon (2321.2 mg/cm²) would
+// leave above 1000 MeV/u. By hand: St, falling, is 11.688 MeV·cm²/mg at 900
+// and 11.421 at 1000 MeV/u (the reference's Se and 0.0015 of Sn), so the
+// 100 MeV/u up to the end of the data take 197 u × 100 MeV/u / St, between
+// 1685.5 and 1724.9 mg/cm².
+TEST_F(Tool, TraverseBackwardsStopsAtTheUpperEndOfTheData) {
+    const ToolRun run =
+        let("traverse --ion 197Au --element Si --energy 900 --thickness 1cm --backwards --csv --trace trace.txt");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "tarvex-let: --thickness 1cm: the goal is not reached; stopped at 1000 MeV/u, the upper end "
+                       "of the stopping data\n");
+    const std::string row = run.out.substr(run.out.find('\n') + 1);  // code, E, Se, Sn, St, crossed
+    EXPECT_EQ(row.rfind("0,1000,", 0), 0u) << run.out;
+    double crossed = 0;
+    ASSERT_TRUE(parseReal(row.substr(row.rfind(',') + 1, row.size() - row.rfind(',') - 2), crossed)) << run.out;
+    EXPECT_GT(-crossed, 1685.5);
+    EXPECT_LT(-crossed, 1724.9);
+    // The trace is that of the traversal reported, alone.
+    const std::string trace = folder.read("trace.txt");
+    EXPECT_EQ(trace.substr(0, trace.find('\n') + 1), "match=3\tZ2=14\tE/A=900\tgoal=1000\tnumber of elements=1\n");
+    EXPECT_EQ(trace.find("match=", 1), std::string::npos) << trace.substr(0, 200);
+
+    const ToolRun thinner = let("traverse --ion 197Au --element Si --energy 900 --thickness 1000 --backwards --csv");
+    EXPECT_EQ(thinner.exitCode, 0) << thinner.err;
+    EXPECT_EQ(thinner.out.substr(thinner.out.rfind(',') + 1), "-1000\n");
+}
+
 TEST_F(Tool, TraverseToAnUnreachableLetSaysSoAndFails) {
     // Gold in silicon never reaches 200 MeV·cm²/mg: the ion runs to rest.
     const ToolRun run = let("traverse --ion 197Au --element Si --energy 15 --to-let 200");
