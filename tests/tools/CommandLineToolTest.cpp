@@ -110,6 +110,24 @@ INSTANTIATE_TEST_SUITE_P(
                     ReferenceCase{"NeonCopper", 10, 21.991, 29, 63.546, 9.999, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The ends of the stopping data are inside it; at 1000 MeV/u the electronic
+// stopping is the reference's.
+TEST_F(Tool, StoppingTakesTheEndsOfTheData) {
+    const ToolRun run = let("stopping --ion 197Au --element Si --csv 0.0001 1000");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    std::istringstream rows(run.out);
+    std::string header, low, high, extra;
+    std::getline(rows, header);
+    std::getline(rows, low);
+    std::getline(rows, high);
+    EXPECT_FALSE(std::getline(rows, extra)) << run.out;
+    EXPECT_EQ(low.rfind("0.0001,", 0), 0u) << run.out;
+    ASSERT_EQ(high.rfind("1000,", 0), 0u) << run.out;
+    if (!havePython()) GTEST_SKIP() << "python3 not available";
+    EXPECT_EQ(high.substr(5, high.find(',', 5) - 5), cformat("%.6g", reference(79, 197, 14, 28.086, 1000, 0)));
+}
+
 TEST_F(Tool, StoppingTextOutputNamesUnitsInItsHeader) {
     const ToolRun run = let("stopping --ion 84Kr --mass 83.912 --element Al 1 10");
     ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -157,6 +175,19 @@ INSTANTIATE_TEST_SUITE_P(
                                     "traverse --ion 197Au --element Si --energy 15 --thickness um", "--thickness"},
                     BadArgumentCase{"NegativeThickness",
                                     "traverse --ion 197Au --element Si --energy 15 --thickness -2mil", "--thickness"},
+                    // Energies outside the stopping data, 0.0001 to 1000 MeV/u, refused before any row.
+                    BadArgumentCase{"StoppingEnergyFarAboveTheData", "stopping --ion 197Au --element Si 15 1e6",
+                                    "tarvex-let: energy '1e6': must be at least 0.0001 and at most 1000 MeV/u\n"},
+                    BadArgumentCase{"StoppingEnergyJustAboveTheData", "stopping --ion 197Au --element Si 15 1000.5",
+                                    "tarvex-let: energy '1000.5': must be at least 0.0001 and at most 1000 MeV/u\n"},
+                    BadArgumentCase{"StoppingEnergyBelowTheData", "stopping --ion 197Au --element Si 0.00005 15",
+                                    "tarvex-let: energy '0.00005': must be at least 0.0001 and at most 1000 MeV/u\n"},
+                    BadArgumentCase{"TraverseEnergyAboveTheData",
+                                    "traverse --ion 197Au --element Si --energy 2000 --thickness 10",
+                                    "tarvex-let: --energy '2000': must be at least 0.0001 and at most 1000 MeV/u\n"},
+                    BadArgumentCase{"TraverseGoalEnergyAboveTheData",
+                                    "traverse --ion 197Au --element Si --energy 900 --to-energy 1500 --backwards",
+                                    "tarvex-let: --to-energy '1500': must be at least 0.0001 and at most 1000 MeV/u\n"},
                     BadArgumentCase{"TraceOutsideTraverse", "stopping --ion 197Au --element Si --trace t.txt 15",
                                     "--trace"},
                     BadArgumentCase{"UnknownCommand", "range --ion 197Au", "range"},
@@ -212,7 +243,8 @@ TEST_F(Tool, MissingDataFolderIsNamed) {
 TEST_F(Tool, HelpDescribesTheCommands) {
     const ToolRun run = runCommand(shellQuoted(tool) + " --help");
     EXPECT_EQ(run.exitCode, 0);
-    for (const char* word : {"stopping", "traverse", "sptable", "--tables", "--csv", "MeV/u", "mg/cm²"}) {
+    for (const char* word :
+         {"stopping", "traverse", "sptable", "--tables", "--csv", "MeV/u", "mg/cm²", "0.0001 to 1000 MeV/u"}) {
         EXPECT_NE(run.out.find(word), std::string::npos) << word;
     }
 }
@@ -362,6 +394,33 @@ TEST_F(Tool, TraverseBackwardsGivesANegativeArealDensity) {
     const ToolRun run = let("traverse --ion 197Au --element Si --energy 10 --to-energy 15 --backwards --csv");
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.out.find(",-"), std::string::npos) << run.out;
+}
+
+// Gold of 900 MeV/u backwards through 1 cm of silicon (2321.2 mg/cm²) would
+// leave above 1000 MeV/u. By hand: St, falling, is 11.688 MeV·cm²/mg at 900
+// and 11.421 at 1000 MeV/u (the reference's Se and 0.0015 of Sn), so the
+// 100 MeV/u up to the end of the data take 197 u × 100 MeV/u / St, between
+// 1685.5 and 1724.9 mg/cm².
+TEST_F(Tool, TraverseBackwardsStopsAtTheUpperEndOfTheData) {
+    const ToolRun run =
+        let("traverse --ion 197Au --element Si --energy 900 --thickness 1cm --backwards --csv --trace trace.txt");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "tarvex-let: --thickness 1cm: the goal is not reached; stopped at 1000 MeV/u, the upper end "
+                       "of the stopping data\n");
+    const std::string row = run.out.substr(run.out.find('\n') + 1);  // code, E, Se, Sn, St, crossed
+    EXPECT_EQ(row.rfind("0,1000,", 0), 0u) << run.out;
+    double crossed = 0;
+    ASSERT_TRUE(parseReal(row.substr(row.rfind(',') + 1, row.size() - row.rfind(',') - 2), crossed)) << run.out;
+    EXPECT_GT(-crossed, 1685.5);
+    EXPECT_LT(-crossed, 1724.9);
+    // The trace is that of the traversal reported, alone.
+    const std::string trace = folder.read("trace.txt");
+    EXPECT_EQ(trace.substr(0, trace.find('\n') + 1), "match=3\tZ2=14\tE/A=900\tgoal=1000\tnumber of elements=1\n");
+    EXPECT_EQ(trace.find("match=", 1), std::string::npos) << trace.substr(0, 200);
+
+    const ToolRun thinner = let("traverse --ion 197Au --element Si --energy 900 --thickness 1000 --backwards --csv");
+    EXPECT_EQ(thinner.exitCode, 0) << thinner.err;
+    EXPECT_EQ(thinner.out.substr(thinner.out.rfind(',') + 1), "-1000\n");
 }
 
 TEST_F(Tool, TraverseToAnUnreachableLetSaysSoAndFails) {

@@ -8,6 +8,7 @@
 #include "beam/LayerRecord.h"
 #include "energyloss/CalculationErrors.h"
 #include "energyloss/StandardTargets.h"
+#include "util/NumberFormat.h"
 #include "util/TextFiles.h"
 #include "util/TokenReader.h"
 
@@ -147,6 +148,18 @@ StoppingOptions EngineOptions::stoppingOptions() {
     options.mode = tables.given() ? CalculationMode::Tables : CalculationMode::Formulas;
     if (tables.given()) options.tableFolder = tables.text();
     return options;
+}
+
+std::string energyBoundsText() {
+    return formatGeneral(kLowestEnergyPerNucleonMeV) + " to " + formatGeneral(kHighestEnergyPerNucleonMeV) + " MeV/u";
+}
+
+double coveredEnergy(const std::string& quoted, double energyPerNucleonMeV) {
+    if (!(energyPerNucleonMeV >= kLowestEnergyPerNucleonMeV && energyPerNucleonMeV <= kHighestEnergyPerNucleonMeV)) {
+        throw UsageError{quoted + ": must be at least " + formatGeneral(kLowestEnergyPerNucleonMeV) + " and at most " +
+                         formatGeneral(kHighestEnergyPerNucleonMeV) + " MeV/u"};
+    }
+    return energyPerNucleonMeV;
 }
 
 void printResultCode(int code, const std::string& context) {

@@ -9,6 +9,7 @@
 
 #include "LetCommand.h"
 #include "energyloss/LayerStopping.h"
+#include "energyloss/SPtableWriter.h"
 #include "energyloss/StoppingCoefficients.h"
 
 struct IonChoice {
@@ -57,6 +58,19 @@ public:
 private:
     StoppingTableCache tablesRead_;
 };
+
+// The energies per nucleon the stopping data cover, MeV/u: the span of the
+// per-ion tables, held to whichever source a command computes with.
+inline constexpr double kLowestEnergyPerNucleonMeV = kTableFirstEnergyPerNucleonMeV;
+inline constexpr double kHighestEnergyPerNucleonMeV = kTableLastEnergyPerNucleonMeV;
+
+// "0.0001 to 1000 MeV/u", for the help.
+std::string energyBoundsText();
+
+// The energy per nucleon E (MeV/u) when the stopping data cover it, else
+// UsageError "<quoted>: must be at least 0.0001 and at most 1000 MeV/u"
+// (quoted: the start of the message, e.g. "energy '1e6'" or "--energy '2000'").
+double coveredEnergy(const std::string& quoted, double energyPerNucleonMeV);
 
 // A non-zero result code of the engine on stderr, on one line:
 // "tarvex-let: result code N: <the operator's message>".

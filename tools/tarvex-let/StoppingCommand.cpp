@@ -13,11 +13,17 @@
 
 namespace {
 
+const char* stoppingDescription() {
+    static const std::string text =
+        "electronic, nuclear and total stopping (MeV·cm²/mg) at each energy per nucleon E, from " +
+        energyBoundsText() + " (the energies of the stopping data)";
+    return text.c_str();
+}
+
 class StoppingCommand : public LetCommand {
 public:
     StoppingCommand()
-        : LetCommand("stopping", "[options] E...",
-                     "electronic, nuclear and total stopping (MeV·cm²/mg) at each energy per nucleon E (MeV/u)") {}
+        : LetCommand("stopping", "[options] E...", stoppingDescription()) {}
 
     void declareOptions(CLI::App& command) override {
         command.add_option("E", energyTexts_, "energies per nucleon (MeV/u)");
@@ -31,8 +37,7 @@ public:
         for (const auto& text : energyTexts_) {
             double e = 0;
             if (!parseReal(text, e)) throw UsageError{"energy '" + text + "': not a number"};
-            if (e < 0) throw UsageError{"energy '" + text + "': must not be negative"};
-            energies.push_back(e);
+            energies.push_back(coveredEnergy("energy '" + text + "'", e));
         }
         const IonChoice ion = engine_.ion();
         const auto data = engine_.loadCoefficients();

@@ -52,17 +52,20 @@ public:
                      "[options] --energy E (--thickness D | --to-let L | --to-energy E2) [--backwards] [--trace FILE]",
                      "one layer traversal from E (MeV/u): to a thickness crossed (D: 10um, 0.1mm, 2.5mil, 5mg/cm2; a "
                      "bare number is mg/cm²), a LET (MeV·cm²/mg, forwards only) or an energy per nucleon (MeV/u); "
-                     "--backwards runs against the beam (energy growing). --trace FILE appends the trace of the "
-                     "traversal to FILE; without it no trace is written.") {}
+                     "--backwards runs against the beam (energy growing); a thickness that would take the energy past "
+                     "the upper end of the stopping data is crossed only up to it (exit status 1). --trace FILE "
+                     "appends the trace of the traversal to FILE; without it no trace is written.") {}
 
     void declareOptions(CLI::App& command) override {
         engine_.declare(command);
-        energy_.declare(command, "--energy", "E", "the energy per nucleon at the start (MeV/u)");
+        energy_.declare(command, "--energy", "E",
+                        ("the energy per nucleon at the start, " + energyBoundsText()).c_str());
         thickness_.declare(command, "--thickness", "D",
                            "the thickness to cross, with its unit: um (or µm), mm, cm, mil or mg/cm2 (or mg/cm²); a "
                            "bare number is mg/cm²");
         toLet_.declare(command, "--to-let", "L", "cross until the LET comes to L (MeV·cm²/mg)");
-        toEnergy_.declare(command, "--to-energy", "E2", "cross until the energy per nucleon comes to E2 (MeV/u)");
+        toEnergy_.declare(command, "--to-energy", "E2",
+                          ("cross until the energy per nucleon comes to E2, " + energyBoundsText()).c_str());
         declareFlag(command, backwards_, "--backwards", "against the beam: the energy grows");
         trace_.declare(command, "--trace", "FILE", "append the trace of the traversal to FILE");
         declareFlag(command, csv_, "--csv", "machine-readable output: a header row with units, one row per result");
@@ -72,7 +75,7 @@ public:
         if (!energy_.given()) throw UsageError{"traverse needs --energy E (MeV/u)"};
         const int goals = (thickness_.given() ? 1 : 0) + (toLet_.given() ? 1 : 0) + (toEnergy_.given() ? 1 : 0);
         if (goals != 1) throw UsageError{"traverse needs exactly one of --thickness, --to-let and --to-energy"};
-        const double energy = energy_.number();
+        const double energy = coveredEnergy(energy_.quoted(), energy_.number());
         int match = 0;
         double goal = 0;
         Thickness thickness;
@@ -85,7 +88,7 @@ public:
             goal = toLet_.number();
         } else {
             match = kMatchEnergy;
-            goal = toEnergy_.number();
+            goal = coveredEnergy(toEnergy_.quoted(), toEnergy_.number());
         }
         const IonChoice ion = engine_.ion();
         const auto data = engine_.loadCoefficients();
@@ -98,9 +101,27 @@ public:
         StoppingOptions options = engine_.stoppingOptions();
         options.traceFileName = trace_.given() ? trace_.text() : "";
 
+        // Backwards across a thickness the energy may grow past the stopping
+        // data. That traversal is made untraced first; when it passes the
+        // data's upper end, the one reported goes up to that energy instead.
+        // Only the traversal reported goes into the trace.
         LayerResult result;
-        const int code = traverseLayer(*data, ion.massU, ion.atomicNumber, energy, goal, match, target.icompound,
-                                       target.material, result, options);
+        auto traverse = [&](const StoppingOptions& with) {
+            result = LayerResult{};
+            return traverseLayer(*data, ion.massU, ion.atomicNumber, energy, goal, match, target.icompound,
+                                 target.material, result, with);
+        };
+        const bool mayPassTheData = backwards_ && match == kMatchThickness;
+        StoppingOptions untraced = options;
+        untraced.traceFileName = "";
+        int code = traverse(mayPassTheData ? untraced : options);
+        const bool passedTheData = mayPassTheData && code == kResultDone &&
+                                   !(result.exitEnergyPerNucleon <= kHighestEnergyPerNucleonMeV);
+        if (passedTheData) {
+            match = kMatchEnergy;
+            goal = kHighestEnergyPerNucleonMeV;
+        }
+        if (passedTheData || (mayPassTheData && trace_.given())) code = traverse(options);
         if (csv_) {
             std::cout << "code,exit_energy_MeV_per_u,exit_let_MeV_cm2_per_mg,exit_nuclear_MeV_cm2_per_mg,"
                          "exit_total_MeV_cm2_per_mg,traversed_mg_per_cm2\n";
@@ -119,6 +140,11 @@ public:
         }
         if (code != kResultDone) {
             printResultCode(code, "traverse");
+            return 1;
+        }
+        if (passedTheData) {
+            std::cerr << "tarvex-let: --thickness " << thickness_.text() << ": the goal is not reached; stopped at "
+                      << formatGeneral(kHighestEnergyPerNucleonMeV) << " MeV/u, the upper end of the stopping data\n";
             return 1;
         }
         if (match == kMatchLet && result.exitEnergyPerNucleon == 0) {
