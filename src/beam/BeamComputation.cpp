@@ -20,6 +20,7 @@ struct DeviceEntry {
     LayerMaterial layer;  // the last matter entered
     int icompound = 0;
     std::vector<CalculationFailure> failures;
+    std::vector<LayerPassage> passages;
 };
 
 bool stoppingSourceMissing(int code) {
@@ -38,6 +39,7 @@ DeviceEntry throughDevice(const StoppingData& data, const StoppingOptions& optio
                              options);
     entry.degraderExitEnergyMeV = result.exitEnergyPerNucleon * ion.ionA;
     ein = result.exitEnergyPerNucleon;
+    entry.passages.push_back({"Al degrader", result.exitEnergyPerNucleon, result.exitLet});
     if (code != kResultDone) {
         entry.failures.push_back({code, "Al degrader"});
         if (stoppingSourceMissing(code)) {
@@ -67,6 +69,7 @@ DeviceEntry throughDevice(const StoppingData& data, const StoppingOptions& optio
         // there.
         code = traverseLayer(data, ion.ionA, ion.ionZ, ein, areal, kMatchThickness, entry.icompound, entry.layer,
                              result, options);
+        entry.passages.push_back({record.name, result.exitEnergyPerNucleon, result.exitLet});
         if (code != kResultDone) {
             entry.failures.push_back({code, record.name + " layer"});
             if (stoppingSourceMissing(code)) {
@@ -87,18 +90,18 @@ DeviceEntry throughDevice(const StoppingData& data, const StoppingOptions& optio
 
 }  // namespace
 
-bool BeamComputation::pastPeak() const {
+bool BeamResult::pastPeak() const {
     return outcome == BeamOutcome::Substrate && !(braggEnergyMeV < deviceEnergyMeV);
 }
 
-const char* BeamComputation::side() const {
+const char* BeamResult::side() const {
     if (outcome != BeamOutcome::Substrate) return "stopped";
     return pastPeak() ? "past peak" : "before peak";
 }
 
-BeamComputation computeBeam(const StoppingData& data, const StoppingOptions& options, const BeamIon& ion,
+BeamResult computeBeam(const StoppingData& data, const StoppingOptions& options, const BeamIon& ion,
                             const BeamGeometry& geometry, const DeviceLayers& layers, bool keepRows) {
-    BeamComputation beam;
+    BeamResult beam;
     beam.degrader = computeDegraderThickness(geometry.s, geometry.rDegrees, geometry.foilCount,
                                              geometry.foilTolerance, kRecomputeSaturationUm);
     DeviceEntry entry = throughDevice(data, options, ion, beam.degrader.effectiveUm * kAluminiumDensity / 10,
@@ -108,6 +111,7 @@ BeamComputation computeBeam(const StoppingData& data, const StoppingOptions& opt
     beam.substrate = entry.substrate;
     beam.stoppedIn = entry.stoppedIn;
     beam.failures = std::move(entry.failures);
+    beam.passages = std::move(entry.passages);
     beam.lastLayer = entry.layer;
     beam.lastIcompound = entry.icompound;
     if (beam.outcome != BeamOutcome::Substrate) return beam;

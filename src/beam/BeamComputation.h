@@ -54,8 +54,18 @@ enum class BeamOutcome {
     LayersIncomplete,  // the beam passed every record read, but the layer file was not whole
 };
 
-struct BeamComputation {
+// One piece of matter the beam crossed.
+struct LayerPassage {
+    std::string name;                // "Al degrader" or the layer's name
+    double exitEnergyPerNucleon = 0; // MeV/u on leaving it; 0: the ion stopped in it
+    double exitLet = 0;              // MeV·cm²/mg on leaving it
+};
+
+// What one computation of the beam found: what the recomputation writes, the
+// dialog and the files show, Go predicts and the command line prints.
+struct BeamResult {
     BeamOutcome outcome = BeamOutcome::Stopped;
+    std::vector<LayerPassage> passages;  // the degrader and every layer crossed, in beam order
     DegraderThickness degrader;        // µm
     double degraderExitEnergyMeV = 0;  // MeV
     std::string substrate;             // the last matter entered: "Al degrader" or a layer name
@@ -89,7 +99,7 @@ double braggEnergyOfBeam(const StoppingData& data, const StoppingOptions& option
 // Follows the beam through the degrader set by `geometry`, the device's
 // layers and into the substrate. `keepRows` false leaves `rows` empty (the
 // range and the peak are still computed).
-BeamComputation computeBeam(const StoppingData& data, const StoppingOptions& options, const BeamIon& ion,
+BeamResult computeBeam(const StoppingData& data, const StoppingOptions& options, const BeamIon& ion,
                             const BeamGeometry& geometry, const DeviceLayers& layers, bool keepRows = true);
 
 // What the "Go" search is asked for.
@@ -152,7 +162,7 @@ struct PlanRow {
     int foil = 0;
     double rDegrees = 0;
     double tDegrees = 0;
-    BeamComputation beam;       // without range-table rows
+    BeamResult beam;       // without range-table rows
     bool underMinimum = false;  // effective range under the minimum range
 };
 

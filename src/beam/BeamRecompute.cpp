@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 
 #include "beam/BeamComputation.h"
 #include "beam/BeamFiles.h"
@@ -133,23 +134,32 @@ void resetBeamResults(ConsoleCore& console) {
     if (!openOutput(table, kRangeTableFile)) stopProgram(console, "Error opening RangeTable.txt - please fix the problem and restart the program.");
 }
 
-bool recomputeBeam(ConsoleCore& console) {
+namespace {
+
+// What a recomputation reads: the settings, the parent's latest beam, the
+// coefficients, the axes and the device's layers.
+struct BeamInputs {
+    int legacyFlag = 0;
+    BeamIon ion;
+    BeamGeometry geometry;
+    DeviceLayers layers;
+    bool layerFileMissing = false;
+    std::string layerRefusal;
+    bool messageShown = false;  // a box was shown on the way
+};
+
+// Reads the inputs, shows what is wrong with them, and empties the trace.
+// Nothing when the recomputation must end without committing anything.
+std::optional<BeamInputs> readBeamInputs(ConsoleCore& console) {
     ConsoleState& state = console.state;
     BeamState& beam = state.beam;
     DialogFields& fields = console.fields;
     MessageSink& messages = console.messages;
-    beam.recomputedInputs.clear();
-    bool messageShown = false;
-    auto report = [&](const std::vector<CalculationFailure>& failures) {
-        for (const CalculationFailure& failure : failures) {
-            reportCalculationError(messages, failure.code, failure.context);
-            messageShown = true;
-        }
-    };
+    BeamInputs inputs;
 
     // Options, calculation mode, the parent's latest beam.
     state.options = readOptions(console);
-    int legacyFlag = readLegacyFlag(console);
+    inputs.legacyFlag = readLegacyFlag(console);
     BeamState chosen = beam;
     bool ionComplete = false;
     {
@@ -162,23 +172,24 @@ bool recomputeBeam(ConsoleCore& console) {
     }
     if (const std::string refusal = beamIonRefusal(chosen, ionComplete); !refusal.empty()) {
         refuse(console, refusal);
-        return false;
+        return std::nullopt;
     }
     beam = chosen;
     fields.beam = beam.beamName;
     messages.fieldChanged(ControlId::Beam, fields.beam);
+    inputs.ion = {beam.ionZ, beam.ionA, beam.beamEnergyMeV};
 
     // Coefficients and axis values. Without a coefficient file every
     // stopping power would be zero or stale: nothing is computed or committed.
     const std::string missingCoefficients = loadStoppingCoefficients(state.stopping);
     if (!missingCoefficients.empty()) {
         refuse(console, missingCoefficientsText(missingCoefficients));
-        return false;
+        return std::nullopt;
     }
     for (Axis& axis : state.axes.axes) axis.value = axisValue(axis);
-    double s = state.axes[kAxisS].value;
-    double r = state.axes[kAxisR].value;
-    double t = state.axes[kAxisT].value;
+    const double s = state.axes[kAxisS].value;
+    inputs.geometry = {s, state.axes[kAxisR].value, state.axes[kAxisT].value, state.foilCount,
+                       state.options.foilTolerance};
 
     // Degrader alignment.
     if (s > 0) {
@@ -191,7 +202,7 @@ bool recomputeBeam(ConsoleCore& console) {
                                 "enough to stop the beam.",
                             Icon::Warning);
             writeLogEntry(console, "Degrader misaligned - acknowleged.");
-            messageShown = true;
+            inputs.messageShown = true;
         }
     }
 
@@ -200,16 +211,26 @@ bool recomputeBeam(ConsoleCore& console) {
         std::ofstream trace;
         if (!openOutput(trace, state.traceFileName)) stopOnOpenError(console, state.traceFileName);
     }
+    inputs.layers = readDeviceLayers(inputs.layerFileMissing, inputs.layerRefusal);
+    return inputs;
+}
 
-    // The degrader, the layers in beam order and the range table.
-    bool layerFileMissing = false;
-    std::string refusal;
-    const DeviceLayers layers = readDeviceLayers(layerFileMissing, refusal);
-    const BeamGeometry geometry{s, r, t, state.foilCount, state.options.foilTolerance};
-    StoppingOptions options = state.engineOptions(true);
-    options.keepResponsive = [&messages] { messages.keepResponsive(); };
-    BeamComputation computed =
-        computeBeam(state.stopping, options, BeamIon{beam.ionZ, beam.ionA, beam.beamEnergyMeV}, geometry, layers);
+// Shows and commits `computed`: the range table, the results for the parent
+// program, the beam files and the dialog's fields. False when it holds
+// nothing to commit.
+bool writeBeamResult(ConsoleCore& console, const BeamInputs& inputs, const BeamResult& computed) {
+    ConsoleState& state = console.state;
+    BeamState& beam = state.beam;
+    DialogFields& fields = console.fields;
+    MessageSink& messages = console.messages;
+    bool messageShown = inputs.messageShown;
+    auto report = [&](const std::vector<CalculationFailure>& failures) {
+        for (const CalculationFailure& failure : failures) {
+            reportCalculationError(messages, failure.code, failure.context);
+            messageShown = true;
+        }
+    };
+    const double t = inputs.geometry.tDegrees;
     beam.foilThicknessUm = computed.degrader.foilUm;
     beam.degraderEffectiveUm = computed.degrader.effectiveUm;
     beam.degraderExitEnergyMeV = computed.degraderExitEnergyMeV;
@@ -225,8 +246,8 @@ bool recomputeBeam(ConsoleCore& console) {
             return false;
         case BeamOutcome::LayersIncomplete:
             report(computed.failures);
-            if (layerFileMissing) stopOnOpenError(console, kLayersReversedFile);
-            refuse(console, refusal);
+            if (inputs.layerFileMissing) stopOnOpenError(console, kLayersReversedFile);
+            refuse(console, inputs.layerRefusal);
             return false;
         case BeamOutcome::Substrate:
         case BeamOutcome::Stopped: break;
@@ -243,7 +264,8 @@ bool recomputeBeam(ConsoleCore& console) {
         const std::string header = fields.beam + "   at " + fields.energyPerNucleon + " MeV/amu (" + fields.energyMeV +
                                    " MeV)   in " + computed.substrate + " at " + fields.axisValue[kAxisT] + " " +
                                    fields.axisUnit[kAxisT];
-        const std::string table = rangeTableText(header, legacyFlag != 0, t, beam.ionA, computed.rows, computed.peak);
+        const std::string table =
+            rangeTableText(header, inputs.legacyFlag != 0, t, beam.ionA, computed.rows, computed.peak);
         writeRangeTableFile(console, table);
         beam.nominalRangeUm = computed.nominalRangeUm;
         beam.braggEnergyMeV = computed.braggEnergyMeV;
@@ -264,9 +286,9 @@ bool recomputeBeam(ConsoleCore& console) {
     const std::string& substrate = computed.substrate;
     fields.targetSubstrate = substrate;
     messages.fieldChanged(ControlId::TargetSubstrate, substrate);
-    fields.axisValue[kAxisR] = cformat("%.3f", r);
+    fields.axisValue[kAxisR] = cformat("%.3f", inputs.geometry.rDegrees);
     messages.fieldChanged(ControlId::ValueR, fields.axisValue[kAxisR]);
-    fields.axisValue[kAxisS] = cformat("%.3f", s);
+    fields.axisValue[kAxisS] = cformat("%.3f", inputs.geometry.s);
     messages.fieldChanged(ControlId::ValueS, fields.axisValue[kAxisS]);
     fields.energyPerNucleon = perNucleonText(beam.deviceEnergyPerNucleon);
     messages.fieldChanged(ControlId::EnergyPerNucleon, fields.energyPerNucleon);
@@ -279,8 +301,24 @@ bool recomputeBeam(ConsoleCore& console) {
     fields.degrader = cformat("%.3f", beam.degraderEffectiveUm / kUmPerMil);
     messages.fieldChanged(ControlId::Degrader, fields.degrader);
     // A run that showed nothing may be skipped by All Halt while nothing changes.
-    if (!messageShown) beam.recomputedInputs = inputStamp(console, layers);
+    if (!messageShown) beam.recomputedInputs = inputStamp(console, inputs.layers);
     return true;
+}
+
+}  // namespace
+
+bool recomputeBeam(ConsoleCore& console, BeamResult* result) {
+    ConsoleState& state = console.state;
+    state.beam.recomputedInputs.clear();
+    const std::optional<BeamInputs> inputs = readBeamInputs(console);
+    if (!inputs) return false;
+    StoppingOptions options = state.engineOptions(true);
+    MessageSink& messages = console.messages;
+    options.keepResponsive = [&messages] { messages.keepResponsive(); };
+    BeamResult computed = computeBeam(state.stopping, options, inputs->ion, inputs->geometry, inputs->layers);
+    const bool committed = writeBeamResult(console, *inputs, computed);
+    if (result != nullptr) *result = std::move(computed);
+    return committed;
 }
 
 bool recomputeBeamIfChanged(ConsoleCore& console) {

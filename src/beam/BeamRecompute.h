@@ -4,12 +4,15 @@
 
 struct Console;
 struct ConsoleCore;
+struct BeamResult;
 
 // Works out energy, LET and range at the device for the present degrader and
 // tilt, writes the range table and commits the beam files. False when the
 // recomputation ended early and committed nothing (no per-ion table for the
-// degrader, a tilt whose cosine is 0, a refused beam or layer record).
-bool recomputeBeam(ConsoleCore& console);
+// degrader, a tilt whose cosine is 0, a refused beam or layer record). Three
+// steps: the inputs are read, the beam is computed into one BeamResult, and
+// that record is shown and written; `result`, when given, gets the record.
+bool recomputeBeam(ConsoleCore& console, BeamResult* result = nullptr);
 
 // The beam stopped before the substrate: results zeroed, range table emptied.
 void resetBeamResults(ConsoleCore& console);

@@ -10,7 +10,7 @@ namespace {
 std::string significant(double value) { return cformat("%.3g", value); }
 
 // The predicted value of the wanted kind.
-double predictedValue(const BeamComputation& predicted, GoalKind kind) {
+double predictedValue(const BeamResult& predicted, GoalKind kind) {
     switch (kind) {
         case GoalKind::Let: return predicted.effectiveLet;
         case GoalKind::MeV:
@@ -45,7 +45,7 @@ std::string missText(GoalKind kind, double value, double wanted) {
 // effective LET and range in the dialog's formats, and every warning: the
 // beam stopped or not predictable, past the Bragg peak (at it, for a Bragg
 // request that lands on it), under the minimum range, far from the wish.
-std::string predictionText(const BeamComputation& predicted, GoalKind kind, double wanted, double minimumRangeUm,
+std::string predictionText(const BeamResult& predicted, GoalKind kind, double wanted, double minimumRangeUm,
                            bool& warned) {
     warned = true;
     switch (predicted.outcome) {

@@ -33,7 +33,7 @@ struct GoProposal {
     int32_t rCounts = 0;
     double s = 0;  // the values those counts stand for (what the axes will show)
     double r = 0;
-    BeamComputation predicted;  // the beam at those counts, without range-table rows
+    BeamResult predicted;  // the beam at those counts, without range-table rows
     std::string prediction;     // the lines below the setting, warnings included
     bool warned = false;        // a warning line: No is the default
 

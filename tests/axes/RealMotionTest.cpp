@@ -188,6 +188,7 @@ TEST_F(RealMotionTest, GoMovesTheDegraderToTheReadBackTarget) {
               2)
         << ui.boxes.front().text;
     ASSERT_TRUE(pumpUntil([&] { return consoleAtRest() && simAtRest(); }));
+    EXPECT_EQ(ui.boxes.size(), 1u) << "one recomputation, after both axes came to rest: " << ui.boxes.back().text;
     // The question names the counts the axes reach, to the count.
     EXPECT_EQ(simAxis(kAxisS).position, std::lround((s - 7) * 1000));
     EXPECT_EQ(simAxis(kAxisR).position, std::lround((r - 6) * 100));

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include <cmath>
 #include <memory>
 #include <optional>
@@ -210,6 +213,34 @@ TEST_F(SourceChoice, ElementTableGivesElectronicStoppingAndAddsNuclear) {
     EXPECT_NEAR(s.electronic, 50, 1e-12);
     EXPECT_EQ(s.nuclear, sn);
     EXPECT_EQ(s.total, s.electronic + sn);
+}
+
+TEST_F(SourceChoice, TheCallersCacheKeepsATableUntilItsFileChangesOrItIsReset) {
+    folder.write(kCalculationModeFile, "0");
+    StoppingTableCache tables;
+    StoppingOptions options;
+    options.tables = &tables;
+    // ln S as a function of nothing: a constant table, S = e^lnS.
+    auto table = [](double lnS) { return tableText(1, 0.1, [lnS](int) { return lnS; }); };
+    auto lnElectronic = [&] {
+        EXPECT_EQ(prepare(79, 196.967, silicon(), 0, options), kResultDone);
+        return std::log(layerStopping(source, 10 * 196.967 * 1000).electronic);
+    };
+    const auto path = folder.path() / "197AuSi.inp";
+    folder.write("197AuSi.inp", table(3.25));
+    EXPECT_NEAR(lnElectronic(), 3.25, 1e-12);
+    // Rewritten in place with the same size and modification time: the
+    // cache cannot tell, and keeps what it read.
+    const auto time = std::filesystem::last_write_time(path);
+    const auto size = std::filesystem::file_size(path);
+    std::ofstream(path, std::ios::trunc) << table(3.75);
+    ASSERT_EQ(std::filesystem::file_size(path), size);
+    std::filesystem::last_write_time(path, time);
+    EXPECT_NEAR(lnElectronic(), 3.25, 1e-12);
+    tables.reset();
+    EXPECT_NEAR(lnElectronic(), 3.75, 1e-12);
+    folder.write("197AuSi.inp", table(3.5));  // another file in its place
+    EXPECT_NEAR(lnElectronic(), 3.5, 1e-12);
 }
 
 TEST_F(SourceChoice, CompoundTableGivesTotalStoppingAndSubtractsWeightedNuclear) {

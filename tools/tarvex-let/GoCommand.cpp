@@ -56,7 +56,7 @@ public:
             std::cerr << proposal.failure << "\n";
             return 1;
         }
-        const BeamComputation& predicted = proposal.predicted;
+        const BeamResult& predicted = proposal.predicted;
         if (csv_) {
             std::cout << "S,R,energy (MeV/u),effective LET (MeV cm2/mg),effective range (um),side\n"
                       << formatGeneral(proposal.s) << "," << formatGeneral(proposal.r) << ","

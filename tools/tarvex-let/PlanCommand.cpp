@@ -44,7 +44,7 @@ void printPlan(const std::vector<PlanRow>& plan, const std::string& title, doubl
         std::cout << "foil,R,T,energy (MeV/u),nominal LET (MeV cm2/mg),effective LET (MeV cm2/mg),nominal range (um),"
                      "effective range (um),side,under minimum range\n";
         for (const PlanRow& row : plan) {
-            const BeamComputation& b = row.beam;
+            const BeamResult& b = row.beam;
             std::cout << row.foil << "," << formatGeneral(row.rDegrees) << "," << formatGeneral(row.tDegrees) << ","
                       << formatGeneral(b.deviceEnergyPerNucleon) << "," << formatGeneral(b.nominalLet) << ","
                       << formatGeneral(b.effectiveLet) << "," << formatGeneral(b.nominalRangeUm) << ","
@@ -60,7 +60,7 @@ void printPlan(const std::vector<PlanRow>& plan, const std::string& title, doubl
               << column("LET", 9) << column("eff. LET", 10) << column("range", 9) << column("eff. range", 12)
               << column("side", 13) << "under minimum\n";
     for (const PlanRow& row : plan) {
-        const BeamComputation& b = row.beam;
+        const BeamResult& b = row.beam;
         std::cout << column(std::to_string(row.foil), 6) << column(cformat("%.1f", row.rDegrees), 9)
                   << column(cformat("%.1f", row.tDegrees), 9) << column(perNucleonText(b.deviceEnergyPerNucleon), 11)
                   << column(formatBeamValue(b.nominalLet), 9) << column(formatBeamValue(b.effectiveLet), 10)

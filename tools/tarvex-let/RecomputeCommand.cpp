@@ -9,6 +9,7 @@
 
 #include "StationFolderOption.h"
 #include "axes/AxisFiles.h"
+#include "beam/BeamComputation.h"
 #include "beam/BeamFiles.h"
 #include "beam/BeamRecompute.h"
 #include "core/Console.h"
@@ -20,7 +21,7 @@
 
 namespace {
 
-void printSummary(const ConsoleCore& console, bool committed) {
+void printSummary(const ConsoleCore& console, const BeamResult& computed, bool committed) {
     const ConsoleState& state = console.state;
     const BeamState& beam = state.beam;
     const DialogFields& f = console.fields;
@@ -41,6 +42,10 @@ void printSummary(const ConsoleCore& console, bool committed) {
         return;
     }
     line("After the degrader (MeV)", formatGeneral(beam.degraderExitEnergyMeV));
+    for (std::size_t i = 1; i < computed.passages.size(); ++i) {
+        const LayerPassage& passage = computed.passages[i];
+        line("After " + passage.name + " (MeV/u)", formatGeneral(passage.exitEnergyPerNucleon));
+    }
     line("Target substrate", f.targetSubstrate);
     line("Tilt T", f.axisValue[kAxisT] + " " + f.axisUnit[kAxisT]);
     line("Beam energy (MeV/u)", f.energyPerNucleon);
@@ -89,9 +94,10 @@ public:
         loadSetupTable(*console);
         loadStatusFile(*console);
 
-        const bool committed = recomputeBeam(*console);
+        BeamResult computed;
+        const bool committed = recomputeBeam(*console, &computed);
         refreshEffectiveLetDisplay(*console);
-        printSummary(*console, committed);
+        printSummary(*console, computed, committed);
         return committed ? 0 : 1;
     }
 
