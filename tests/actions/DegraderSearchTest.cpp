@@ -287,6 +287,25 @@ TEST_F(DegraderSearchTest, GoMovesBothAxesBeforeOneRecomputation) {
         << ui.boxes[0].text;
 }
 
+TEST_F(DegraderSearchTest, ALayerFileChangedWhileTheQuestionIsOpenDoesNotChangeTheMove) {
+    start();
+    console().state.axes[kAxisS].softLimitLow = -7000;  // every foil within the limits
+    chooseUnit(2, "6");
+    ui.chooseAnswer = [this](Buttons buttons, Button fallback) {
+        if (buttons != Buttons::YesNo) return fallback;
+        // 100 µm of aluminium in front of the silicon, written while the box is open.
+        const std::string device = "silicon\n2.33 1 1\n14 28.086 0 1.0\n0 0 0\naluminium\n2.702 1 1\n13 26.982 0 "
+                                   "1.0\n100 0 0\n\n";
+        folder.write("Device.lay", device);
+        return Button::Yes;
+    };
+    dialog.onCommand(ControlId::Go);
+    ASSERT_FALSE(ui.boxes.empty());
+    const AxisTable& axes = console().state.axes;
+    EXPECT_EQ(settingOf(ui.boxes.front().text),
+              cformat("(S = %g , R = %g)", axisValue(axes[kAxisS]), axisValue(axes[kAxisR])));
+}
+
 TEST_F(DegraderSearchTest, BraggComesFromTheBeamAlsoWhereThePresentSettingStopsIt) {
     start();
     ui.chooseAnswer = [](Buttons buttons, Button fallback) { return buttons == Buttons::YesNo ? Button::No : fallback; };
