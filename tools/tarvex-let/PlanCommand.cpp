@@ -63,7 +63,7 @@ void printPlan(const std::vector<PlanRow>& plan, const std::string& title, doubl
         const BeamResult& b = row.beam;
         std::cout << column(std::to_string(row.foil), 6) << column(cformat("%.1f", row.rDegrees), 9)
                   << column(cformat("%.1f", row.tDegrees), 9) << column(perNucleonText(b.deviceEnergyPerNucleon), 11)
-                  << column(formatBeamValue(b.nominalLet), 9) << column(formatBeamValue(b.effectiveLet), 10)
+                  << column(formatBeamValue(b.nominalLet), 9) << column(effectiveLetText(b.effectiveLet), 10)
                   << column(cformat("%.1f", b.nominalRangeUm), 9) << column(cformat("%.1f", b.effectiveRangeUm), 12)
                   << column(b.side(), 13) << yesNo(row.underMinimum) << "\n";
     }
