@@ -28,8 +28,15 @@ void recomputeAtRest(Console& console) {
         moved = moved || watch.beamPosition[at(i)] != state.axes[i].internalPosition;
     }
     if (!moved && !state.simulation()) return;
+    const bool first = !watch.beamPositionKnown;
     for (int i : {kAxisT, kAxisR, kAxisS}) watch.beamPosition[at(i)] = state.axes[i].internalPosition;
     watch.beamPositionKnown = true;
+    // The first read-back tells where the axes really stand: a beam committed
+    // for another setting is recomputed and said.
+    if (first && !state.simulation() &&
+        recomputeIfBeamGeometryChanged(console, "at the first read-back", "the controller reads")) {
+        return;
+    }
     recomputeBeam(console);
     refreshEffectiveLetDisplay(console);
 }

@@ -131,7 +131,7 @@ bool runStartup(Console& console) {
     onShowUnhidden(console);
     // The stored beam and the device's layers.
     showStoredBeam(console);
-    recomputeIfBeamGeometryChanged(console);
+    recomputeIfBeamGeometryChanged(console, "at start-up", "the status file holds");
 
     // The loaded position counts as named.
     nameCurrentPosition(console);

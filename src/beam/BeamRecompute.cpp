@@ -277,10 +277,12 @@ bool writeBeamResult(ConsoleCore& console, const BeamInputs& inputs, const BeamR
         beam.braggEnergyMeV = 0;
     }
 
-    // Results for the parent program, after the geometry they are for.
-    recordBeamGeometry(console);
+    // Results for the parent program, between a pending record of the
+    // geometry they are for and the record itself.
+    markBeamGeometryPending(console);
     if (!replaceFileContent(kBeamResultsTmp, formatBeamResults(beam))) stopOnOpenError(console, kBeamResultsTmp);
     commitBeamFiles(console);
+    recordBeamGeometry(console);
 
     // Show the results.
     const std::string& substrate = computed.substrate;
@@ -332,12 +334,12 @@ bool recomputeBeamIfChanged(ConsoleCore& console) {
     return recomputeBeam(console);
 }
 
-void recomputeIfBeamGeometryChanged(Console& console) {
-    if (!console.state.simulation()) return;
-    const std::string change = beamGeometryChange(console.state);
-    if (change.empty()) return;
+bool recomputeIfBeamGeometryChanged(Console& console, const std::string& occasion, const std::string& source) {
+    const std::string change = beamGeometryChange(console.state, source);
+    if (change.empty()) return false;
     const bool recomputed = recomputeBeam(console);
     refreshEffectiveLetDisplay(console);
-    writeLogEntry(console, std::string(recomputed ? "Beam recomputed" : "Beam recomputation refused") +
-                               " at start-up: " + change + ".");
+    writeLogEntry(console, std::string(recomputed ? "Beam recomputed" : "Beam recomputation refused") + " " +
+                               occasion + ": " + change + ".");
+    return true;
 }

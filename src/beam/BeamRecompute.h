@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "beam/BeamDisplay.h"
 
 struct Console;
@@ -22,8 +24,10 @@ void resetBeamResults(ConsoleCore& console);
 // changed since (it would compute and write the same); true then.
 bool recomputeBeamIfChanged(ConsoleCore& console);
 
-// Start-up, simulation mode: when the recorded geometry differs from the
-// status file's S, R and T (or cannot be read), the beam is recomputed and the
-// operator log says so. Without the file (a folder from before it existed)
-// nothing happens.
-void recomputeIfBeamGeometryChanged(Console& console);
+// When the recorded geometry differs from the present S, R and T (or cannot
+// be read, or was left pending), the beam is recomputed and the operator log
+// says so: "Beam recomputed <occasion>: the stored beam …, <source> S …".
+// At start-up against the status file, in both modes, and in hardware mode
+// again at the first read-back. Without the file (a folder from before it
+// existed) nothing happens. True when it recomputed.
+bool recomputeIfBeamGeometryChanged(Console& console, const std::string& occasion, const std::string& source);

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "beam/BeamFiles.h"
 #include "core/Console.h"
 #include "core/Failure.h"
 #include "util/NumberFormat.h"
@@ -35,27 +36,49 @@ CommittedGeometry currentBeamGeometry(const ConsoleState& state) {
             state.axes[kAxisT].internalPosition};
 }
 
-void recordBeamGeometry(ConsoleCore& console) {
-    const CommittedGeometry now = currentBeamGeometry(console.state);
+namespace {
+
+constexpr const char* kPendingRecord = "pending\n";
+
+// The record as it stands, false when it cannot be read.
+bool readRecorded(CommittedGeometry& recorded) {
+    std::ifstream in;
+    return openInput(in, kBeamGeometryFile) && parseBeamGeometry(in, recorded);
+}
+
+void writeRecord(ConsoleCore& console, const std::string& content) {
+    if (!replaceFileContent(kBeamGeometryFile, content)) stopOnOpenError(console, kBeamGeometryFile);
+}
+
+}  // namespace
+
+void markBeamGeometryPending(ConsoleCore& console) {
     // A halt recomputes at the same geometry: the record stands, and the
     // flush to disk is spared.
     CommittedGeometry recorded;
-    std::ifstream in;
-    if (openInput(in, kBeamGeometryFile) && parseBeamGeometry(in, recorded) && recorded == now) return;
-    if (!replaceFileContent(kBeamGeometryFile, formatBeamGeometry(now))) {
-        stopOnOpenError(console, kBeamGeometryFile);
-    }
+    if (readRecorded(recorded) && recorded == currentBeamGeometry(console.state)) return;
+    writeRecord(console, kPendingRecord);
 }
 
-std::string beamGeometryChange(const ConsoleState& state) {
+void recordBeamGeometry(ConsoleCore& console) {
+    const CommittedGeometry now = currentBeamGeometry(console.state);
+    CommittedGeometry recorded;
+    if (readRecorded(recorded) && recorded == now) return;
+    writeRecord(console, formatBeamGeometry(now));
+}
+
+std::string beamGeometryChange(const ConsoleState& state, const std::string& source) {
     std::error_code ec;
     if (!std::filesystem::exists(std::filesystem::symlink_status(kBeamGeometryFile, ec))) return "";
     CommittedGeometry recorded;
-    std::ifstream in;
-    bool readable = openInput(in, kBeamGeometryFile) && parseBeamGeometry(in, recorded);
+    const bool readable = readRecorded(recorded);
     const CommittedGeometry now = currentBeamGeometry(state);
     if (readable && recorded == now) return "";
-    const std::string committed =
-        readable ? "was committed for " + geometryText(state, recorded) : "has no readable " + std::string(kBeamGeometryFile);
-    return "the stored beam " + committed + ", the status file holds " + geometryText(state, now);
+    std::string committed = "has no readable " + std::string(kBeamGeometryFile);
+    if (readable) {
+        committed = "was committed for " + geometryText(state, recorded);
+    } else if (std::ifstream in; openInput(in, kBeamGeometryFile) && readFirstLine(in) + "\n" == kPendingRecord) {
+        committed = "was being committed when the console last ended";
+    }
+    return "the stored beam " + committed + ", " + source + " " + geometryText(state, now);
 }

@@ -209,12 +209,14 @@ struct GeometryCase {
     const char* name;
     const char* recorded;  // nullptr: no file
     bool recomputed;
+    const char* demoStatus = "3\n";  // "2\n": hardware mode
 };
 
 class StartupBeamGeometry : public StartupTest, public ::testing::WithParamInterface<GeometryCase> {};
 
 TEST_P(StartupBeamGeometry, DifferenceIsRecomputedAndLogged) {
     if (GetParam().recorded != nullptr) site.set("TarvexBeamGeometry.dat", GetParam().recorded);
+    site.set("DemoStatus.dat", GetParam().demoStatus);
     EXPECT_EQ(start(), -1);
     const std::string log = folder.exists("run.log") ? folder.read("run.log") : "";
     if (!GetParam().recomputed) {
@@ -232,7 +234,9 @@ INSTANTIATE_TEST_SUITE_P(Records, StartupBeamGeometry,
                          ::testing::Values(GeometryCase{"Same", "8000   7000   4000\n", false},
                                            GeometryCase{"NoRecord", nullptr, false},
                                            GeometryCase{"RMoved", "8000   7100   4000\n", true},
-                                           GeometryCase{"Unreadable", "8000 x\n", true}),
+                                           GeometryCase{"Unreadable", "8000 x\n", true},
+                                           GeometryCase{"LeftPending", "pending\n", true},
+                                           GeometryCase{"RMovedInHardwareMode", "8000   7100   4000\n", true, "2\n"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(StartupTest, UnformableSetupTableNameGivesAnEmptyFileName) {

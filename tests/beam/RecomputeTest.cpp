@@ -466,12 +466,18 @@ TEST_F(Recompute, FullDiskUnderTheRangeTableIsReported) {
     EXPECT_TRUE(folder.exists("CurrentBeamDELReB.dat"));
 }
 
-TEST_F(Recompute, GeometryIsRecordedBeforeTheBeamFilesAreCommitted) {
+// A commit that ends the program half-way leaves the geometry pending, so
+// that the next start recomputes; a whole one records it.
+TEST_F(Recompute, TheGeometryStaysPendingUntilTheBeamFilesAreCommitted) {
     setAxis(kAxisS, 2);
     setAxis(kAxisR, 30);
     setAxis(kAxisT, -15);
     std::filesystem::create_directory(folder.path() / "CurrentBeamNZAMeV.dat");
     EXPECT_EQ(recompute(), 1);
+    EXPECT_EQ(folder.read("TarvexBeamGeometry.dat"), "pending\n");
+    std::filesystem::remove(folder.path() / "CurrentBeamNZAMeV.dat");
+    ui.boxes.clear();
+    EXPECT_EQ(recompute(), -1);
     EXPECT_EQ(folder.read("TarvexBeamGeometry.dat"), "2000   30000   -15000\n");
 }
 
