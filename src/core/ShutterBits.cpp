@@ -70,5 +70,16 @@ ShutterBits parseShutterBits(std::istream& in) {
     if (bits.errors.empty() && bits.s1Out == bits.s2Out) {
         bits.errors.push_back("shutter-S2-out: the same output bit as shutter-S1-out");
     }
+    if (bits.errors.empty() && bits.s1In == bits.s2In) {
+        bits.errors.push_back("shutter-S2-in: the same input bit as shutter-S1-in");
+    }
     return bits;
+}
+
+void checkShutterWiring(ShutterBits& bits, const MotionCommands& commands) {
+    if (!bits.real()) return;
+    for (const MotionCommands::Field& field : commands.reply) {
+        if (field.kind == MotionCommands::Field::Inputs) return;
+    }
+    bits.errors.push_back("reply: no I field, so the shutters' input bits are never read back");
 }

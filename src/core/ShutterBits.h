@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/MotionCommands.h"
+
 // Real shutters, a station setting in "Controller.dat": the output bit that
 // opens each shutter (set: open, cleared: closed) and the input bit that reads
 // it back (set: open).
@@ -24,6 +26,10 @@ struct ShutterBits {
 // Reads the shutter settings from the lines after the channel line; other
 // settings are not this reader's. None named: no error, no real shutters.
 ShutterBits parseShutterBits(std::istream& in);
+
+// Adds an error when the shutters are declared but the controller's answer
+// to the query (`reply`) carries no input bits to read them back from.
+void checkShutterWiring(ShutterBits& bits, const MotionCommands& commands);
 
 // The open state of a shutter from the controller's input bits.
 inline bool shutterInputOpen(int64_t inputs, int bit) {

@@ -173,6 +173,7 @@ void readShutterBits(Console& console) {
     if (!openInput(in, kControllerSettingsFile)) return;
     ShutterBits& bits = console.state.shutterBits;
     bits = parseShutterBits(in);
+    checkShutterWiring(bits, console.state.motion.commands);
     if (bits.errors.empty()) return;
     std::string list;
     for (const std::string& error : bits.errors) list += "\n" + error;

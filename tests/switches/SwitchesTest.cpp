@@ -229,7 +229,15 @@ INSTANTIATE_TEST_SUITE_P(
                             "shutter-S1-out: given twice\nshutter-S3-in: unknown setting\nshutter-S1-in: missing\n"
                             "shutter-S2-out: missing\nshutter-S2-in: missing"},
         ShutterSettingsCase{"SameOutput", "shutter-S1-out 8\nshutter-S1-in 8\nshutter-S2-out 8\nshutter-S2-in 9\n",
-                            "shutter-S2-out: the same output bit as shutter-S1-out"}),
+                            "shutter-S2-out: the same output bit as shutter-S1-out"},
+        ShutterSettingsCase{"SameInput",
+                            "reply PX PY PZ PT PU PV PR PS MX MY MZ MT MU MV MR MS I\n"
+                            "shutter-S1-out 8\nshutter-S1-in 10\nshutter-S2-out 9\nshutter-S2-in 10\n",
+                            "shutter-S2-in: the same input bit as shutter-S1-in"},
+        ShutterSettingsCase{"NoInputsInTheReply",
+                            "reply PX PY PZ PT PU PV PR PS MX MY MZ MT MU MV MR MS\n"
+                            "shutter-S1-out 8\nshutter-S1-in 10\nshutter-S2-out 9\nshutter-S2-in 11\n",
+                            "reply: no I field, so the shutters' input bits are never read back"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Real shutters: the buttons command the output bits; state, buttons, runs
@@ -243,7 +251,8 @@ TEST_F(SwitchesTest, RealShuttersFollowTheReadBack) {
         applyReadBack(console(), readBack);
         runMotionEffects(console());
     };
-    site.set("Controller.dat", "journal\n# shutters\nshutter-S1-out 8\nshutter-S1-in 10\nshutter-S2-out 9\n"
+    site.set("Controller.dat", "journal\nreply PX PY PZ PT PU PV PR PS MX MY MZ MT MU MV MR MS I\n"
+                               "# shutters\nshutter-S1-out 8\nshutter-S1-in 10\nshutter-S2-out 9\n"
                                "shutter-S2-in 11\n");
     startWith("2");
     EXPECT_TRUE(console().state.s1Closed) << "read, not commanded: not shown open until read back";
