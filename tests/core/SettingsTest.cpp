@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "core/Console.h"
@@ -111,6 +112,27 @@ TEST(FileNames, CommandBufferHoldsAtMost127Characters) {
     EXPECT_EQ(buffer.text(), std::string(127, 'c'));
     buffer.set("BH5;");
     EXPECT_EQ(buffer.text(), "BH5;");
+}
+
+TEST(FileNames, SaveDialogsRefuseTheConsolesOwnRecords) {
+    WorkFolder folder;  // the working folder
+    const std::string here = std::filesystem::current_path().string();
+    const std::string logbook = " is a beam-run logbook of this station";
+    const std::string own = " is one of the console's own files in the working folder";
+    for (const auto& [path, refusal] : {std::pair<std::string, std::string>{"BeamRuns.csv", "BeamRuns.csv" + logbook},
+                                        {"./BeamRuns-3.csv", "BeamRuns-3.csv" + logbook},
+                                        {here + "/beamruns.CSV", "beamruns.CSV" + logbook},
+                                        {"TarvexStatus.dat", "TarvexStatus.dat" + own},
+                                        {"CurrentBeamDELReB.tmp", "CurrentBeamDELReB.tmp" + own},
+                                        {"TarvexLive.json", "TarvexLive.json" + own},
+                                        {"users/operator.log", "operator.log" + own},
+                                        {"users/../RangeTable.txt", "RangeTable.txt" + own},
+                                        {"BeamRunsExport.csv", ""},
+                                        {"BeamRuns-.csv", ""},
+                                        {"curve.svg", ""},
+                                        {"/tmp/BeamRuns.csv", ""}}) {
+        EXPECT_EQ(exportTargetRefusal(path), refusal) << path;
+    }
 }
 
 TEST(FileNames, UsersFolderByDemoStatus) {

@@ -14,6 +14,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "core/FileNames.h"
 #include "platform/qt/FollowedFile.h"
 
 namespace {
@@ -223,6 +224,11 @@ void BeamRunsWindow::chooseAndExport()
         return;
     if (!path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive))
         path += QStringLiteral(".csv");
+    if (const std::string refusal = exportTargetRefusal(path.toStdString()); !refusal.empty()) {
+        QMessageBox::warning(this, QStringLiteral("Beam runs"),
+                             QStringLiteral("Not exported: %1. Choose another name.").arg(QString::fromStdString(refusal)));
+        return;
+    }
     if (!exportCsv(path))
         QMessageBox::warning(this, QStringLiteral("Beam runs"), QStringLiteral("Could not write %1.").arg(path));
 }

@@ -21,6 +21,7 @@
 
 #include <algorithm>
 
+#include "core/FileNames.h"
 #include "platform/qt/FollowedFile.h"
 
 namespace {
@@ -419,6 +420,11 @@ void BraggCurveWindow::chooseAndExport(bool svg)
         return;
     if (!path.endsWith(suffix, Qt::CaseInsensitive))
         path += suffix;
+    if (const std::string refusal = exportTargetRefusal(path.toStdString()); !refusal.empty()) {
+        QMessageBox::warning(this, QStringLiteral("Bragg curve"),
+                             QStringLiteral("Not exported: %1. Choose another name.").arg(QString::fromStdString(refusal)));
+        return;
+    }
     if (!(svg ? exportSvg(path) : exportPng(path)))
         QMessageBox::warning(this, QStringLiteral("Bragg curve"), QStringLiteral("Could not write %1.").arg(path));
 }
