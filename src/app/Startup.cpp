@@ -38,8 +38,24 @@ void waitForParent(Console& console) {
     }
 }
 
-// Refuses to run beside another copy unless the operator insists.
+// Refuses to run beside another console in the same folder. The run marker
+// is locked while a console holds the folder: a live holder refuses this one
+// outright; a marker nobody holds was left by a console that did not end,
+// and the operator decides.
 void guardAgainstSecondCopy(Console& console) {
+    const bool existed = fileIsReadable(kOwnRunMarker);
+    switch (console.folderLock.take(kOwnRunMarker)) {
+        case FileLock::Outcome::HeldByAnother:
+            console.ui.messageBox("Another Tarvex console is running in this working folder. Two consoles would drive "
+                                  "the same hardware and write the same records - this one ends.",
+                                  Icon::Stop, Buttons::Ok, Button::Ok);
+            console.ui.exitProcess(1);
+            return;
+        case FileLock::Outcome::Taken:
+            if (!existed) return;
+            break;
+        case FileLock::Outcome::CannotOpen: break;  // creating the marker reports it
+    }
     for (int attempt = 1;; ++attempt) {
         if (!fileIsReadable(kOwnRunMarker)) return;
         if (attempt <= 4) {
@@ -54,7 +70,8 @@ void guardAgainstSecondCopy(Console& console) {
             "or IGNORE to continue running this instance.",
             Icon::Warning, Buttons::AbortRetryIgnore, Button::Retry);
         if (answer == Button::Ignore) {
-            std::remove(kOwnRunMarker);
+            // The locked marker is kept: removing it would free the folder.
+            if (!console.folderLock.empty()) std::remove(kOwnRunMarker);
             return;
         }
         if (answer != Button::Retry) console.ui.exitProcess(1);
@@ -62,8 +79,10 @@ void guardAgainstSecondCopy(Console& console) {
 }
 
 void createOwnRunMarker(Console& console) {
-    std::ofstream marker;
-    if (!openOutput(marker, kOwnRunMarker)) stopOnOpenError(console, kOwnRunMarker);
+    if (!console.folderLock.empty()) {
+        std::ofstream marker;
+        if (!openOutput(marker, kOwnRunMarker)) stopOnOpenError(console, kOwnRunMarker);
+    }
     console.state.ownRunMarkerCreated = true;
 }
 

@@ -8,6 +8,7 @@
 #include "core/DialogFields.h"
 #include "core/MessageSink.h"
 #include "core/Ui.h"
+#include "util/FileLock.h"
 
 // What the readers of the working folder and the beam recomputation work on:
 // the process-wide state, the dialog's fields and where their messages go.
@@ -48,6 +49,8 @@ struct Console : private UiMessages, ConsoleCore {
 
     Ui& ui;
     std::unique_ptr<ControllerChannel> channel;  // never null
+    // The run marker, locked while this console holds the working folder.
+    FileLock folderLock;
 };
 
 // Shows the controller indicator when the link changed since it was last shown.

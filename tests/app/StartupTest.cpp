@@ -287,6 +287,35 @@ TEST_F(StartupTest, StaleOwnMarkerIgnoredIsReplaced) {
     EXPECT_EQ(folder.read("Tarvex.run"), "");
 }
 
+// Two consoles in one folder would record every run twice: while the first
+// holds the folder a second is refused outright; once it is gone (as after a
+// crash) its marker is a stale one, and the operator decides.
+TEST_F(StartupTest, ASecondConsoleInTheFolderIsRefusedWhileTheFirstHoldsIt) {
+    ASSERT_EQ(start(), -1);
+    auto second = [] {
+        ScriptedUi otherUi;
+        otherUi.answer(Button::Abort);
+        CTarvexDlg other{otherUi};
+        try {
+            other.onInitDialog();
+        } catch (const ProcessExit& exit) {
+            EXPECT_EQ(exit.code, 1);
+        }
+        return otherUi.boxes;
+    };
+    const std::vector<RecordedBox> refused = second();
+    ASSERT_EQ(refused.size(), 1u);
+    EXPECT_EQ(refused[0].text, "Another Tarvex console is running in this working folder. Two consoles would drive the "
+                               "same hardware and write the same records - this one ends.");
+    EXPECT_EQ(refused[0].icon, Icon::Stop);
+    EXPECT_TRUE(folder.exists("Tarvex.run")) << "the first console's marker stays";
+
+    dialog.console().folderLock.release();  // the first console is gone without ending
+    const std::vector<RecordedBox> stale = second();
+    ASSERT_EQ(stale.size(), 1u);
+    EXPECT_EQ(stale[0].text.rfind("Previous instance of this program did not end properly.", 0), 0u);
+}
+
 TEST_F(StartupTest, OwnMarkerAbortKeepsTheMarker) {
     folder.write("Tarvex.run", "other copy");
     ui.answer(Button::Retry);
