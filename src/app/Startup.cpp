@@ -134,7 +134,9 @@ bool runStartup(Console& console) {
     state.usersFolder = usersFolderFor(state.demoStatus);
 
     // The log file's name; the log itself is not opened here.
-    fields.logFile = normalizeFileName(state, readLogFileNameLine(console));
+    const std::string logLine = readLogFileNameLine(console);
+    checkLogFileAtStartUp(console, logLine);
+    fields.logFile = normalizeFileName(state, logLine);
 
     // Options and location.
     state.options = readOptions(console);

@@ -1,6 +1,7 @@
 #include "beam/BeamFiles.h"
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 
 #include "beam/LayerRecord.h"
@@ -80,7 +81,16 @@ int summaryLineCount(std::istream& in) {
 
 double readMinimumRange(const std::function<void(const std::string& text)>& reportNoNumber) {
     std::ifstream in;
-    if (!openInput(in, kMinimumRangeFile)) return std::nan("");
+    if (!openInput(in, kMinimumRangeFile)) {
+        // Absent: no minimum. Present but not readable (a folder, a FIFO, no
+        // permission): a safety setting would be lost without a word.
+        std::error_code ec;
+        if (std::filesystem::exists(std::filesystem::symlink_status(kMinimumRangeFile, ec))) {
+            reportNoNumber(std::string(kMinimumRangeFile) +
+                           " cannot be read (it must be a readable regular file); no minimum range is applied.");
+        }
+        return std::nan("");
+    }
     TokenReader reader(in);
     double value = -1;
     if (!reader.readReal(value) || !std::isfinite(value) || value < 0) {

@@ -40,7 +40,8 @@ int summaryLineCount(std::istream& in);
 // number. Absent: no minimum.
 inline constexpr const char* kMinimumRangeFile = "MinimumRange.dat";
 // The minimum in µm, NaN without one. A file that holds no number of 0 or
-// more is ignored, and `reportNoNumber` gets the one line that says so.
+// more, or that exists but cannot be read as a regular file, is ignored, and
+// `reportNoNumber` gets the one line that says so.
 double readMinimumRange(const std::function<void(const std::string& text)>& reportNoNumber);
 
 // The first line of "CurrentLayerFileName.dat", the name of the device's

@@ -1,5 +1,8 @@
 #include "core/Settings.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <fstream>
 
 #include "core/Console.h"
@@ -100,6 +103,29 @@ std::string readLogFileNameLine(ConsoleCore& console) {
                          "the log file " + line + " would lie outside the working folder (an absolute name or \"..\")");
     }
     return line;
+}
+
+void checkLogFileAtStartUp(ConsoleCore& console, const std::string& line) {
+    const std::string& folder = console.state.usersFolder;
+    const std::string path = folder + line;
+    std::string why;
+    struct stat info {};
+    if (line.find_first_not_of(" \t") == std::string::npos) {
+        why = "it names no log file";
+    } else if (characterCount(path) > CommandBuffer::kMaxLength) {
+        why = "the log file " + path.substr(0, 40) + "... is longer than 127 characters with its folder";
+    } else if (!folder.empty() && ::stat(folder.c_str(), &info) != 0) {
+        why = "the users folder " + folder + " does not exist";
+    } else if (!folder.empty() && !S_ISDIR(info.st_mode)) {
+        why = "the users folder " + folder + " is not a folder";
+    } else if (::access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) != 0) {
+        why = "the folder of the log file " + path + " cannot be written";
+    } else if (::lstat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        why = "the log file " + path + " is not a regular file";
+    } else if (::lstat(path.c_str(), &info) == 0 && ::access(path.c_str(), W_OK) != 0) {
+        why = "the log file " + path + " cannot be written";
+    }
+    if (!why.empty()) stopOnBadContent(console, kLogFileNameFile, why);
 }
 
 bool isInsideWorkingFolder(const std::string& name) {

@@ -34,6 +34,13 @@ Options readOptions(ConsoleCore& console);        // opened through normalizeFil
 // First line of "CurrentLogFileName.dat", without its line end. A name that
 // is absolute or holds ".." is refused: the program ends naming the file.
 std::string readLogFileNameLine(ConsoleCore& console);
+
+// The operator log as start-up finds it, so that no entry later ends the
+// console in the middle of an operation: the name is whole (at most 127
+// characters with the users folder), the users folder exists, is a folder
+// and can be written, and the log, where it exists, is a regular file that
+// can be written. Ends the program naming the problem.
+void checkLogFileAtStartUp(ConsoleCore& console, const std::string& line);
 // The same line as it stands, unchecked; nothing when the file cannot be
 // opened (for a log entry that must not end the program).
 std::optional<std::string> readLogFileName();

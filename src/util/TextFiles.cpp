@@ -255,3 +255,9 @@ std::string replaceControlCharacters(std::string text, char replacement) {
     }
     return text;
 }
+
+std::size_t characterCount(const std::string& text) {
+    std::size_t count = 0;
+    for (char c : text) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+    return count;
+}

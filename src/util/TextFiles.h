@@ -41,6 +41,10 @@ bool readRegularFile(const std::string& path, std::size_t maxBytes, std::string&
 // True when `path` is a regular file that can be opened for reading.
 bool fileIsReadable(const std::string& path);
 
+// The number of characters of a UTF-8 text: its bytes less the continuation
+// bytes (a byte that is not valid UTF-8 counts as one character).
+std::size_t characterCount(const std::string& text);
+
 // Opens `path` for binary reading; false for an empty name, a folder, a FIFO,
 // a device or any other file that is not a regular one (none of them blocks),
 // or a file that cannot be opened.

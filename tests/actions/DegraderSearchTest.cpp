@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include "actions/DegraderSearch.h"
@@ -239,6 +240,18 @@ TEST_F(DegraderSearchTest, PastTheBraggPeakOrUnderTheMinimumRangeWarnsAndDefault
         EXPECT_EQ(ui.boxes[i].defaultButton, Button::Yes);
         EXPECT_EQ(linesOf(ui.boxes[i].text).back().rfind("Effective range: ", 0), 0u) << ui.boxes[i].text;
     }
+}
+
+TEST_F(DegraderSearchTest, AMinimumRangeThatCannotBeReadIsSaidNotIgnored) {
+    start();
+    std::filesystem::create_directory(folder.path() / "MinimumRange.dat");
+    chooseUnit(2, "6");
+    ui.answer(Button::No);
+    dialog.onCommand(ControlId::Go);
+    ASSERT_EQ(ui.boxes.size(), 2u);
+    EXPECT_EQ(ui.boxes[0].text,
+              "MinimumRange.dat cannot be read (it must be a readable regular file); no minimum range is applied.");
+    EXPECT_EQ(ui.boxes[1].buttons, Buttons::YesNo);
 }
 
 TEST_F(DegraderSearchTest, AnUnreachableLetAddsWhatTheBeamGivesOnBothSidesOfThePeak) {

@@ -196,6 +196,15 @@ INSTANTIATE_TEST_SUITE_P(
                     setupTableText().substr(0, setupTableText().rfind("500 0")), readError("VacArdo.dat", kNoSetup)},
         HostileCase{"ZeroScale", "VacArdo.dat", Stand::Text, setupTableWithScale("0"),
                     readError("VacArdo.dat", "it gives axis T the scale 0")},
+        HostileCase{"LogNameEmpty", "CurrentLogFileName.dat", Stand::Text, "\n",
+                    readError("CurrentLogFileName.dat", "it names no log file")},
+        HostileCase{"LogNameTooLong", "CurrentLogFileName.dat", Stand::Text, std::string(130, 'l') + ".log\n",
+                    readError("CurrentLogFileName.dat", "the log file " + std::string(40, 'l') +
+                                                            "... is longer than 127 characters with its folder")},
+        HostileCase{"LogIsAFolder", "CurrentLogFileName.dat", Stand::Text, ".\n",
+                    readError("CurrentLogFileName.dat", "the log file . is not a regular file")},
+        HostileCase{"UsersFolderMissing", "DemoStatus.dat", Stand::Text, "1\n",
+                    readError("CurrentLogFileName.dat", "the users folder ./users/ does not exist")},
         HostileCase{"LogNameOutside", "CurrentLogFileName.dat", Stand::Text, "../outside/evil.log\n",
                     readError("CurrentLogFileName.dat",
                               "the log file ../outside/evil.log would lie outside the working folder (an absolute "
@@ -387,6 +396,7 @@ TEST_F(StartupTest, DirectControlHiddenOnlyInSimulation) {
         innerSite.set("DemoStatus.dat", mode);
         innerSite.set("CurrentLogFileName.dat", "run.log");
         innerSite.install(inner);
+        std::filesystem::create_directory(inner.path() / "users");  // mode 1 keeps the log there
         ASSERT_TRUE(innerDialog.onInitDialog());
         EXPECT_FALSE(innerUi.isVisible(ControlId::Reset)) << mode;
         EXPECT_FALSE(innerUi.isEnabled(ControlId::DirectControl)) << mode;

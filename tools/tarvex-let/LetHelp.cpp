@@ -2,16 +2,15 @@
 
 #include <algorithm>
 
+#include "util/TextFiles.h"
+
 namespace {
 
 constexpr std::size_t kWidth = 100;     // the longest line
 constexpr std::size_t kTextColumn = 21;  // where an option's description begins
 
-// Characters on screen: UTF-8 bytes that start a character.
-std::size_t displayWidth(const std::string& text) {
-    return static_cast<std::size_t>(
-        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
+// Characters on screen.
+std::size_t displayWidth(const std::string& text) { return characterCount(text); }
 
 // `text` broken into lines at blanks: the first line continues `lead`, the
 // others begin with `indent` blanks.

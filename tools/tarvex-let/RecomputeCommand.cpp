@@ -18,6 +18,7 @@
 #include "core/Headless.h"
 #include "core/Settings.h"
 #include "util/NumberFormat.h"
+#include "util/TextFiles.h"
 
 namespace {
 
@@ -26,8 +27,7 @@ void printSummary(const ConsoleCore& console, const BeamResult& computed, bool c
     const BeamState& beam = state.beam;
     const DialogFields& f = console.fields;
     auto line = [](const std::string& label, const std::string& text) {
-        std::size_t characters = 0;  // UTF-8: count the bytes that start a character
-        for (char c : label) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+        const std::size_t characters = characterCount(label);
         std::cout << label << std::string(characters < 28 ? 28 - characters : 1, ' ') << text << "\n";
     };
     std::error_code ec;
