@@ -4,6 +4,7 @@
 
 #include "core/CommandBuffer.h"
 #include "core/FileNames.h"
+#include "util/TextFiles.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ LayerReadResult refuse(std::string& why, const std::string& text) {
 LayerReadResult readLayerRecord(TokenReader& reader, LayerRecord& record, std::string& why) {
     std::string line;
     if (!reader.readLine(line) || line.size() <= 2) return LayerReadResult::End;
-    if (line.size() > CommandBuffer::kMaxLength) return refuse(why, "its name is longer than 127 characters");
+    if (characterCount(line) > CommandBuffer::kMaxLength) return refuse(why, "its name is longer than 127 characters");
     CommandBuffer scratch;
     normalizeFileNameInto(line, scratch);
     record = LayerRecord{};

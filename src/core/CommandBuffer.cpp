@@ -1,25 +1,30 @@
 #include "core/CommandBuffer.h"
 
-#include <cstring>
+namespace {
+
+// `text` cut after its first `characters` UTF-8 characters (a byte that is
+// not valid UTF-8 counts as one).
+std::string firstCharacters(const std::string& text, std::size_t characters) {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
+        if (count++ == characters) return text.substr(0, i);
+    }
+    return text;
+}
+
+}  // namespace
 
 void CommandBuffer::set(const std::string& text) {
-    std::size_t length = text.size() < kMaxLength ? text.size() : kMaxLength;
-    std::memcpy(bytes_.data(), text.data(), length);
-    bytes_[length] = '\0';
+    text_ = firstCharacters(text.substr(0, text.find('\0')), kMaxLength);
 }
 
 int normalizeFileNameInto(const std::string& scratchName, CommandBuffer& buffer) {
-    auto& bytes = buffer.bytes_;
-    bytes[0] = '\0';
-    bytes[1] = '\0';
-    long n = static_cast<long>(scratchName.size()) - 1;
-    if (n > 126) n = 126;
-    if (n < 0) return 0;
-    std::memcpy(bytes.data(), scratchName.data(), static_cast<std::size_t>(n) + 1);
-    bytes[static_cast<std::size_t>(n) + 1] = '\0';
-    while (bytes[static_cast<std::size_t>(n)] == ' ' && n > 0) {
-        bytes[static_cast<std::size_t>(n)] = '\0';
-        --n;
-    }
-    return static_cast<int>(n);
+    std::string name = firstCharacters(scratchName.substr(0, scratchName.find('\0')), CommandBuffer::kMaxLength);
+    while (name.size() > 1 && name.back() == ' ') name.pop_back();
+    buffer.text_ = name;
+    if (name.empty()) return 0;
+    std::size_t last = name.size() - 1;
+    while (last > 0 && (static_cast<unsigned char>(name[last]) & 0xC0) == 0x80) --last;
+    return static_cast<int>(last);
 }

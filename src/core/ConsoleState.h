@@ -2,6 +2,8 @@
 
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/AxisTable.h"
 #include "core/BeamRunState.h"
@@ -43,7 +45,10 @@ struct ConsoleState {
     MotionWatch motion;             // real motion: commands and read-back
 
     // Position files.
-    std::string selectedPositionFile;  // list entry the operator selected last; empty = none
+    std::string selectedPositionFile;  // file name of the list entry selected last; empty = none
+    // The list as shown and the file names behind it: a name that is not
+    // valid UTF-8 is shown with its odd bytes as "?" and a marker.
+    std::vector<std::pair<std::string, std::string>> listedPositionFiles;
 
     // Switches and shutters.
     bool cameraOn = false;

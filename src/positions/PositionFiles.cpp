@@ -60,7 +60,7 @@ bool isAcceptablePositionName(const std::string& name) {
 bool isListablePositionFile(const Console& console, const std::string& fileName) {
     const std::size_t extension = 4;  // ".po1" to ".po4"
     return fileName.size() > extension && isAcceptablePositionName(fileName.substr(0, fileName.size() - extension)) &&
-           console.state.usersFolder.size() + fileName.size() <= CommandBuffer::kMaxLength;
+           characterCount(console.state.usersFolder + fileName) <= CommandBuffer::kMaxLength;
 }
 
 PositionRead readPositionFile(Console& console, const std::string& entry, PositionFile& file) {

@@ -24,8 +24,22 @@ bool selectionMissing(Console& console) {
     return true;
 }
 
+// A file name as the list shows it.
+std::string shownPositionName(const std::string& fileName) {
+    bool valid = true;
+    const std::string shown = validUtf8(fileName, "?", &valid);
+    return valid ? shown : shown + " (name not UTF-8)";
+}
+
 void showList(Console& console, bool hidden) {
-    console.ui.setListItems(ControlId::PositionList, listPositionFiles(console, hidden));
+    std::vector<std::pair<std::string, std::string>>& listed = console.state.listedPositionFiles;
+    listed.clear();
+    std::vector<std::string> shown;
+    for (const std::string& name : listPositionFiles(console, hidden)) {
+        listed.emplace_back(shownPositionName(name), name);
+        shown.push_back(listed.back().first);
+    }
+    console.ui.setListItems(ControlId::PositionList, shown);
     console.ui.setEnabled(ControlId::Unhide, hidden);
     console.ui.setEnabled(ControlId::Hide, !hidden);
 }
@@ -81,7 +95,12 @@ void onPositionSelected(Console& console) {
     takeDialogEntries(console);
     const std::string& entry = console.fields.positionListSelection;
     if (entry.empty()) stopProgram(console, "Error selecting file from the list");
-    console.state.selectedPositionFile = entry;
+    // The file behind the entry, as the file system holds its name.
+    std::string fileName = entry;
+    for (const auto& [shown, name] : console.state.listedPositionFiles) {
+        if (shown == entry) fileName = name;
+    }
+    console.state.selectedPositionFile = fileName;
     warnOperator(console, "File " + entry + " has been selected.");
 }
 
@@ -170,7 +189,7 @@ void onSave(Console& console) {
         return;
     }
     std::string scratch = state.usersFolder + name + ".po" + positionExtensionDigit(console, false);
-    if (!isAcceptablePositionName(name) || scratch.size() > CommandBuffer::kMaxLength) {
+    if (!isAcceptablePositionName(name) || characterCount(scratch) > CommandBuffer::kMaxLength) {
         warnOperator(console, "The name " + name +
                           " cannot be used for a position file (no folders, \"..\" or control characters; at most "
                           "127 characters with folder and extension) - request ignored.");

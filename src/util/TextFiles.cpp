@@ -261,3 +261,54 @@ std::size_t characterCount(const std::string& text) {
     for (char c : text) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
     return count;
 }
+
+namespace {
+
+// The length of the valid UTF-8 sequence at `at`, 0 when there is none.
+std::size_t utf8SequenceAt(const std::string& text, std::size_t at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    if (lead < 0x80) return 1;
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;  // the allowed range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;   // no overlong forms
+        if (lead == 0xED) high = 0x9F;  // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
+    } else {
+        return 0;
+    }
+    if (at + length > text.size()) return 0;
+    if (byte(at + 1) < low || byte(at + 1) > high) return 0;
+    for (std::size_t i = 2; i < length; ++i) {
+        if ((byte(at + i) & 0xC0) != 0x80) return 0;
+    }
+    return length;
+}
+
+}  // namespace
+
+std::string validUtf8(const std::string& text, const std::string& replacement, bool* valid) {
+    std::string out;
+    out.reserve(text.size());
+    bool clean = true;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = utf8SequenceAt(text, at);
+        if (length == 0) {
+            out += replacement;
+            clean = false;
+            ++at;
+        } else {
+            out.append(text, at, length);
+            at += length;
+        }
+    }
+    if (valid != nullptr) *valid = clean;
+    return out;
+}

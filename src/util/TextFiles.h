@@ -41,6 +41,10 @@ bool readRegularFile(const std::string& path, std::size_t maxBytes, std::string&
 // True when `path` is a regular file that can be opened for reading.
 bool fileIsReadable(const std::string& path);
 
+// `text` with every byte that is not part of a valid UTF-8 sequence replaced
+// by `replacement`; `valid`, when given, tells whether there was none.
+std::string validUtf8(const std::string& text, const std::string& replacement, bool* valid = nullptr);
+
 // The number of characters of a UTF-8 text: its bytes less the continuation
 // bytes (a byte that is not valid UTF-8 counts as one character).
 std::size_t characterCount(const std::string& text);

@@ -90,6 +90,12 @@ TEST(Settings, AFolderNamedLikeASettingsFileCannotBeOpened) {
     EXPECT_THROW(readDemoStatus(console), ProcessExit);
 }
 
+std::string repeated(const std::string& piece, int times) {
+    std::string text;
+    for (int i = 0; i < times; ++i) text += piece;
+    return text;
+}
+
 TEST(FileNames, NormalizeFileName) {
     struct Case {
         std::string name;
@@ -98,7 +104,10 @@ TEST(FileNames, NormalizeFileName) {
     };
     for (const Case& c : {Case{"   ", " ", 0}, Case{"a b  ", "a b", 2}, Case{"", "", 0}, Case{"x", "x", 0},
                           Case{"tab\t ", "tab\t", 3}, Case{std::string(200, 'n'), std::string(127, 'n'), 126},
-                          Case{std::string(126, 'n') + "  z", std::string(126, 'n'), 125}}) {
+                          Case{std::string(126, 'n') + "  z", std::string(126, 'n'), 125},
+                          // Characters, not bytes: 100 two-byte letters stay whole, 130 are cut to 127.
+                          Case{repeated("\u00e9", 100), repeated("\u00e9", 100), 198},
+                          Case{repeated("\u00e9", 130), repeated("\u00e9", 127), 252}}) {
         CommandBuffer buffer;
         buffer.set("previous command;");
         EXPECT_EQ(normalizeFileNameInto(c.name, buffer), c.lastIndex) << c.name;

@@ -259,6 +259,24 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A file whose name Save would refuse (a line end in it) is not listed, and
 // selected anyway it is not restored: its name never reaches the status file.
+// A name the file system holds in another encoding (Latin-1 "é") is listed
+// with a marker and restored from the file as it is named; Save counts
+// characters, not bytes.
+TEST_F(PositionsTest, NamesAreTakenAsTheFileSystemHoldsThem) {
+    positionFiles = {{"Sonde\xe9.po1", "1 2 3 4 5 6 7 8\n0 0 0 0 0 0 0 0\n"}};
+    start();
+    EXPECT_EQ(listed(), std::vector<std::string>{"Sonde?.po1 (name not UTF-8)"});
+    selectEntry("Sonde?.po1 (name not UTF-8)");
+    EXPECT_EQ(console().state.selectedPositionFile, "Sonde\xe9.po1");
+    dialog.onCommand(ControlId::Restore);
+    EXPECT_EQ(console().state.axes[kAxisX].internalPosition, 1);
+
+    std::string greek;  // 100 two-byte letters: 200 bytes, 104 characters with ".po1"
+    for (int i = 0; i < 100; ++i) greek += "\u03b1";
+    save(greek);
+    EXPECT_TRUE(folder.exists(greek + ".po1")) << ui.lastBox().text;
+}
+
 TEST_F(PositionsTest, NamesSaveWouldRefuseAreNotListedOrRestored) {
     const std::string evil = "evil\nname.po1";
     positionFiles = {{evil, kSavedContent}, {"ok.po1", kSavedContent}, {"tab\tname.po1", kSavedContent}};
