@@ -12,7 +12,9 @@ void JournalChannel::journal(const std::string& line) {
     std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    if (!appendToFile(kControllerJournalFile, logTimeStamp(local) + line + "\n")) journalFailed_ = true;
+    if (appendText(kControllerJournalFile, logTimeStamp(local) + line + "\n", &journalFailure_) != AppendResult::Written) {
+        journalFailed_ = true;
+    }
 }
 
 bool JournalChannel::send(const std::string& text) {

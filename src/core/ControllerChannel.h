@@ -56,10 +56,13 @@ public:
     ControllerLink currentLink() const { return link_; }
     // True when a journal entry of the last command could not be written.
     bool journalFailed() const { return journalFailed_; }
+    // Why it could not be written ("No space left on device").
+    const std::string& journalFailure() const { return journalFailure_; }
 
 protected:
     std::string reply_;
     bool journalFailed_ = false;
+    std::string journalFailure_;
     ControllerLink link_ = ControllerLink::Journal;
     std::string reconnectStop_;
 };

@@ -12,7 +12,7 @@ bool sendCommand(Console& console, const std::string& text) {
         console.state.motion.shownLink = channel.currentLink();
         console.ui.showControllerLink(channel.currentLink());
     }
-    reportWriteResult(console, kControllerJournalFile, !channel.journalFailed());
+    reportWriteResult(console, kControllerJournalFile, !channel.journalFailed(), channel.journalFailure());
     return sent;
 }
 

@@ -31,9 +31,10 @@ std::string timeStamped(const std::string& text) {
 
 void writeLogEntry(ConsoleCore& console, const std::string& text) {
     std::string path = logPathFor(console, readLogFileNameLine(console));
-    AppendResult result = appendText(path, timeStamped(text));
+    std::string why;
+    AppendResult result = appendText(path, timeStamped(text), &why);
     if (result == AppendResult::OpenFailed) stopOnOpenError(console, path);
-    reportWriteResult(console, path, result == AppendResult::Written);
+    reportWriteResult(console, path, result == AppendResult::Written, why);
 }
 
 bool tryWriteLogEntry(Console& console, const std::string& text) {
@@ -42,17 +43,17 @@ bool tryWriteLogEntry(Console& console, const std::string& text) {
     return appendToFile(logPathFor(console, *line), timeStamped(text));
 }
 
-void reportWriteResult(ConsoleCore& console, const std::string& fileName, bool written) {
+void reportWriteResult(ConsoleCore& console, const std::string& fileName, bool written, const std::string& why) {
     std::set<std::string>& failing = console.state.unwritableFiles;
     if (written) {
         failing.erase(fileName);
         return;
     }
     if (!failing.insert(fileName).second) return;
-    setStatusText(console, "Cannot write " + fileName + " - is the disk full?");
-    console.messages.report("Error writing file " + fileName +
-                                " - the disk may be full. What the console writes there is lost until the file can "
-                                "be written again. Please fix the problem.",
+    setStatusText(console, "Cannot write " + fileName + " - " + (why.empty() ? "is the disk full?" : why));
+    console.messages.report("Error writing file " + fileName + " - " + (why.empty() ? "the disk may be full" : why) +
+                                ". What the console writes there is lost until the file can be written again. "
+                                "Please fix the problem.",
                             Icon::Warning);
 }
 

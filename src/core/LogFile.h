@@ -18,7 +18,8 @@ bool tryWriteLogEntry(Console& console, const std::string& text);
 // After a write to a log, journal or report: the first failure of a file is
 // reported on the status line and in a warning naming the file; later
 // failures of the same file are not repeated until a write succeeds again.
-void reportWriteResult(ConsoleCore& console, const std::string& fileName, bool written);
+// `why` is the cause when it is known ("No space left on device").
+void reportWriteResult(ConsoleCore& console, const std::string& fileName, bool written, const std::string& why = "");
 
 // Puts `text` into the status line and shows it at once.
 void setStatusText(ConsoleCore& console, const std::string& text);

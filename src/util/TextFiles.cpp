@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +18,7 @@ bool writeAll(int fd, const std::string& content) {
     while (left > 0) {
         ssize_t written = ::write(fd, data, left);
         if (written < 0 && errno == EINTR) continue;
+        if (written == 0) errno = 0;
         if (written <= 0) return false;
         data += written;
         left -= static_cast<std::size_t>(written);
@@ -84,7 +86,9 @@ std::string writeTemporaryBeside(const std::string& path, const std::string& con
     bool ok = writeAll(fd, content) && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     if (!ok) {
+        const int error = errno;
         std::remove(temporary.c_str());
+        errno = error;
         return "";
     }
     ::chmod(temporary.c_str(), 0644);
@@ -93,21 +97,60 @@ std::string writeTemporaryBeside(const std::string& path, const std::string& con
 
 }  // namespace
 
-bool replaceFileContent(const std::string& path, const std::string& content) {
+bool replaceFileContent(const std::string& path, const std::string& content, std::string* why) {
     const std::string temporary = writeTemporaryBeside(path, content);
-    if (temporary.empty()) return false;
+    if (temporary.empty()) {
+        if (why != nullptr) *why = std::strerror(errno);
+        return false;
+    }
     if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        if (why != nullptr) *why = std::strerror(errno);
         std::remove(temporary.c_str());
         return false;
     }
     return true;
 }
 
-AppendResult appendText(const std::string& path, const std::string& text) {
-    int fd = openForWriting(path, true);
-    if (fd < 0) return AppendResult::OpenFailed;
-    bool written = writeAll(fd, text);
-    written = ::close(fd) == 0 && written;
+namespace {
+
+// Why the file at `path` could not be opened, `error` being the open's errno.
+std::string openFailure(const std::string& path, int error) {
+    struct stat named {};
+    if (path.empty() || ::lstat(path.c_str(), &named) != 0) return std::strerror(error);
+    if (S_ISLNK(named.st_mode)) return "it is a symbolic link";
+    if (!S_ISREG(named.st_mode)) return "it is not a regular file";
+    return std::strerror(error);
+}
+
+}  // namespace
+
+AppendResult appendText(const std::string& path, const std::string& text, std::string* why) {
+    // Read and write, so that the last byte can be looked at; a file that
+    // cannot be read is still appended to.
+    int fd = openRegular(path, O_RDWR | O_CREAT | O_NOFOLLOW | O_APPEND);
+    if (fd < 0 && errno == EACCES) fd = openRegular(path, O_WRONLY | O_CREAT | O_NOFOLLOW | O_APPEND);
+    if (fd < 0) {
+        if (why != nullptr) *why = openFailure(path, errno);
+        return AppendResult::OpenFailed;
+    }
+    struct stat info {};
+    const off_t before = ::fstat(fd, &info) == 0 ? info.st_size : -1;
+    // A line left without its end (an append cut by a crash or written by
+    // another program) is ended first, so the text starts a line of its own.
+    char last = '\n';
+    const bool cut = before > 0 && ::pread(fd, &last, 1, before - 1) == 1 && last != '\n';
+    bool written = writeAll(fd, cut ? "\n" + text : text);
+    const int writeError = errno;
+    if (!written && before >= 0) {
+        // Whole or not at all: what reached the file is taken back.
+        (void)::ftruncate(fd, before);
+    }
+    if (::close(fd) != 0 && written) {
+        written = false;
+        if (why != nullptr) *why = std::strerror(errno);
+    } else if (!written && why != nullptr) {
+        *why = writeError != 0 ? std::strerror(writeError) : "the text was cut short";
+    }
     return written ? AppendResult::Written : AppendResult::WriteFailed;
 }
 

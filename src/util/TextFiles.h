@@ -18,8 +18,9 @@
 // leaves either the old or the new content, never a truncated file. A link at
 // `path` is replaced, not followed.
 // Returns false when the temporary file cannot be created or written, or the
-// rename fails; the old file is then untouched.
-bool replaceFileContent(const std::string& path, const std::string& content);
+// rename fails; the old file is then untouched, and `why`, when given, says
+// the cause.
+bool replaceFileContent(const std::string& path, const std::string& content, std::string* why = nullptr);
 
 // What became of a text appended to a file.
 enum class AppendResult {
@@ -28,8 +29,13 @@ enum class AppendResult {
     WriteFailed,  // opened, but not all of the text reached the file (a full disk)
 };
 
-// Appends `text` to the file at `path`, creating it when absent.
-AppendResult appendText(const std::string& path, const std::string& text);
+// Appends `text` to the file at `path`, creating it when absent. The append is
+// whole or absent: when not all of it can be written (a full disk, a quota, an
+// I/O error) the file is cut back to its length before, and `why`, when
+// given, says the cause ("No space left on device", "it is a symbolic link").
+// A file whose last line has no line end gets one first, so `text` starts a
+// line of its own.
+AppendResult appendText(const std::string& path, const std::string& text, std::string* why = nullptr);
 // appendText, true only when the text was written.
 bool appendToFile(const std::string& path, const std::string& text);
 

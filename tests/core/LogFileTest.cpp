@@ -134,18 +134,20 @@ TEST_P(WriteFailure, IsReportedOncePerEpisode) {
     console.channel = std::make_unique<JournalChannel>();
     const std::string file = GetParam().file;
     folder.write(file, std::string(4096, 'x'));
+    // The file-size limit stands in for the full disk: its cause is named.
     const std::string warning = "Error writing file " + file +
-                                " - the disk may be full. What the console writes there is lost until the file can "
+                                " - File too large. What the console writes there is lost until the file can "
                                 "be written again. Please fix the problem.";
     {
         FullDisk full(4096);
         GetParam().write(console);
         GetParam().write(console);
     }
+    EXPECT_EQ(folder.read(file), std::string(4096, 'x')) << "nothing of the lost entries is left";
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text, warning);
     EXPECT_EQ(ui.boxes[0].icon, Icon::Warning);
-    EXPECT_EQ(ui.texts.at(ControlId::Status), "Cannot write " + file + " - is the disk full?");
+    EXPECT_EQ(ui.texts.at(ControlId::Status), "Cannot write " + file + " - File too large");
     GetParam().write(console);
     EXPECT_EQ(ui.boxes.size(), 1u);
     EXPECT_GT(folder.read(file).size(), 4096u);

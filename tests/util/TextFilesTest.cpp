@@ -101,17 +101,32 @@ TEST(TextFiles, SaveNewFileNeverReplacesAFileOrALink) {
     EXPECT_EQ(files, 3) << "no temporary file left behind";
 }
 
-// A full disk as the file-size limit makes it: the append reaches the open and
-// then fails.
-TEST(TextFiles, AppendToAFullDiskIsAWriteFailure) {
+// A full disk as the file-size limit makes it: the part of an append that fit
+// is taken back, the cause is named, and once there is room again the next
+// text starts a line of its own after a line someone else left unended.
+TEST(TextFiles, AnAppendIsWholeOrAbsent) {
     WorkFolder folder;
-    folder.write("run.log", std::string(4096, 'x'));
+    folder.write("run.log", "first\n");
     AppendResult result;
+    std::string why;
     {
-        FullDisk full(4096);
-        result = appendText("run.log", "entry\n");
+        FullDisk full(10);
+        result = appendText("run.log", "second entry\n", &why);
     }
     EXPECT_EQ(result, AppendResult::WriteFailed);
+    EXPECT_EQ(why, "File too large");
+    EXPECT_EQ(folder.read("run.log"), "first\n");
+
+    folder.write("run.log", "first\ncut");
+    EXPECT_EQ(appendText("run.log", "second\n"), AppendResult::Written);
+    EXPECT_EQ(folder.read("run.log"), "first\ncut\nsecond\n");
+
+    fs::create_directory(folder.path() / "dir.log");
+    EXPECT_EQ(appendText("dir.log", "x\n", &why), AppendResult::OpenFailed);
+    EXPECT_EQ(why, "it is not a regular file");
+    fs::create_symlink("run.log", folder.path() / "link.log");
+    EXPECT_EQ(appendText("link.log", "x\n", &why), AppendResult::OpenFailed);
+    EXPECT_EQ(why, "it is a symbolic link");
 }
 
 }  // namespace
