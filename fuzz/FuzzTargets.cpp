@@ -234,16 +234,23 @@ void openedFiles(const uint8_t* data, std::size_t size) {
 
 // "BeamRuns.csv" as the console, the logbook window and `tarvex-let runs`
 // read it. A logbook that reads as sound must read the same once written
-// again record by record.
+// again record by record, and any text the console puts into a record must
+// read back.
 void beamRuns(const uint8_t* data, std::size_t size) {
     BeamRunsLog log;
     std::string why;
+    RunRecord written;
+    written.kind = "note";
+    written.run = 1;
+    written.comment.assign(reinterpret_cast<const char*>(data), size);
+    const std::string one = std::string(kBeamRunsHeader) + "\nbegin,1,,,,,,,,,,,,,,,,\n" + formatRunRecord(written);
+    if (!parseBeamRuns(one, log, why) || log.records.size() != 2 || !log.skipped.empty()) __builtin_trap();
     if (!parseBeamRuns(std::string_view(reinterpret_cast<const char*>(data), size), log, why)) return;
     std::string again = std::string(kBeamRunsHeader) + "\n";
     for (const RunRecord& record : log.records) again += formatRunRecord(record);
     BeamRunsLog reread;
     if (!parseBeamRuns(again, reread, why) || reread.records != log.records || reread.lastRun != log.lastRun ||
-        reread.openRun != log.openRun) {
+        reread.openRun != log.openRun || !reread.skipped.empty()) {
         __builtin_trap();
     }
     const std::vector<RunSummary> runs = mergeRuns(log);

@@ -73,13 +73,22 @@ std::string changeOf(const BeamRunState& runs, const RunConditions& now, const s
     return nowBeam != runs.beginBeam ? "beam changed" : "";
 }
 
+// Appends the record, after any that could not be written before; what fails
+// stays queued for the next record, and the first failure is shown.
 void logRunRecord(Console& console, const RunRecord& record) {
     BeamRunState& runs = console.state.runs;
-    if (appendRunRecord(runs.path, record) || runs.writeFailureShown) return;
+    runs.unwritten.push_back(record);
+    std::string why;
+    if (appendRunRecords(runs.path, runs.unwritten, &why)) {
+        runs.unwritten.clear();
+        runs.writeFailureShown = false;
+        return;
+    }
+    if (runs.writeFailureShown) return;
     runs.writeFailureShown = true;
-    console.ui.messageBox("Error writing " + runs.path +
-                              " - the beam-run logbook cannot be written (it must be a regular file, not a link). "
-                              "Runs go on without it.",
+    console.ui.messageBox("Error writing " + runs.path + " - the beam-run logbook cannot be written (" + why +
+                              "). Runs go on; their records are kept and written with the next record that can "
+                              "be written.",
                           Icon::Warning, Buttons::Ok, Button::Ok);
 }
 
@@ -95,6 +104,7 @@ void beginRun(Console& console) {
     BeamRunState& runs = console.state.runs;
     runs.openRun = ++runs.lastRun;
     runs.begin = runs.clock();
+    runs.beginSteady = runs.steadyClock();
     runs.beginText = isoTime(runs.begin);
     runs.beginConditions = runs.conditions = currentConditions(console);
     runs.beginBeam = beamKey(console.state.beam);
@@ -105,7 +115,7 @@ void beginRun(Console& console) {
     record.conditions = runs.conditions;
     logRunRecord(console, record);
     writeLog(console,
-             cformat("Beam run %d begun: %s, effective LET %s MeV cm2/mg.", runs.openRun,
+             cformat("Beam run %lld begun: %s, effective LET %s MeV cm2/mg.", static_cast<long long>(runs.openRun),
                      runs.conditions.ion.c_str(), runs.conditions.effectiveLet.c_str()),
              false);
 }
@@ -113,18 +123,18 @@ void beginRun(Console& console) {
 void finishRun(Console& console, const std::string& comment, bool ending) {
     BeamRunState& runs = console.state.runs;
     if (runs.openRun == 0) return;
-    WallClock::time_point end = runs.clock();
     RunRecord record;
     record.kind = "end";
     record.run = runs.openRun;
-    record.time = isoTime(end);
-    record.duration = formatDuration(end - runs.begin);
+    record.time = isoTime(runs.clock());
+    record.duration = formatDuration(runs.steadyClock() - runs.beginSteady);
     record.conditions = runs.conditions;
     record.comment = comment;
     runs.openRun = 0;
     logRunRecord(console, record);
     writeLog(console,
-             cformat("Beam run %d ended after %s s (%s).", record.run, record.duration.c_str(), comment.c_str()),
+             cformat("Beam run %lld ended after %s s (%s).", static_cast<long long>(record.run),
+                     record.duration.c_str(), comment.c_str()),
              ending);
 }
 
@@ -179,9 +189,9 @@ void showBannerAndLiveStatus(Console& console) {
     BeamBanner banner;
     if (runs.openRun != 0) {
         banner.run = runs.openRun;
-        banner.runBeginSeconds = std::chrono::duration_cast<std::chrono::seconds>(runs.begin.time_since_epoch()).count();
+        banner.runBegin = runs.beginSteady;
         banner.text = beamOnBannerText(runs.openRun, std::chrono::duration_cast<std::chrono::seconds>(
-                                                         runs.clock() - runs.begin).count());
+                                                         runs.steadyClock() - runs.beginSteady).count());
     } else {
         banner.text = beamOffBannerText(state.s1Closed, state.s2Closed);
     }
@@ -191,9 +201,12 @@ void showBannerAndLiveStatus(Console& console) {
     std::string shown = formatLiveStatus(live);
     if (shown == runs.liveShown) return;
     live.time = isoTime(runs.clock());
-    // The file may lag a change only if it cannot be written; the next change
-    // tries again.
-    if (replaceFileContent(kLiveStatusFile, formatLiveStatus(live))) runs.liveShown = shown;
+    // The file may lag a change only if it cannot be written: that is
+    // reported once, and the next change tries again.
+    std::string why;
+    const bool written = replaceFileContent(kLiveStatusFile, formatLiveStatus(live), &why);
+    if (written) runs.liveShown = shown;
+    reportWriteResult(console, kLiveStatusFile, written, why);
 }
 
 }  // namespace
@@ -206,6 +219,9 @@ void openBeamRunLog(Console& console) {
     runs.lastRun = choice.log.lastRun;
     runs.s1Closed = state.s1Closed;
     runs.s2Closed = state.s2Closed;
+    for (const std::string& skipped : choice.log.skipped) {
+        writeLogEntry(console, std::filesystem::path(runs.path).filename().string() + ", " + skipped + ".");
+    }
     if (!choice.refusedName.empty()) {
         console.ui.messageBox(choice.refusedName + " cannot be read as a beam-run logbook (" + choice.refusedWhy +
                                   "), so its run numbering cannot be continued. It is left as it is; runs are "
@@ -223,7 +239,8 @@ void openBeamRunLog(Console& console) {
         }
         end.comment = kConsoleEndedDuringRun;
         logRunRecord(console, end);
-        writeLogEntry(console, cformat("Beam run %d ended (%s).", end.run, kConsoleEndedDuringRun));
+        writeLogEntry(console,
+                      cformat("Beam run %lld ended (%s).", static_cast<long long>(end.run), kConsoleEndedDuringRun));
     }
     console.beforeFailureExit = [&console](const std::string& why) {
         std::string first = why.substr(0, why.find('\n'));

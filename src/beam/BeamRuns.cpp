@@ -4,6 +4,7 @@
 #include <cmath>
 #include <ctime>
 #include <filesystem>
+#include <limits>
 #include <map>
 
 #include "util/NumberFormat.h"
@@ -41,12 +42,15 @@ public:
         }
     }
     int recordLine() const { return recordLine_; }
+    // True after a fault that is the end of the text coming too soon.
+    bool cut() const { return cut_; }
 
 private:
     // After a field: a comma, or a line end that ends the record.
     bool endField(bool& endOfRecord, std::string& why) {
         if (atEnd()) {
             why = "the last record has no line end (truncated)";
+            cut_ = true;
             return false;
         }
         char c = text_[pos_];
@@ -71,6 +75,7 @@ private:
             for (;;) {
                 if (atEnd()) {
                     why = "a quoted field is not closed (truncated)";
+                    cut_ = true;
                     return false;
                 }
                 char c = text_[pos_++];
@@ -103,11 +108,20 @@ private:
     std::size_t pos_ = 0;
     int line_ = 1;
     int recordLine_ = 1;
+    bool cut_ = false;
 };
 
 bool parseNonNegative(const std::string& text) {
     double value = 0;
     return parseReal(text, value) && value >= 0;
+}
+
+// A duration of at most kMaxRunSeconds, in s.
+bool parseDuration(const std::string& text, double& seconds) {
+    double value = 0;
+    if (!parseReal(text, value) || value < 0 || value > kMaxRunSeconds) return false;
+    seconds = value;
+    return true;
 }
 
 bool checkRecord(const RunRecord& record, BeamRunsLog& log, std::string& why) {
@@ -128,7 +142,8 @@ bool checkRecord(const RunRecord& record, BeamRunsLog& log, std::string& why) {
             why = "end of run " + std::to_string(record.run) + ", which is not open";
             return false;
         }
-        if (!record.duration.empty() && !parseNonNegative(record.duration)) {
+        double seconds = 0;
+        if (!record.duration.empty() && !parseDuration(record.duration, seconds)) {
             why = "duration '" + record.duration + "' is not a number of seconds";
             return false;
         }
@@ -186,11 +201,6 @@ std::vector<std::string> conditionFields(const RunConditions& c) {
             c.effectiveRange};
 }
 
-bool pathExists(const std::string& path) {
-    std::error_code ec;
-    return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
-}
-
 }  // namespace
 
 std::string csvField(const std::string& text) {
@@ -210,6 +220,11 @@ std::string formatRunRecord(const RunRecord& record) {
     for (std::string& field : conditionFields(record.conditions)) fields.push_back(std::move(field));
     fields.push_back(record.fluence);
     fields.push_back(record.comment);
+    for (std::string& field : fields) {
+        for (char& c : field) {
+            if (isBinaryByte(static_cast<unsigned char>(c))) c = ' ';
+        }
+    }
     return joinFields(fields);
 }
 
@@ -237,13 +252,20 @@ bool parseBeamRuns(std::string_view content, BeamRunsLog& log, std::string& why)
     }
     while (!reader.atEnd()) {
         bool ok = reader.next(fields, why);
-        if (ok && fields.size() != kBeamRunsFieldCount) {
-            why = std::to_string(fields.size()) + " fields instead of " + std::to_string(kBeamRunsFieldCount);
-            ok = false;
+        const std::string at = "line " + std::to_string(reader.recordLine()) + ": ";
+        if (!ok && reader.cut()) {
+            log.skipped.push_back(at + "a record cut short at the end of the file is skipped");
+            break;
         }
-        int32_t run = 0;
-        if (ok && (!parseInt(fields[1], run) || run < 1)) {
-            why = "run number '" + fields[1].substr(0, 40) + "' is not a number above 0";
+        if (ok && fields.size() < kBeamRunsFieldCount) {
+            log.skipped.push_back(at + "a record cut short (" + std::to_string(fields.size()) + " of " +
+                                  std::to_string(kBeamRunsFieldCount) + " fields) is skipped");
+            continue;
+        }
+        std::int64_t run = 0;
+        // The highest number is refused too: no run could count on from it.
+        if (ok && (!parseInt64(fields[1], run) || run < 1 || run == std::numeric_limits<std::int64_t>::max())) {
+            why = "run number '" + fields[1].substr(0, 40) + "' is not a number from 1 to 9223372036854775806";
             ok = false;
         }
         if (ok) {
@@ -253,7 +275,7 @@ bool parseBeamRuns(std::string_view content, BeamRunsLog& log, std::string& why)
             if (ok) log.records.push_back(std::move(record));
         }
         if (!ok) {
-            why = "line " + std::to_string(reader.recordLine()) + ": " + why;
+            why = at + why;
             log = BeamRunsLog{};
             return false;
         }
@@ -274,41 +296,79 @@ std::string beamRunsFileName(int number) {
     return number <= 1 ? "BeamRuns.csv" : "BeamRuns-" + std::to_string(number) + ".csv";
 }
 
+namespace {
+
+// The number of a logbook's file name ("BeamRuns.csv" 1, "BeamRuns-7.csv" 7),
+// 0 for any other name; the number is written as beamRunsFileName writes it.
+int beamRunsNumber(const std::string& name) {
+    if (name == beamRunsFileName(1)) return 1;
+    const std::string prefix = "BeamRuns-", suffix = ".csv";
+    if (name.size() <= prefix.size() + suffix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
+        return 0;
+    }
+    int32_t number = 0;
+    const std::string digits = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+    if (digits.find_first_not_of("0123456789") != std::string::npos || !parseInt(digits, number) || number < 2 ||
+        beamRunsFileName(number) != name) {
+        return 0;
+    }
+    return number;
+}
+
+// The logbooks of `folder` by number.
+std::map<int, std::string> beamRunsByNumber(const std::string& folder) {
+    std::map<int, std::string> files;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder.empty() ? "." : folder, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (const int number = beamRunsNumber(name)) files[number] = inFolder(folder, name);
+    }
+    return files;
+}
+
+}  // namespace
+
 std::vector<std::string> beamRunsFiles(const std::string& folder) {
     std::vector<std::string> files;
-    for (int number = 1; pathExists(inFolder(folder, beamRunsFileName(number))); ++number) {
-        files.push_back(inFolder(folder, beamRunsFileName(number)));
-    }
+    for (auto& [number, path] : beamRunsByNumber(folder)) files.push_back(std::move(path));
     return files;
 }
 
 BeamRunsChoice chooseBeamRuns(const std::string& folder) {
     BeamRunsChoice choice;
-    std::vector<std::string> files = beamRunsFiles(folder);
+    const std::map<int, std::string> files = beamRunsByNumber(folder);
     if (files.empty()) {
         choice.path = inFolder(folder, beamRunsFileName(1));
         return choice;
     }
+    const auto& [number, last] = *files.rbegin();
     std::string why;
-    if (readBeamRuns(files.back(), choice.log, why)) {
-        choice.path = files.back();
+    if (readBeamRuns(last, choice.log, why)) {
+        choice.path = last;
         return choice;
     }
-    choice.refusedName = std::filesystem::path(files.back()).filename().string();
+    choice.refusedName = std::filesystem::path(last).filename().string();
     choice.refusedWhy = why;
-    choice.path = inFolder(folder, beamRunsFileName(static_cast<int>(files.size()) + 1));
+    choice.path = inFolder(folder, beamRunsFileName(number + 1));
     choice.log = BeamRunsLog{};
     return choice;
 }
 
-bool appendRunRecord(const std::string& path, const RunRecord& record) {
-    std::string text = formatRunRecord(record);
+bool appendRunRecords(const std::string& path, const std::vector<RunRecord>& records, std::string* why) {
+    std::string text;
+    for (const RunRecord& record : records) text += formatRunRecord(record);
     std::error_code ec;
     auto status = std::filesystem::symlink_status(path, ec);
     bool fresh = !std::filesystem::exists(status) ||
                  (std::filesystem::is_regular_file(status) && std::filesystem::file_size(path, ec) == 0 && !ec);
     if (fresh) text = std::string(kBeamRunsHeader) + "\n" + text;
-    return appendToFile(path, text);
+    return appendText(path, text, why) == AppendResult::Written;
+}
+
+bool appendRunRecord(const std::string& path, const RunRecord& record, std::string* why) {
+    return appendRunRecords(path, {record}, why);
 }
 
 std::string isoTime(WallClock::time_point time) {
@@ -323,7 +383,7 @@ std::string isoTime(WallClock::time_point time) {
     return std::string(text, length) + cformat("%c%02ld:%02ld", sign, offset / 60, offset % 60);
 }
 
-std::string formatDuration(WallClock::duration duration) {
+std::string formatDuration(std::chrono::steady_clock::duration duration) {
     double seconds = std::chrono::duration<double>(duration).count();
     return cformat("%.1f", seconds < 0 ? 0.0 : seconds);
 }
@@ -334,7 +394,7 @@ bool validFluence(const std::string& text) {
 
 std::vector<RunSummary> mergeRuns(const BeamRunsLog& log) {
     std::vector<RunSummary> runs;
-    std::map<int, std::size_t> index;  // run -> position in `runs`
+    std::map<std::int64_t, std::size_t> index;  // run -> position in `runs`
     auto addComment = [](RunSummary& run, const std::string& comment) {
         if (comment.empty()) return;
         run.comment += (run.comment.empty() ? "" : "; ") + comment;
@@ -386,7 +446,7 @@ RunTotals totalRuns(const std::vector<RunSummary>& runs) {
         if (found == totals.end()) found = totals.insert(totals.end(), RunTotal{key});
         ++found->runs;
         double seconds = 0;
-        if (!run.duration.empty() && parseReal(run.duration, seconds)) {
+        if (!run.duration.empty() && parseDuration(run.duration, seconds)) {
             found->seconds += seconds;
         } else {
             ++found->unknown;
@@ -411,9 +471,9 @@ RunTotals totalRuns(const std::vector<RunSummary>& runs) {
     return totals;
 }
 
-std::string beamOnBannerText(int run, std::int64_t elapsedSeconds) {
+std::string beamOnBannerText(std::int64_t run, std::int64_t elapsedSeconds) {
     if (elapsedSeconds < 0) elapsedSeconds = 0;
-    return cformat("BEAM ON DEVICE   run %d   %lld:%02lld:%02lld", run,
+    return cformat("BEAM ON DEVICE   run %lld   %lld:%02lld:%02lld", static_cast<long long>(run),
                    static_cast<long long>(elapsedSeconds / 3600), static_cast<long long>(elapsedSeconds / 60 % 60),
                    static_cast<long long>(elapsedSeconds % 60));
 }

@@ -27,37 +27,34 @@ inline constexpr std::size_t kBeamRunsMaxBytes = std::size_t{64} << 20;  // byte
 // The comment of the end record written for a run found open at start-up.
 inline constexpr const char* kConsoleEndedDuringRun = "console ended during the run";
 
-struct RunRecord {
-    std::string kind;      // "begin", "end" or "note"
-    int run = 0;           // 1, 2, ...
-    std::string time;      // ISO 8601 with the UTC offset
-    std::string duration;  // s; end records only, empty when unknown
-    RunConditions conditions;  // empty in note records
-    std::string fluence;   // 1/cm2; note records only, may be empty
-    std::string comment;
-
-    bool operator==(const RunRecord&) const = default;
-};
-
 // What a sound logbook holds.
 struct BeamRunsLog {
     std::vector<RunRecord> records;  // in file order
-    int lastRun = 0;                 // highest run number begun; 0 = none
-    int openRun = 0;                 // run begun and not ended; 0 = none
+    std::int64_t lastRun = 0;        // highest run number begun; 0 = none
+    std::int64_t openRun = 0;        // run begun and not ended; 0 = none
+    // Records cut short (an append a crash or a full disk cut off) that were
+    // passed over: "line 7: a record cut short (3 of 18 fields) is skipped".
+    std::vector<std::string> skipped;
 };
+
+// The longest duration a record may give: about 31 years.
+inline constexpr double kMaxRunSeconds = 1e9;  // s
 
 // One field as CSV: quoted (quotes doubled) when it holds a comma, a quote,
 // a line break or a leading or trailing blank.
 std::string csvField(const std::string& text);
-// One record as one CSV line, ended by "\n".
+// One record as one CSV line, ended by "\n". Control characters other than
+// line breaks and tabs (which the reader refuses as binary) become blanks, so
+// the console never writes what it cannot read back.
 std::string formatRunRecord(const RunRecord& record);
 
 // Reads a whole logbook. False, with the reason (and line) in `why`, for a
-// file that is not one the console wrote: another header, a record with
-// another field count, an unknown kind, a run number out of order, an end
-// without its begin, a quote left open, a last line without its line end
-// (a truncated append), control characters or NUL bytes (binary), or more
-// than kBeamRunsMaxBytes.
+// file that is not one the console wrote: another header, a record with more
+// fields, an unknown kind, a run number out of order, an end without its
+// begin, a duration that is no number of seconds up to kMaxRunSeconds,
+// control characters or NUL bytes (binary), or more than kBeamRunsMaxBytes.
+// A record cut short (fewer fields, a last line without its line end, a quote
+// left open at the end) is passed over and named in `skipped`.
 bool parseBeamRuns(std::string_view content, BeamRunsLog& log, std::string& why);
 // Reads the file at `path` (regular files only, never through a link).
 bool readBeamRuns(const std::string& path, BeamRunsLog& log, std::string& why);
@@ -76,17 +73,19 @@ struct BeamRunsChoice {
     std::string refusedWhy;
 };
 BeamRunsChoice chooseBeamRuns(const std::string& folder);
-// Every existing logbook in `folder`, in number order.
+// Every existing logbook in `folder`, in number order, gaps in the numbering
+// included ("BeamRuns.csv", "BeamRuns-3.csv").
 std::vector<std::string> beamRunsFiles(const std::string& folder);
 
-// Appends one record to the logbook (one append, regular files only, never
-// through a link).
-bool appendRunRecord(const std::string& path, const RunRecord& record);
+// Appends records to the logbook in one append, whole or not at all (regular
+// files only, never through a link); `why`, when given, says why it failed.
+bool appendRunRecord(const std::string& path, const RunRecord& record, std::string* why = nullptr);
+bool appendRunRecords(const std::string& path, const std::vector<RunRecord>& records, std::string* why = nullptr);
 
 // Local time as "2026-12-09T17:30:05+01:00".
 std::string isoTime(WallClock::time_point time);
 // Seconds with one decimal.
-std::string formatDuration(WallClock::duration duration);
+std::string formatDuration(std::chrono::steady_clock::duration duration);
 
 // A fluence as the operator typed it: empty, or a finite number >= 0 (1/cm2).
 bool validFluence(const std::string& text);
@@ -95,7 +94,7 @@ bool validFluence(const std::string& text);
 // comments of its end and note records joined with "; ", the last fluence
 // given in a note.
 struct RunSummary {
-    int run = 0;
+    std::int64_t run = 0;
     std::string begin;     // time of the begin record
     std::string end;       // time of the end record; empty while open
     std::string duration;  // s; empty while open or when unknown
@@ -119,7 +118,7 @@ struct RunTotal {
     std::string key;      // the ion or the effective LET text
     int runs = 0;
     double seconds = 0;   // s, runs with a known duration
-    int unknown = 0;      // runs without a duration (open, or console ended)
+    int unknown = 0;      // runs without a duration (open, console ended, or none up to kMaxRunSeconds)
 };
 struct RunTotals {
     std::vector<RunTotal> perIon;
@@ -128,7 +127,7 @@ struct RunTotals {
 RunTotals totalRuns(const std::vector<RunSummary>& runs);
 
 // The banner while a run is open: "BEAM ON DEVICE   run 12   0:01:05".
-std::string beamOnBannerText(int run, std::int64_t elapsedSeconds);
+std::string beamOnBannerText(std::int64_t run, std::int64_t elapsedSeconds);
 // The banner without a run: which shutter keeps the beam off the device.
 std::string beamOffBannerText(bool s1Closed, bool s2Closed);
 

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "util/NumberFormat.h"
+#include "util/TextFiles.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ const char* openClosed(bool open) {
 
 std::string jsonString(const std::string& text) {
     std::string out = "\"";
-    for (char c : text) {
+    for (char c : validUtf8(text, "\xEF\xBF\xBD")) {
         unsigned char u = static_cast<unsigned char>(c);
         switch (c) {
             case '"': out += "\\\""; break;

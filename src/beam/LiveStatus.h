@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -34,12 +35,13 @@ struct LiveStatus {
     bool camera = false;
     bool light = false;
     bool laser = false;
-    int run = 0;               // open run; 0 = none
+    std::int64_t run = 0;      // open run; 0 = none
     std::string runBegin;      // its begin time
 };
 
 // The JSON text, keys in a fixed order, ended by a line break.
 std::string formatLiveStatus(const LiveStatus& status);
 
-// A text as a JSON string literal.
+// A text as a JSON string literal: always valid UTF-8 (a byte that is not part
+// of a UTF-8 character becomes U+FFFD), control characters escaped.
 std::string jsonString(const std::string& text);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -32,8 +34,8 @@ enum class ControllerLink {
 // with the run number and the time since the run began (the port keeps the
 // time current, second by second); otherwise `text`, which shutter is closed.
 struct BeamBanner {
-    int run = 0;                       // the open run; 0 = none
-    long long runBeginSeconds = 0;     // its begin, seconds since 1970-01-01 UTC
+    std::int64_t run = 0;                          // the open run; 0 = none
+    std::chrono::steady_clock::time_point runBegin;  // its begin, on the clock of run durations
     std::string text;                  // the text as of now
 
     bool operator==(const BeamBanner&) const = default;

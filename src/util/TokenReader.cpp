@@ -19,15 +19,28 @@ const char* skipPlus(const char* first, const char* last) {
 
 }  // namespace
 
-bool parseInt(const std::string& text, int32_t& target) {
+namespace {
+
+template <typename Int>
+bool parseInteger(const std::string& text, Int& target) {
     const char* first = skipPlus(text.data(), text.data() + text.size());
     const char* last = text.data() + text.size();
     if (first == last) return false;
-    int32_t value = 0;
+    Int value = 0;
     auto [ptr, ec] = std::from_chars(first, last, value, 10);
     if (ec != std::errc() || ptr != last) return false;
     target = value;
     return true;
+}
+
+}  // namespace
+
+bool parseInt(const std::string& text, int32_t& target) {
+    return parseInteger(text, target);
+}
+
+bool parseInt64(const std::string& text, int64_t& target) {
+    return parseInteger(text, target);
 }
 
 bool parseReal(const std::string& text, double& target) {

@@ -44,6 +44,7 @@ private:
 
 // Whole-string conversions behind TokenReader, for texts from other sources.
 bool parseInt(const std::string& text, int32_t& target);
+bool parseInt64(const std::string& text, int64_t& target);
 bool parseReal(const std::string& text, double& target);
 
 // The leading decimal number of a text as the C library's text-to-double

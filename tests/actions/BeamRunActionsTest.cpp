@@ -5,15 +5,18 @@
 #include "app/TarvexDlg.h"
 #include "beam/BeamRuns.h"
 #include "beam/LiveStatus.h"
+#include "support/FullDisk.h"
 #include "support/RecordingChannel.h"
 #include "support/ScriptedUi.h"
 #include "support/Site.h"
 #include "support/ToolRun.h"
 #include "util/NumberFormat.h"
+#include "util/TextFiles.h"
 
 namespace {
 
 const WallClock::time_point kStart = WallClock::from_time_t(1'800'000'000);
+const std::chrono::steady_clock::time_point kSteadyStart{std::chrono::hours(100)};
 
 // A channel the test can make lose its controller.
 class LosingChannel : public RecordingChannel {
@@ -32,6 +35,7 @@ public:
     void startConsole() {
         ui.events = &dialog;
         console().state.runs.clock = [this] { return now; };
+        console().state.runs.steadyClock = [this] { return kSteadyStart + (now - kStart) - wallClockSet; };
         ASSERT_TRUE(dialog.onInitDialog());
         auto recording = std::make_unique<LosingChannel>();
         channel = recording.get();
@@ -73,6 +77,8 @@ public:
     std::string liveFile() { return folder.read(kLiveStatusFile); }
 
     WallClock::time_point now = kStart;
+    // How far the time of day was set by hand: the steady clock does not follow.
+    WallClock::duration wallClockSet{};
     WorkFolder folder;
     Site site;
     ScriptedUi ui;
@@ -89,6 +95,7 @@ struct ShutterCase {
     const char* comment;
     const char* banner;
     std::vector<std::string> log;
+    WallClock::duration clockSet{};  // the time of day set by hand during the run
 };
 
 class BeamRunByShutter : public BeamRunTest, public ::testing::WithParamInterface<ShutterCase> {};
@@ -97,20 +104,21 @@ TEST_P(BeamRunByShutter, BeginsAndEndsWithRecordsLogLinesAndBanner) {
     const ShutterCase& c = GetParam();
     start();
     EXPECT_FALSE(folder.exists("BeamRuns.csv")) << "no run, no logbook";
-    EXPECT_EQ(ui.banners.back(), (BeamBanner{0, 0, "No beam on device: shutter S2 closed"}));
+    EXPECT_EQ(ui.banners.back(), (BeamBanner{0, {}, "No beam on device: shutter S2 closed"}));
     for (ControlId id : c.begin) {
         ui.answer(Button::Ok);
         click(id);
     }
     const std::string during = conditions();
     EXPECT_EQ(runs(), kHeader + "begin,1," + isoTime(kStart) + ",," + during + ",,\n");
-    EXPECT_EQ(ui.banners.back(), (BeamBanner{1, 1'800'000'000, "BEAM ON DEVICE   run 1   0:00:00"}));
+    EXPECT_EQ(ui.banners.back(), (BeamBanner{1, kSteadyStart, "BEAM ON DEVICE   run 1   0:00:00"}));
 
-    now += std::chrono::milliseconds(2040);
+    now += std::chrono::milliseconds(2040) + c.clockSet;
+    wallClockSet += c.clockSet;
     click(c.end);
     EXPECT_EQ(runs(), kHeader + "begin,1," + isoTime(kStart) + ",," + during + ",,\n" + "end,1," + isoTime(now) +
                           ",2.0," + during + ",," + c.comment + "\n");
-    EXPECT_EQ(ui.banners.back(), (BeamBanner{0, 0, c.banner}));
+    EXPECT_EQ(ui.banners.back(), (BeamBanner{0, {}, c.banner}));
     std::vector<std::string> log = c.log;
     log.insert(log.end() - 2, "Beam run 1 begun: 84Kr, effective LET " + console().fields.effectiveLet + " MeV cm2/mg.");
     EXPECT_EQ(logTexts(), log);
@@ -121,10 +129,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ShutterCase{"OpenS2CloseS2", {ControlId::OpenS2}, ControlId::CloseS2, "S2 closed",
                     "No beam on device: shutter S2 closed",
-                    {"Shutter S2 opened.", "Shutter S2 closed.", "Beam run 1 ended after 2.0 s (S2 closed)."}},
+                    {"Shutter S2 opened.", "Shutter S2 closed.", "Beam run 1 ended after 2.0 s (S2 closed)."},
+                    -std::chrono::hours(1)},
         ShutterCase{"OpenS2CloseS1", {ControlId::OpenS2}, ControlId::CloseS1, "S1 closed",
                     "No beam on device: shutter S1 closed",
-                    {"Shutter S2 opened.", "Shutter S1 closed.", "Beam run 1 ended after 2.0 s (S1 closed)."}},
+                    {"Shutter S2 opened.", "Shutter S1 closed.", "Beam run 1 ended after 2.0 s (S1 closed)."},
+                    std::chrono::hours(2)},
         ShutterCase{"OpenS1Last",
                     {ControlId::CloseS1, ControlId::OpenS2, ControlId::OpenS1},
                     ControlId::CloseS1,
@@ -170,8 +180,10 @@ TEST_F(BeamRunTest, KilledDuringARunIsClosedAtTheNextStartAndNumberingGoesOn) {
     openS2();
     const std::string begin = runs();
     {
-        // The console is killed: nothing more is written. The next one starts.
+        // The console is killed in the middle of a note: nothing more is
+        // written. The next one starts.
         std::filesystem::remove("Tarvex.run");
+        ASSERT_TRUE(appendToFile("BeamRuns.csv", "note,1,2026"));
         ScriptedUi nextUi;
         CTarvexDlg next(nextUi);
         nextUi.events = &next;
@@ -179,14 +191,55 @@ TEST_F(BeamRunTest, KilledDuringARunIsClosedAtTheNextStartAndNumberingGoesOn) {
         next.console().state.runs.clock = [this] { return now; };
         ASSERT_TRUE(next.onInitDialog());
         EXPECT_TRUE(nextUi.boxes.empty());
-        const std::string closed =
-            begin + "end,1," + isoTime(now) + ",," + conditions() + ",,console ended during the run\n";
+        const std::string closed = begin + "note,1,2026\n" + "end,1," + isoTime(now) + ",," + conditions() +
+                                   ",,console ended during the run\n";
         EXPECT_EQ(runs(), closed);
-        EXPECT_EQ(logTexts().back(), "Beam run 1 ended (console ended during the run).");
+        const std::vector<std::string> log = logTexts();
+        EXPECT_EQ(log.end()[-2], "BeamRuns.csv, line 3: a record cut short at the end of the file is skipped.");
+        EXPECT_EQ(log.back(), "Beam run 1 ended (console ended during the run).");
         nextUi.answer(Button::Ok);
         next.onCommand(ControlId::OpenS2);
         EXPECT_EQ(runs().substr(closed.size(), 8), "begin,2,");
     }
+}
+
+// A full disk under the logbook: the append leaves the file as it was, the box
+// names the cause, and the record goes in with the next one once there is
+// room; the numbering goes on past 32 bits.
+TEST_F(BeamRunTest, ALogbookOnAFullDiskKeepsItsRecordsForLater) {
+    site.install(folder);
+    const std::string before = kHeader + "begin,2147483647,t,,,,,,,,,,,,,,,\n" + "end,2147483647,t,1.0,,,,,,,,,,,,,,\n" +
+                               "note,2147483647,t,,,,,,,,,,,,,,," + std::string(20000, 'x') + "\n";
+    folder.write("BeamRuns.csv", before);
+    startConsole();
+    {
+        FullDisk full(before.size());
+        openS2();
+    }
+    EXPECT_EQ(runs(), before);
+    ASSERT_EQ(ui.boxes.size(), 2u) << "the containment question, then the failure";
+    EXPECT_EQ(ui.lastBox().text, "Error writing BeamRuns.csv - the beam-run logbook cannot be written (File too "
+                                 "large). Runs go on; their records are kept and written with the next record that "
+                                 "can be written.");
+    EXPECT_EQ(ui.banners.back().text, "BEAM ON DEVICE   run 2147483648   0:00:00");
+    now += std::chrono::seconds(1);
+    const std::string during = conditions();
+    click(ControlId::CloseS2);
+    EXPECT_EQ(runs(), before + "begin,2147483648," + isoTime(kStart) + ",," + during + ",,\n" + "end,2147483648," +
+                          isoTime(now) + ",1.0," + during + ",,S2 closed\n");
+    EXPECT_EQ(ui.boxes.size(), 2u);
+}
+
+// The live file in the way of its rewrite: said once, with the cause.
+TEST_F(BeamRunTest, ALiveFileThatCannotBeRewrittenIsReportedOnce) {
+    site.install(folder);
+    std::filesystem::create_directories(folder.path() / kLiveStatusFile / "in the way");
+    startConsole();
+    openS2();
+    click(ControlId::CloseS2);
+    ASSERT_EQ(ui.boxes.size(), 2u) << "the failure, then the containment question";
+    EXPECT_EQ(ui.boxes[0].text, "Error writing file TarvexLive.json - Is a directory. What the console writes there "
+                                "is lost until the file can be written again. Please fix the problem.");
 }
 
 struct EndingCase {
@@ -265,9 +318,11 @@ TEST_P(BeamRunMalformedLogbook, IsLeftAsItIsAndANewFileIsStartedOnce) {
 INSTANTIATE_TEST_SUITE_P(
     Rows, BeamRunMalformedLogbook,
     ::testing::Values(
-        BadLogbook{"Truncated",
-                   [](const WorkFolder& f) { f.write("BeamRuns.csv", kHeader + "begin,1,2026-12-09T10:00"); },
-                   "line 2: the last record has no line end (truncated)"},
+        BadLogbook{"EndlessDuration",
+                   [](const WorkFolder& f) {
+                       f.write("BeamRuns.csv", kHeader + "begin,1,t,,,,,,,,,,,,,,,\nend,1,t,1e308,,,,,,,,,,,,,,\n");
+                   },
+                   "line 3: duration '1e308' is not a number of seconds"},
         BadLogbook{"Binary", [](const WorkFolder& f) { f.write("BeamRuns.csv", std::string("\x7f" "ELF\0\0", 6)); },
                    "line 1: binary content (byte 0x7F)"},
         BadLogbook{"Oversized",

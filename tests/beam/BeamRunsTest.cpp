@@ -42,6 +42,12 @@ TEST(BeamRunsFormat, RecordsRoundTripWithCommasQuotesAndLineBreaksQuoted) {
     EXPECT_EQ(log.openRun, 0);
     EXPECT_EQ(csvField(" lead"), "\" lead\"");
     EXPECT_EQ(csvField("plain text"), "plain text");
+
+    // What the reader would refuse as binary is never written; run numbers
+    // go past 32 bits.
+    RunRecord odd = note(1, "", std::string("lost\x1b[0m \0!", 11));
+    odd.run = 2147483648;
+    EXPECT_EQ(formatRunRecord(odd), "note,2147483648,2026-12-09T11:00:00+00:00,,,,,,,,,,,,,,,lost [0m  !\n");
 }
 
 TEST(BeamRunsFormat, CrLfLinesAndAnOpenRunAreRead) {
@@ -75,15 +81,16 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, BeamRunsMalformed,
     ::testing::Values(
         Malformed{"OtherHeader", "run,time\n" + kBegin1, "line 1: not the header of a beam-run logbook"},
-        Malformed{"Truncated", kHeader + kBegin1.substr(0, 30), "line 2: the last record has no line end (truncated)"},
-        Malformed{"QuoteLeftOpen", kHeader + "note,1,t,,,,,,,,,,,,,,,\"never closed\n",
-                  "line 2: a quoted field is not closed (truncated)"},
         Malformed{"Binary", kHeader + kBegin1 + std::string("end,1\0\0", 7) + "\n",
                   "line 3: binary content (byte 0x00)"},
-        Malformed{"FewerFields", kHeader + "begin,1,t\n", "line 2: 3 fields instead of 18"},
+        Malformed{"MoreFields", kHeader + "begin,1,,,,,,,,,,,,,,,,,,\n", "line 2: more than 18 fields"},
+        Malformed{"HugeDuration", kHeader + kBegin1 + "end,1,,1e308,,,,,,,,,,,,,,\n",
+                  "line 3: duration '1e308' is not a number of seconds"},
         Malformed{"UnknownKind", kHeader + "start,1,,,,,,,,,,,,,,,,\n", "line 2: unknown record kind 'start'"},
         Malformed{"RunNotANumber", kHeader + "begin,one,,,,,,,,,,,,,,,,\n",
-                  "line 2: run number 'one' is not a number above 0"},
+                  "line 2: run number 'one' is not a number from 1 to 9223372036854775806"},
+        Malformed{"RunCannotCountOn", kHeader + "begin,9223372036854775807,,,,,,,,,,,,,,,,\n",
+                  "line 2: run number '9223372036854775807' is not a number from 1 to 9223372036854775806"},
         Malformed{"RunOutOfOrder", kHeader + kBegin1 + kEnd1 + kBegin1,
                   "line 4: run 1 does not count on from run 1"},
         Malformed{"EndWithoutBegin", kHeader + kEnd1, "line 2: end of run 1, which is not open"},
@@ -95,6 +102,29 @@ INSTANTIATE_TEST_SUITE_P(
                   "line 2: a quote or carriage return inside an unquoted field"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// An append cut short by a crash or a full disk: the cut record is passed over
+// with a note, and what comes after it is read.
+TEST(BeamRunsFormat, RecordsCutShortAreSkippedWithANote) {
+    const struct {
+        std::string content;
+        std::vector<std::string> skipped;
+        std::size_t records;
+    } rows[] = {
+        {kHeader + kBegin1 + kEnd1.substr(0, 30), {"line 3: a record cut short at the end of the file is skipped"}, 1},
+        {kHeader + kBegin1.substr(0, 60) + "\n" + kBegin1 + kEnd1,
+         {"line 2: a record cut short (9 of 18 fields) is skipped"}, 2},
+        {kHeader + kBegin1 + "note,1,t,,,,,,,,,,,,,,,\"never closed\n",
+         {"line 3: a record cut short at the end of the file is skipped"}, 1},
+    };
+    for (const auto& row : rows) {
+        BeamRunsLog log;
+        std::string why;
+        ASSERT_TRUE(parseBeamRuns(row.content, log, why)) << why;
+        EXPECT_EQ(log.skipped, row.skipped);
+        EXPECT_EQ(log.records.size(), row.records);
+    }
+}
+
 TEST(BeamRunsFiles, HighestSoundFileIsContinuedAndABrokenOneNeverTouched) {
     WorkFolder folder;
     EXPECT_EQ(chooseBeamRuns("").path, "BeamRuns.csv");
@@ -104,7 +134,7 @@ TEST(BeamRunsFiles, HighestSoundFileIsContinuedAndABrokenOneNeverTouched) {
     EXPECT_EQ(choice.log.openRun, 1);
     EXPECT_TRUE(choice.refusedName.empty());
 
-    folder.write("BeamRuns.csv", kHeader + kBegin1.substr(0, 20));
+    folder.write("BeamRuns.csv", "not a logbook\n");
     choice = chooseBeamRuns("");
     EXPECT_EQ(choice.path, "BeamRuns-2.csv");
     EXPECT_EQ(choice.refusedName, "BeamRuns.csv");
@@ -120,6 +150,16 @@ TEST(BeamRunsFiles, HighestSoundFileIsContinuedAndABrokenOneNeverTouched) {
     choice = chooseBeamRuns("");
     EXPECT_EQ(choice.path, "BeamRuns-3.csv");
     EXPECT_EQ(choice.refusedWhy, "it is larger than 64 MiB");
+
+    // A gap in the numbering: every file is listed, the highest continued.
+    std::filesystem::remove(folder.path() / "BeamRuns-2.csv");
+    folder.write("BeamRuns-3.csv", kHeader + kBegin1);
+    folder.write("BeamRuns-03.csv", kHeader);
+    folder.write("BeamRuns-1.csv", kHeader);
+    EXPECT_EQ(beamRunsFiles(""), (std::vector<std::string>{"BeamRuns.csv", "BeamRuns-3.csv"}));
+    choice = chooseBeamRuns("");
+    EXPECT_EQ(choice.path, "BeamRuns-3.csv");
+    EXPECT_EQ(choice.log.openRun, 1);
 }
 
 TEST(BeamRunsFiles, AppendsNeverGoThroughALink) {
@@ -221,6 +261,8 @@ TEST(LiveStatusFormat, EveryKeyInItsPlace) {
               "  \"run\": {\"number\": 4, \"begin\": \"2026-12-09T09:59:58+01:00\"}\n"
               "}\n");
     EXPECT_EQ(jsonString(std::string("a\tb\x01") + "\\"), "\"a\\tb\\u0001\\\\\"");
+    // Latin-1 from the parent's beam file and a NUL are still JSON in UTF-8.
+    EXPECT_EQ(jsonString(std::string("Kr \xE9t\0", 6)), "\"Kr \xEF\xBF\xBDt\\u0000\"");
 }
 
 }  // namespace

@@ -128,7 +128,7 @@ private slots:
     {
         QLabel* banner = dialog->beamBanner();
         QVERIFY(banner != nullptr);
-        const long long begun = QDateTime::currentSecsSinceEpoch() - 65;
+        const auto begun = std::chrono::steady_clock::now() - std::chrono::seconds(65);
         dialog->showBeamBanner(BeamBanner{3, begun, "BEAM ON DEVICE   run 3   0:01:05"});
         QVERIFY(banner->text().startsWith(QStringLiteral("BEAM ON DEVICE   run 3   0:01:0")));
         // The port keeps the time going without being told.
@@ -136,7 +136,7 @@ private slots:
                                      banner->text().startsWith(QStringLiteral("BEAM ON DEVICE   run 3   0:01:")),
                                  3000);
         QVERIFY(banner->y() < dialog->control(ControlId::Beam)->mapTo(dialog.get(), QPoint(0, 0)).y());
-        dialog->showBeamBanner(BeamBanner{0, 0, "No beam on device: shutter S2 closed"});
+        dialog->showBeamBanner(BeamBanner{0, {}, "No beam on device: shutter S2 closed"});
         QCOMPARE(banner->text(), QStringLiteral("No beam on device: shutter S2 closed"));
     }
 };

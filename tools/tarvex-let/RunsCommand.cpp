@@ -30,11 +30,13 @@ class RunsCommand : public LetCommand {
 public:
     RunsCommand()
         : LetCommand("runs", "[DIR] [--csv]",
-                     "the beam runs recorded in \"BeamRuns.csv\" (and \"BeamRuns-2.csv\", ... after a logbook that "
-                     "could not be continued) in the station folder DIR (default: the current folder), newest first, "
+                     "the beam runs recorded in \"BeamRuns.csv\" (and every \"BeamRuns-2.csv\", ... present, started "
+                     "after a logbook that could not be continued) in the station folder DIR (default: the current "
+                     "folder), newest first, "
                      "notes merged, then the beam-on time per ion and per effective LET. --csv: the runs as the "
                      "logbook window exports them, with the file first, then an empty line and the totals. A logbook "
-                     "that cannot be read is named on stderr and skipped (exit status 1).") {}
+                     "that cannot be read is named on stderr and skipped (exit status 1); so is a record cut short "
+                     "(exit status 0).") {}
 
     void declareOptions(CLI::App& command) override {
         station_.declare(command);
@@ -62,6 +64,7 @@ public:
                 status = 1;
                 continue;
             }
+            for (const std::string& skipped : log.skipped) std::cerr << "tarvex-let: " << file << ", " << skipped << "\n";
             std::vector<RunSummary> runs = mergeRuns(log);
             text += file + ": " + plural(static_cast<int>(runs.size()), "run") + "\n";
             for (const RunSummary& run : runs) {

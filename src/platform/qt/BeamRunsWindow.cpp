@@ -132,7 +132,7 @@ void BeamRunsWindow::reload()
     const QString name = QFileInfo(path_).fileName();
     BeamRunsLog log;
     std::string why;
-    const int selected = selectedRun();
+    const std::int64_t selected = selectedRun();
     if (QFileInfo::exists(path_) && !readBeamRuns(local(path_), log, why)) {
         state_->setText(QStringLiteral("%1 cannot be read: %2.").arg(name, qs(why)));
     } else if (log.records.empty()) {
@@ -163,7 +163,7 @@ void BeamRunsWindow::reload()
     emit runsChanged();
 }
 
-int BeamRunsWindow::selectedRun() const
+std::int64_t BeamRunsWindow::selectedRun() const
 {
     const int row = table_->currentRow();
     if (row < 0 || row >= static_cast<int>(runs_.size()))
@@ -171,7 +171,7 @@ int BeamRunsWindow::selectedRun() const
     return runs_[static_cast<std::size_t>(row)].run;
 }
 
-bool BeamRunsWindow::addNote(int run, const QString& comment, const QString& fluence, QString* why)
+bool BeamRunsWindow::addNote(std::int64_t run, const QString& comment, const QString& fluence, QString* why)
 {
     auto refuse = [why](const QString& text) {
         if (why != nullptr)
@@ -191,8 +191,9 @@ bool BeamRunsWindow::addNote(int run, const QString& comment, const QString& flu
     note.time = isoTime(WallClock::now());
     note.fluence = fluenceText;
     note.comment = comment.trimmed().toStdString();
-    if (!appendRunRecord(local(path_), note))
-        return refuse(QStringLiteral("Could not append to %1.").arg(path_));
+    std::string cause;
+    if (!appendRunRecord(local(path_), note, &cause))
+        return refuse(QStringLiteral("Could not append to %1 (%2).").arg(path_, QString::fromStdString(cause)));
     loaded_ = false;
     reload();
     return true;

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <cstdint>
 #include <vector>
 
 #include "beam/BeamRuns.h"
@@ -35,7 +36,7 @@ public:
 
     // Appends a note to `run`; false, with the reason, when the fluence is
     // not a number >= 0, nothing is typed, or the logbook cannot be written.
-    bool addNote(int run, const QString& comment, const QString& fluence, QString* why = nullptr);
+    bool addNote(std::int64_t run, const QString& comment, const QString& fluence, QString* why = nullptr);
     // The runs, notes merged, as CSV; false when the file cannot be written.
     bool exportCsv(const QString& path) const;
 
@@ -52,7 +53,7 @@ protected:
 private:
     void addNoteToSelection();
     void chooseAndExport();
-    int selectedRun() const;
+    std::int64_t selectedRun() const;
 
     QString path_;
     std::vector<RunSummary> runs_;

@@ -469,7 +469,9 @@ void QtTarvexDialog::refreshBeamBanner()
 {
     QString text = QString::fromStdString(banner_.text);
     if (banner_.run > 0) {
-        const long long elapsed = QDateTime::currentSecsSinceEpoch() - banner_.runBeginSeconds;
+        const auto elapsed =
+            std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - banner_.runBegin)
+                .count();
         text = QString::fromStdString(beamOnBannerText(banner_.run, elapsed));
         beamBanner_->setStyleSheet(QStringLiteral("QLabel { background: #c00000; color: white; }"));
         if (!beamBannerTimer_->isActive())
