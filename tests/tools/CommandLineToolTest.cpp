@@ -238,6 +238,18 @@ TEST_F(Tool, MissingDataFolderIsNamed) {
     const ToolRun run = runCommand(shellQuoted(tool) + " stopping --ion 197Au --element Si --data nowhere 15");
     EXPECT_EQ(run.exitCode, 1) << "a computation that cannot be made, not a bad command line";
     EXPECT_NE(run.err.find("--data 'nowhere'"), std::string::npos) << run.err;
+    // A short file is refused as a missing one is.
+    for (const char* name : {"scoef.95a", "scoef.95b", "scoefgas.95"}) {
+        std::filesystem::copy_file(std::filesystem::path(stoppingDataFolder()) / name, folder.path() / name);
+    }
+    std::string b = fileContent(folder.path() / "scoef.95b");
+    std::ofstream(folder.path() / "scoef.95b") << b.substr(0, b.rfind('\n', b.size() - 2) + 1);
+    const ToolRun shortFile = runCommand(shellQuoted(tool) + " stopping --ion 197Au --element Si --data " +
+                                         shellQuoted(folder.path().string()) + " 15");
+    EXPECT_EQ(shortFile.exitCode, 1);
+    EXPECT_EQ(shortFile.err, "tarvex-let: --data '" + folder.path().string() +
+                                 "': Error reading file scoef.95b: it ends after 92 of 93 rows.\n");
+    EXPECT_EQ(shortFile.out, "");
 }
 
 TEST_F(Tool, HelpDescribesTheCommands) {

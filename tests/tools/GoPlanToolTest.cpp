@@ -144,6 +144,13 @@ TEST_F(GoPlanTool, GoRefusesTheBeamTheConsoleRefuses) {
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.out, "");
     EXPECT_NE(run.err.find("CurrentBeamNZAMeV.tmp holds a beam energy above 1000 MeV/u"), std::string::npos) << run.err;
+    // A coefficient file that is not whole is refused as a missing one is.
+    std::ofstream(station / "CurrentBeamNZAMeV.tmp") << "11 54 128.905 1933.5\n";
+    std::ofstream(station / "scoef.95a").flush();
+    const ToolRun shortFile = runCommand(shellQuoted(tool) + " go " + shellQuoted(station.string()) + " --let 40");
+    EXPECT_EQ(shortFile.exitCode, 1);
+    EXPECT_EQ(shortFile.out, "");
+    EXPECT_EQ(shortFile.err, "tarvex-let: Error reading file scoef.95a: it is empty.\n");
 }
 
 TEST_F(GoPlanTool, PlanHasARowForEveryFoilAndAgreesWithTheRecomputation) {
