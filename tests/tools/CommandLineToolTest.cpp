@@ -454,6 +454,23 @@ TEST_F(Tool, BadGoalsListsAndTiltsAreUsageErrors) {
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << arguments << ": " << run.err;
         EXPECT_EQ(run.out, "") << arguments;
     }
+    // A grid too large and bad values too long to repeat.
+    std::string rotations = "0", tilts = "0";
+    for (int i = 1; i < 101; ++i) rotations += ",1";
+    for (int i = 1; i < 100; ++i) tilts += ",2";
+    for (const auto& [arguments, err] :
+         {std::pair{"plan --rotations " + rotations + " --tilts " + tilts,
+                    std::string("tarvex-let: 101 rotations × 100 tilts make 10100 settings for each foil; a plan "
+                                "holds at most 10000 settings\n")},
+          std::pair{"plan --tilts 0,30," + std::string(7000, '9'),
+                    "tarvex-let: --tilts: '" + std::string(40, '9') + "…' is not an angle from 0 to 89.9 degrees\n"},
+          std::pair{std::string("plan --rotations 0,30,x"), std::string("tarvex-let: --rotations: 'x' is not an angle from 0 to "
+                                                           "89.9 degrees\n")}}) {
+        const ToolRun run = runCommand(shellQuoted(tool) + " " + arguments);
+        EXPECT_EQ(run.exitCode, 2) << arguments;
+        EXPECT_EQ(run.err, err);
+        EXPECT_EQ(run.out, "");
+    }
 }
 
 TEST_F(Tool, TraverseFailureExitsNonZeroWithTheMessage) {

@@ -182,6 +182,15 @@ TEST_F(GoPlanTool, PlanHasARowForEveryFoilAndAgreesWithTheRecomputation) {
     EXPECT_EQ(cells[6], streamText(beam.nominalRangeUm));
     EXPECT_NEAR(std::stod(cells[7]), beam.nominalRangeUm * 0.5, 1e-3) << "cos 60 = 0.5";
     EXPECT_EQ(cells[9], beam.nominalRangeUm * 0.5 < 100 ? "yes" : "no");
+
+    // Seven foils times 1430 tilts: over the limit of 10000 settings.
+    std::string tilts = "0";
+    for (int i = 1; i < 1430; ++i) tilts += ",1";
+    const ToolRun large = runCommand(shellQuoted(tool) + " plan " + shellQuoted(station.string()) + " --rotations 20 --tilts " + tilts);
+    EXPECT_EQ(large.exitCode, 2);
+    EXPECT_EQ(large.err, "tarvex-let: 7 foils × 1 rotations × 1430 tilts make 10010 settings; a plan holds at most "
+                         "10000 settings\n");
+    EXPECT_EQ(large.out, "");
 }
 
 TEST_F(GoPlanTool, PlanOfAnotherIonDrawsOneMarkPerSetting) {
