@@ -97,9 +97,9 @@ void onGo(Console& console) {
         return;
     }
     setStatusText(console, "Calculations in progress - please wait.");
-    const std::string missingCoefficients = loadStoppingCoefficients(state.stopping);
-    if (!missingCoefficients.empty()) {
-        warn(console, missingCoefficientsText(missingCoefficients));
+    const CoefficientLoad coefficients = loadStoppingCoefficients(state.stopping);
+    if (!coefficients.ok()) {
+        warn(console, coefficientLoadText(coefficients));
         clearStatusAndGoal(console);
         return;
     }

@@ -164,8 +164,8 @@ bool runStartup(Console& console) {
 
     // The controller channel the site asks for.
     console.channel = openControllerChannel(console);
-    state.motion.shownLink = console.channel->currentLink();
-    ui.showControllerLink(console.channel->currentLink());
+    state.motion.shownLink = console.channel->shownLink();
+    ui.showControllerLink(console.channel->shownLink());
 
     // Initial switch and shutter states, then Close S2 and Open S1
     // (real shutters are read back instead).

@@ -308,19 +308,24 @@ std::unique_ptr<ControllerChannel> openControllerChannel(Console& console) {
     ControllerSettings settings = parseControllerSettings(in);
     console.state.motion.commands = settings.motion;
     if (!settings.motion.errors.empty()) {
-        std::string text = std::string(kControllerSettingsFile) + ": malformed motion setting(s):";
-        for (const std::string& error : settings.motion.errors) text += "\n" + error;
-        console.ui.messageBox(text + "\nThe moves these settings serve are refused.", Icon::Warning, Buttons::Ok,
-                              Button::Ok);
+        console.ui.messageBox(std::string(kControllerSettingsFile) + ": malformed motion setting(s):" +
+                                  refusedSettingsList(console, settings.motion.errors) +
+                                  "\nThe moves these settings serve are refused.",
+                              Icon::Warning, Buttons::Ok, Button::Ok);
     }
+    std::unique_ptr<ControllerChannel> channel;
     if (!settings.error.empty()) {
         console.ui.messageBox(std::string(kControllerSettingsFile) + ": " + settings.error +
                                   ".\nNo controller is attached: commands are only written to " +
                                   kControllerJournalFile + ".",
                               Icon::Warning, Buttons::Ok, Button::Ok);
-        return std::make_unique<JournalChannel>();
+        channel = std::make_unique<JournalChannel>();
+    } else if (!settings.tcp) {
+        channel = std::make_unique<JournalChannel>();
+    } else {
+        channel = std::make_unique<TcpChannel>(settings.host, settings.port,
+                                               std::chrono::milliseconds(settings.motion.answerTimeMs));
     }
-    if (!settings.tcp) return std::make_unique<JournalChannel>();
-    return std::make_unique<TcpChannel>(settings.host, settings.port,
-                                        std::chrono::milliseconds(settings.motion.answerTimeMs));
+    if (!settings.error.empty() || !settings.motion.errors.empty()) channel->markSettingsRefused();
+    return channel;
 }

@@ -179,11 +179,11 @@ std::optional<BeamInputs> readBeamInputs(ConsoleCore& console) {
     messages.fieldChanged(ControlId::Beam, fields.beam);
     inputs.ion = {beam.ionZ, beam.ionA, beam.beamEnergyMeV};
 
-    // Coefficients and axis values. Without a coefficient file every
+    // Coefficients and axis values. Without all three coefficient files whole every
     // stopping power would be zero or stale: nothing is computed or committed.
-    const std::string missingCoefficients = loadStoppingCoefficients(state.stopping);
-    if (!missingCoefficients.empty()) {
-        refuse(console, missingCoefficientsText(missingCoefficients));
+    const CoefficientLoad coefficients = loadStoppingCoefficients(state.stopping);
+    if (!coefficients.ok()) {
+        refuse(console, coefficientLoadText(coefficients));
         return std::nullopt;
     }
     for (Axis& axis : state.axes.axes) axis.value = axisValue(axis);

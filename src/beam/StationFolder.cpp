@@ -73,8 +73,8 @@ std::string readStationFolder(StationFolder& station) {
         parseBeamResults(in, state.beam);
         in.close();
     }
-    const std::string missing = loadStoppingCoefficients(state.stopping);
-    if (!missing.empty()) return missingCoefficientsText(missing);
+    const CoefficientLoad coefficients = loadStoppingCoefficients(state.stopping);
+    if (!coefficients.ok()) return coefficientLoadText(coefficients);
 
     bool layersMissing = false;
     station.layers = readDeviceLayers(layersMissing, station.layersProblem);

@@ -20,7 +20,7 @@ Console::Console(Ui& port)
       channel(std::make_unique<JournalChannel>()) {}
 
 void showLinkChange(Console& console) {
-    ControllerLink now = console.channel->currentLink();
+    ControllerLink now = console.channel->shownLink();
     if (now == console.state.motion.shownLink) return;
     console.state.motion.shownLink = now;
     console.ui.showControllerLink(now);

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/LogFile.h"
 #include "util/NumberFormat.h"
 #include "util/TextFiles.h"
 #include "util/TokenReader.h"
@@ -31,6 +32,10 @@ ControllerSettings parseControllerSettings(std::istream& in) {
     }
     std::string line;
     while (lines.readLine(line)) parseMotionSetting(line, settings.motion);
+    if (channelLine.size() > kMaxSettingsLine) {
+        settings.error = "the channel line is longer than 4096 bytes";
+        return settings;
+    }
     std::istringstream channel(channelLine);
     TokenReader reader(channel);
     std::string kind;
@@ -49,4 +54,16 @@ ControllerSettings parseControllerSettings(std::istream& in) {
         settings.port = port;
     }
     return settings;
+}
+
+std::string refusedSettingsList(Console& console, const std::vector<std::string>& errors) {
+    std::string list;
+    for (std::size_t i = 0; i < errors.size(); ++i) {
+        tryWriteLogEntry(console, std::string(kControllerSettingsFile) + ": " + errors[i]);
+        if (i < kListedSettingErrors) list += "\n" + errors[i];
+    }
+    if (errors.size() > kListedSettingErrors) {
+        list += cformat("\n\u2026 and %zu more; see the operator log", errors.size() - kListedSettingErrors);
+    }
+    return list;
 }

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/MotionCommands.h"
 #include "core/Ui.h"
@@ -54,6 +55,14 @@ public:
     // Data of the controller's last answer; empty when it sent none.
     const std::string& reply() const { return reply_; }
     ControllerLink currentLink() const { return link_; }
+    // "Controller.dat" held settings that were refused.
+    void markSettingsRefused() { settingsRefused_ = true; }
+    // What the operator is shown: SettingsRefused instead of a journal or a
+    // connection not made yet when settings were refused.
+    ControllerLink shownLink() const {
+        const bool quiet = link_ == ControllerLink::Journal || link_ == ControllerLink::Absent;
+        return settingsRefused_ && quiet ? ControllerLink::SettingsRefused : link_;
+    }
     // True when a journal entry of the last command could not be written.
     bool journalFailed() const { return journalFailed_; }
     // Why it could not be written ("No space left on device").
@@ -64,6 +73,7 @@ protected:
     bool journalFailed_ = false;
     std::string journalFailure_;
     ControllerLink link_ = ControllerLink::Journal;
+    bool settingsRefused_ = false;
     std::string reconnectStop_;
 };
 
@@ -93,3 +103,10 @@ struct ControllerSettings {
 };
 
 ControllerSettings parseControllerSettings(std::istream& in);
+
+struct Console;
+// The refused settings `errors` as a start-up message lists them: at most
+// kListedSettingErrors lines, each after a line end, then "… and N more; see
+// the operator log". Every one is written to the operator log.
+inline constexpr std::size_t kListedSettingErrors = 10;
+std::string refusedSettingsList(Console& console, const std::vector<std::string>& errors);

@@ -6,11 +6,11 @@
 bool sendCommand(Console& console, const std::string& text) {
     console.state.commandBuffer.set(text);
     ControllerChannel& channel = *console.channel;
-    ControllerLink before = channel.currentLink();
+    ControllerLink before = channel.shownLink();
     bool sent = channel.send(console.state.commandBuffer.text());
-    if (channel.currentLink() != before) {
-        console.state.motion.shownLink = channel.currentLink();
-        console.ui.showControllerLink(channel.currentLink());
+    if (channel.shownLink() != before) {
+        console.state.motion.shownLink = channel.shownLink();
+        console.ui.showControllerLink(channel.shownLink());
     }
     reportWriteResult(console, kControllerJournalFile, !channel.journalFailed(), channel.journalFailure());
     return sent;

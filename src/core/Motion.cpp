@@ -13,7 +13,8 @@ LinkPhase linkPhaseOf(ControllerLink link) {
         case ControllerLink::Journal: return LinkPhase::Journal;
         case ControllerLink::Connected: return LinkPhase::Connected;
         case ControllerLink::Absent: return LinkPhase::Absent;
-        case ControllerLink::Lost: break;
+        case ControllerLink::Lost:
+        case ControllerLink::SettingsRefused: break;
     }
     return LinkPhase::Lost;
 }

@@ -1,5 +1,6 @@
 #include "core/MotionCommands.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "core/CommandBuffer.h"
@@ -100,12 +101,15 @@ bool isSeparator(char c) {
 
 void parseMotionSetting(const std::string& line, MotionCommands& commands) {
     std::string text = trimmed(line);
-    if (text.empty() || text[0] == '#') return;
+    const bool tooLong = line.size() > kMaxSettingsLine;
+    if (text.empty() || (text[0] == '#' && !tooLong)) return;
     std::size_t blank = text.find_first_of(" \t");
     std::string key = text.substr(0, blank);
+    if (key.rfind("shutter-", 0) == 0) return;  // read by the shutter read-back
     std::string value = blank == std::string::npos ? "" : trimmed(text.substr(blank));
     std::string problem;
     std::string* target = nullptr;
+    bool known = true;
     if (key == "stop-axis") {
         target = &commands.stopAxis;
         problem = commandProblem(value, true, false);
@@ -141,14 +145,30 @@ void parseMotionSetting(const std::string& line, MotionCommands& commands) {
             commands.answerTimeMs = MotionCommands::kDefaultAnswerTimeMs;
             problem = "not a whole number of milliseconds from 1 to 2000";
         }
-    } else if (key.rfind("shutter-", 0) == 0) {
-        return;  // read by the shutter read-back
     } else {
-        commands.errors.push_back(key.substr(0, 40) + ": unknown setting");
+        known = false;
+        problem = "unknown setting";
+    }
+    if (tooLong) problem = "the line is longer than 4096 bytes";
+    if (!known) {
+        commands.errors.push_back(key.substr(0, 40) + ": " + problem);
         return;
     }
-    if (target != nullptr) *target = problem.empty() ? value : "";
+    // A second line for a key: neither counts, and it is said once.
+    const bool again = std::find(commands.keysGiven.begin(), commands.keysGiven.end(), key) != commands.keysGiven.end();
+    if (!again) commands.keysGiven.push_back(key);
+    const std::string twice = key + ": given twice";
+    const bool saidTwice = std::find(commands.errors.begin(), commands.errors.end(), twice) != commands.errors.end();
+    if (again || !problem.empty()) {
+        if (target != nullptr) target->clear();
+        if (key == "reply") commands.reply.clear();
+        if (key == "deceleration") commands.deceleration = 0;
+        if (key == "answer-time") commands.answerTimeMs = MotionCommands::kDefaultAnswerTimeMs;
+    } else if (target != nullptr) {
+        *target = value;
+    }
     if (!problem.empty()) commands.errors.push_back(key + ": " + problem);
+    if (again && !saidTwice) commands.errors.push_back(twice);
 }
 
 std::string MotionCommands::stopAxisText(int axis) const {

@@ -31,6 +31,8 @@ struct MotionCommands {
     int answerTimeMs = kDefaultAnswerTimeMs;
     // One line per malformed or unknown setting: "KEY: why".
     std::vector<std::string> errors;
+    // The keys read so far, each once: a key given again is refused.
+    std::vector<std::string> keysGiven;
 
     static constexpr int kDefaultAnswerTimeMs = 50;
     static constexpr int kLongestAnswerTimeMs = 2000;
@@ -62,8 +64,13 @@ struct ReadBack {
     int64_t outputs = -1;
 };
 
+// The longest settings line of "Controller.dat" that is read; a longer one
+// is refused, not cut.
+inline constexpr std::size_t kMaxSettingsLine = 4096;
+
 // Reads one settings line (without its line end) into `commands`; blank lines
-// and lines starting with '#' are ignored.
+// and lines starting with '#' are ignored. A key given a second time, or on a
+// line over kMaxSettingsLine bytes, is an error and counts as not given.
 void parseMotionSetting(const std::string& line, MotionCommands& commands);
 
 // The longest answer to the query that is read at all.

@@ -53,6 +53,10 @@ ShutterBits parseShutterBits(std::istream& in) {
             continue;
         }
         mentioned[static_cast<std::size_t>(found - keys.data())] = true;
+        if (line.size() > kMaxSettingsLine) {
+            bits.errors.push_back(key + ": the line is longer than 4096 bytes");
+            continue;
+        }
         int32_t bit = -1;
         std::string problem = bitProblem(value, bit);
         if (!problem.empty()) {

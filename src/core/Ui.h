@@ -28,6 +28,9 @@ enum class ControllerLink {
     Connected,  // the controller answered the last command
     Absent,     // no connection could be made yet
     Lost,       // the connection broke; it is re-made at the next command
+    // Shown only, never a link state: "Controller.dat" held settings that
+    // were refused, and no controller has answered.
+    SettingsRefused,
 };
 
 // The beam banner of the main window: while a run is open "BEAM ON DEVICE"

@@ -18,8 +18,10 @@ std::string calculationErrorText(int code, const std::string& context) {
     }
 }
 
-std::string missingCoefficientsText(const std::string& file) {
-    return "Error opening file " + file +
+std::string coefficientLoadText(const CoefficientLoad& load) {
+    if (load.ok()) return "";
+    if (!load.missing) return "Error reading file " + load.file + ": " + load.reason;
+    return "Error opening file " + load.file +
            " - the stopping powers cannot be computed without it.\nCopy the stopping-power coefficient files "
            "(scoef.95a, scoef.95b, scoefgas.95) into the working folder.";
 }

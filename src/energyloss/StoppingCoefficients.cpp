@@ -4,34 +4,46 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 
+#include "util/NumberFormat.h"
 #include "util/TextFiles.h"
 #include "util/TokenReader.h"
 
 namespace {
 
-// Skips the two header lines, then reads `rows` rows of `count` numbers into
-// columns first..first+count-1. A failed read stops the reader, so that slot
-// and every later one keep their values.
+// Skips the two header lines, then reads rows firstRow..lastRow, one line
+// each, `count` numbers into columns first..first+count-1. The first fault
+// stops the reader, so that slot and every later one keep their values; its
+// reason is returned ("" for a whole file).
 template <int Columns>
-void parseRows(std::istream& in, double (*table)[Columns], int firstRow, int lastRow, int firstColumn,
-               int count) {
+std::string parseRows(std::istream& in, double (*table)[Columns], int firstRow, int lastRow, int firstColumn,
+                      int count) {
     TokenReader reader(in);
-    std::string header;
-    reader.readLine(header);
-    reader.readLine(header);
-    for (int row = firstRow; row <= lastRow && reader.ok(); ++row) {
-        for (int column = firstColumn; column < firstColumn + count; ++column) {
-            if (!reader.readReal(table[row][column])) return;
+    std::string line;
+    if (!reader.readLine(line)) return "it is empty.";
+    reader.readLine(line);
+    const int rows = lastRow - firstRow + 1;
+    for (int row = firstRow; row <= lastRow; ++row) {
+        if (!reader.readLine(line)) return cformat("it ends after %d of %d rows.", row - firstRow, rows);
+        std::istringstream text(line);
+        TokenReader numbers(text);
+        for (int k = 0; k < count; ++k) {
+            std::string token;
+            if (!numbers.readWord(token)) return cformat("row %d holds %d of %d numbers.", row - firstRow + 1, k, count);
+            if (!parseReal(token, table[row][firstColumn + k])) {
+                return cformat("row %d: number %d is not a number.", row - firstRow + 1, k + 1);
+            }
         }
     }
+    return "";
 }
 
 // Opens one coefficient file; on failure reports its "not found" line and
-// hands the parser an empty stream, whose every read fails. False when the
-// file could not be opened.
+// hands the parser an empty stream, whose every read fails. Notes the first
+// fault in `load`.
 template <typename Parse>
-bool loadFile(const std::string& folder, const char* name, Parse parse) {
+void loadFile(const std::string& folder, const char* name, Parse parse, CoefficientLoad& load) {
     std::ifstream file;
     const bool opened = openInput(file, inFolder(folder, name));
     if (!opened) {
@@ -39,8 +51,15 @@ bool loadFile(const std::string& folder, const char* name, Parse parse) {
         std::fputs(line.c_str(), stdout);
         std::fflush(stdout);
     }
-    parse(file);
-    return opened;
+    const std::string reason = parse(file);
+    if (!load.ok()) return;
+    if (!opened) {
+        load.file = name;
+        load.missing = true;
+    } else if (!reason.empty()) {
+        load.file = name;
+        load.reason = reason;
+    }
 }
 
 // Straight-line interpolation of values[first..last] against grid[first..last]
@@ -79,31 +98,27 @@ double finiteOrZero(double value) { return std::isfinite(value) ? value : 0.0; }
 
 }  // namespace
 
-void parseCoefficientFileA(std::istream& in, CoefficientTable& table) {
-    parseRows<CoefficientTable::kColumns>(in, table.value, 1, CoefficientTable::kGridRow, 0, 16);
+std::string parseCoefficientFileA(std::istream& in, CoefficientTable& table) {
+    return parseRows<CoefficientTable::kColumns>(in, table.value, 1, CoefficientTable::kGridRow, 0, 16);
 }
 
-void parseCoefficientFileB(std::istream& in, CoefficientTable& table) {
-    parseRows<CoefficientTable::kColumns>(in, table.value, 1, CoefficientTable::kGridRow, 16, 38);
+std::string parseCoefficientFileB(std::istream& in, CoefficientTable& table) {
+    return parseRows<CoefficientTable::kColumns>(in, table.value, 1, CoefficientTable::kGridRow, 16, 38);
 }
 
-void parseGasCoefficientFile(std::istream& in, GasCoefficientTable& table) {
-    parseRows<GasCoefficientTable::kColumns>(in, table.value, 1, 24, 0, 11);
+std::string parseGasCoefficientFile(std::istream& in, GasCoefficientTable& table) {
+    return parseRows<GasCoefficientTable::kColumns>(in, table.value, 1, 24, 0, 11);
 }
 
-std::string loadStoppingCoefficients(StoppingData& data, const std::string& folder) {
-    std::string missing;
-    auto note = [&missing](bool opened, const char* name) {
-        if (!opened && missing.empty()) missing = name;
-    };
-    note(loadFile(folder, kCoefficientFileA, [&](std::istream& in) { parseCoefficientFileA(in, data.coefficients); }),
-         kCoefficientFileA);
-    note(loadFile(folder, kCoefficientFileB, [&](std::istream& in) { parseCoefficientFileB(in, data.coefficients); }),
-         kCoefficientFileB);
-    note(loadFile(folder, kGasCoefficientFile,
-                  [&](std::istream& in) { parseGasCoefficientFile(in, data.gasCoefficients); }),
-         kGasCoefficientFile);
-    return missing;
+CoefficientLoad loadStoppingCoefficients(StoppingData& data, const std::string& folder) {
+    CoefficientLoad load;
+    loadFile(folder, kCoefficientFileA, [&](std::istream& in) { return parseCoefficientFileA(in, data.coefficients); },
+             load);
+    loadFile(folder, kCoefficientFileB, [&](std::istream& in) { return parseCoefficientFileB(in, data.coefficients); },
+             load);
+    loadFile(folder, kGasCoefficientFile,
+             [&](std::istream& in) { return parseGasCoefficientFile(in, data.gasCoefficients); }, load);
+    return load;
 }
 
 int gasIndexOf(int z2) {

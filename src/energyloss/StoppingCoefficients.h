@@ -54,22 +54,34 @@ inline constexpr const char* kCoefficientFileA = "scoef.95a";
 inline constexpr const char* kCoefficientFileB = "scoef.95b";
 inline constexpr const char* kGasCoefficientFile = "scoefgas.95";
 
+// What loading the coefficient files found: the first file that could not be
+// opened or is not whole, and why. Without all three files whole every
+// stopping power would be zero or stale, and a caller that commits results
+// must not go on; coefficientLoadText (CalculationErrors.h) words it.
+struct CoefficientLoad {
+    std::string file;      // "" when all three files opened and are whole
+    bool missing = false;  // the file could not be opened
+    std::string reason;    // else what is wrong with it, e.g. "it ends after 92 of 93 rows."
+    bool ok() const { return file.empty(); }
+};
+
 // Reads "scoef.95a", "scoef.95b" and "scoefgas.95" from `folder` (empty: the
 // working folder) into `data`, in place. A file that cannot be opened writes
 // "\n<name> not found.\n" to standard output and leaves its slots unchanged;
-// a short or malformed file leaves its remaining slots unchanged. Returns the
-// name of the first file that could not be opened, "" when all three opened:
-// without them every stopping power is zero or stale, and a caller that
-// commits results must not go on.
-std::string loadStoppingCoefficients(StoppingData& data, const std::string& folder = "");
+// a short or malformed file fills its slots up to the first fault and leaves
+// the rest unchanged. Every file is read; the first fault is returned.
+CoefficientLoad loadStoppingCoefficients(StoppingData& data, const std::string& folder = "");
 
-// The parse halves of the loader (two header lines, then the numbers).
+// The parse halves of the loader: two header lines, then one line per row
+// holding at least that row's numbers (more are ignored). Each returns ""
+// for a whole file, else the reason ("it is empty.", "it ends after 92 of 93
+// rows.", "row 7 holds 15 of 16 numbers.", "row 7: number 4 is not a number.").
 // Columns 0..15 of rows 1..93.
-void parseCoefficientFileA(std::istream& in, CoefficientTable& table);
+std::string parseCoefficientFileA(std::istream& in, CoefficientTable& table);
 // Columns 16..53 of rows 1..93.
-void parseCoefficientFileB(std::istream& in, CoefficientTable& table);
+std::string parseCoefficientFileB(std::istream& in, CoefficientTable& table);
 // 11 numbers of gas rows 1..24.
-void parseGasCoefficientFile(std::istream& in, GasCoefficientTable& table);
+std::string parseGasCoefficientFile(std::istream& in, GasCoefficientTable& table);
 
 // The eight gas elements in gas-index order (index 1..8 = position + 1).
 inline constexpr int kGasElements[8] = {1, 2, 7, 8, 10, 18, 36, 54};

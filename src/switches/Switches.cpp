@@ -175,11 +175,12 @@ void readShutterBits(Console& console) {
     bits = parseShutterBits(in);
     checkShutterWiring(bits, console.state.motion.commands);
     if (bits.errors.empty()) return;
-    std::string list;
-    for (const std::string& error : bits.errors) list += "\n" + error;
-    console.ui.messageBox(std::string(kControllerSettingsFile) + ": the shutter settings cannot be used:" + list +
+    console.ui.messageBox(std::string(kControllerSettingsFile) + ": the shutter settings cannot be used:" +
+                              refusedSettingsList(console, bits.errors) +
                               "\nThe shutter buttons do not drive the shutters.",
                           Icon::Warning, Buttons::Ok, Button::Ok);
+    console.channel->markSettingsRefused();
+    showLinkChange(console);
 }
 
 void applyInitialSwitchStates(Console& console) {

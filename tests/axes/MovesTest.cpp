@@ -497,7 +497,9 @@ TEST_F(MovesTest, AtConnectTheControllersPositionsWinAndTheDifferenceIsLogged) {
 
 TEST_F(MovesTest, MalformedMoveSettingRefusesFiniteMovesButNotStops) {
     start("2");
-    std::istringstream settings(ControllerSimulator::settingsText(7000) + "move-to A{axis};PA;\n");
+    std::string text = ControllerSimulator::settingsText(7000);
+    const std::string moveTo = "move-to A{axis};PA{counts};";
+    std::istringstream settings(text.replace(text.find(moveTo), moveTo.size(), "move-to A{axis};PA;"));
     console().state.motion.commands = parseControllerSettings(settings).motion;
     EXPECT_EQ(console().state.motion.commands.errors, std::vector<std::string>{"move-to: no {counts} placeholder"});
     recording->setLink(ControllerLink::Connected);

@@ -497,27 +497,46 @@ TEST_F(Recompute, RefusedLayerRecordCommitsNothing) {
     EXPECT_EQ(folder.read("RangeTable.txt"), "old table\n");
 }
 
-// Without a coefficient file every stopping power would be zero: the beam
-// would seem to cross the device without losing energy. Nothing is committed.
-TEST_F(Recompute, MissingCoefficientFileCommitsNothing) {
-    for (const char* name : {"scoef.95a", "scoef.95b", "scoefgas.95"}) {
-        SCOPED_TRACE(name);
-        const std::string kept = folder.read(name);
-        folder.remove(name);
+// Without a coefficient file, or with one that is not whole, every stopping
+// power would be zero or stale: the beam would seem to cross the device
+// without losing energy. Nothing is committed.
+struct BrokenCoefficients {
+    const char* name;
+    std::string (*edit)(std::string text);  // nullptr: the file is removed
+    const char* message;
+};
+
+TEST_F(Recompute, MissingOrShortCoefficientFileCommitsNothing) {
+    const std::string missing = " - the stopping powers cannot be computed without it.\nCopy the stopping-power "
+                                "coefficient files (scoef.95a, scoef.95b, scoefgas.95) into the working folder.";
+    for (const BrokenCoefficients& c :
+         {BrokenCoefficients{"scoef.95a", nullptr, ""}, BrokenCoefficients{"scoef.95b", nullptr, ""},
+          BrokenCoefficients{"scoefgas.95", nullptr, ""},
+          BrokenCoefficients{"scoef.95b", [](std::string t) { return t.substr(0, t.rfind('\n', t.size() - 2) + 1); },
+                             "Error reading file scoef.95b: it ends after 92 of 93 rows."},
+          BrokenCoefficients{"scoef.95a", [](std::string) { return std::string(); },
+                             "Error reading file scoef.95a: it is empty."},
+          BrokenCoefficients{"scoefgas.95", [](std::string t) { return t.erase(t.find("8.990E-05"), 9); },
+                             "Error reading file scoefgas.95: row 1 holds 10 of 11 numbers."}}) {
+        SCOPED_TRACE(c.message);
+        const std::string kept = folder.read(c.name);
+        if (c.edit == nullptr) {
+            folder.remove(c.name);
+        } else {
+            folder.write(c.name, c.edit(kept));
+        }
         folder.write("RangeTable.txt", "old table\n");
         ui.boxes.clear();
         EXPECT_EQ(recompute(), -1);
         EXPECT_FALSE(returned);
         ASSERT_EQ(ui.boxes.size(), 1u);
         EXPECT_EQ(ui.boxes[0].icon, Icon::Warning);
-        EXPECT_EQ(ui.boxes[0].text, std::string("Error opening file ") + name +
-                                        " - the stopping powers cannot be computed without it.\nCopy the "
-                                        "stopping-power coefficient files (scoef.95a, scoef.95b, scoefgas.95) into "
-                                        "the working folder.\nThe beam was not recomputed.");
+        const std::string expected = c.edit == nullptr ? "Error opening file " + std::string(c.name) + missing : c.message;
+        EXPECT_EQ(ui.boxes[0].text, expected + "\nThe beam was not recomputed.");
         EXPECT_FALSE(folder.exists("CurrentBeamDELReB.tmp"));
         EXPECT_FALSE(folder.exists("CurrentBeamNZAMeV.dat"));
         EXPECT_EQ(folder.read("RangeTable.txt"), "old table\n");
-        folder.write(name, kept);
+        folder.write(c.name, kept);
     }
 }
 

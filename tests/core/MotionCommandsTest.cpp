@@ -41,9 +41,10 @@ TEST(MotionCommands, TheSimulatorsSetFillsItsPlaceholders) {
 
 TEST(MotionCommands, MalformedSettingsAreNamedAndLeftOut) {
     struct Row {
-        const char* line;
+        std::string line;  // in place of the simulator's line for its key, if it has one
         const char* error;
         bool refusesMoves = true;
+        bool added = false;  // after the simulator's line instead
     };
     const Row rows[] = {
         {"move-to A{axis};PA;", "move-to: no {counts} placeholder"},
@@ -65,13 +66,22 @@ TEST(MotionCommands, MalformedSettingsAreNamedAndLeftOut) {
         {"answer-time 0", "answer-time: not a whole number of milliseconds from 1 to 2000", false},
         {"answer-time 2001", "answer-time: not a whole number of milliseconds from 1 to 2000", false},
         {"answer-time 100ms", "answer-time: not a whole number of milliseconds from 1 to 2000", false},
+        {"move-to A{axis};PA{counts};", "move-to: given twice", true, true},
+        {"deceleration 150000", "deceleration: given twice", false, true},
+        {"query " + std::string(4091, 'Q') + ";", "query: the line is longer than 4096 bytes"},
+        {"# " + std::string(4095, '#'), "#: the line is longer than 4096 bytes", false},
     };
     for (const Row& row : rows) {
-        MotionCommands m = parsed(ControllerSimulator::settingsText(4000) + row.line + "\n");
+        std::string settings = ControllerSimulator::settingsText(4000);
+        const std::string key = row.line.substr(0, row.line.find(' ')) + " ";
+        const std::size_t own = settings.find("\n" + key);
+        if (own != std::string::npos && !row.added) settings.erase(own + 1, settings.find('\n', own + 1) - own);
+        MotionCommands m = parsed(settings + row.line + "\n");
         EXPECT_EQ(m.errors, std::vector<std::string>{row.error}) << row.line;
         EXPECT_EQ(m.canMoveTo(), !row.refusesMoves) << row.line;
         EXPECT_EQ(m.answerTimeMs, 50) << row.line;
         EXPECT_EQ(m.stoppingDeceleration(), 200000) << row.line;
+        EXPECT_EQ(m.deceleration, row.line.rfind("deceleration", 0) == 0 ? 0 : 200000) << "not given, " << row.line;
     }
     MotionCommands longText = parsed(std::string("journal\nstop-all ") + std::string(127, 'S') + ";\n");
     EXPECT_EQ(longText.errors, std::vector<std::string>{"stop-all: longer than 127 characters once filled in"});
@@ -127,6 +137,27 @@ TEST(MotionCommands, StartUpNamesAMalformedSetting) {
               "Controller.dat: malformed motion setting(s):\nstop-axis: no {axis} placeholder\nThe moves these "
               "settings serve are refused.");
     EXPECT_EQ(console.state.motion.commands.query, "TS;");
+    EXPECT_EQ(console.channel->shownLink(), ControllerLink::SettingsRefused) << "not \"No controller\"";
+
+    // Many: ten are listed, all are logged; a controller not reached yet is
+    // not said to be absent.
+    folder.write("CurrentLogFileName.dat", "run.log\n");
+    std::string many = "tcp 127.0.0.1 9\n", listed;
+    for (int i = 1; i <= 12; ++i) many += "bad-" + std::to_string(i) + " x\n";
+    for (int i = 1; i <= 10; ++i) listed += "\nbad-" + std::to_string(i) + ": unknown setting";
+    folder.write("Controller.dat", many);
+    console.channel = openControllerChannel(console);
+    EXPECT_EQ(ui.lastBox().text, "Controller.dat: malformed motion setting(s):" + listed +
+                                     "\n… and 2 more; see the operator log\nThe moves these settings serve are refused.");
+    for (int i = 1; i <= 12; ++i) {
+        EXPECT_NE(folder.read("run.log").find("Controller.dat: bad-" + std::to_string(i) + ": unknown setting\n"),
+                  std::string::npos) << i;
+    }
+    EXPECT_EQ(console.channel->currentLink(), ControllerLink::Absent);
+    EXPECT_EQ(console.channel->shownLink(), ControllerLink::SettingsRefused);
+    folder.write("Controller.dat", "journal\nquery TS;\n");
+    console.channel = openControllerChannel(console);
+    EXPECT_EQ(console.channel->shownLink(), ControllerLink::Journal);
 }
 
 }  // namespace

@@ -50,7 +50,9 @@ TEST(CoefficientLoading, MissingFilesPrintTheirNotFoundLinesAndLeaveTheTables) {
     WorkFolder folder;
     auto data = filledWithSentinel();
     testing::internal::CaptureStdout();
-    EXPECT_EQ(loadStoppingCoefficients(*data), "scoef.95a");  // the first one missing
+    const CoefficientLoad load = loadStoppingCoefficients(*data);
+    EXPECT_EQ(load.file, "scoef.95a");  // the first one missing
+    EXPECT_TRUE(load.missing);
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(out, "\nscoef.95a not found.\n\nscoef.95b not found.\n\nscoefgas.95 not found.\n");
     EXPECT_EQ(data->coefficients.value[14][8], kUntouched);
@@ -65,7 +67,7 @@ TEST(CoefficientLoading, MissingGasFileChangesNothingForSolids) {
     folder.remove(kGasCoefficientFile);
     auto reloaded = std::make_unique<StoppingData>();
     testing::internal::CaptureStdout();
-    EXPECT_EQ(loadStoppingCoefficients(*reloaded), "scoefgas.95");
+    EXPECT_EQ(loadStoppingCoefficients(*reloaded).file, "scoefgas.95");
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "\nscoefgas.95 not found.\n");
     EXPECT_EQ(ionStoppingPower(*reloaded, 79, 197, 14, 28.086, 15 * 197 * 1000, 0), before);
 }
@@ -76,25 +78,23 @@ TEST(CoefficientLoading, EveryLoadRereadsTheFiles) {
     std::string a = folder.read(kCoefficientFileA);
     a.replace(a.find(" .974 "), 6, " .500 ");
     folder.write(kCoefficientFileA, a);
-    EXPECT_EQ(loadStoppingCoefficients(*data), "");
+    EXPECT_TRUE(loadStoppingCoefficients(*data).ok());
     EXPECT_EQ(data->coefficients.value[14][6], 0.5);
 }
 
-TEST(CoefficientLoading, ShortFileFillsWhatItHoldsAndLeavesTheRest) {
+TEST(CoefficientLoading, ShortFileFillsWhatItHoldsAndSaysWhereItEnds) {
     auto data = filledWithSentinel();
     std::istringstream in("header one\nheader two\n" + std::string("1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18"));
-    parseCoefficientFileA(in, data->coefficients);
+    EXPECT_EQ(parseCoefficientFileA(in, data->coefficients), "it ends after 1 of 93 rows.");
     for (int c = 0; c < 16; ++c) EXPECT_EQ(data->coefficients.value[1][c], c + 1);
-    EXPECT_EQ(data->coefficients.value[2][0], 17);
-    EXPECT_EQ(data->coefficients.value[2][1], 18);
-    EXPECT_EQ(data->coefficients.value[2][2], kUntouched);
-    EXPECT_EQ(data->coefficients.value[2][16], kUntouched);  // columns of the other file stay as they were
+    EXPECT_EQ(data->coefficients.value[2][0], kUntouched) << "one row per line; the numbers beyond it are ignored";
+    EXPECT_EQ(data->coefficients.value[1][16], kUntouched);  // columns of the other file stay as they were
 }
 
 TEST(CoefficientLoading, MalformedTokenStopsTheFile) {
     auto data = filledWithSentinel();
     std::istringstream in("h\nh\n1 2 3 x 5 6\n");
-    parseCoefficientFileB(in, data->coefficients);
+    EXPECT_EQ(parseCoefficientFileB(in, data->coefficients), "row 1: number 4 is not a number.");
     EXPECT_EQ(data->coefficients.value[1][16], 1);
     EXPECT_EQ(data->coefficients.value[1][18], 3);
     EXPECT_EQ(data->coefficients.value[1][19], kUntouched);
@@ -104,16 +104,18 @@ TEST(CoefficientLoading, MalformedTokenStopsTheFile) {
 TEST(CoefficientLoading, OverflowingNumberIsMalformed) {
     auto data = filledWithSentinel();
     std::istringstream in("h\nh\n1 2 1e400 4\n");
-    parseGasCoefficientFile(in, data->gasCoefficients);
+    EXPECT_EQ(parseGasCoefficientFile(in, data->gasCoefficients), "row 1: number 3 is not a number.");
     EXPECT_EQ(data->gasCoefficients.value[1][1], 2);
     EXPECT_EQ(data->gasCoefficients.value[1][2], kUntouched);
 }
 
 TEST(CoefficientLoading, EmptyAndHeaderOnlyFilesChangeNothing) {
-    for (const char* text : {"", "only one header line", "h\nh\n"}) {
+    for (const auto& [text, reason] : {std::pair{"", "it is empty."}, {"only one header line", "it ends after 0 of 93 rows."},
+                                       {"h\nh\n", "it ends after 0 of 93 rows."},
+                                       {"h\nh\n\n", "row 1 holds 0 of 16 numbers."}}) {
         auto data = filledWithSentinel();
         std::istringstream in(text);
-        parseCoefficientFileA(in, data->coefficients);
+        EXPECT_EQ(parseCoefficientFileA(in, data->coefficients), reason) << text;
         EXPECT_EQ(data->coefficients.value[1][0], kUntouched) << text;
     }
 }
@@ -145,14 +147,14 @@ TEST(CoefficientLoading, AllZeroTablesLeaveOnlyNuclearStopping) {
 TEST(CoefficientLoading, HugeNumbersEverywhereNeverHang) {
     WorkFolder folder;
     std::string a = "h\nh\n", b = "h\nh\n", g = "h\nh\n";
-    for (int i = 0; i < 93 * 16; ++i) a += "1e300 ";
-    for (int i = 0; i < 93 * 38; ++i) b += "-1e300 ";
-    for (int i = 0; i < 24 * 11; ++i) g += "1e-300 ";
+    for (int i = 1; i <= 93 * 16; ++i) a += i % 16 == 0 ? "1e300\n" : "1e300 ";
+    for (int i = 1; i <= 93 * 38; ++i) b += i % 38 == 0 ? "-1e300\n" : "-1e300 ";
+    for (int i = 1; i <= 24 * 11; ++i) g += i % 11 == 0 ? "1e-300\n" : "1e-300 ";
     folder.write(kCoefficientFileA, a);
     folder.write(kCoefficientFileB, b);
     folder.write(kGasCoefficientFile, g);
     auto data = std::make_unique<StoppingData>();
-    loadStoppingCoefficients(*data);
+    EXPECT_TRUE(loadStoppingCoefficients(*data).ok());
     expectTraversalEnds(*data);
 }
 

@@ -190,8 +190,9 @@ TEST_F(SwitchesTest, ShutterHandlersReReadTheCyclotronFile) {
 
 struct ShutterSettingsCase {
     const char* name;
-    const char* settings;  // after the channel line
+    std::string settings;  // after the channel line
     const char* errors;    // as listed in the start-up message
+    const char* logged = "";  // an error logged but not listed
 };
 
 class ShutterSettingsTest : public SwitchesTest, public ::testing::WithParamInterface<ShutterSettingsCase> {};
@@ -206,6 +207,11 @@ TEST_P(ShutterSettingsTest, RefusedSettingsAreSaidAtStartUpAndTheShuttersKeepThe
                                      GetParam().errors + "\nThe shutter buttons do not drive the shutters.");
     EXPECT_EQ(ui.lastBox().icon, Icon::Warning);
     EXPECT_FALSE(console().state.shutterBits.real());
+    EXPECT_EQ(ui.controllerLinks.back(), ControllerLink::SettingsRefused);
+    const std::string firstError = std::string(GetParam().errors).substr(0, std::string(GetParam().errors).find('\n'));
+    for (const std::string& error : {firstError, std::string(GetParam().logged)}) {
+        if (!error.empty()) EXPECT_NE(folder.read("run.log").find("Controller.dat: " + error + "\n"), std::string::npos) << error;
+    }
     EXPECT_FALSE(console().state.s1Closed) << "start-up opened S1 as without the settings";
     EXPECT_TRUE(console().state.s2Closed);
 }
@@ -228,6 +234,16 @@ INSTANTIATE_TEST_SUITE_P(
                             "  shutter-S1-out 8  \r\nshutter-S1-out 9\nshutter-S3-in 1\n",
                             "shutter-S1-out: given twice\nshutter-S3-in: unknown setting\nshutter-S1-in: missing\n"
                             "shutter-S2-out: missing\nshutter-S2-in: missing"},
+        ShutterSettingsCase{"LongLineAndManyMore",
+                            "shutter-S1-out 8" + std::string(4090, ' ') +
+                                "\nshutter-a 1\nshutter-b 1\nshutter-c 1\nshutter-d 1\nshutter-e 1\nshutter-f 1\n"
+                                "shutter-g 1\nshutter-h 1\nshutter-i 1\nshutter-j 1\nshutter-k 1\n",
+                            "shutter-S1-out: the line is longer than 4096 bytes\nshutter-a: unknown setting\n"
+                            "shutter-b: unknown setting\nshutter-c: unknown setting\nshutter-d: unknown setting\n"
+                            "shutter-e: unknown setting\nshutter-f: unknown setting\nshutter-g: unknown setting\n"
+                            "shutter-h: unknown setting\nshutter-i: unknown setting\n… and 5 more; see the "
+                            "operator log",
+                            "shutter-S2-in: missing"},
         ShutterSettingsCase{"SameOutput", "shutter-S1-out 8\nshutter-S1-in 8\nshutter-S2-out 8\nshutter-S2-in 9\n",
                             "shutter-S2-out: the same output bit as shutter-S1-out"},
         ShutterSettingsCase{"SameInput",

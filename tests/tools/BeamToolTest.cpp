@@ -205,6 +205,11 @@ INSTANTIATE_TEST_SUITE_P(
         HostileStation{"EmptySetupTable", ": > VacArdo.dat", "VacArdo.dat"},
         HostileStation{"TruncatedBeamFile", "echo '7 79' > CurrentBeamNZAMeV.tmp", "CurrentBeamNZAMeV.tmp"},
         HostileStation{"RangeTableLinksOutside", "ln -s \"$OUTSIDE/range.txt\" RangeTable.txt", "RangeTable.txt"},
+        HostileStation{"CoefficientFileWithoutItsLastLine", "sed -i '$d' scoef.95b",
+                       "Warning: Error reading file scoef.95b: it ends after 92 of 93 rows.\n"},
+        HostileStation{"EmptyCoefficientFile", ": > scoef.95a", "Warning: Error reading file scoef.95a: it is empty.\n"},
+        HostileStation{"CoefficientRowWithoutItsLastColumn", "sed -i '9s/ [^ ]*$//' scoef.95a",
+                       "Warning: Error reading file scoef.95a: row 7 holds 15 of 16 numbers.\n"},
         HostileStation{"LogNameOutside",
                        "echo '../../outside/evil.log' > CurrentLogFileName.dat && sed -i '3s/ 2000$/ 2500/' "
                        "TarvexStatus.dat",

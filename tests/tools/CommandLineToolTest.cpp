@@ -238,6 +238,18 @@ TEST_F(Tool, MissingDataFolderIsNamed) {
     const ToolRun run = runCommand(shellQuoted(tool) + " stopping --ion 197Au --element Si --data nowhere 15");
     EXPECT_EQ(run.exitCode, 1) << "a computation that cannot be made, not a bad command line";
     EXPECT_NE(run.err.find("--data 'nowhere'"), std::string::npos) << run.err;
+    // A short file is refused as a missing one is.
+    for (const char* name : {"scoef.95a", "scoef.95b", "scoefgas.95"}) {
+        std::filesystem::copy_file(std::filesystem::path(stoppingDataFolder()) / name, folder.path() / name);
+    }
+    std::string b = fileContent(folder.path() / "scoef.95b");
+    std::ofstream(folder.path() / "scoef.95b") << b.substr(0, b.rfind('\n', b.size() - 2) + 1);
+    const ToolRun shortFile = runCommand(shellQuoted(tool) + " stopping --ion 197Au --element Si --data " +
+                                         shellQuoted(folder.path().string()) + " 15");
+    EXPECT_EQ(shortFile.exitCode, 1);
+    EXPECT_EQ(shortFile.err, "tarvex-let: --data '" + folder.path().string() +
+                                 "': Error reading file scoef.95b: it ends after 92 of 93 rows.\n");
+    EXPECT_EQ(shortFile.out, "");
 }
 
 TEST_F(Tool, HelpDescribesTheCommands) {
@@ -441,6 +453,23 @@ TEST_F(Tool, BadGoalsListsAndTiltsAreUsageErrors) {
         EXPECT_EQ(run.exitCode, 2) << arguments;
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << arguments << ": " << run.err;
         EXPECT_EQ(run.out, "") << arguments;
+    }
+    // A grid too large and bad values too long to repeat.
+    std::string rotations = "0", tilts = "0";
+    for (int i = 1; i < 101; ++i) rotations += ",1";
+    for (int i = 1; i < 100; ++i) tilts += ",2";
+    for (const auto& [arguments, err] :
+         {std::pair{"plan --rotations " + rotations + " --tilts " + tilts,
+                    std::string("tarvex-let: 101 rotations × 100 tilts make 10100 settings for each foil; a plan "
+                                "holds at most 10000 settings\n")},
+          std::pair{"plan --tilts 0,30," + std::string(7000, '9'),
+                    "tarvex-let: --tilts: '" + std::string(40, '9') + "…' is not an angle from 0 to 89.9 degrees\n"},
+          std::pair{std::string("plan --rotations 0,30,x"), std::string("tarvex-let: --rotations: 'x' is not an angle from 0 to "
+                                                           "89.9 degrees\n")}}) {
+        const ToolRun run = runCommand(shellQuoted(tool) + " " + arguments);
+        EXPECT_EQ(run.exitCode, 2) << arguments;
+        EXPECT_EQ(run.err, err);
+        EXPECT_EQ(run.out, "");
     }
 }
 

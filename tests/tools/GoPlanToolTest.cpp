@@ -144,6 +144,13 @@ TEST_F(GoPlanTool, GoRefusesTheBeamTheConsoleRefuses) {
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.out, "");
     EXPECT_NE(run.err.find("CurrentBeamNZAMeV.tmp holds a beam energy above 1000 MeV/u"), std::string::npos) << run.err;
+    // A coefficient file that is not whole is refused as a missing one is.
+    std::ofstream(station / "CurrentBeamNZAMeV.tmp") << "11 54 128.905 1933.5\n";
+    std::ofstream(station / "scoef.95a").flush();
+    const ToolRun shortFile = runCommand(shellQuoted(tool) + " go " + shellQuoted(station.string()) + " --let 40");
+    EXPECT_EQ(shortFile.exitCode, 1);
+    EXPECT_EQ(shortFile.out, "");
+    EXPECT_EQ(shortFile.err, "tarvex-let: Error reading file scoef.95a: it is empty.\n");
 }
 
 TEST_F(GoPlanTool, PlanHasARowForEveryFoilAndAgreesWithTheRecomputation) {
@@ -175,6 +182,15 @@ TEST_F(GoPlanTool, PlanHasARowForEveryFoilAndAgreesWithTheRecomputation) {
     EXPECT_EQ(cells[6], streamText(beam.nominalRangeUm));
     EXPECT_NEAR(std::stod(cells[7]), beam.nominalRangeUm * 0.5, 1e-3) << "cos 60 = 0.5";
     EXPECT_EQ(cells[9], beam.nominalRangeUm * 0.5 < 100 ? "yes" : "no");
+
+    // Seven foils times 1430 tilts: over the limit of 10000 settings.
+    std::string tilts = "0";
+    for (int i = 1; i < 1430; ++i) tilts += ",1";
+    const ToolRun large = runCommand(shellQuoted(tool) + " plan " + shellQuoted(station.string()) + " --rotations 20 --tilts " + tilts);
+    EXPECT_EQ(large.exitCode, 2);
+    EXPECT_EQ(large.err, "tarvex-let: 7 foils × 1 rotations × 1430 tilts make 10010 settings; a plan holds at most "
+                         "10000 settings\n");
+    EXPECT_EQ(large.out, "");
 }
 
 TEST_F(GoPlanTool, PlanOfAnotherIonDrawsOneMarkPerSetting) {

@@ -95,16 +95,17 @@ IonChoice EngineOptions::ion() const {
 std::unique_ptr<StoppingData> EngineOptions::loadCoefficients() const {
     const char* env = environmentData();
     const std::string folder = data.given() ? data.text() : env != nullptr ? env : bundledStoppingData();
+    const std::string origin = data.given()    ? "--data '" + folder + "'"
+                               : env != nullptr ? "$TARVEX_STOPPING_DATA '" + folder + "'"
+                                                : "the bundled data '" + folder + "'";
     for (const char* name : {kCoefficientFileA, kCoefficientFileB, kGasCoefficientFile}) {
         if (!fileIsReadable(inFolder(folder, name))) {
-            const std::string origin = data.given()    ? "--data '" + folder + "'"
-                                       : env != nullptr ? "$TARVEX_STOPPING_DATA '" + folder + "'"
-                                                        : "the bundled data '" + folder + "'";
             throw ComputationError{origin + ": cannot read " + inFolder(folder, name)};
         }
     }
     auto loaded = std::make_unique<StoppingData>();
-    loadStoppingCoefficients(*loaded, folder);
+    const CoefficientLoad load = loadStoppingCoefficients(*loaded, folder);
+    if (!load.ok()) throw ComputationError{origin + ": " + coefficientLoadText(load)};
     return loaded;
 }
 

@@ -3,6 +3,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <iostream>
 
@@ -17,6 +18,31 @@
 
 namespace {
 
+// The most settings one plan computes, each a whole computation of the beam
+// (some 150 a second).
+constexpr std::size_t kMostPlanSettings = 10000;
+
+// `text` in quotes, cut to 40 bytes (at a character's start) and "…".
+std::string shortQuoted(const std::string& text) {
+    constexpr std::size_t kMost = 40;
+    if (text.size() <= kMost) return "'" + text + "'";
+    std::size_t end = kMost;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    return "'" + text.substr(0, end) + "\u2026'";
+}
+
+// Refuses a plan of more than kMostPlanSettings settings; `foils` 0 when the
+// foils are not known yet (the count is then per foil).
+void checkPlanSize(std::size_t foils, std::size_t rotations, std::size_t tilts) {
+    const std::size_t perFoil = rotations * tilts;
+    const std::size_t settings = perFoil * std::max<std::size_t>(foils, 1);
+    if (settings <= kMostPlanSettings) return;
+    const std::string grid = cformat("%zu rotations \u00d7 %zu tilts", rotations, tilts);
+    throw UsageError{(foils == 0 ? grid + cformat(" make %zu settings for each foil", perFoil)
+                                 : cformat("%zu foils \u00d7 ", foils) + grid + cformat(" make %zu settings", settings)) +
+                     cformat("; a plan holds at most %zu settings", kMostPlanSettings)};
+}
+
 // A comma-separated list of angles from 0 to 89.9 degrees; the default
 // without the option.
 std::vector<double> angleList(const TextOption& option) {
@@ -29,7 +55,7 @@ std::vector<double> angleList(const TextOption& option) {
         const std::string item = text.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
         double value = 0;
         if (!parseReal(item, value) || !(value >= 0 && value <= 89.9)) {
-            throw UsageError{option.quoted() + ": '" + item + "' is not an angle from 0 to 89.9 degrees"};
+            throw UsageError{option.name() + ": " + shortQuoted(item) + " is not an angle from 0 to 89.9 degrees"};
         }
         angles.push_back(value);
         if (comma == std::string::npos) break;
@@ -79,7 +105,8 @@ public:
                      "89.9; default 0,30,45,60 each): energy at the substrate, nominal and effective LET and range, "
                      "side of the Bragg peak and whether the effective range is under the minimum (--min-range, "
                      "else MinimumRange.dat, else none), for the station's beam or for ION at E MeV/u; --svg FILE: "
-                     "effective LET against effective range, one mark per setting.") {}
+                     "effective LET against effective range, one mark per setting. At most 10000 settings (foils × rotations "
+                     "× tilts) are computed; a larger plan is refused.") {}
 
     void declareOptions(CLI::App& command) override {
         station_.declare(command);
@@ -98,6 +125,7 @@ public:
     int run() override {
         const std::vector<double> tilts = angleList(tilts_);
         const std::vector<double> rotations = angleList(rotations_);
+        checkPlanSize(0, rotations.size(), tilts.size());
         double minimum = std::nan("");
         if (minRange_.given()) {
             if (!parseReal(minRange_.text(), minimum) || !std::isfinite(minimum) || minimum < 0) {
@@ -123,6 +151,7 @@ public:
             ion = {other.atomicNumber, other.massU, otherEnergy * other.massU};
             beamName = other.name + cformat(" %g MeV/u", otherEnergy);
         }
+        checkPlanSize(static_cast<std::size_t>(state.foilCount) + 1, rotations.size(), tilts.size());
         const std::vector<PlanRow> plan = planSettings(state.stopping, station->state.engineOptions(false), ion, station->layers,
                                                        state.foilCount, state.options.foilTolerance, rotations, tilts,
                                                        minimum);

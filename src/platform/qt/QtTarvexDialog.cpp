@@ -532,12 +532,17 @@ void QtTarvexDialog::showControllerLink(ControllerLink link)
         text = QStringLiteral("Controller lost");
         colour = QStringLiteral("#b00000");
         break;
+    case ControllerLink::SettingsRefused:
+        text = QStringLiteral("Controller settings refused");
+        colour = QStringLiteral("#b00000");
+        break;
     }
     controllerIndicator_->setText(text);
     controllerIndicator_->setAccessibleName(text);
-    controllerIndicator_->setToolTip(link == ControllerLink::Journal
-                                         ? QStringLiteral("Commands are written to ControllerJournal.txt only")
-                                         : QStringLiteral("Motion controller link (see Controller.dat)"));
+    controllerIndicator_->setToolTip(
+        link == ControllerLink::Journal           ? QStringLiteral("Commands are written to ControllerJournal.txt only")
+        : link == ControllerLink::SettingsRefused ? QStringLiteral("Controller.dat holds refused settings (see the operator log)")
+                                                  : QStringLiteral("Motion controller link (see Controller.dat)"));
     controllerIndicator_->setStyleSheet(QStringLiteral("QLabel { color: %1; font-weight: bold; }").arg(colour));
     controllerIndicator_->repaint();
 }
