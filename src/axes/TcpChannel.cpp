@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "core/Console.h"
+#include "core/ControllerCommands.h"
 #include "util/TextFiles.h"
 
 namespace {

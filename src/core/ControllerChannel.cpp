@@ -4,7 +4,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "core/LogFile.h"
 #include "util/NumberFormat.h"
 #include "util/TextFiles.h"
 #include "util/TokenReader.h"
@@ -54,16 +53,4 @@ ControllerSettings parseControllerSettings(std::istream& in) {
         settings.port = port;
     }
     return settings;
-}
-
-std::string refusedSettingsList(Console& console, const std::vector<std::string>& errors) {
-    std::string list;
-    for (std::size_t i = 0; i < errors.size(); ++i) {
-        tryWriteLogEntry(console, std::string(kControllerSettingsFile) + ": " + errors[i]);
-        if (i < kListedSettingErrors) list += "\n" + errors[i];
-    }
-    if (errors.size() > kListedSettingErrors) {
-        list += cformat("\n\u2026 and %zu more; see the operator log", errors.size() - kListedSettingErrors);
-    }
-    return list;
 }

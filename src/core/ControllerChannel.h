@@ -103,10 +103,3 @@ struct ControllerSettings {
 };
 
 ControllerSettings parseControllerSettings(std::istream& in);
-
-struct Console;
-// The refused settings `errors` as a start-up message lists them: at most
-// kListedSettingErrors lines, each after a line end, then "… and N more; see
-// the operator log". Every one is written to the operator log.
-inline constexpr std::size_t kListedSettingErrors = 10;
-std::string refusedSettingsList(Console& console, const std::vector<std::string>& errors);

@@ -2,6 +2,7 @@
 
 #include "core/Console.h"
 #include "core/LogFile.h"
+#include "util/NumberFormat.h"
 
 bool sendCommand(Console& console, const std::string& text) {
     console.state.commandBuffer.set(text);
@@ -18,4 +19,16 @@ bool sendCommand(Console& console, const std::string& text) {
 
 std::string commandReply(const Console& console) {
     return console.channel->reply();
+}
+
+std::string refusedSettingsList(Console& console, const std::vector<std::string>& errors) {
+    std::string list;
+    for (std::size_t i = 0; i < errors.size(); ++i) {
+        tryWriteLogEntry(console, std::string(kControllerSettingsFile) + ": " + errors[i]);
+        if (i < kListedSettingErrors) list += "\n" + errors[i];
+    }
+    if (errors.size() > kListedSettingErrors) {
+        list += cformat("\n\u2026 and %zu more; see the operator log", errors.size() - kListedSettingErrors);
+    }
+    return list;
 }
