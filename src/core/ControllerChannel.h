@@ -57,11 +57,11 @@ public:
     ControllerLink currentLink() const { return link_; }
     // "Controller.dat" held settings that were refused.
     void markSettingsRefused() { settingsRefused_ = true; }
-    // What the operator is shown: SettingsRefused instead of a journal or a
-    // connection not made yet when settings were refused.
+    // What the operator is shown: SettingsRefused while settings were
+    // refused (the moves they serve are refused, whether or not a controller
+    // answers), unless the connection was lost.
     ControllerLink shownLink() const {
-        const bool quiet = link_ == ControllerLink::Journal || link_ == ControllerLink::Absent;
-        return settingsRefused_ && quiet ? ControllerLink::SettingsRefused : link_;
+        return settingsRefused_ && link_ != ControllerLink::Lost ? ControllerLink::SettingsRefused : link_;
     }
     // True when a journal entry of the last command could not be written.
     bool journalFailed() const { return journalFailed_; }

@@ -29,7 +29,7 @@ enum class ControllerLink {
     Absent,     // no connection could be made yet
     Lost,       // the connection broke; it is re-made at the next command
     // Shown only, never a link state: "Controller.dat" held settings that
-    // were refused, and no controller has answered.
+    // were refused.
     SettingsRefused,
 };
 
