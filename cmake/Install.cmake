@@ -10,6 +10,7 @@
 #   share/applications/              tarvex.desktop
 #   share/icons/hicolor/scalable/apps/tarvex.svg
 #   share/man/man1/                  tarvex.1, tarvex-let.1, tarvex-controller-sim.1
+#   share/doc/tarvex/copyright       the licence (GPL-3.0-or-later) and the data's provenance
 include(GNUInstallDirs)
 
 set(TARVEX_INSTALL_DATADIR "${CMAKE_INSTALL_DATADIR}/tarvex")
@@ -45,6 +46,10 @@ foreach(program tarvex tarvex-let tarvex-controller-sim)
   endif()
 endforeach()
 
+# The licence and where the coefficient data come from, where Debian keeps a
+# package's copyright file.
+install(FILES "${CMAKE_SOURCE_DIR}/data/copyright" DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/tarvex")
+
 # Data: the demonstration station, the help page and the README.
 install(DIRECTORY "${CMAKE_SOURCE_DIR}/examples/demo-site/" DESTINATION "${TARVEX_INSTALL_DATADIR}/demo-site")
 install(FILES "${CMAKE_SOURCE_DIR}/examples/demo-site/Tarvex.htm" "${CMAKE_SOURCE_DIR}/README.md"
@@ -75,13 +80,24 @@ if(TARGET tarvex)
 endif()
 
 # The Debian package.
-set(TARVEX_PACKAGE_MAINTAINER "Tarvex maintainers <tarvex@localhost>"
-    CACHE STRING "The Maintainer field of the Debian package")
+# The Maintainer field: "Name <address>" of whoever builds and answers for the
+# package, given at configure time (-DTARVEX_PACKAGE_MAINTAINER=...) or when
+# packaging (the environment variable of the same name); without one the
+# package is not built.
+set(TARVEX_PACKAGE_MAINTAINER "" CACHE STRING "The Maintainer field of the Debian package: Name <address>")
+if(TARVEX_PACKAGE_MAINTAINER STREQUAL "")
+  message(STATUS "Debian package: no Maintainer yet; set TARVEX_PACKAGE_MAINTAINER=\"Name <address>\" "
+                 "(here or in the environment of `--target package`)")
+endif()
+configure_file("${CMAKE_SOURCE_DIR}/cmake/PackageMaintainer.cmake.in" "${CMAKE_BINARY_DIR}/PackageMaintainer.cmake" @ONLY)
+set(CPACK_PROJECT_CONFIG_FILE "${CMAKE_BINARY_DIR}/PackageMaintainer.cmake")
 set(CPACK_GENERATOR "DEB")
 set(CPACK_PACKAGE_NAME "tarvex")
 set(CPACK_PACKAGE_VENDOR "Tarvex")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_CONTACT "${TARVEX_PACKAGE_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${TARVEX_PACKAGE_MAINTAINER}")
+set(CPACK_RESOURCE_FILE_LICENSE "${CMAKE_SOURCE_DIR}/LICENSE")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "operator console of a heavy-ion single-event-effects test station")
 string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
   "Tarvex places the device under test in the ion beam with the station's\n"

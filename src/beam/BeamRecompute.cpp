@@ -127,7 +127,7 @@ void resetBeamResults(ConsoleCore& console) {
     DialogFields& fields = console.fields;
     for (std::string* text : {&fields.energyPerNucleon, &fields.energyMeV, &fields.nominalLet, &fields.nominalRange,
                               &fields.effectiveLet, &fields.effectiveRange}) {
-        *text = "0";
+        *text = std::string("0");
     }
     console.messages.fieldsChanged(fields);
     std::ofstream table;

@@ -74,7 +74,10 @@ std::string predictionText(const BeamResult& predicted, GoalKind kind, double wa
     } else if (tooShort) {
         text += "\nWarning: " + minimum + ".";
     }
-    if (missed) text += "\n" + missText(kind, value, wanted);
+    if (missed) {
+        text += '\n';
+        text += missText(kind, value, wanted);
+    }
     return text;
 }
 

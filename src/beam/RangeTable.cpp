@@ -89,9 +89,14 @@ std::string rangeTablePeakLine(const RangePeak& peak) {
 std::string rangeTableText(const std::string& header, bool legacy, double tiltDegrees, double ionMassU,
                            const std::vector<RangeRow>& rows, const RangePeak& peak) {
     std::string text = rangeTableTitleLine(header, rows.empty() ? 0 : rows.front().let, tiltDegrees, ionMassU);
-    text += "\n" + rangeTableColumnLine(legacy) + "\n";
+    text += '\n';
+    text += rangeTableColumnLine(legacy);
+    text += '\n';
     for (const RangeRow& row : rows) text += rangeTableRowLine(row);
-    return text + "\n" + rangeTablePeakLine(peak) + "\n";
+    text += '\n';
+    text += rangeTablePeakLine(peak);
+    text += '\n';
+    return text;
 }
 
 RangeTableEnd writeRangeTableText(std::FILE* out, const std::string& header, bool legacy,

@@ -37,6 +37,7 @@ files=(
   share/tarvex/README.md
   share/tarvex/Tarvex.htm
   share/tarvex/stopping/README.md
+  share/doc/tarvex/copyright
   share/man/man1/tarvex-let.1
   share/man/man1/tarvex-controller-sim.1
 )

@@ -16,6 +16,16 @@
 
 namespace {
 
+// A log line of client `number`: "#3 closed". Appended piece by piece: GCC 12
+// mistakes a text put in front of a number's string for an overlapping copy.
+std::string clientLine(int number, const std::string& text) {
+    std::string line = "#";
+    line += std::to_string(number);
+    line += ' ';
+    line += text;
+    return line;
+}
+
 constexpr std::size_t logCapacity = 10000;        // texts kept in memory
 constexpr std::size_t longestText = 4096;         // bytes without a carriage return
 constexpr long widestLimit = 2000000000;          // counts
@@ -251,7 +261,10 @@ std::string ControllerSimulator::answerLocked(const std::string& command, char& 
         for (const Axis& a : axes_) reply += std::to_string(std::llround(a.position)) + ",";
         for (const Axis& a : axes_) reply += std::string(a.mode != Mode::Rest ? "1" : "0") + ",";
         reply += std::to_string(inputs_);
-        for (const Axis& a : axes_) reply += "," + std::to_string(limitSwitch(a));
+        for (const Axis& a : axes_) {
+            reply += ',';
+            reply += std::to_string(limitSwitch(a));
+        }
         return reply + "\r\n:";
     }
     for (const char* name : {"SP", "AC", "DC"}) {
@@ -341,7 +354,7 @@ std::string ControllerSimulator::serveLocked(const std::string& text, Client* cl
     int number = client != nullptr ? client->number : 0;
     log_.push_back({number, text});
     if (log_.size() > logCapacity) log_.pop_front();
-    logLine("#" + std::to_string(number) + " " + text);
+    logLine(clientLine(number, text));
     std::string output;
     char selected = 0;
     bool axisSelected = false;
@@ -395,7 +408,7 @@ void ControllerSimulator::run() {
             if (socket >= 0) {
                 clients_.push_back({socket, ++connections_, {}, {}, false, false});
                 std::lock_guard lock(mutex_);
-                logLine("#" + std::to_string(connections_) + " connected");
+                logLine(clientLine(connections_, "connected"));
             }
         }
         Clock::time_point now;
@@ -442,7 +455,7 @@ void ControllerSimulator::run() {
                 ::close(client.socket);
                 {
                     std::lock_guard lock(mutex_);
-                    logLine("#" + std::to_string(client.number) + " closed");
+                    logLine(clientLine(client.number, "closed"));
                 }
                 clients_.erase(clients_.begin() + static_cast<std::ptrdiff_t>(i));
                 --i;
