@@ -26,7 +26,7 @@ TEST_F(RangeTable, TiltedSiliconToTheCharacter) {
     const std::string expected = expectedTable("tilted-silicon.txt");
     EXPECT_EQ(folder.read("RangeTable.txt"), expected);
     // Four lines above the rows, three below; rows at 2.00, 1.99 ... 0.01 and 0.00.
-    EXPECT_EQ(linesOf(expected).size(), 4u + 1 + 199 + 1);
+    EXPECT_EQ(linesOf(expected).size(), 4u + 1 + 199 + 1 + 3);
     // The last row's depth (29.4 um), and the peak line's "at E = 2 MeV/u":
     // the entrance, 2 * 197 MeV.
     EXPECT_NEAR(console.state.beam.nominalRangeUm, 29.4, 0.05);
