@@ -3,9 +3,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <algorithm>
 #include <fstream>
+#include <limits>
 #include <memory>
 #include <sstream>
 
@@ -30,61 +33,114 @@ std::istringstream streamOf(const uint8_t* data, std::size_t size) {
     return std::istringstream(std::string(reinterpret_cast<const char*>(data), size));
 }
 
+// A violated property ends the run as a crash would, for libFuzzer and for
+// the replay test alike.
+void require(bool property) {
+    if (!property) __builtin_trap();
+}
+
+// Only the two cyclotron codes come out; a TCP channel names a host and a
+// port; a refused Controller.dat is not used as a TCP channel.
 void settings(const uint8_t* data, std::size_t size) {
     auto a = streamOf(data, size);
-    parseCyclotronCode(a, 500);
+    const int code = parseCyclotronCode(a, 500);
+    require(code == 150 || code == 500);
     auto b = streamOf(data, size);
     parseInteger(b, 3);
     auto c = streamOf(data, size);
     parseOptions(c);
     auto d = streamOf(data, size);
-    parseControllerSettings(d);
-    leadingNumber(std::string(reinterpret_cast<const char*>(data), size));
+    const ControllerSettings controller = parseControllerSettings(d);
+    if (controller.tcp && controller.error.empty()) require(!controller.host.empty() && controller.port > 0 && controller.port < 65536);
+    const double number = leadingNumber(std::string(reinterpret_cast<const char*>(data), size));
+    require(!std::isinf(number));
 }
 
 void setupTable(const uint8_t* data, std::size_t size) {
     auto in = streamOf(data, size);
     AxisTable table;
-    parseSetupTable(in, table);
+    const bool read = parseSetupTable(in, table);
     for (const Axis& axis : table.axes) {
+        // Units are single words; the numbers read are finite.
+        require(axis.unit.find_first_of(" \t\r\n") == std::string::npos);
+        require(std::isfinite(axis.offset) && std::isfinite(axis.scale));
+        if (!read) continue;
         axisValue(axis);
         internalPositionFor(axis, 1e300);
         internalPositionFor(axis, -1e300);
     }
 }
 
+// Locks read as 0 or 1; a status file read whole reads the same once the
+// console writes it again (its name with control characters as '?').
 void statusFile(const uint8_t* data, std::size_t size) {
     auto in = streamOf(data, size);
     StoredStatus status;
-    parseStatusFile(in, status);
+    const bool read = parseStatusFile(in, status);
+    for (int32_t lock : status.locked) require(lock == 0 || lock == 1);
+    if (!read) return;
     AxisTable table;
-    for (int i = 0; i < kAxisCount; ++i) table[i].internalPosition = status.internalPosition[static_cast<std::size_t>(i)];
-    formatStatusFile(status.positionName, status.dutLocation, table);
+    for (int i = 0; i < kAxisCount; ++i) {
+        table[i].internalPosition = status.internalPosition[static_cast<std::size_t>(i)];
+        table[i].locked = status.locked[static_cast<std::size_t>(i)];
+    }
+    std::istringstream written(formatStatusFile(status.positionName, status.dutLocation, table));
+    StoredStatus again;
+    require(parseStatusFile(written, again));
+    require(again.positionName == printablePositionName(status.positionName) && again.dutLocation == status.dutLocation &&
+            again.internalPosition == status.internalPosition && again.locked == status.locked);
 }
 
+// Locks read as 0 or 1; a position file read whole reads the same once
+// saved again.
 void positionFile(const uint8_t* data, std::size_t size) {
     auto in = streamOf(data, size);
     PositionFile file;
-    parsePositionFile(in, file);
-    formatPositionFile(file);
+    const bool read = parsePositionFile(in, file);
+    for (int32_t lock : file.locked) require(lock == 0 || lock == 1);
+    if (!read) return;
+    std::istringstream written(formatPositionFile(file));
+    PositionFile again;
+    require(parsePositionFile(written, again));
+    require(again.internalPosition == file.internalPosition && again.locked == file.locked);
 }
 
+// A beam the console accepts can be computed (an element, a positive mass,
+// an energy the stopping data cover); the results file holds finite numbers
+// and reads as it was written.
 void beamFiles(const uint8_t* data, std::size_t size) {
     BeamState beam;
     auto a = streamOf(data, size);
-    readFirstLine(a);
+    require(readFirstLine(a).find('\n') == std::string::npos);
     auto b = streamOf(data, size);
-    parseBeamIon(b, beam);
+    const bool complete = parseBeamIon(b, beam);
+    if (beamIonRefusal(beam, complete).empty()) {
+        require(complete && beam.ionZ >= 1 && beam.ionZ <= 92 && std::isfinite(beam.ionA) && beam.ionA > 0);
+        require(std::fabs(beam.beamEnergyMeV / beam.ionA) <= kMaxBeamEnergyPerNucleonMeV);
+    }
+    BeamState results;
     auto c = streamOf(data, size);
-    parseBeamResults(c, beam);
-    formatBeamResults(beam);
+    parseBeamResults(c, results);
+    for (double value : {results.degraderEffectiveUm, results.deviceEnergyMeV, results.nominalLet,
+                         results.nominalRangeUm, results.degraderExitEnergyMeV, results.braggEnergyMeV}) {
+        require(std::isfinite(value));
+    }
+    const std::string written = formatBeamResults(results);
+    BeamState again;
+    std::istringstream reread(written);
+    parseBeamResults(reread, again);
+    require(formatBeamResults(again) == written && again.beamTag == results.beamTag);
 }
 
+// The substrate is a part of the first line; the layer count is the
+// number of line breaks.
 void layerSummary(const uint8_t* data, std::size_t size) {
     auto a = streamOf(data, size);
-    substrateDescription(readFirstLine(a));
+    const std::string first = readFirstLine(a);
+    require(substrateDescription(first).size() <= first.size());
     auto b = streamOf(data, size);
-    summaryLineCount(b);
+    const auto breaks = std::count(data, data + size, static_cast<uint8_t>('\n'));
+    require(summaryLineCount(b) == static_cast<int>(std::min<std::ptrdiff_t>(breaks, std::numeric_limits<int>::max())));
 }
 
 void layerRecords(const uint8_t* data, std::size_t size) {
@@ -93,19 +149,29 @@ void layerRecords(const uint8_t* data, std::size_t size) {
     LayerRecord record;
     std::string why;
     // A record consumes at least one line, so this ends with the input.
+    // Every record read is one the engine can cross.
     while (readLayerRecord(reader, record, why) == LayerReadResult::Record) {
-        materialOf(record, arealDensityOf(record));
+        require(record.density > 0 && record.elementCount >= 1 && record.elementCount <= LayerMaterial::kMaxElements);
+        for (int i = 0; i < record.elementCount; ++i) {
+            require(record.atomicNumber[i] >= 1 && record.atomicNumber[i] <= 92);
+            require(record.atomicMass[i] > 0 && record.massFraction[i] > 0);
+        }
+        const double areal = arealDensityOf(record);
+        require(std::isfinite(areal) && areal >= 0);
+        materialOf(record, areal);
         icompoundOf(record.name);
     }
 }
 
-// The formulas over whatever the coefficient files held.
+// The formulas over whatever the coefficient files held: finite, and the
+// nuclear stopping (no coefficients) never negative.
 void exerciseFormulas(const StoppingData& stopping) {
     for (int z1 : {1, 2, 36, 79, 92}) {
         for (int z2 : {1, 7, 13, 14, 54, 92}) {
             for (double energyKeV : {0.5, 50.0, 5e3, 2e5, 4e6}) {
-                ionStoppingPower(stopping, z1, 2.0 * z1, z2, 2.0 * z2, energyKeV, z2 == 7 ? 1 : 0);
-                nuclearStopping(z1, 2.0 * z1, z2, 2.0 * z2, energyKeV);
+                require(std::isfinite(ionStoppingPower(stopping, z1, 2.0 * z1, z2, 2.0 * z2, energyKeV, z2 == 7 ? 1 : 0)));
+                const double nuclear = nuclearStopping(z1, 2.0 * z1, z2, 2.0 * z2, energyKeV);
+                require(std::isfinite(nuclear) && nuclear >= 0);
             }
         }
     }
@@ -126,24 +192,40 @@ void perIonTable(const uint8_t* data, std::size_t size) {
     auto in = streamOf(data, size);
     auto table = std::make_unique<SPtable>();
     parseSPtable(in, *table);
-    for (double energyKeV : {-1.0, 0.0, 1e-3, 1.0, 1e3, 1e6, 1e9, 1e300}) lookUpSPtable(*table, energyKeV);
+    // Whatever the table held, a look-up gives a number.
+    for (double energyKeV : {-1.0, 0.0, 1e-3, 1.0, 1e3, 1e6, 1e9, 1e300}) require(!std::isnan(lookUpSPtable(*table, energyKeV)));
 }
 
 void controllerAnswer(const uint8_t* data, std::size_t size) {
     if (size == 0) return;
     ControllerAnswer answer(data[0] % 8);
     std::size_t half = (size - 1) / 2;
-    answer.feed(reinterpret_cast<const char*>(data + 1), half);
-    answer.feed(reinterpret_cast<const char*>(data + 1 + half), size - 1 - half);
-    answer.reply();
+    const std::size_t took = answer.feed(reinterpret_cast<const char*>(data + 1), half);
+    const std::size_t tookRest = answer.feed(reinterpret_cast<const char*>(data + 1 + half), size - 1 - half);
+    require(took <= half && tookRest <= size - 1 - half);
+    // Complete once as many prompts came as commands were sent; no more
+    // rejections than commands; at most kMaxData bytes kept, without the
+    // blanks and line ends around them.
+    const auto prompts = std::count_if(data + 1, data + size, [](uint8_t c) { return c == ':' || c == '?'; });
+    const int commands = data[0] % 8;
+    require(answer.complete() == (prompts >= commands) && answer.rejected() <= commands);
+    const std::string reply = answer.reply();
+    require(reply.size() <= ControllerAnswer::kMaxData);
+    require(reply.empty() || (std::string(" \r\n").find(reply.front()) == std::string::npos &&
+                              std::string(" \r\n").find(reply.back()) == std::string::npos));
 }
 
-// "RangeTable.txt" as the Bragg-curve window and `tarvex-let range --svg`
-// read it, through to the plot data and the picture.
+// A plot has finite points and axes, or says why it is empty; the picture
+// is always an SVG document.
 void rangeTable(const uint8_t* data, std::size_t size) {
     const BraggPlot plot = makeBraggPlot(parseRangeTable(std::string(reinterpret_cast<const char*>(data), size)));
-    braggPlotSvg(plot);
-    if (!plot.empty) braggReadout(plot, plot.x.max / 2, plot.y.max / 2);
+    require(!plot.empty || !plot.reason.empty());
+    const std::string svg = braggPlotSvg(plot);
+    require(svg.find("<svg") != std::string::npos && svg.find("</svg>") != std::string::npos);
+    if (plot.empty) return;
+    require(std::isfinite(plot.x.min) && std::isfinite(plot.x.max) && std::isfinite(plot.y.min) && std::isfinite(plot.y.max));
+    for (const PlotPoint& point : plot.nominal) require(std::isfinite(point.x) && std::isfinite(point.y));
+    braggReadout(plot, plot.x.max / 2, plot.y.max / 2);
 }
 
 // The readers over real files rather than strings: the input as a regular
