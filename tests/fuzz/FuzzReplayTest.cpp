@@ -5,6 +5,11 @@
 #include <iterator>
 
 #include "FuzzTargets.h"
+#include "support/CaseNames.h"
+
+// The targets print as their names; NamedFuzzTarget lives in the global
+// namespace, where gtest looks for its PrintTo.
+using case_names::PrintTo;
 
 namespace {
 
@@ -46,6 +51,6 @@ TEST_P(FuzzReplay, EdgeInputsRunCleanly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EachReader, FuzzReplay, ::testing::ValuesIn(fuzzTargets()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         RowName{});
 
 }  // namespace
