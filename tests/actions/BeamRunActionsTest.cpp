@@ -5,6 +5,7 @@
 #include "app/TarvexDlg.h"
 #include "beam/BeamRuns.h"
 #include "beam/LiveStatus.h"
+#include "support/CaseNames.h"
 #include "support/FullDisk.h"
 #include "support/RecordingChannel.h"
 #include "support/ScriptedUi.h"
@@ -14,6 +15,8 @@
 #include "util/TextFiles.h"
 
 namespace {
+
+using case_names::PrintTo;  // rows print as their names
 
 const WallClock::time_point kStart = WallClock::from_time_t(1'800'000'000);
 const std::chrono::steady_clock::time_point kSteadyStart{std::chrono::hours(100)};
@@ -142,7 +145,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "No beam on device: shutter S1 closed",
                     {"Shutter S1 closed.", "Shutter S2 opened.", "Shutter S1 opened.", "Shutter S1 closed.",
                      "Beam run 1 ended after 2.0 s (S1 closed)."}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName{});
 
 TEST_F(BeamRunTest, ContainmentCancelledAndOutsideSimulationBeginNoRun) {
     site.set("DemoStatus.dat", "2\n");
@@ -285,7 +288,7 @@ INSTANTIATE_TEST_SUITE_P(
                    },
                    "program stopped: Error opening file CurrentBeamNZAMeV.tmp - please fix the problem and "
                    "restart the program."}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName{});
 
 struct BadLogbook {
     const char* name;
@@ -337,7 +340,7 @@ INSTANTIATE_TEST_SUITE_P(
                        std::filesystem::create_symlink("target.csv", f.path() / "BeamRuns.csv");
                    },
                    "it is a symbolic link"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName{});
 
 TEST_F(BeamRunTest, LiveFileFollowsEveryKindOfChange) {
     start();

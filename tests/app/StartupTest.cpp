@@ -6,10 +6,13 @@
 
 #include "app/Startup.h"
 #include "app/TarvexDlg.h"
+#include "support/CaseNames.h"
 #include "support/ScriptedUi.h"
 #include "support/Site.h"
 
 namespace {
+
+using case_names::PrintTo;  // rows print as their names
 
 class StartupTest : public ::testing::Test {
 protected:
@@ -115,7 +118,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "Error opening file VacArdo.dat - please fix the problem and restart the program."},
         FailureCase{"Status", "TarvexStatus.dat",
                     "Error opening file TarvexStatus.dat - please fix the problem and restart the program."}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName{});
 
 // Files that open but cannot be used, or are no files at all: the start-up
 // ends as for a missing file, naming it, before anything is rewritten.
@@ -209,7 +212,7 @@ INSTANTIATE_TEST_SUITE_P(
                     readError("CurrentLogFileName.dat",
                               "the log file ../outside/evil.log would lie outside the working folder (an absolute "
                               "name or \"..\")")}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName{});
 
 // The S, R and T of the committed beam against the status file's (S 8000,
 // R 7000, T 4000 counts): a difference, or a record that cannot be read, is
@@ -246,7 +249,7 @@ INSTANTIATE_TEST_SUITE_P(Records, StartupBeamGeometry,
                                            GeometryCase{"Unreadable", "8000 x\n", true},
                                            GeometryCase{"LeftPending", "pending\n", true},
                                            GeometryCase{"RMovedInHardwareMode", "8000   7100   4000\n", true, "2\n"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         RowName{});
 
 TEST_F(StartupTest, UnformableSetupTableNameGivesAnEmptyFileName) {
     site.set("TargetLocation.dat", "2\n");

@@ -9,11 +9,15 @@
 #include "BeamFixtures.h"
 #include "beam/BeamDisplay.h"
 #include "beam/BeamFiles.h"
+#include "support/CaseNames.h"
 #include "util/NumberFormat.h"
 
 namespace {
 
+using case_names::PrintTo;  // rows print as their names
+
 struct FormatCase {
+    const char* name;
     double value;
     const char* text;
 };
@@ -25,12 +29,16 @@ TEST_P(ThreeWayFormat, Text) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, ThreeWayFormat,
-                         ::testing::Values(FormatCase{10, "10.0"}, FormatCase{9.5, "9.50"}, FormatCase{1, "1.00"},
-                                           FormatCase{0.5, "0.500"}, FormatCase{0.25, "0.250"},
-                                           FormatCase{123.456, "123.5"}, FormatCase{9.999, "10.00"},
-                                           FormatCase{0, "0.000"}));
+                         ::testing::Values(FormatCase{"Ten", 10, "10.0"}, FormatCase{"NineAndAHalf", 9.5, "9.50"},
+                                           FormatCase{"One", 1, "1.00"}, FormatCase{"Half", 0.5, "0.500"},
+                                           FormatCase{"Quarter", 0.25, "0.250"},
+                                           FormatCase{"AboveHundred", 123.456, "123.5"},
+                                           FormatCase{"RoundsUpToTen", 9.999, "10.00"},
+                                           FormatCase{"Zero", 0, "0.000"}),
+                         RowName{});
 
 struct SummaryCase {
+    const char* name;
     const char* firstLine;
     const char* shown;
 };
@@ -43,11 +51,15 @@ TEST_P(SubstrateDescription, Shown) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, SubstrateDescription,
-    ::testing::Values(SummaryCase{"silicon ROT", "silicon"}, SummaryCase{"silicon FIX", "silicon"},
-                      SummaryCase{"FIX silicon", "FIX silicon"}, SummaryCase{"xFIX silicon", "xFIX silicon"},
-                      SummaryCase{"abFIX", "a"}, SummaryCase{"silicon carbide FIX 500 um ROT", "silicon carbide"},
-                      SummaryCase{"silicon ROT then FIX", "silicon"}, SummaryCase{"gallium arsenide", "gallium arsenide"},
-                      SummaryCase{"", ""}));
+    ::testing::Values(SummaryCase{"RotEnds", "silicon ROT", "silicon"}, SummaryCase{"FixEnds", "silicon FIX", "silicon"},
+                      SummaryCase{"FixFirstKept", "FIX silicon", "FIX silicon"},
+                      SummaryCase{"FixInsideAWordKept", "xFIX silicon", "xFIX silicon"},
+                      SummaryCase{"FixAfterTwoLetters", "abFIX", "a"},
+                      SummaryCase{"FixThenRot", "silicon carbide FIX 500 um ROT", "silicon carbide"},
+                      SummaryCase{"RotThenFix", "silicon ROT then FIX", "silicon"},
+                      SummaryCase{"NeitherWord", "gallium arsenide", "gallium arsenide"},
+                      SummaryCase{"EmptyLine", "", ""}),
+    RowName{});
 
 TEST(LayerSummaryCount, LineBreaksAreCounted) {
     auto count = [](const std::string& text) {
@@ -212,6 +224,7 @@ TEST_P(StoredBeamMissingFile, EndsTheProgramWithItsMessage) {
 
 INSTANTIATE_TEST_SUITE_P(Files, StoredBeamMissingFile,
                          ::testing::Values("CurrentBeamName.dat", "CurrentBeamNZAMeV.dat", "CurrentBeamDELReB.dat",
-                                           "LayerSummary.dat", "CurrentLayerFileName.dat"));
+                                           "LayerSummary.dat", "CurrentLayerFileName.dat"),
+                         TextName{});
 
 }  // namespace

@@ -6,10 +6,13 @@
 
 #include "beam/BeamRuns.h"
 #include "beam/LiveStatus.h"
+#include "support/CaseNames.h"
 #include "support/WorkFolder.h"
 #include "util/TextFiles.h"
 
 namespace {
+
+using case_names::PrintTo;  // rows print as their names
 
 const std::string kHeader = std::string(kBeamRunsHeader) + "\n";
 const std::string kBegin1 = "begin,1,2026-12-09T10:00:00+00:00,,197Au,15,1.000,0.000,0.000,1.000,2.000,3.000,Park,"
@@ -100,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "line 3: fluence '-5' is not a number"},
         Malformed{"StrayQuote", kHeader + "note,1,a\"b,,,,,,,,,,,,,,,\n",
                   "line 2: a quote or carriage return inside an unquoted field"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName{});
 
 // An append cut short by a crash or a full disk: the cut record is passed over
 // with a note, and what comes after it is read.

@@ -7,8 +7,11 @@
 #include "BeamFixtures.h"
 #include "beam/BeamDisplay.h"
 #include "beam/Degrader.h"
+#include "support/CaseNames.h"
 
 namespace {
+
+using case_names::PrintTo;  // rows print as their names
 
 struct DegraderCase {
     const char* name;
@@ -46,7 +49,7 @@ INSTANTIATE_TEST_SUITE_P(
         DegraderCase{"ALaterFoilReplacesAnEarlierOne", 2, 0, 10, 1.5, 2539999.9746, 101.6, "4.000"},
         DegraderCase{"ToleranceIsExclusive", 3.25, 0, 10, 0.25, 2539999.9746, 2539999.9746, "99999.999"},
         DegraderCase{"LongPathSaturates", 10, 89.999, 10, 0.05, 99999.999, 13004.8, "3937.008"}),
-    [](const ::testing::TestParamInfo<DegraderCase>& info) { return std::string(info.param.name); });
+    RowName{});
 
 // The start-up display tries foils 1 to 10 whatever the cyclotron.
 TEST(StartupDegrader, BelmStillSelectsFoil8) {

@@ -8,8 +8,11 @@
 
 #include "BeamFixtures.h"
 #include "beam/LayerRecord.h"
+#include "support/CaseNames.h"
 
 namespace {
+
+using case_names::PrintTo;  // rows print as their names
 
 struct ReadAll {
     std::vector<LayerRecord> records;
@@ -31,6 +34,7 @@ ReadAll readAll(const std::string& text) {
 }
 
 struct UnitCase {
+    const char* name;
     int unit;
     double thickness;
     double density;
@@ -52,12 +56,13 @@ TEST_P(ThicknessUnit, ArealDensity) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Units, ThicknessUnit,
-                         ::testing::Values(UnitCase{0, 500, 2.33, 116.5},      // µm
-                                           UnitCase{1, 30, 0.0012, 3.6},        // mm
-                                           UnitCase{2, 0.1, 2.33, 233},         // cm
-                                           UnitCase{3, 2, 2.702, 13.72616},      // mil
-                                           UnitCase{4, 7.5, 2.33, 7.5},         // mg/cm²
-                                           UnitCase{-1, 7.5, 2.33, 7.5}));
+                         ::testing::Values(UnitCase{"Micrometres", 0, 500, 2.33, 116.5},
+                                           UnitCase{"Millimetres", 1, 30, 0.0012, 3.6},
+                                           UnitCase{"Centimetres", 2, 0.1, 2.33, 233},
+                                           UnitCase{"Mils", 3, 2, 2.702, 13.72616},
+                                           UnitCase{"MgPerCm2", 4, 7.5, 2.33, 7.5},
+                                           UnitCase{"UnknownUnitIsMgPerCm2", -1, 7.5, 2.33, 7.5}),
+                         RowName{});
 
 TEST(LayerRecordReader, FieldsOfARecord) {
     ReadAll all = readAll(
@@ -115,23 +120,31 @@ TEST(LayerRecordReader, EmptyFirstLineHoldsNoLayers) {
 
 struct CompoundCase {
     const char* name;
+    const char* layerName;
     int icompound;
 };
 
 class CompoundName : public ::testing::TestWithParam<CompoundCase> {};
 
 TEST_P(CompoundName, ExactCaseSensitiveMatch) {
-    EXPECT_EQ(icompoundOf(GetParam().name), GetParam().icompound);
+    EXPECT_EQ(icompoundOf(GetParam().layerName), GetParam().icompound);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Names, CompoundName,
-    ::testing::Values(CompoundCase{"air gas", 1}, CompoundCase{"aramica", 2}, CompoundCase{"gallium arsenide", 3},
-                      CompoundCase{"gallium nitride", 4}, CompoundCase{"silicon germanium", 5},
-                      CompoundCase{"silicon carbide", 6}, CompoundCase{"indium phosphide", 7},
-                      CompoundCase{"sodium iodide", 8}, CompoundCase{"Air gas", 0}, CompoundCase{"air  gas", 0},
-                      CompoundCase{" air gas", 0}, CompoundCase{"air gas layer", 0}, CompoundCase{"silicon", 0},
-                      CompoundCase{"", 0}));
+    ::testing::Values(CompoundCase{"AirGas", "air gas", 1}, CompoundCase{"Aramica", "aramica", 2},
+                      CompoundCase{"GalliumArsenide", "gallium arsenide", 3},
+                      CompoundCase{"GalliumNitride", "gallium nitride", 4},
+                      CompoundCase{"SiliconGermanium", "silicon germanium", 5},
+                      CompoundCase{"SiliconCarbide", "silicon carbide", 6},
+                      CompoundCase{"IndiumPhosphide", "indium phosphide", 7},
+                      CompoundCase{"SodiumIodide", "sodium iodide", 8},
+                      CompoundCase{"CapitalLetterIsNoMatch", "Air gas", 0},
+                      CompoundCase{"DoubleSpaceIsNoMatch", "air  gas", 0},
+                      CompoundCase{"LeadingSpaceIsNoMatch", " air gas", 0},
+                      CompoundCase{"LongerNameIsNoMatch", "air gas layer", 0},
+                      CompoundCase{"ElementIsNoCompound", "silicon", 0}, CompoundCase{"EmptyName", "", 0}),
+    RowName{});
 
 TEST(LayerRecordReader, TrailingBlanksOfTheNameAreRemovedBeforeTheCompoundChoice) {
     ReadAll all = readAll("air gas   \n0.0012 1 0\n7 14.007 0 1\n30 0 1\n");
@@ -183,7 +196,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusedCase{"LongName", std::string(128, 'n') + "\n2.33 1 0\n14 28.086 0 1\n1 0 0\n",
                                   "longer than 127"},
                       RefusedCase{"MalformedCount", "bad\n2.33 x 0\n14 28.086 0 1\n1 0 0\n", "elements"}),
-    [](const ::testing::TestParamInfo<RefusedCase>& info) { return std::string(info.param.name); });
+    RowName{});
 
 TEST(LayerRecordReader, NameOf127CharactersIsKept) {
     ReadAll all = readAll(std::string(127, 'n') + "\n2.33 1 0\n14 28.086 0 1\n1 0 0\n");

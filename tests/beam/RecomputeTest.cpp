@@ -13,8 +13,11 @@
 #include "support/FullDisk.h"
 #include "energyloss/SPtableWriter.h"
 #include "energyloss/StandardTargets.h"
+#include "support/CaseNames.h"
 
 namespace {
+
+using case_names::PrintTo;  // rows print as their names
 
 const char* const kMisaligned =
     "Deviation of coordinate S (selected degrader foil) from the closest integer value is not within specified "
@@ -401,7 +404,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusedIonCase{"Truncated", "7 79\n", kNotFour},
                       RefusedIonCase{"NanEnergy", "7 79 197 nan\n", kNotFour},
                       RefusedIonCase{"Empty", "", kNotFour}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName{});
 
 TEST(BeamIonRefusal, TheTopOfTheCoefficientsIsStillComputed) {
     BeamState beam;
@@ -448,7 +451,7 @@ INSTANTIATE_TEST_SUITE_P(
                          "element 2 has a mass fraction"},
         RefusedLayerCase{"NanThickness", "nan\n2.33 1 1\n14 28.086 0 1\nnan 0 0\n", "thickness line"},
         RefusedLayerCase{"NanMass", "nan\n2.33 1 1\n14 nan 0 1\n1 0 0\n", "missing or malformed in its element 1"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName{});
 
 // A range table cut short by a full disk is reported once, naming the file;
 // the beam itself is still committed.
@@ -587,7 +590,7 @@ INSTANTIATE_TEST_SUITE_P(
         MissingCase{"Results", "CurrentBeamDELReB.tmp", true,
                     "Error opening file CurrentBeamDELReB.tmp - please fix the problem and restart the program.",
                     true}),
-    [](const ::testing::TestParamInfo<MissingCase>& info) { return std::string(info.param.name); });
+    RowName{});
 
 TEST_F(Recompute, BeamStoppedPathEmptiesTheRangeTableOrEnds) {
     std::filesystem::create_directory(folder.path() / "RangeTable.txt");
@@ -599,6 +602,7 @@ TEST_F(Recompute, BeamStoppedPathEmptiesTheRangeTableOrEnds) {
 
 // Files that vanish while a message box is open fail at the commit.
 struct CommitReadCase {
+    const char* name;
     const char* file;
     bool closed;
 };
@@ -617,10 +621,12 @@ TEST_P(CommitRead, TmpFileGoneAtTheCommit) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, CommitRead,
-                         ::testing::Values(CommitReadCase{"CurrentBeamNZAMeV.tmp", true},
-                                           CommitReadCase{"CurrentBeamName.tmp", false}));
+                         ::testing::Values(CommitReadCase{"IonTmp", "CurrentBeamNZAMeV.tmp", true},
+                                           CommitReadCase{"NameTmp", "CurrentBeamName.tmp", false}),
+                         RowName{});
 
 struct CommitWriteCase {
+    const char* name;
     const char* file;
     const char* warning;
     bool closed;
@@ -649,12 +655,13 @@ const char* const kIncomplete =
 
 INSTANTIATE_TEST_SUITE_P(
     Files, CommitWrite,
-    ::testing::Values(CommitWriteCase{"CurrentBeamNZAMeV.dat",
+    ::testing::Values(CommitWriteCase{"IonDat", "CurrentBeamNZAMeV.dat",
                                       "The beam selection process failed or remained incomplete - some beam parameters "
                                       "may be incorrect. Please fix the problem, restart the program, and try again.",
                                       true},
-                      CommitWriteCase{"CurrentBeamDELReB.dat", kIncomplete, false},
-                      CommitWriteCase{"CurrentBeamName.dat", kIncomplete, false}));
+                      CommitWriteCase{"ResultsDat", "CurrentBeamDELReB.dat", kIncomplete, false},
+                      CommitWriteCase{"NameDat", "CurrentBeamName.dat", kIncomplete, false}),
+    RowName{});
 
 TEST_F(Recompute, CommitOrderIsIonResultsName) {
     std::filesystem::create_directory(folder.path() / "CurrentBeamName.dat");

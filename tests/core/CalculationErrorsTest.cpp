@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "core/Console.h"
+#include "support/CaseNames.h"
 #include "support/ScriptedUi.h"
 
 namespace {
+
+using case_names::PrintTo;  // rows print as their names
 
 struct MessageCase {
     const char* name;
@@ -39,7 +42,7 @@ TEST_P(CalculationMessage, ShowsTheExactTextWithErrorIconOkButtonAndCaption) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Codes, CalculationMessage, testing::ValuesIn(kMessages),
-                         [](const testing::TestParamInfo<MessageCase>& info) { return info.param.name; });
+                         RowName{});
 
 TEST(CalculationMessage, CodeZeroShowsNothing) {
     ScriptedUi ui;

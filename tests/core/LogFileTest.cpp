@@ -6,12 +6,15 @@
 #include "core/Console.h"
 #include "core/ControllerCommands.h"
 #include "core/LogFile.h"
+#include "support/CaseNames.h"
 #include "support/FullDisk.h"
 #include "support/ScriptedUi.h"
 #include "support/WorkFolder.h"
 #include "util/NumberFormat.h"
 
 namespace {
+
+using case_names::PrintTo;  // rows print as their names
 
 class LogFileTest : public ::testing::Test {
 protected:
@@ -100,14 +103,19 @@ TEST_F(LogFileTest, TryWriteWithoutTheNameFileNeitherStopsNorShowsAnything) {
     EXPECT_NE(folder.read("run.log").find("   Kept\n"), std::string::npos);
 }
 
-class LogNameOutside : public LogFileTest, public ::testing::WithParamInterface<const char*> {};
+struct OutsideCase {
+    const char* name;
+    const char* logName;
+};
+
+class LogNameOutside : public LogFileTest, public ::testing::WithParamInterface<OutsideCase> {};
 
 TEST_P(LogNameOutside, IsRefusedNamingTheFile) {
     useFolder(3);
     std::filesystem::create_directory(folder.path() / "inside");
-    folder.write("CurrentLogFileName.dat", std::string(GetParam()) + "\n");
+    folder.write("CurrentLogFileName.dat", std::string(GetParam().logName) + "\n");
     EXPECT_THROW(writeLogEntry(console, "x"), ProcessExit);
-    EXPECT_EQ(ui.lastBox().text, "Error reading file CurrentLogFileName.dat: the log file " + std::string(GetParam()) +
+    EXPECT_EQ(ui.lastBox().text, "Error reading file CurrentLogFileName.dat: the log file " + std::string(GetParam().logName) +
                                      " would lie outside the working folder (an absolute name or \"..\") - please "
                                      "fix the problem and restart the program.");
     EXPECT_EQ(ui.lastBox().icon, Icon::Stop);
@@ -115,7 +123,10 @@ TEST_P(LogNameOutside, IsRefusedNamingTheFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, LogNameOutside,
-                         ::testing::Values("../evil.log", "inside/../../evil.log", "/tmp/evil.log"));
+                         ::testing::Values(OutsideCase{"Parent", "../evil.log"},
+                                           OutsideCase{"OutOfASubfolder", "inside/../../evil.log"},
+                                           OutsideCase{"Absolute", "/tmp/evil.log"}),
+                         RowName{});
 
 // A log or journal on a full disk: the first lost entry is reported on the
 // status line and in a warning naming the file; the next is not reported
@@ -163,7 +174,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(WriteFailureCase{"OperatorLog", "run.log", [](Console& c) { writeLogEntry(c, "entry"); }},
                       WriteFailureCase{"ControllerJournal", "ControllerJournal.txt",
                                        [](Console& c) { sendCommand(c, "BH5;"); }}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName{});
 
 TEST(LogTimeStamp, Format) {
     std::tm t{};

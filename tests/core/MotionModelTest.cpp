@@ -1,15 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <ostream>
 
 #include "core/MotionModel.h"
+#include "support/CaseNames.h"
 
 // The transition table of the motion and shutter model, one row a rule.
 // Each row starts from X (limits -1000..1000, at 0, at rest, unlocked) on a
 // connected and read controller, applies its set-up and one event, and
 // checks the refusal, the commands, the effects and X's phase after it.
 namespace {
+
+using case_names::PrintTo;  // rows print as their names
 
 struct Row {
     const char* name;
@@ -20,11 +22,6 @@ struct Row {
     std::string effects;   // "rest X; home X"
     AxisPhase phase;
 };
-
-// Rows print as their names in test output.
-void PrintTo(const Row& row, std::ostream* out) {
-    *out << row.name;
-}
 
 MotionEvent make(MotionEvent::Kind kind, int axis = kAxisX, int32_t counts = 0) {
     MotionEvent event;
@@ -274,7 +271,7 @@ TEST_P(MotionModelTable, Rule) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rules, MotionModelTable, ::testing::ValuesIn(kRows),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         RowName{});
 
 // What the containment question asks from: the command, not the read-back.
 TEST(MotionModel, ShutterCountsOpenFromItsCommandUntilReadClosed) {

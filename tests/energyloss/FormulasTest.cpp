@@ -13,8 +13,11 @@
 
 #include "EngineFixtures.h"
 #include "energyloss/StoppingCoefficients.h"
+#include "support/CaseNames.h"
 
 namespace {
+
+using case_names::PrintTo;  // rows print as their names
 
 // Results that follow from the same arithmetic in another order agree to a
 // few units in the last place; 1e-12 relative leaves room for that and for
@@ -78,7 +81,7 @@ TEST_P(LowEnergyProtonExponent, NineKeVIsTenKeVTimesNineTenthsToTheTargetExponen
 INSTANTIATE_TEST_SUITE_P(Targets, LowEnergyProtonExponent,
                          testing::Values(LowProtonCase{"Carbon", 6, 0.35}, LowProtonCase{"Lithium", 3, 0.35},
                                          LowProtonCase{"Nitrogen", 7, 0.45}, LowProtonCase{"Silicon", 14, 0.45}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         RowName{});
 
 TEST(ProtonStopping, ZeroAndNegativeEnergiesGiveZero) {
     auto data = std::make_unique<StoppingData>();
@@ -182,7 +185,7 @@ INSTANTIATE_TEST_SUITE_P(
                     LowVelocityCase{"ArgonInSilicon", 18, 14, 0.47},
                     LowVelocityCase{"KryptonInGermanium", 36, 32, 0.47},
                     LowVelocityCase{"OxygenInCopper", 8, 29, 0.47}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName{});
 
 // A synthetic table in which the correction and screening tables are easy to
 // reason about: every F is 1, every Λ is 0.5, grid of the real files.

@@ -17,8 +17,11 @@
 #include "energyloss/ResultCodes.h"
 #include "energyloss/SPtableWriter.h"
 #include "energyloss/StandardTargets.h"
+#include "support/CaseNames.h"
 
 namespace {
+
+using case_names::PrintTo;  // rows print as their names
 
 LayerMaterial compoundOf(int elements) {
     LayerMaterial layer = siliconCarbide();
@@ -58,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
                     NameCase{"GermaniumIsNoStandardElement", 79, 196.967, element(32, 72.6, 5.3), 0, ""},
                     NameCase{"Argon36", 18, 35.968, silicon(), 0, "36ArSi.inp"},
                     NameCase{"HugeMassIsNotStandard", 79, 1e300, silicon(), 0, ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName{});
 
 TEST(StandardTargets, LayerNamesSelectCompoundsExactly) {
     EXPECT_EQ(icompoundOfLayerName("air gas"), 1);

@@ -6,6 +6,11 @@
 #include <set>
 
 #include "FuzzTargets.h"
+#include "support/CaseNames.h"
+
+// The targets print as their names; NamedFuzzTarget lives in the global
+// namespace, where gtest looks for its PrintTo.
+using case_names::PrintTo;
 
 namespace {
 
@@ -61,7 +66,7 @@ TEST_P(FuzzReplay, EdgeInputsRunCleanly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EachReader, FuzzReplay, ::testing::ValuesIn(fuzzTargets()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         RowName{});
 
 // Every kept folder belongs to a target and holds at least one input, so no
 // input lies where nothing replays it; every target has its fuzz program.

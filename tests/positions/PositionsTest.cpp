@@ -5,9 +5,12 @@
 #include "axes/AxisFiles.h"
 #include "positions/PositionFiles.h"
 #include "positions/Preview.h"
+#include "support/CaseNames.h"
 #include "support/StartedConsole.h"
 
 namespace {
+
+using case_names::PrintTo;  // rows print as their names
 
 class PositionsTest : public StartedConsole {
 protected:
@@ -255,7 +258,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(UnusableCase{"Empty", ""}, UnusableCase{"Garbage", "run seven\n"},
                       UnusableCase{"Nan", "nan 2 3 4 5 6 7 8\n0 0 0 0 0 0 0 0\n"},
                       UnusableCase{"NoLocks", "1 2 3 4 5 6 7 8\t; internal position coordinates\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName{});
 
 // A file whose name Save would refuse (a line end in it) is not listed, and
 // selected anyway it is not restored: its name never reaches the status file.

@@ -3,10 +3,13 @@
 #include "actions/AfterMotion.h"
 #include "axes/MotionDriver.h"
 #include "beam/BeamRuns.h"
+#include "support/CaseNames.h"
 #include "support/StartedConsole.h"
 #include "switches/Switches.h"
 
 namespace {
+
+using case_names::PrintTo;  // rows print as their names
 
 // A started console in simulation mode (Ardo, vacuum chamber) whose commands
 // are recorded.
@@ -254,7 +257,7 @@ INSTANTIATE_TEST_SUITE_P(
                             "reply PX PY PZ PT PU PV PR PS MX MY MZ MT MU MV MR MS\n"
                             "shutter-S1-out 8\nshutter-S1-in 10\nshutter-S2-out 9\nshutter-S2-in 11\n",
                             "reply: no I field, so the shutters' input bits are never read back"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName{});
 
 // Real shutters: the buttons command the output bits; state, buttons, runs
 // and the log follow the input bits read back, in every mode.

@@ -17,8 +17,11 @@
 #include "beam/LayerRecord.h"
 #include "energyloss/SPtableWriter.h"
 #include "energyloss/StandardTargets.h"
+#include "support/CaseNames.h"
 
 namespace {
+
+using case_names::PrintTo;  // rows print as their names
 
 std::string toolPath() {
     return siblingProgram("tarvex-let");
@@ -214,7 +217,7 @@ INSTANTIATE_TEST_SUITE_P(
                        "echo '../../outside/evil.log' > CurrentLogFileName.dat && sed -i '3s/ 2000$/ 2500/' "
                        "TarvexStatus.dat",
                        "CurrentLogFileName.dat"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName{});
 
 class RangeCommand : public BeamStation {
 protected:

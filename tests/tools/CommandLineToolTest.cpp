@@ -19,9 +19,12 @@
 #include "energyloss/EngineFixtures.h"
 #include "energyloss/SPtableWriter.h"
 #include "energyloss/StoppingCoefficients.h"
+#include "support/CaseNames.h"
 #include "util/TokenReader.h"
 
 namespace {
+
+using case_names::PrintTo;  // rows print as their names
 
 std::string toolPath() {
     return siblingProgram("tarvex-let");
@@ -108,7 +111,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ReferenceCase{"ProtonAluminium", 1, 1.008, 13, 26.982, 0.005, 0},
                     ReferenceCase{"ProtonHydrogenGas", 1, 1.008, 1, 1.008, 0.3, 1},
                     ReferenceCase{"NeonCopper", 10, 21.991, 29, 63.546, 9.999, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName{});
 
 // The ends of the stopping data are inside it; at 1000 MeV/u the electronic
 // stopping is the reference's.
@@ -195,7 +198,7 @@ INSTANTIATE_TEST_SUITE_P(
                     BadArgumentCase{"FlagWithAValue", "stopping --ion 197Au --element Si --csv=1 1", "csv"},
                     BadArgumentCase{"OptionBeforeTheCommand", "--csv stopping --ion 197Au --element Si 1", "--csv"},
                     BadArgumentCase{"ArgumentTooMany", "sptable --ion 197Au --element Si extra", "'extra'"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName{});
 
 // Every program answers --help and --version with status 0, without a display
 // and without touching the current folder.
@@ -217,11 +220,7 @@ TEST_P(Conventions, HelpAndVersionWithoutADisplay) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Programs, Conventions, testing::Values("tarvex", "tarvex-let", "tarvex-controller-sim"),
-                         [](const auto& info) {
-                             std::string name = info.param;
-                             std::replace(name.begin(), name.end(), '-', '_');
-                             return name;
-                         });
+                         TextName{});
 
 TEST_F(Tool, DataDefaultsToTheBundledCoefficientFiles) {
     const ToolRun bundled = runCommand("env -u TARVEX_STOPPING_DATA " + shellQuoted(tool) +
@@ -264,7 +263,7 @@ TEST_F(Tool, HelpDescribesTheCommands) {
 // Each command answers --help with its own usage and options alone, and
 // refuses an unknown option and an option of another command (status 2).
 struct CommandCase {
-    const char* command;
+    const char* name;     // the command
     const char* own;      // an option of the command
     const char* foreign;  // an option of another command
 };
@@ -273,10 +272,10 @@ class EachCommand : public Tool, public testing::WithParamInterface<CommandCase>
 
 TEST_P(EachCommand, HelpShowsItsOwnOptionsAndOthersAreRefused) {
     const CommandCase& c = GetParam();
-    const std::string command = shellQuoted(tool) + " " + c.command;
+    const std::string command = shellQuoted(tool) + " " + c.name;
     const ToolRun help = runCommand(command + " --help");
     EXPECT_EQ(help.exitCode, 0) << help.err;
-    EXPECT_EQ(help.out.rfind(std::string("Usage:\n  tarvex-let ") + c.command + " ", 0), 0u) << help.out;
+    EXPECT_EQ(help.out.rfind(std::string("Usage:\n  tarvex-let ") + c.name + " ", 0), 0u) << help.out;
     EXPECT_NE(help.out.find(std::string("\n  ") + c.own + " "), std::string::npos) << help.out;
     EXPECT_NE(help.out.find("\n  --help "), std::string::npos) << help.out;
     EXPECT_EQ(help.out.find(c.foreign), std::string::npos) << help.out;
@@ -288,7 +287,7 @@ TEST_P(EachCommand, HelpShowsItsOwnOptionsAndOthersAreRefused) {
     EXPECT_EQ(unknown.out, "");
     const ToolRun foreign = runCommand(command + " " + c.foreign + " 1");
     EXPECT_EQ(foreign.exitCode, 2);
-    EXPECT_EQ(foreign.err, std::string("tarvex-let: ") + c.foreign + " does not apply to " + c.command + "\n");
+    EXPECT_EQ(foreign.err, std::string("tarvex-let: ") + c.foreign + " does not apply to " + c.name + "\n");
     EXPECT_EQ(foreign.out, "");
 }
 
@@ -301,7 +300,7 @@ INSTANTIATE_TEST_SUITE_P(Commands, EachCommand,
                                          CommandCase{"go", "--bragg", "--ion"},
                                          CommandCase{"plan", "--rotations", "--let"},
                                          CommandCase{"runs", "--csv", "--svg"}),
-                         [](const auto& info) { return std::string(info.param.command); });
+                         RowName{});
 
 TEST_F(Tool, HelpOfTheToolListsEveryCommandAndEveryOption) {
     const ToolRun run = runCommand(shellQuoted(tool) + " --help");

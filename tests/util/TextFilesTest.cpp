@@ -9,11 +9,14 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/CaseNames.h"
 #include "support/FullDisk.h"
 #include "support/WorkFolder.h"
 #include "util/TextFiles.h"
 
 namespace {
+
+using case_names::PrintTo;  // rows print as their names
 
 namespace fs = std::filesystem;
 
@@ -74,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
                       KindCase{"LinkToAFileElsewhere", Kind::LinkToRegular, true, false},
                       KindCase{"DanglingLink", Kind::DanglingLink, false, false},
                       KindCase{"Folder", Kind::Folder, false, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName{});
 
 TEST(TextFiles, ALinkedFolderOnTheWayStillWorks) {
     WorkFolder folder;
