@@ -273,18 +273,18 @@ TEST_P(BeamRunEnding, TheEndRecordSaysWhy) {
 INSTANTIATE_TEST_SUITE_P(
     Rows, BeamRunEnding,
     ::testing::Values(
-        EndingCase{"Escape", [](BeamRunTest& t) { t.dialog.onCancel(); }, "Escape"},
-        EndingCase{"Exit", [](BeamRunTest& t) { t.click(ControlId::Exit); }, "Exit"},
+        EndingCase{"Escape", [](BeamRunTest& test) { test.dialog.onCancel(); }, "Escape"},
+        EndingCase{"Exit", [](BeamRunTest& test) { test.click(ControlId::Exit); }, "Exit"},
         EndingCase{"LostController",
-                   [](BeamRunTest& t) {
-                       t.channel->lose();
-                       t.click(ControlId::Clear);
+                   [](BeamRunTest& test) {
+                       test.channel->lose();
+                       test.click(ControlId::Clear);
                    },
                    "controller lost"},
         EndingCase{"Failure",
-                   [](BeamRunTest& t) {
-                       t.folder.remove("CurrentBeamNZAMeV.tmp");
-                       t.click(ControlId::Halt);
+                   [](BeamRunTest& test) {
+                       test.folder.remove("CurrentBeamNZAMeV.tmp");
+                       test.click(ControlId::Halt);
                    },
                    "program stopped: Error opening file CurrentBeamNZAMeV.tmp - please fix the problem and "
                    "restart the program."}),

@@ -93,7 +93,7 @@ TEST(CrashSafety, AppendedLogLosesAtMostTheEntryBeingWritten) {
             fields >> word >> number;
             std::getline(fields, padding);
             ASSERT_EQ(word, "entry") << line;
-            EXPECT_EQ(padding, " " + std::string(static_cast<std::size_t>(number % 300), 'x')) << line;
+            EXPECT_EQ(padding, std::string(" ").append(static_cast<std::size_t>(number % 300), 'x')) << line;
             ++complete;
         }
     }

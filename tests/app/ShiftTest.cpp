@@ -164,7 +164,9 @@ TEST(Shift, RandomOperatorActionsKeepTheStationConsistent) {
         }
         // Files the console rewrites do not grow without bound.
         for (const char* name : {"RangeTable.txt", "TarvexStatus.dat", "Preview.txt", "CurrentBeamDELReB.dat"}) {
-            if (folder.exists(name)) ASSERT_LT(std::filesystem::file_size(folder.path() / name), 1u << 20) << name;
+            if (folder.exists(name)) {
+                ASSERT_LT(std::filesystem::file_size(folder.path() / name), 1u << 20) << name;
+            }
         }
         if (action == actions / 10) heapAfterWarmUp = heapBytesInUse();
     }

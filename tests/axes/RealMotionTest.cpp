@@ -122,7 +122,7 @@ TEST_F(RealMotionTest, DriveThenHaltStopsTheAxisAndShowsTheReadBack) {
     EXPECT_EQ(console().state.axes[kAxisX].internalPosition, position);
     EXPECT_FALSE(ui.axisMoving.at(kAxisX));
     char shown[32];
-    std::snprintf(shown, sizeof shown, "%.3f", position / 1000.0);
+    std::snprintf(shown, sizeof shown, "%.3f", static_cast<double>(position) / 1000.0);
     EXPECT_EQ(ui.texts.at(ControlId::ValueX), shown);
 }
 

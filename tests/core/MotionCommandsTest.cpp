@@ -17,7 +17,10 @@ MotionCommands parsed(const std::string& text) {
 }
 
 TEST(MotionCommands, TheSimulatorsSetFillsItsPlaceholders) {
-    std::istringstream in("\n" + ControllerSimulator::settingsText(4000) + "# a comment\n\nshutter-S1-out 3\n");
+    std::string text = "\n";
+    text += ControllerSimulator::settingsText(4000);
+    text += "# a comment\n\nshutter-S1-out 3\n";
+    std::istringstream in(text);
     ControllerSettings settings = parseControllerSettings(in);
     EXPECT_TRUE(settings.tcp) << "the channel line may follow blank lines";
     EXPECT_EQ(settings.port, 4000);

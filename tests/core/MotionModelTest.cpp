@@ -86,6 +86,9 @@ std::string listOf(const MotionOutcome& outcome, bool commands) {
             case MotionEffect::LostWhileMoving: add("lost"); break;
             case MotionEffect::ShutterDisagrees: add("disagrees " + shutterName(e.value)); break;
             case MotionEffect::ShuttersChanged: add("shutter " + shutterName(e.value)); break;
+            case MotionEffect::Halted:
+                add(e.value == 0 ? std::string("halted all") : "halted " + (e.axis < 0 ? std::string("none") : letter(e.axis)));
+                break;
         }
     }
     return text;
@@ -196,7 +199,7 @@ const Row kRows[] = {
     {"StopAllStopsEveryMovingAxis", moving, [] { return make(MotionEvent::StopAll, -1); }, "", "stop all", "",
      AxisPhase::Stopping},
     {"SimulatedStopIsDoneAtOnce", [](auto& m, auto&, auto&) { m.axes[kAxisX].phase = AxisPhase::Jogging; },
-     [] { return make(MotionEvent::StopAll, -1); }, "", "stop all", "", AxisPhase::AtRest},
+     [] { return make(MotionEvent::StopAll, -1); }, "", "stop all", "halted all", AxisPhase::AtRest},
     // Read-back.
     {"AnswerAskedBeforeTheCommandSaysNothingOfItsEnd",
      [](auto& m, auto& a, auto& c) { moving(m, a, c); m.axes[kAxisX].commandedAt = 1000; },

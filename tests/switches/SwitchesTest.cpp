@@ -213,7 +213,9 @@ TEST_P(ShutterSettingsTest, RefusedSettingsAreSaidAtStartUpAndTheShuttersKeepThe
     EXPECT_EQ(ui.controllerLinks.back(), ControllerLink::SettingsRefused);
     const std::string firstError = std::string(GetParam().errors).substr(0, std::string(GetParam().errors).find('\n'));
     for (const std::string& error : {firstError, std::string(GetParam().logged)}) {
-        if (!error.empty()) EXPECT_NE(folder.read("run.log").find("Controller.dat: " + error + "\n"), std::string::npos) << error;
+        if (!error.empty()) {
+            EXPECT_NE(folder.read("run.log").find("Controller.dat: " + error + "\n"), std::string::npos) << error;
+        }
     }
     EXPECT_FALSE(console().state.s1Closed) << "start-up opened S1 as without the settings";
     EXPECT_TRUE(console().state.s2Closed);

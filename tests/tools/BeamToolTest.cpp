@@ -239,11 +239,11 @@ TEST_F(RangeCommand, RowsEqualTheConsolesRangeTable) {
     setAxis(kAxisT, 40);
     ASSERT_EQ(recompute(), -1);
     ASSERT_TRUE(ui.boxes.empty());
-    const std::string console = folder.read("RangeTable.txt");
+    const std::string consoleTable = folder.read("RangeTable.txt");
 
     ToolRun r = runCommand(shellQuoted(tool) + " range --ion 197Au --element Si --energy 2 --tilt 40 --data .");
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    std::vector<std::string> mine = linesOf(r.out), theirs = linesOf(console);
+    std::vector<std::string> mine = linesOf(r.out), theirs = linesOf(consoleTable);
     ASSERT_EQ(mine.size(), theirs.size());
     EXPECT_EQ(mine[0], "197Au   at 2.00 MeV/amu (394 MeV)   in Si at 40.000 deg" +
                            theirs[0].substr(theirs[0].find("   LET = ")));
@@ -258,7 +258,7 @@ TEST_F(RangeCommand, RowsEqualTheConsolesRangeTable) {
 }
 
 TEST_F(RangeCommand, BadArgumentsAreNamed) {
-    for (const std::string& args : {"--ion 197Au --element Si", "--ion 197Au --element Si --energy 0",
+    for (const char* args : {"--ion 197Au --element Si", "--ion 197Au --element Si --energy 0",
                                     "--ion 197Au --element Si --energy x", "--ion 197Au --element Si --energy 2 --tilt y",
                                     "--ion 197Au --element Qq --energy 2", "--ion 197Au --energy 2"}) {
         ToolRun r = runCommand(shellQuoted(tool) + " range --data . " + args);

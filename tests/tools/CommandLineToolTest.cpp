@@ -444,7 +444,7 @@ TEST_F(Tool, TraverseToAnUnreachableLetSaysSoAndFails) {
 }
 
 TEST_F(Tool, BadGoalsListsAndTiltsAreUsageErrors) {
-    for (const std::string& arguments :
+    for (const char* arguments :
          {"go --let -1", "go --let ''", "go --mev 0", "go --mev-per-u nan", "go --let inf", "go --mev x",
           "go --let 5 --bragg", "plan --tilts 0,95", "plan --rotations -5", "plan --tilts 30,", "plan --min-range -1",
           "plan --ion 84Kr", "range --ion 197Au --element Si --energy 2 --tilt 90", "go --let"}) {
