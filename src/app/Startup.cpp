@@ -165,6 +165,7 @@ bool runStartup(Console& console) {
     // The controller channel the site asks for.
     console.channel = openControllerChannel(console);
     state.motion.shownLink = console.channel->shownLink();
+    ui.showOperatingMode(state.simulation() ? OperatingMode::Simulation : OperatingMode::Hardware);
     ui.showControllerLink(console.channel->shownLink());
 
     // Initial switch and shutter states, then Close S2 and Open S1

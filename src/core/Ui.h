@@ -33,6 +33,10 @@ enum class ControllerLink {
     SettingsRefused,
 };
 
+// Whether the console moves its own model of the axes (DemoStatus.dat 1 or 3)
+// or commands the hardware (0 or 2).
+enum class OperatingMode { Simulation, Hardware };
+
 // The beam banner of the main window: while a run is open "BEAM ON DEVICE"
 // with the run number and the time since the run began (the port keeps the
 // time current, second by second); otherwise `text`, which shutter is closed.
@@ -111,6 +115,9 @@ public:
 
     // The controller indicator beside the status line.
     virtual void showControllerLink(ControllerLink link) = 0;
+    // The mode mark beside it, "SIMULATION" or "HARDWARE", shown once the
+    // mode is known at start-up; ports without a window ignore it.
+    virtual void showOperatingMode(OperatingMode mode) { (void)mode; }
     // Marks the row of axis `axis` (AxisIndex) as moving or at rest, by the
     // controller's read-back.
     virtual void showAxisMoving(int axis, bool moving) = 0;

@@ -404,9 +404,11 @@ TEST_F(StartupTest, DirectControlHiddenOnlyInSimulation) {
         EXPECT_FALSE(innerUi.isVisible(ControlId::Reset)) << mode;
         EXPECT_FALSE(innerUi.isEnabled(ControlId::DirectControl)) << mode;
         EXPECT_FALSE(innerUi.isVisible(ControlId::DirectControl)) << mode;
+        EXPECT_EQ(innerUi.modes, std::vector<OperatingMode>{OperatingMode::Simulation}) << mode;
     }
     site.set("DemoStatus.dat", "2\n");
     EXPECT_EQ(start(), -1);
+    EXPECT_EQ(ui.modes, std::vector<OperatingMode>{OperatingMode::Hardware});
     EXPECT_EQ(ui.visible.count(ControlId::Reset), 0u) << "the layout state stays";
     EXPECT_EQ(ui.enabled.count(ControlId::DirectControl), 0u);
 }

@@ -81,6 +81,10 @@ private slots:
         QtTarvexDialog& dialog = *station.dialog;
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
 
+        auto* mode = dialog.findChild<QLabel*>(QStringLiteral("modeIndicator"));
+        QVERIFY(mode != nullptr && mode->isVisible());
+        QCOMPARE(mode->text(), QStringLiteral("SIMULATION"));
+        QCOMPARE(mode->accessibleName(), QStringLiteral("Mode: SIMULATION"));
         QCOMPARE(text(dialog, ControlId::Beam), QStringLiteral("Au 15 MeV/u"));
         QCOMPARE(text(dialog, ControlId::DutLocation), QStringLiteral("Vacuum chamber"));
         QCOMPARE(text(dialog, ControlId::TargetSubstrate), QStringLiteral("silicon"));

@@ -79,6 +79,7 @@ public:
     std::vector<std::string> beamRunsWindows;  // showBeamRuns paths
     std::vector<BeamBanner> banners;           // every showBeamBanner
     std::vector<ControllerLink> controllerLinks;
+    std::vector<OperatingMode> modes;          // every showOperatingMode
     std::map<int, bool> axisMoving;                       // last mark per axis
     std::vector<std::pair<int, bool>> axisMovingHistory;  // every showAxisMoving call
     std::optional<int> closedWith;
@@ -109,6 +110,7 @@ public:
     std::string userName() override { return user; }
     std::string computerName() override { return computer; }
     void showControllerLink(ControllerLink link) override { controllerLinks.push_back(link); }
+    void showOperatingMode(OperatingMode mode) override { modes.push_back(mode); }
     void showAxisMoving(int axis, bool moving) override {
         axisMoving[axis] = moving;
         axisMovingHistory.emplace_back(axis, moving);

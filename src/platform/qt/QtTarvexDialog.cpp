@@ -511,6 +511,22 @@ void QtTarvexDialog::showAxisMoving(int axis, bool moving)
     value->setProperty("moving", moving);
 }
 
+void QtTarvexDialog::showOperatingMode(OperatingMode mode)
+{
+    const bool simulation = mode == OperatingMode::Simulation;
+    const QString text = simulation ? QStringLiteral("SIMULATION") : QStringLiteral("HARDWARE");
+    modeIndicator_->setText(text);
+    modeIndicator_->setAccessibleName(QStringLiteral("Mode: %1").arg(text));
+    modeIndicator_->setToolTip(simulation
+                                   ? QStringLiteral("Simulation: the console moves its own model of the axes "
+                                                    "(DemoStatus.dat 1 or 3)")
+                                   : QStringLiteral("Hardware: the console commands the motion controller and shows "
+                                                    "its read-back (DemoStatus.dat 0 or 2)"));
+    modeIndicator_->setStyleSheet(QStringLiteral("QLabel { background: %1; color: white; font-weight: bold; }")
+                                      .arg(simulation ? QStringLiteral("#1f4e9a") : QStringLiteral("#8a5a00")));
+    modeIndicator_->setVisible(true);
+}
+
 void QtTarvexDialog::showControllerLink(ControllerLink link)
 {
     QString text;
@@ -541,8 +557,9 @@ void QtTarvexDialog::showControllerLink(ControllerLink link)
     controllerIndicator_->setAccessibleName(text);
     controllerIndicator_->setToolTip(
         link == ControllerLink::Journal           ? QStringLiteral("Commands are written to ControllerJournal.txt only")
-        : link == ControllerLink::SettingsRefused ? QStringLiteral("Controller.dat holds refused settings (see the operator log)")
-                                                  : QStringLiteral("Motion controller link (see Controller.dat)"));
+        : link == ControllerLink::SettingsRefused
+            ? QStringLiteral("Controller.dat holds refused settings (see the operator log)")
+            : QStringLiteral("Motion controller link (see Controller.dat)"));
     controllerIndicator_->setStyleSheet(QStringLiteral("QLabel { color: %1; font-weight: bold; }").arg(colour));
     controllerIndicator_->repaint();
 }

@@ -86,6 +86,7 @@ public:
     std::string userName() override;
     std::string computerName() override;
     void showControllerLink(ControllerLink link) override;
+    void showOperatingMode(OperatingMode mode) override;
     void showAxisMoving(int axis, bool moving) override;
     void showAbout() override;
     void showBraggCurve() override;
@@ -153,6 +154,7 @@ private:
     QMenu* systemMenu_ = nullptr;
     QToolButton* systemMenuButton_ = nullptr;
     QLabel* controllerIndicator_ = nullptr;
+    QLabel* modeIndicator_ = nullptr;
     BraggCurveWindow* braggWindow_ = nullptr;  // a child window, made on first use
     BeamRunsWindow* beamRunsWindow_ = nullptr; // a child window, made on first use
     QLabel* beamBanner_ = nullptr;

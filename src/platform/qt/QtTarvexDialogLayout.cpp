@@ -344,7 +344,13 @@ QWidget* QtTarvexDialog::buildMotionControl()
     statusRow->addWidget(statusLabel);
     statusRow->addWidget(status, 1);
     statusRow->addWidget(addButton("Clear", ControlId::Clear, group));
-    // Whether commands reach a controller; not a control of its own.
+    // Simulation or hardware, and whether commands reach a controller; not
+    // controls of their own.
+    modeIndicator_ = new QLabel(group);
+    modeIndicator_->setObjectName(QStringLiteral("modeIndicator"));
+    modeIndicator_->setMargin(2);
+    modeIndicator_->setVisible(false);  // until start-up knows the mode
+    statusRow->addWidget(modeIndicator_);
     controllerIndicator_ = new QLabel(group);
     controllerIndicator_->setObjectName(QStringLiteral("controllerIndicator"));
     controllerIndicator_->setFrameShape(QFrame::StyledPanel);
