@@ -299,7 +299,8 @@ std::string beamRunsFileName(int number) {
 namespace {
 
 // The number of a logbook's file name ("BeamRuns.csv" 1, "BeamRuns-7.csv" 7),
-// 0 for any other name; the number is written as beamRunsFileName writes it.
+// 0 for any other name: only a name that beamRunsFileName gives back counts
+// ("BeamRuns-07.csv" and "BeamRuns-+7.csv" do not).
 int beamRunsNumber(const std::string& name) {
     if (name == beamRunsFileName(1)) return 1;
     const std::string prefix = "BeamRuns-", suffix = ".csv";
@@ -309,8 +310,7 @@ int beamRunsNumber(const std::string& name) {
     }
     int32_t number = 0;
     const std::string digits = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
-    if (digits.find_first_not_of("0123456789") != std::string::npos || !parseInt(digits, number) || number < 2 ||
-        beamRunsFileName(number) != name) {
+    if (!parseInt(digits, number) || number < 2 || beamRunsFileName(number) != name) {
         return 0;
     }
     return number;

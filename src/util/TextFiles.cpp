@@ -52,6 +52,20 @@ int openForWriting(const std::string& path, bool append) {
     return fd;
 }
 
+// Why `path` is refused by its kind ("it is a symbolic link", "it is not a
+// regular file"); "" when it is a regular file or does not exist.
+std::string kindRefusal(const std::string& path) {
+    struct stat named {};
+    if (path.empty() || ::lstat(path.c_str(), &named) != 0 || S_ISREG(named.st_mode)) return "";
+    return S_ISLNK(named.st_mode) ? "it is a symbolic link" : "it is not a regular file";
+}
+
+// Why the file at `path` could not be opened, `error` being the open's errno.
+std::string openFailure(const std::string& path, int error) {
+    const std::string kind = kindRefusal(path);
+    return kind.empty() ? std::strerror(error) : kind;
+}
+
 // The name by which the file behind `fd` opens again, whatever its path now
 // names: a stream opened by it is the checked file itself.
 std::string descriptorPath(int fd) {
@@ -111,19 +125,6 @@ bool replaceFileContent(const std::string& path, const std::string& content, std
     return true;
 }
 
-namespace {
-
-// Why the file at `path` could not be opened, `error` being the open's errno.
-std::string openFailure(const std::string& path, int error) {
-    struct stat named {};
-    if (path.empty() || ::lstat(path.c_str(), &named) != 0) return std::strerror(error);
-    if (S_ISLNK(named.st_mode)) return "it is a symbolic link";
-    if (!S_ISREG(named.st_mode)) return "it is not a regular file";
-    return std::strerror(error);
-}
-
-}  // namespace
-
 AppendResult appendText(const std::string& path, const std::string& text, std::string* why) {
     // Read and write, so that the last byte can be looked at; a file that
     // cannot be read is still appended to.
@@ -162,12 +163,8 @@ bool readRegularFile(const std::string& path, std::size_t maxBytes, std::string&
     content.clear();
     int fd = openRegular(path, O_RDONLY | O_NOFOLLOW);
     if (fd < 0) {
-        struct stat named {};
-        bool exists = !path.empty() && ::lstat(path.c_str(), &named) == 0;
-        why = !exists ? "it cannot be opened"
-              : S_ISLNK(named.st_mode) ? "it is a symbolic link"
-              : S_ISREG(named.st_mode) ? "it cannot be opened"
-                                       : "it is not a regular file";
+        const std::string kind = kindRefusal(path);
+        why = kind.empty() ? "it cannot be opened" : kind;
         return false;
     }
     struct stat info {};

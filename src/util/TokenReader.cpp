@@ -17,10 +17,6 @@ const char* skipPlus(const char* first, const char* last) {
     return first;
 }
 
-}  // namespace
-
-namespace {
-
 template <typename Int>
 bool parseInteger(const std::string& text, Int& target) {
     const char* first = skipPlus(text.data(), text.data() + text.size());
