@@ -115,7 +115,7 @@ void beginRun(Console& console) {
     record.conditions = runs.conditions;
     logRunRecord(console, record);
     writeLog(console,
-             cformat("Beam run %lld begun: %s, effective LET %s MeV cm2/mg.", static_cast<long long>(runs.openRun),
+             cformat("Beam run %lld begun: %s, effective LET %s MeV\u00b7cm\u00b2/mg.", static_cast<long long>(runs.openRun),
                      runs.conditions.ion.c_str(), runs.conditions.effectiveLet.c_str()),
              false);
 }

@@ -132,8 +132,9 @@ void onGo(Console& console) {
     }
     // The move goes to the counts the question was worked out for, whatever
     // changes while it is open.
-    const Button answer =
-        ui.messageBox(proposal.question(), Icon::Information, Buttons::YesNo, proposal.defaultButton());
+    // A question that carries a warning shows the warning icon.
+    const Button answer = ui.messageBox(proposal.question(), proposal.warned ? Icon::Warning : Icon::Information,
+                                        Buttons::YesNo, proposal.defaultButton());
     if (answer == Button::Yes) {
         int remembered = state.activeAxis;
         moveTo(console, kAxisR, proposal.rCounts);

@@ -152,7 +152,7 @@ bool runStartup(Console& console) {
     onShowUnhidden(console);
     // The stored beam and the device's layers.
     showStoredBeam(console);
-    recomputeIfBeamGeometryChanged(console, "at start-up", "the status file holds");
+    if (!recomputeIfBeamGeometryChanged(console, "at start-up", "the status file holds")) noteBeamComputedHere(console);
 
     // The loaded position counts as named.
     nameCurrentPosition(console);

@@ -15,6 +15,7 @@
 #include "axes/MotionDriver.h"
 #include "axes/Moves.h"
 #include "axes/SimulatedMotion.h"
+#include "beam/BeamDisplay.h"
 #include "core/Failure.h"
 #include "core/FileNames.h"
 #include "core/LogFile.h"
@@ -50,6 +51,7 @@ void CTarvexDlg::runEvent(const std::function<void()>& handler) {
     }
     if (depth_ == 0) runMotionEffects(console_);
     followBeamRun(console_);
+    showBeamFieldsState(console_);
 }
 
 void CTarvexDlg::handleCommand(ControlId id) {

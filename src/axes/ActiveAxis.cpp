@@ -4,6 +4,7 @@
 #include "axes/SimulatedMotion.h"
 #include "core/AxisTable.h"
 #include "core/Console.h"
+#include "core/Motion.h"
 
 const std::array<ControlId, 11> kAxisOperationControls = {
     ControlId::NewAxisValue, ControlId::Home,     ControlId::NudgePlus, ControlId::NudgeMinus,
@@ -33,6 +34,7 @@ void onSelectAxis(Console& console, int index) {
     console.state.activeAxis = index;
     console.fields.activeAxis = index;
     if (console.state.axes[index].locked == 0) enableOperations(console, index);
+    console.ui.showNudgeStep(nudgeStepText(console));
     console.ui.setFocus(ControlId::Keyboard);
 }
 
@@ -54,6 +56,7 @@ void onFinestStep(Console& console) {
     state.finestStep = !state.finestStep;
     console.fields.finestStep = state.finestStep ? 1 : 0;
     console.ui.setChecked(ControlId::FinestStep, state.finestStep);
+    console.ui.showNudgeStep(nudgeStepText(console));
     console.ui.messageBox(state.finestStep ? "Nudge steps are now set to the smallest hardware-supported values."
                                            : "Nudge steps are now set to the values defined in the Change Setup table.",
                           Icon::Information, Buttons::Ok, Button::Ok);

@@ -47,8 +47,6 @@ void applyReadBack(Console& console, const ReadBack& readBack) {
         changed = changed || state.axes[i].internalPosition != readBack.position[at(i)];
         state.axes[i].internalPosition = readBack.position[at(i)];
     }
-    std::array<bool, kAxisCount> wasMoving{};
-    for (int i = 0; i < kAxisCount; ++i) wasMoving[at(i)] = watch.model.axes[at(i)].readMoving;
     MotionEvent event;
     event.kind = MotionEvent::ReadBack;
     event.readBack = &readBack;
@@ -61,10 +59,6 @@ void applyReadBack(Console& console, const ReadBack& readBack) {
     }
     // The limit watch's stops go out within the tick.
     carryOutOutcome(console, motionStep(watch.model, event, motionContext(console)));
-    for (int i = 0; i < kAxisCount; ++i) {
-        const bool moving = watch.model.axes[at(i)].readMoving;
-        if (moving != wasMoving[at(i)]) console.ui.showAxisMoving(i, moving);
-    }
     state.motionInProgress = anyAxisBusy(watch.model);
     if (changed || first) refreshAfterMotion(console);
     if (first && changed) watch.effects.push_back(MotionEffect{MotionEffect::CameToRest, -1, 0});

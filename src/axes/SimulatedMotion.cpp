@@ -20,6 +20,7 @@ void onMotionTimer(Console& console) {
             axis.internalPosition = static_cast<int32_t>(target);
         }
     }
+    showAxesMotion(console);
     refreshAfterMotion(console);
 }
 

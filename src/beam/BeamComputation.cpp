@@ -344,6 +344,12 @@ std::string perNucleonText(double value) {
     return cformat(value < 1 ? "%.3f" : "%.2f", value);
 }
 
+std::string totalEnergyText(double value) {
+    if (value < 1) return cformat("%.3f", value);
+    if (value < 10) return cformat("%.2f", value);
+    return cformat("%.0f", value);
+}
+
 std::vector<PlanRow> planSettings(const StoppingData& data, const StoppingOptions& options, const BeamIon& ion,
                                   const DeviceLayers& layers, int foilCount, double foilTolerance,
                                   const std::vector<double>& rotations, const std::vector<double>& tilts,

@@ -156,6 +156,8 @@ BeamReach reachOfBeam(const StoppingData& data, const StoppingOptions& options, 
 
 // "%.2f", "%.3f" below 1: the energy per nucleon as a recomputation shows it.
 std::string perNucleonText(double value);
+// "%.0f", "%.2f" below 10, "%.3f" below 1: the total energy as a recomputation shows it.
+std::string totalEnergyText(double value);
 
 // One setting of a beam-time plan and what it gives.
 struct PlanRow {

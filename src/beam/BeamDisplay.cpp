@@ -3,9 +3,11 @@
 #include <cmath>
 #include <fstream>
 
+#include "beam/BeamComputation.h"
 #include "beam/BeamFiles.h"
 #include "core/Console.h"
 #include "core/Failure.h"
+#include "core/Motion.h"
 #include "core/FileNames.h"
 #include "core/Settings.h"
 #include "util/NumberFormat.h"
@@ -39,8 +41,9 @@ void showStoredBeam(ConsoleCore& console) {
         std::ifstream in = openInputOrStop(console, kBeamResultsDat);
         parseBeamResults(in, beam);
     }
-    fields.energyMeV = formatBeamValue(beam.deviceEnergyMeV);
-    fields.energyPerNucleon = beam.ionA == 0 ? "Infinite!" : formatBeamValue(beam.deviceEnergyMeV / beam.ionA);
+    // The energies in the formats a recomputation shows them in.
+    fields.energyMeV = totalEnergyText(beam.deviceEnergyMeV);
+    fields.energyPerNucleon = beam.ionA == 0 ? "Infinite!" : perNucleonText(beam.deviceEnergyMeV / beam.ionA);
     fields.nominalLet = formatBeamValue(beam.nominalLet);
     fields.nominalRange = cformat("%.1f", beam.nominalRangeUm);
     refreshEffectiveLetDisplay(console);
@@ -78,4 +81,73 @@ void refreshEffectiveLetDisplay(ConsoleCore& console) {
     // Shown at once, also when T returns to 0.
     console.messages.fieldChanged(ControlId::EffectiveLet, fields.effectiveLet);
     console.messages.fieldChanged(ControlId::EffectiveRange, fields.effectiveRange);
+}
+
+std::string beamStaleReason(const std::string& moving, const std::string& changed) {
+    // "S", "R and S", "T, R and S"
+    const auto named = [](const std::string& letters) {
+        std::string text;
+        for (std::size_t i = 0; i < letters.size(); ++i) {
+            if (i > 0) text += i + 1 == letters.size() ? " and " : ", ";
+            text += letters[i];
+        }
+        return text;
+    };
+    if (!moving.empty()) {
+        return named(moving) + (moving.size() == 1 ? " is" : " are") +
+               " moving: these values are those of the setting before the move; they are recomputed once T, R and "
+               "S stand.";
+    }
+    if (!changed.empty()) {
+        return named(changed) + (changed.size() == 1 ? " stands" : " stand") +
+               " elsewhere than the beam was computed for: these values are not those of the present setting.";
+    }
+    return "";
+}
+
+std::string peakAndRangeWarning(bool pastPeak, bool tooShort, double minimumRangeUm) {
+    const std::string minimum = cformat("the effective range is under the minimum range of %g \u00b5m", minimumRangeUm);
+    if (pastPeak && tooShort) return "Warning: the beam reaches the substrate past its Bragg peak, and " + minimum + ".";
+    if (pastPeak) return "Warning: the beam reaches the substrate past its Bragg peak.";
+    if (tooShort) return "Warning: " + minimum + ".";
+    return "";
+}
+
+std::string settingWarningText(const BeamResult& result, double minimumRangeUm) {
+    switch (result.outcome) {
+        case BeamOutcome::Stopped:
+            return "Warning: the beam is fully stopped in " + result.stoppedIn + " before the substrate.";
+        case BeamOutcome::NoStoppingSource:
+        case BeamOutcome::TiltUnsolvable:
+        case BeamOutcome::LayersIncomplete: return "";
+        case BeamOutcome::Substrate: break;
+    }
+    // NaN, the station without a minimum range, is under nothing.
+    return peakAndRangeWarning(result.pastPeak(), result.effectiveRangeUm < minimumRangeUm, minimumRangeUm);
+}
+
+void noteBeamComputedHere(ConsoleCore& console) {
+    ConsoleState& state = console.state;
+    state.beam.computedFor = {state.axes[kAxisT].internalPosition, state.axes[kAxisR].internalPosition,
+                              state.axes[kAxisS].internalPosition};
+    state.beam.computedForKnown = true;
+}
+
+void showBeamFieldsState(Console& console) {
+    const ConsoleState& state = console.state;
+    std::string moving;
+    std::string changed;
+    const int beamAxes[] = {kAxisT, kAxisR, kAxisS};
+    for (std::size_t i = 0; i < 3; ++i) {
+        const int axis = beamAxes[i];
+        const char letter = state.axes[axis].letter;
+        if (axisMoving(console, axis)) moving += letter;
+        if (!state.beam.computedForKnown || state.beam.computedFor[i] != state.axes[axis].internalPosition) {
+            changed += letter;
+        }
+    }
+    BeamFieldsShown shown{beamStaleReason(moving, changed), state.beam.settingWarning};
+    if (shown == console.state.shownBeamFields) return;
+    console.state.shownBeamFields = shown;
+    console.ui.showBeamFields(shown);
 }

@@ -27,13 +27,6 @@
 
 namespace {
 
-// "%.0f", "%.2f" below 10, "%.3f" below 1.
-std::string totalEnergyText(double value) {
-    if (value < 1) return cformat("%.3f", value);
-    if (value < 10) return cformat("%.2f", value);
-    return cformat("%.0f", value);
-}
-
 // The flag only marks the range table; without the file the program ends.
 int readLegacyFlag(ConsoleCore& console) {
     const std::optional<int32_t> flag = readCalculationModeFlag();
@@ -283,6 +276,9 @@ bool writeBeamResult(ConsoleCore& console, const BeamInputs& inputs, const BeamR
     if (!replaceFileContent(kBeamResultsTmp, formatBeamResults(beam))) stopOnOpenError(console, kBeamResultsTmp);
     commitBeamFiles(console);
     recordBeamGeometry(console);
+    noteBeamComputedHere(console);
+    // A malformed minimum-range file is the Go question's to report.
+    beam.settingWarning = settingWarningText(computed, readMinimumRange([](const std::string&) {}));
 
     // Show the results.
     const std::string& substrate = computed.substrate;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "beam/BeamDisplay.h"
 #include "energyloss/CalculationErrors.h"
 #include "util/NumberFormat.h"
 
@@ -58,22 +59,16 @@ std::string predictionText(const BeamResult& predicted, GoalKind kind, double wa
     }
     std::string text = "Beam energy at the substrate: " + perNucleonText(predicted.deviceEnergyPerNucleon) +
                        " MeV/u\nEffective LET: " + effectiveLetText(predicted.effectiveLet) +
-                       " MeVcm²/mg\nEffective range: " + effectiveRangeText(predicted.effectiveRangeUm) + " µm";
+                       " MeV·cm²/mg\nEffective range: " + effectiveRangeText(predicted.effectiveRangeUm) + " µm";
     const double value = predictedValue(predicted, kind);
     const bool missed = misses(value, wanted);
     const bool atPeak = kind == GoalKind::Bragg && !missed;
     const bool pastPeak = predicted.pastPeak() && !atPeak;
     const bool tooShort = predicted.effectiveRangeUm < minimumRangeUm;
     warned = pastPeak || tooShort || missed;
-    const std::string minimum = cformat("the effective range is under the minimum range of %g µm", minimumRangeUm);
     if (atPeak) text += "\nThe beam reaches the substrate at its Bragg peak.";
-    if (pastPeak && tooShort) {
-        text += "\nWarning: the beam reaches the substrate past its Bragg peak, and " + minimum + ".";
-    } else if (pastPeak) {
-        text += "\nWarning: the beam reaches the substrate past its Bragg peak.";
-    } else if (tooShort) {
-        text += "\nWarning: " + minimum + ".";
-    }
+    const std::string warning = peakAndRangeWarning(pastPeak, tooShort, minimumRangeUm);
+    if (!warning.empty()) text += "\n" + warning;
     if (missed) {
         text += '\n';
         text += missText(kind, value, wanted);
@@ -100,7 +95,7 @@ std::string reachText(const BeamReach& reach, GoalKind kind, double tDegrees) {
             } else {
                 text += "is " + formatBeamValue(reach.peak);
             }
-            return text + " MeVcm²/mg.";
+            return text + " MeV·cm²/mg.";
         }
         case GoalKind::MeV:
         case GoalKind::Bragg:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
 
 // The beam chosen in the parent program and what the last recomputation made
@@ -20,4 +22,11 @@ struct BeamState {
     double braggEnergyMeV = 0;         // MeV at the highest LET of the last range table
     bool minimumRangeReported = false; // "MinimumRange.dat" without a number was reported
     std::string recomputedInputs;      // what the last quiet, complete recomputation read; empty: unknown
+    // The T, R and S counts the beam in the fields was computed for (a
+    // recomputation that committed nothing leaves them).
+    std::array<int32_t, 3> computedFor{};
+    bool computedForKnown = false;
+    // What the last computation warned of the setting (stopped, past the
+    // Bragg peak, under the minimum range); empty: nothing.
+    std::string settingWarning;
 };

@@ -60,6 +60,7 @@ struct ConsoleState {
 
     // Beam and energy loss.
     BeamState beam;
+    BeamFieldsShown shownBeamFields;  // what the window shows of the beam fields
     StoppingData stopping;       // coefficient tables, reloaded before every recomputation
     StoppingTableCache stoppingTables;  // per-ion tables and mode flag read last
     // The engine's trace of the recomputation and of Go; empty: none.

@@ -53,7 +53,7 @@ public:
     std::string userName() override { return ""; }
     std::string computerName() override { return ""; }
     void showControllerLink(ControllerLink) override {}
-    void showAxisMoving(int, bool) override {}
+    void showAxisMotion(int, const AxisMotionShown&) override {}
     void showAbout() override {}
     void closeDialog(int) override {}
     [[noreturn]] void exitProcess(int code) override;

@@ -1,5 +1,7 @@
 #include "core/Motion.h"
 
+#include <cmath>
+
 #include "core/Console.h"
 #include "core/ControllerChannel.h"
 #include "core/ControllerCommands.h"
@@ -151,6 +153,7 @@ std::string carryOutOutcome(Console& console, const MotionOutcome& outcome, std:
         if (notSent.empty()) notSent = after.refusal;
     }
     followLink(console);
+    showAxesMotion(console);
     return notSent;
 }
 
@@ -180,6 +183,50 @@ MotionEvent shutterEvent(int shutter, bool open) {
 bool axisMoving(const Console& console, int axis) {
     const Axis& a = console.state.axes[axis];
     return axisBusy(console.state.motion.model, axis) || (a.driving && a.pendingStep != 0);
+}
+
+AxisMotionShown axisMotionShown(const Console& console, int axis) {
+    const Axis& a = console.state.axes[axis];
+    const AxisMotion& m = console.state.motion.model.axes[static_cast<std::size_t>(axis)];
+    const auto drive = [&a](int32_t counts) { return plusDirectionStep(a, counts) > 0 ? "Drive(+)" : "Drive(-)"; };
+    AxisMotionShown shown;
+    if (console.state.simulation()) {
+        // The simulated controller moves to a target within the command; only
+        // a drive takes time.
+        shown.moving = a.driving && a.pendingStep != 0;
+        if (shown.moving) shown.target = drive(a.pendingStep);
+        return shown;
+    }
+    shown.moving = axisBusy(console.state.motion.model, axis);
+    switch (m.phase) {
+        case AxisPhase::MovingToTarget:
+        case AxisPhase::HomingBackOff: shown.target = cformat("%.3f", axisValueAt(a, m.target)); break;
+        case AxisPhase::Jogging: shown.target = drive(m.jogVelocity); break;
+        case AxisPhase::AtRest:
+        case AxisPhase::Stopping:
+        case AxisPhase::StoppedByLimit: break;
+    }
+    return shown;
+}
+
+void showAxesMotion(Console& console) {
+    std::array<AxisMotionShown, kAxisCount>& shown = console.state.motion.shownAxes;
+    for (int i = 0; i < kAxisCount; ++i) {
+        AxisMotionShown now = axisMotionShown(console, i);
+        AxisMotionShown& before = shown[static_cast<std::size_t>(i)];
+        if (now == before) continue;
+        before = now;
+        console.ui.showAxisMotion(i, now);
+    }
+}
+
+std::string nudgeStepText(const Console& console) {
+    const ConsoleState& state = console.state;
+    if (state.activeAxis < 0 || state.activeAxis >= kAxisCount) return "";
+    const Axis& axis = state.axes[state.activeAxis];
+    const int32_t step = state.finestStep ? 1 : axis.nudgeStep;
+    if (axis.scale == 0) return "";
+    return cformat("%.3f %s", std::abs(static_cast<double>(step) / axis.scale), axis.unit.c_str());
 }
 
 void followLink(Console& console) {

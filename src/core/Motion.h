@@ -40,6 +40,13 @@ MotionEvent shutterEvent(int shutter, bool open);
 // read back at rest, or driven by the simulation.
 bool axisMoving(const Console& console, int axis);
 
+// What the row of `axis` shows of its motion now.
+AxisMotionShown axisMotionShown(const Console& console, int axis);
+// Shows every row whose motion changed since it was shown last.
+void showAxesMotion(Console& console);
+// The active axis's nudge step in its units ("0.100 mm"); empty when no axis is active.
+std::string nudgeStepText(const Console& console);
+
 // Feeds a change of the channel's link to the model and shows it.
 void followLink(Console& console);
 

@@ -27,6 +27,7 @@ struct MotionWatch {
     EndClose endClose = EndClose::None;
     bool inTick = false;
     ControllerLink shownLink = ControllerLink::Journal;
+    std::array<AxisMotionShown, kAxisCount> shownAxes{};  // what each axis row shows
 };
 
 // Timer 5 asks for the read-back at this period while a controller is attached.

@@ -48,6 +48,27 @@ struct BeamBanner {
     bool operator==(const BeamBanner&) const = default;
 };
 
+// What an axis row shows of the axis's motion beside its read-back.
+struct AxisMotionShown {
+    // Not known to stand still: read back moving, commanded and not yet read
+    // back at rest, or driven by the simulation.
+    bool moving = false;
+    // Where the axis was sent, in its units ("15.000"), or the drive that
+    // runs ("Drive(+)"); empty once the axis is at rest.
+    std::string target;
+
+    bool operator==(const AxisMotionShown&) const = default;
+};
+
+// Whether the beam fields show the present setting, and what the last
+// computation of the beam warned of.
+struct BeamFieldsShown {
+    std::string staleReason;  // empty: the fields are current; else why they are not
+    std::string warning;      // a lasting line about the computed setting; empty: none
+
+    bool operator==(const BeamFieldsShown&) const = default;
+};
+
 // Events the dialog delivers to the logic, one call per event; each runs to
 // its end on the user-interface thread.
 class DialogEvents {
@@ -118,9 +139,15 @@ public:
     // The mode mark beside it, "SIMULATION" or "HARDWARE", shown once the
     // mode is known at start-up; ports without a window ignore it.
     virtual void showOperatingMode(OperatingMode mode) { (void)mode; }
-    // Marks the row of axis `axis` (AxisIndex) as moving or at rest, by the
-    // controller's read-back.
-    virtual void showAxisMoving(int axis, bool moving) = 0;
+    // The motion of axis `axis` (AxisIndex) on its row: the moving mark and
+    // the target field.
+    virtual void showAxisMotion(int axis, const AxisMotionShown& shown) = 0;
+    // The active axis's nudge step beside the operation buttons ("0.100 mm");
+    // empty when no axis is active.
+    virtual void showNudgeStep(const std::string& text) { (void)text; }
+    // Marks the beam fields as current or not and shows the lasting warning
+    // line; ports without a window ignore it.
+    virtual void showBeamFields(const BeamFieldsShown& shown) { (void)shown; }
 
     virtual void showAbout() = 0;                 // the modal About box
     // The non-modal Bragg-curve window (the range table as a picture), shown

@@ -123,7 +123,7 @@ TEST_P(BeamRunByShutter, BeginsAndEndsWithRecordsLogLinesAndBanner) {
                           ",2.0," + during + ",," + c.comment + "\n");
     EXPECT_EQ(ui.banners.back(), (BeamBanner{0, {}, c.banner}));
     std::vector<std::string> log = c.log;
-    log.insert(log.end() - 2, "Beam run 1 begun: 84Kr, effective LET " + console().fields.effectiveLet + " MeV cm2/mg.");
+    log.insert(log.end() - 2, "Beam run 1 begun: 84Kr, effective LET " + console().fields.effectiveLet + " MeV·cm²/mg.");
     EXPECT_EQ(logTexts(), log);
 }
 
@@ -406,7 +406,7 @@ TEST_F(BeamRunTest, ToolListsTheRunsWithNotesAndTotals) {
     ToolRun r = runCommand(shellQuoted(tool) + " runs " + shellQuoted(folder.path().string()));
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("BeamRuns.csv: 2 runs\n  run 2    " + isoTime(now) + "  open"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("fluence 1e7 /cm2  S2 closed; DUT 3, \"quiet\"\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("fluence 1e7 /cm²  S2 closed; DUT 3, \"quiet\"\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Beam-on time per ion:\n  84Kr        2 runs          2.5 s  (1 run without a duration)\n"),
               std::string::npos)
         << r.out;

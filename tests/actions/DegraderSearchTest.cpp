@@ -197,7 +197,7 @@ TEST_F(DegraderSearchTest, TheQuestionSaysWhatTheRecomputationShowsAfterYes) {
     EXPECT_EQ(question.text.substr(question.text.find(" have been determined")),
               " have been determined - do you want to set them?\n\nBeam energy at the substrate: " +
                   shown.energyPerNucleon + " MeV/u\nEffective LET: " + shown.effectiveLet +
-                  " MeVcm²/mg\nEffective range: " + shown.effectiveRange + " µm");
+                  " MeV·cm²/mg\nEffective range: " + shown.effectiveRange + " µm");
     EXPECT_EQ(shown.energyPerNucleon, "6.00");
     EXPECT_EQ(shown.effectiveLet, formatBeamValue(console().state.beam.nominalLet / std::cos(kPi / 6)));
 }
@@ -209,6 +209,7 @@ TEST_F(DegraderSearchTest, PastTheBraggPeakOrUnderTheMinimumRangeWarnsAndDefault
     dialog.onCommand(ControlId::Go);
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.lastBox().defaultButton, Button::No);
+    EXPECT_EQ(ui.lastBox().icon, Icon::Warning) << "a question with a warning shows the warning icon";
     EXPECT_EQ(linesOf(ui.lastBox().text).back(), "Warning: the beam reaches the substrate past its Bragg peak.");
 
     folder.write("MinimumRange.dat", "5000\n");
@@ -238,8 +239,18 @@ TEST_F(DegraderSearchTest, PastTheBraggPeakOrUnderTheMinimumRangeWarnsAndDefault
     EXPECT_EQ(ui.boxes[0].text, "MinimumRange.dat holds no number of micrometres; no minimum range is applied.");
     for (std::size_t i : {1u, 2u}) {
         EXPECT_EQ(ui.boxes[i].defaultButton, Button::Yes);
+        EXPECT_EQ(ui.boxes[i].icon, Icon::Information);
         EXPECT_EQ(linesOf(ui.boxes[i].text).back().rfind("Effective range: ", 0), 0u) << ui.boxes[i].text;
     }
+
+    // Moved past the peak after all: the window keeps saying so, with the
+    // fields current at the new setting.
+    chooseUnit(2, "0.5");
+    ui.answer(Button::Yes);
+    dialog.onCommand(ControlId::Go);
+    ASSERT_FALSE(ui.beamFields.empty());
+    EXPECT_EQ(ui.beamFields.back(),
+              (BeamFieldsShown{"", "Warning: the beam reaches the substrate past its Bragg peak."}));
 }
 
 TEST_F(DegraderSearchTest, AMinimumRangeThatCannotBeReadIsSaidNotIgnored) {
@@ -263,9 +274,9 @@ TEST_F(DegraderSearchTest, AnUnreachableLetAddsWhatTheBeamGivesOnBothSidesOfTheP
     const std::string head = "Error in Al degrader calculation - beam fully stopped.\n\nThe effective LET this beam "
                              "can give at the substrate at T = 0.000 deg, before the Bragg peak: ";
     ASSERT_EQ(text.rfind(head, 0), 0u) << text;
-    // "<without a degrader> to <peak>; past it: down to <thickest> MeVcm²/mg."
+    // "<without a degrader> to <peak>; past it: down to <thickest> MeV·cm²/mg."
     double open = 0, peak = 0, thickest = 0;
-    ASSERT_EQ(std::sscanf(text.c_str() + head.size(), "%lf to %lf; past it: down to %lf MeVcm", &open, &peak,
+    ASSERT_EQ(std::sscanf(text.c_str() + head.size(), "%lf to %lf; past it: down to %lf MeV", &open, &peak,
                           &thickest),
               3)
         << text;

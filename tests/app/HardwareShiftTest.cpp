@@ -417,7 +417,6 @@ private:
         }
         ui_.boxes.clear();
         ui_.focusHistory.clear();
-        ui_.axisMovingHistory.clear();
         if (!sim_) return {};
         ControllerSimulator::Snapshot snapshot = sim_->simulator.snapshot();
         for (std::size_t i = 0; i < limits_.size(); ++i) {

@@ -103,6 +103,8 @@ TEST_F(MovesTest, TargetOnTheLimitIsRefusedButFinestStepFits) {
     EXPECT_EQ(axis(kAxisX).internalPosition, 901);
     dialog.onCommand(ControlId::FinestStep);
     EXPECT_EQ(ui.lastBox().text, "Nudge steps are now set to the values defined in the Change Setup table.");
+    // 100 counts a nudge, one at the finest, at 10 counts a millimetre.
+    EXPECT_EQ(ui.nudgeSteps, (std::vector<std::string>{"10.000 mm", "0.100 mm", "10.000 mm"}));
 }
 
 TEST_F(MovesTest, NegativeScaleNudgePlusRaisesTheValue) {
@@ -157,6 +159,7 @@ TEST_F(MovesTest, DriveComposesTheJogAndTicksStopBeforeTheLimit) {
     select(kAxisX);
     click(ControlId::DrivePlus);
     EXPECT_EQ(sent.back(), "AX;AF;JG+500;");
+    EXPECT_EQ(ui.axisMotion.at(kAxisX), (AxisMotionShown{true, "Drive(+)"})) << "the simulation marks it moving too";
     EXPECT_EQ(ui.runningTimers.at(kMotionTimer), 250);
     ui.tick(kMotionTimer, 3);
     EXPECT_EQ(axis(kAxisX).internalPosition, 950);
@@ -164,6 +167,7 @@ TEST_F(MovesTest, DriveComposesTheJogAndTicksStopBeforeTheLimit) {
     ui.tick(kMotionTimer);
     EXPECT_EQ(axis(kAxisX).internalPosition, 950) << "1050 would pass the limit of 1000";
     EXPECT_EQ(axis(kAxisX).pendingStep, 0);
+    EXPECT_EQ(ui.axisMotion.at(kAxisX), AxisMotionShown{}) << "at rest before the limit";
     EXPECT_TRUE(console().state.motionInProgress);
     EXPECT_EQ(ui.runningTimers.count(kMotionTimer), 1u) << "the timer keeps running until halted";
     EXPECT_EQ(statusFile(), site.files.at("TarvexStatus.dat")) << "drives and ticks write no status file";
@@ -175,6 +179,7 @@ TEST_F(MovesTest, DriveMinusOnANegativeScaleAxis) {
     click(ControlId::DriveMinus);
     EXPECT_EQ(sent.back(), "AY;AF;JG+1000;");
     EXPECT_EQ(axis(kAxisY).pendingStep, 100);
+    EXPECT_EQ(ui.axisMotion.at(kAxisY).target, "Drive(-)") << "the operator's direction, not the controller's";
 }
 
 TEST_F(MovesTest, HaltStopsOnlyTheActiveAxis) {
@@ -189,6 +194,8 @@ TEST_F(MovesTest, HaltStopsOnlyTheActiveAxis) {
     select(kAxisX);
     click(ControlId::Halt);
     EXPECT_EQ(axis(kAxisX).pendingStep, 0);
+    EXPECT_EQ(ui.axisMotion.at(kAxisX), AxisMotionShown{});
+    EXPECT_EQ(ui.axisMotion.at(kAxisY), (AxisMotionShown{true, "Drive(+)"}));
     EXPECT_TRUE(console().state.motionInProgress);
     EXPECT_EQ(ui.runningTimers.count(kMotionTimer), 1u);
     ui.tick(kMotionTimer);
@@ -306,6 +313,7 @@ TEST_F(MovesTest, HardwareMovesGoToTheTargetAndEndByReadBack) {
     click(ControlId::SetValue);
     EXPECT_EQ(sent, (std::vector<std::string>{"BH5;", "AX;PA50;AX;BG;"}));
     EXPECT_EQ(axis(kAxisX).internalPosition, 0) << "nothing is shown that the controller did not read back";
+    EXPECT_EQ(ui.axisMotion.at(kAxisX), (AxisMotionShown{true, "5.000"})) << "the target beside the read-back";
     std::string before = statusFile();
 
     sent.clear();
@@ -313,7 +321,7 @@ TEST_F(MovesTest, HardwareMovesGoToTheTargetAndEndByReadBack) {
     EXPECT_TRUE(axisMoving(console(), kAxisX));
     readBack({20}, "X");
     EXPECT_EQ(ui.texts.at(ControlId::ValueX), "2.000");
-    EXPECT_TRUE(ui.axisMoving.at(kAxisX));
+    EXPECT_EQ(ui.axisMotion.at(kAxisX), (AxisMotionShown{true, "5.000"}));
     EXPECT_EQ(statusFile(), before) << "never written at every query";
     for (ControlId move : {ControlId::NudgePlus, ControlId::SetValue, ControlId::Home}) {
         type("1");
@@ -322,7 +330,7 @@ TEST_F(MovesTest, HardwareMovesGoToTheTargetAndEndByReadBack) {
     }
     EXPECT_TRUE(sent.empty());
     readBack({50});
-    EXPECT_FALSE(ui.axisMoving.at(kAxisX));
+    EXPECT_EQ(ui.axisMotion.at(kAxisX), AxisMotionShown{}) << "at rest there: no target";
     EXPECT_EQ(ui.texts.at(ControlId::ValueX), "5.000");
     EXPECT_EQ(statusFile(), "Current\n1\n50   0   0   0   0   0   0   0\n0   0   0   0   0   0   0   0\n");
 

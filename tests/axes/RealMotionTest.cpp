@@ -112,7 +112,7 @@ TEST_F(RealMotionTest, DriveThenHaltStopsTheAxisAndShowsTheReadBack) {
     click(ControlId::DrivePlus);
     ASSERT_TRUE(pumpUntil([&] { return simAxis(kAxisX).velocity > 0; }));
     ASSERT_TRUE(pumpUntil([&] { return console().state.axes[kAxisX].internalPosition > 0; }));
-    EXPECT_TRUE(ui.axisMoving.at(kAxisX));
+    EXPECT_EQ(ui.axisMotion.at(kAxisX), (AxisMotionShown{true, "Drive(+)"}));
     click(ControlId::Halt);
     auto halted = Clock::now();
     while (simAxis(kAxisX).velocity != 0 && Clock::now() - halted < 10s) std::this_thread::sleep_for(2ms);
@@ -120,7 +120,7 @@ TEST_F(RealMotionTest, DriveThenHaltStopsTheAxisAndShowsTheReadBack) {
     ASSERT_TRUE(pumpUntil([&] { return consoleAtRest(); }));
     long position = simAxis(kAxisX).position;
     EXPECT_EQ(console().state.axes[kAxisX].internalPosition, position);
-    EXPECT_FALSE(ui.axisMoving.at(kAxisX));
+    EXPECT_EQ(ui.axisMotion.at(kAxisX), AxisMotionShown{});
     char shown[32];
     std::snprintf(shown, sizeof shown, "%.3f", static_cast<double>(position) / 1000.0);
     EXPECT_EQ(ui.texts.at(ControlId::ValueX), shown);

@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <sstream>
+#include <string>
 
 #include "BeamFixtures.h"
+#include "beam/BeamComputation.h"
 #include "beam/BeamDisplay.h"
 #include "beam/BeamFiles.h"
 #include "support/CaseNames.h"
@@ -36,6 +39,54 @@ INSTANTIATE_TEST_SUITE_P(Values, ThreeWayFormat,
                                            FormatCase{"RoundsUpToTen", 9.999, "10.00"},
                                            FormatCase{"Zero", 0, "0.000"}),
                          RowName{});
+
+// Whether the beam fields show the present setting, by which of T, R and S
+// move and which stand elsewhere than the beam was computed for; and the
+// lasting line about a computed setting.
+struct StaleCase {
+    const char* name;
+    const char* moving;
+    const char* changed;
+    std::string reason;
+};
+
+class BeamFieldsStale : public ::testing::TestWithParam<StaleCase> {};
+
+TEST_P(BeamFieldsStale, Reason) {
+    EXPECT_EQ(beamStaleReason(GetParam().moving, GetParam().changed), GetParam().reason);
+}
+
+const std::string kAfterTheMove =
+    " moving: these values are those of the setting before the move; they are recomputed once T, R and S stand.";
+const std::string kElsewhere =
+    " elsewhere than the beam was computed for: these values are not those of the present setting.";
+
+INSTANTIATE_TEST_SUITE_P(Rules, BeamFieldsStale,
+                         ::testing::Values(StaleCase{"Current", "", "", ""},
+                                           StaleCase{"OneMoves", "S", "S", "S is" + kAfterTheMove},
+                                           StaleCase{"TwoMove", "RS", "", "R and S are" + kAfterTheMove},
+                                           StaleCase{"ThreeStandElsewhere", "", "TRS", "T, R and S stand" + kElsewhere},
+                                           StaleCase{"OneStandsElsewhere", "", "T", "T stands" + kElsewhere}),
+                         RowName{});
+
+TEST(SettingWarning, StoppedPastThePeakOrShort) {
+    const double none = std::nan("");
+    BeamResult result;
+    result.outcome = BeamOutcome::Stopped;
+    result.stoppedIn = "Al degrader";
+    EXPECT_EQ(settingWarningText(result, 30), "Warning: the beam is fully stopped in Al degrader before the substrate.");
+    result.outcome = BeamOutcome::Substrate;
+    result.deviceEnergyMeV = 400;
+    result.braggEnergyMeV = 300;  // the peak lies deeper: before it
+    result.effectiveRangeUm = 29.9;
+    EXPECT_EQ(settingWarningText(result, none), "");
+    EXPECT_EQ(settingWarningText(result, 29.9), "");
+    EXPECT_EQ(settingWarningText(result, 30), "Warning: the effective range is under the minimum range of 30 \u00b5m.");
+    result.braggEnergyMeV = 400;  // at the peak counts as past it
+    EXPECT_EQ(settingWarningText(result, none), "Warning: the beam reaches the substrate past its Bragg peak.");
+    EXPECT_EQ(settingWarningText(result, 30), "Warning: the beam reaches the substrate past its Bragg peak, and the "
+                                              "effective range is under the minimum range of 30 \u00b5m.");
+}
 
 struct SummaryCase {
     const char* name;
@@ -136,7 +187,7 @@ TEST_F(StoredBeam, FieldsFromTheCommittedFiles) {
     ASSERT_EQ(show(), -1);
     const DialogFields& f = console.fields;
     EXPECT_EQ(f.beam, "Kr 10 MeV/u");
-    EXPECT_EQ(f.energyMeV, "700.5");
+    EXPECT_EQ(f.energyMeV, "700") << "as a recomputation writes it: %.0f, 700.5 rounding to even";
     EXPECT_EQ(f.energyPerNucleon, "8.34");  // 700.5 / 84 = 8.339...
     EXPECT_EQ(f.nominalLet, "35.2");        // "%.1f" of 35.25 (binary 35.25 rounds to even)
     EXPECT_EQ(f.nominalRange, "60.0");

@@ -290,12 +290,38 @@ private slots:
     void movingAxisRowIsMarked()
     {
         auto* value = c<QLineEdit>(1008);
-        dialog->showAxisMoving(kAxisX, true);
+        auto* target = dialog->findChild<QLineEdit*>(QStringLiteral("targetX"));
+        QVERIFY(target != nullptr);
+        dialog->showAxisMotion(kAxisX, AxisMotionShown{true, "15.000"});
         QVERIFY(value->property("moving").toBool());
         QVERIFY(!value->styleSheet().isEmpty());
+        QCOMPARE(target->text(), QStringLiteral("15.000"));
         QVERIFY(!c<QLineEdit>(1009)->property("moving").toBool());
-        dialog->showAxisMoving(kAxisX, false);
+        dialog->showAxisMotion(kAxisX, AxisMotionShown{});
         QVERIFY(value->styleSheet().isEmpty());
+        QCOMPARE(target->text(), QString());
+
+        dialog->showNudgeStep("0.100 mm");
+        auto* step = dialog->findChild<QLabel*>(QStringLiteral("nudgeStep"));
+        QCOMPARE(step->text(), QStringLiteral("Nudge step 0.100 mm"));
+    }
+
+    // Stale beam fields are greyed with the reason as their tool tip; the
+    // warning line stands until it is taken back.
+    void staleBeamFieldsAndTheWarningLine()
+    {
+        dialog->showBeamFields(BeamFieldsShown{"S is moving: old values.", "Warning: past the peak."});
+        for (int id : {1003, 1078, 1079, 1002, 1004, 1005, 1006, 1007}) {
+            QVERIFY2(c(id)->property("stale").toBool(), qPrintable(QString::number(id)));
+            QCOMPARE(c(id)->toolTip(), QStringLiteral("S is moving: old values."));
+        }
+        QVERIFY(!c(1000)->property("stale").toBool());
+        QVERIFY(dialog->beamWarning()->isVisible());
+        QCOMPARE(dialog->beamWarning()->text(), QStringLiteral("Warning: past the peak."));
+        dialog->showBeamFields(BeamFieldsShown{});
+        QVERIFY(!c(1006)->property("stale").toBool());
+        QCOMPARE(c(1006)->toolTip(), QString());
+        QVERIFY(!dialog->beamWarning()->isVisible());
     }
 
     void escapeIsTheCancelAction()

@@ -170,7 +170,7 @@ private slots:
         row(1123, "button", "Preview");
         row(1124, "button", "Clear");
         row(1125, "button", "Hide");
-        row(1128, "picture", "");
+        row(1128, "button", "");
         row(1129, "label", "U (horizontal slits):");
         row(1130, "label", "V (vertical slits):");
         row(1131, "button", "Reset", false);
@@ -202,7 +202,11 @@ private slots:
         if (auto* button = qobject_cast<QPushButton*>(w)) {
             QVERIFY(!button->autoDefault());
             QVERIFY(!button->isDefault());
+            QCOMPARE(QAccessible::queryAccessibleInterface(w)->role(), QAccessible::Button);  // All Halt too
         }
+        // Read-outs: out of the tab chain, a click still selects their text.
+        if (kind.startsWith(QStringLiteral("readonly")))
+            QCOMPARE(w->focusPolicy(), Qt::ClickFocus);
     }
 
     void theTableCoversEveryControl()
@@ -294,18 +298,30 @@ private slots:
     {
         QApplication::setActiveWindow(dialog.get());
         QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
-        c(1000)->setFocus();
-        QSet<QWidget*> visited;
+        c(1116)->setFocus();
+        QList<QWidget*> visited;
         for (int i = 0; i < 200; ++i) {
             QWidget* focus = QApplication::focusWidget();
             QVERIFY(focus != nullptr);
-            visited.insert(focus);
+            if (!visited.contains(focus))
+                visited.append(focus);
             QTest::keyClick(focus, Qt::Key_Tab);
         }
-        // Tab walks the panel ...
-        for (int id : {1000, 1034, 1088, 1072, 1053, 1080, 1102, 57670})
-            QVERIFY2(visited.contains(c(id)), qPrintable(QString::number(id)));
-        // ... but never reaches the hidden controls, and a click does nothing.
+        // Tab walks the panel in the order it stands: Summary, the axis rows,
+        // the operations, the entry rows with All Halt, files, switches, the
+        // side column ...
+        const int walk[] = {1116, 1016, 1024, 1035, 1034, 1088, 1069, 1128, 1124, 1070, 1072, 1053, 1052, 1080, 1102,
+                            57670};
+        int before = -1;
+        for (int id : walk) {
+            const int at = static_cast<int>(visited.indexOf(c(id)));
+            QVERIFY2(at > before, qPrintable(QString::number(id)));
+            before = at;
+        }
+        // ... but never reaches the read-outs or the hidden controls, and a
+        // click on a hidden one does nothing.
+        for (int id : {1000, 1001, 1002, 1003, 1004, 1007, 1008, 1015, 1037, 1044, 1047, 1075, 1078, 1079, 1083, 1087})
+            QVERIFY2(!visited.contains(c(id)), qPrintable(QString::number(id)));
         for (int id : kHiddenIds) {
             QVERIFY2(!visited.contains(c(id)), qPrintable(QString::number(id)));
             QVERIFY(!c(id)->isVisible());
@@ -365,10 +381,14 @@ private slots:
 
     void renamedRowRenamesItsCells()
     {
+        QCOMPARE(accessibleName(dialog->findChild<QLineEdit*>(QStringLiteral("targetX"))),
+                 QStringLiteral("X (side-to-side): Target value"));
         dialog->setText(ControlId::LabelU, "U (roll angle)");
         QCOMPARE(qobject_cast<QLabel*>(c(1129))->text(), QStringLiteral("U (roll angle)"));
         QCOMPARE(accessibleName(c(1012)), QStringLiteral("U (roll angle) Current value"));
         QCOMPARE(accessibleName(c(1020)), QStringLiteral("U (roll angle) Locked"));
+        QCOMPARE(accessibleName(dialog->findChild<QLineEdit*>(QStringLiteral("targetU"))),
+                 QStringLiteral("U (roll angle) Target value"));
     }
 
     void fitsASmallScreenWithoutOverlaps()
@@ -391,7 +411,8 @@ private slots:
     void pictures()
     {
         // All Halt: white words on red.
-        const QImage halt = qobject_cast<QLabel*>(c(1128))->pixmap().toImage();
+        auto* allHalt = qobject_cast<QPushButton*>(c(1128));
+        const QImage halt = allHalt->icon().pixmap(allHalt->iconSize()).toImage();
         const int pixels = halt.width() * halt.height();
         const int red = countColour(halt, [](QColor p) { return p.red() > 180 && p.green() < 60 && p.blue() < 60; });
         const int white = countColour(halt, [](QColor p) { return p.red() > 230 && p.green() > 230 && p.blue() > 230; });

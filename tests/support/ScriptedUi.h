@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -36,6 +37,14 @@ struct QueuedAnswer {
 // (a box with no queued answer gets its default button), every box and control
 // change is recorded, timers are ticked by hand and exitProcess throws
 // ProcessExit.
+inline void PrintTo(const AxisMotionShown& shown, std::ostream* out) {
+    *out << (shown.moving ? "moving" : "at rest") << ", target \"" << shown.target << "\"";
+}
+
+inline void PrintTo(const BeamFieldsShown& shown, std::ostream* out) {
+    *out << "stale \"" << shown.staleReason << "\", warning \"" << shown.warning << "\"";
+}
+
 class ScriptedUi : public Ui {
 public:
     // Where ticks and other events go; usually the CTarvexDlg under test.
@@ -80,8 +89,9 @@ public:
     std::vector<BeamBanner> banners;           // every showBeamBanner
     std::vector<ControllerLink> controllerLinks;
     std::vector<OperatingMode> modes;          // every showOperatingMode
-    std::map<int, bool> axisMoving;                       // last mark per axis
-    std::vector<std::pair<int, bool>> axisMovingHistory;  // every showAxisMoving call
+    std::map<int, AxisMotionShown> axisMotion;  // last shown per axis
+    std::vector<std::string> nudgeSteps;        // every showNudgeStep
+    std::vector<BeamFieldsShown> beamFields;    // every showBeamFields
     std::optional<int> closedWith;
     std::optional<DialogFields> shownFields;  // last transferToControls
     int transfersToControls = 0;
@@ -111,10 +121,9 @@ public:
     std::string computerName() override { return computer; }
     void showControllerLink(ControllerLink link) override { controllerLinks.push_back(link); }
     void showOperatingMode(OperatingMode mode) override { modes.push_back(mode); }
-    void showAxisMoving(int axis, bool moving) override {
-        axisMoving[axis] = moving;
-        axisMovingHistory.emplace_back(axis, moving);
-    }
+    void showAxisMotion(int axis, const AxisMotionShown& shown) override { axisMotion[axis] = shown; }
+    void showNudgeStep(const std::string& text) override { nudgeSteps.push_back(text); }
+    void showBeamFields(const BeamFieldsShown& shown) override { beamFields.push_back(shown); }
     void showAbout() override { ++aboutBoxes; }
     void showBraggCurve() override { ++braggCurveWindows; }
     void showBeamRuns(const std::string& path) override { beamRunsWindows.push_back(path); }

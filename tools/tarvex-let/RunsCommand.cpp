@@ -74,8 +74,8 @@ public:
                         column(run.open ? "open" : run.duration.empty() ? "?" : run.duration + " s", 10) +
                         column(c.ion, 7) + column(c.energy + " MeV/u", 12) + "S " + c.s + "  R " + c.r +
                         "  T " + c.t + "  X " + c.x + "  Y " + c.y + "  Z " + c.z + "  " + c.position +
-                        "  LET " + c.effectiveLet + "  range " + c.effectiveRange + " um";
-                if (!run.fluence.empty()) text += "  fluence " + run.fluence + " /cm2";
+                        "  LET " + c.effectiveLet + " MeV\u00b7cm\u00b2/mg  range " + c.effectiveRange + " \u00b5m";
+                if (!run.fluence.empty()) text += "  fluence " + run.fluence + " /cm\u00b2";
                 if (!run.comment.empty()) text += "  " + run.comment;
                 text += "\n";
             }
@@ -100,7 +100,7 @@ public:
         }
         std::cout << text << "\n";
         printTotals("Beam-on time per ion:", totals.perIon);
-        printTotals("Beam-on time per effective LET (MeV cm2/mg):", totals.perEffectiveLet);
+        printTotals("Beam-on time per effective LET (MeV\u00b7cm\u00b2/mg):", totals.perEffectiveLet);
         return status;
     }
 

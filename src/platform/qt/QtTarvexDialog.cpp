@@ -48,6 +48,11 @@ constexpr int id(ControlId c) { return static_cast<int>(c); }
 QString qs(const std::string& text) { return QString::fromStdString(text); }
 std::string ss(const QString& text) { return text.toStdString(); }
 
+// The fields that show the beam of the present setting.
+constexpr ControlId kBeamFields[] = {ControlId::Degrader,     ControlId::EnergyPerNucleon, ControlId::EnergyMeV,
+                                     ControlId::TargetSubstrate, ControlId::NominalLet,  ControlId::NominalRange,
+                                     ControlId::EffectiveLet, ControlId::EffectiveRange};
+
 QString withoutMnemonic(QString text)
 {
     text.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
@@ -153,6 +158,8 @@ void QtTarvexDialog::updateRowNames(int axis)
     for (const auto& [controlId, cell] : cells)
         if (QWidget* w = control(controlId))
             w->setAccessibleName(row + QString::fromUtf8(cell));
+    if (targets_[a] != nullptr)
+        targets_[a]->setAccessibleName(row + QStringLiteral(" Target value"));
 }
 
 void QtTarvexDialog::addSystemMenuItem(const QString& text, int commandNumber)
@@ -216,19 +223,6 @@ void QtTarvexDialog::contextMenuEvent(QContextMenuEvent* event)
 {
     systemMenu_->popup(event->globalPos());
     event->accept();
-}
-
-bool QtTarvexDialog::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == control(ControlId::AllHalt) && event->type() == QEvent::MouseButtonRelease) {
-        auto* mouse = static_cast<QMouseEvent*>(event);
-        auto* picture = static_cast<QWidget*>(watched);
-        if (mouse->button() == Qt::LeftButton && picture->rect().contains(mouse->position().toPoint())) {
-            command(ControlId::AllHalt);
-            return true;
-        }
-    }
-    return QDialog::eventFilter(watched, event);
 }
 
 // ---------------------------------------------------------------- Ui
@@ -498,17 +492,48 @@ void QtTarvexDialog::exitProcess(int code)
     std::exit(code);
 }
 
-void QtTarvexDialog::showAxisMoving(int axis, bool moving)
+void QtTarvexDialog::showAxisMotion(int axis, const AxisMotionShown& shown)
 {
     if (axis < 0 || axis >= kAxisCount)
         return;
-    auto* value = qobject_cast<QLineEdit*>(control(kAxisControls[static_cast<std::size_t>(axis)].value));
+    const auto a = static_cast<std::size_t>(axis);
+    auto* value = qobject_cast<QLineEdit*>(control(kAxisControls[a].value));
     if (value == nullptr)
         return;
     // A moving axis: its value on amber, with a tooltip saying so.
-    value->setStyleSheet(moving ? QStringLiteral("QLineEdit { background: #ffd24d; font-weight: bold; }") : QString());
-    value->setToolTip(moving ? QStringLiteral("Moving (controller read-back)") : QString());
-    value->setProperty("moving", moving);
+    value->setStyleSheet(shown.moving ? QStringLiteral("QLineEdit { background: #ffd24d; font-weight: bold; }")
+                                      : QString());
+    value->setToolTip(shown.moving ? QStringLiteral("Moving") : QString());
+    value->setProperty("moving", shown.moving);
+    showInEdit(targets_[a], qs(shown.target));
+    targets_[a]->setToolTip(shown.target.empty() ? QString() : QStringLiteral("Where the axis was sent"));
+    if (value->isVisible())
+        value->repaint();
+}
+
+void QtTarvexDialog::showNudgeStep(const std::string& text)
+{
+    nudgeStep_->setText(text.empty() ? QString() : QStringLiteral("Nudge step %1").arg(qs(text)));
+    nudgeStep_->setAccessibleName(text.empty() ? QStringLiteral("No nudge step") : nudgeStep_->text());
+    nudgeStep_->setToolTip(QStringLiteral("The active axis's nudge step"));
+}
+
+void QtTarvexDialog::showBeamFields(const BeamFieldsShown& shown)
+{
+    const bool stale = !shown.staleReason.empty();
+    for (const ControlId beamField : kBeamFields) {
+        auto* box = widget<QLineEdit>(beamField);
+        if (box == nullptr)
+            continue;
+        // Greyed and slanted: the numbers are those of another setting.
+        box->setStyleSheet(stale ? QStringLiteral("QLineEdit { color: #8c8c8c; font-style: italic; }") : QString());
+        box->setToolTip(qs(shown.staleReason));
+        box->setProperty("stale", stale);
+        if (box->isVisible())
+            box->repaint();
+    }
+    beamWarning_->setText(qs(shown.warning));
+    beamWarning_->setVisible(!shown.warning.empty());
 }
 
 void QtTarvexDialog::showOperatingMode(OperatingMode mode)

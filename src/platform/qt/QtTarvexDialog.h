@@ -17,6 +17,7 @@
 class QAbstractButton;
 class QLabel;
 class QLayout;
+class QLineEdit;
 class QMenu;
 class QPushButton;
 class QSocketNotifier;
@@ -56,8 +57,9 @@ public:
     BraggCurveWindow* braggCurveWindow() const { return braggWindow_; }
     // The beam-run logbook window once showBeamRuns has made it, else nullptr.
     BeamRunsWindow* beamRunsWindow() const { return beamRunsWindow_; }
-    // The beam banner above the controls.
+    // The beam banner above the controls, and the warning line under it.
     QLabel* beamBanner() const { return beamBanner_; }
+    QLabel* beamWarning() const { return beamWarning_; }
 
     // True once closeDialog has ended the dialog (also before it ever ran).
     bool isClosed() const { return closed_; }
@@ -87,7 +89,9 @@ public:
     std::string computerName() override;
     void showControllerLink(ControllerLink link) override;
     void showOperatingMode(OperatingMode mode) override;
-    void showAxisMoving(int axis, bool moving) override;
+    void showAxisMotion(int axis, const AxisMotionShown& shown) override;
+    void showNudgeStep(const std::string& text) override;
+    void showBeamFields(const BeamFieldsShown& shown) override;
     void showAbout() override;
     void showBraggCurve() override;
     void showBeamRuns(const std::string& path) override;
@@ -103,7 +107,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
@@ -161,8 +164,11 @@ private:
     QTimer* beamBannerTimer_ = nullptr;        // keeps the elapsed time current
     BeamBanner banner_;
     void refreshBeamBanner();
-    // Row labels of the motion grid in axis order X Y Z T U V R S.
+    // Row labels and target fields of the motion grid in axis order X Y Z T U V R S.
     std::array<QLabel*, 8> rowLabels_{};
+    std::array<QLineEdit*, 8> targets_{};
+    QLabel* nudgeStep_ = nullptr;
+    QLabel* beamWarning_ = nullptr;  // the lasting line about the computed setting
     // The position-file entry the operator selected last (kept when a
     // Ctrl+click clears the selection).
     QString lastSelectedEntry_;

@@ -41,6 +41,19 @@ QLabel* smallNote(const QString& text, QWidget* parent)
     return label;
 }
 
+// A box that shows a value and takes no input: read-only, drawn as a
+// read-out, out of the tab chain (a click still selects its text for
+// copying; the accessibility bridge reads it as text).
+QLineEdit* readOut(QWidget* parent, Qt::Alignment alignment = Qt::AlignLeft)
+{
+    auto* box = new QLineEdit(parent);
+    box->setReadOnly(true);
+    box->setFocusPolicy(Qt::ClickFocus);
+    box->setProperty("readOut", true);
+    box->setAlignment(alignment | Qt::AlignVCenter);
+    return box;
+}
+
 QLabel* columnHead(const QString& text, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
@@ -91,10 +104,25 @@ void QtTarvexDialog::buildControls()
     connect(beamBannerTimer_, &QTimer::timeout, this, &QtTarvexDialog::refreshBeamBanner);
     refreshBeamBanner();
 
+    // What the last computation of the beam warned of (past the Bragg peak,
+    // under the minimum range, stopped), until the next one.
+    beamWarning_ = new QLabel(this);
+    beamWarning_->setObjectName(QStringLiteral("beamWarning"));
+    beamWarning_->setAlignment(Qt::AlignCenter);
+    beamWarning_->setWordWrap(true);
+    beamWarning_->setMargin(3);
+    beamWarning_->setStyleSheet(QStringLiteral("QLabel { background: #ffe9a8; color: #4a3200; font-weight: bold; }"));
+    beamWarning_->setVisible(false);
+
+    // Read-outs look like read-outs, not like entry fields.
+    setStyleSheet(QStringLiteral("QLineEdit[readOut=\"true\"] { background: palette(window); "
+                                 "border: 1px solid palette(mid); border-radius: 2px; padding: 1px 3px; }"));
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 6, 8, 6);
     layout->setSpacing(6);
     layout->addWidget(beamBanner_);
+    layout->addWidget(beamWarning_);
     layout->addLayout(top);
     layout->addLayout(bottom);
     layout->addWidget(buildBottomLine());
@@ -132,9 +160,7 @@ QWidget* QtTarvexDialog::buildCurrentSettings()
     for (const Row& row : rows) {
         const QString text = QString::fromUtf8(row.label);
         auto* label = new QLabel(text, group);
-        auto* box = new QLineEdit(group);
-        box->setReadOnly(true);
-        box->setAlignment(row.right ? (Qt::AlignRight | Qt::AlignVCenter) : (Qt::AlignLeft | Qt::AlignVCenter));
+        QLineEdit* box = readOut(group, row.right ? Qt::AlignRight : Qt::AlignLeft);
         box->setMinimumWidth(96);
         box->setAccessibleName(text);
         label->setBuddy(box);
@@ -165,8 +191,8 @@ QLayout* QtTarvexDialog::buildAxisRows(QWidget* group)
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(8);
     grid->setVerticalSpacing(4);
-    const char* heads[] = {"Coordinate identification", "Current value", "Unit", "Locked", "Active"};
-    for (int c = 0; c < 5; ++c)
+    const char* heads[] = {"Coordinate identification", "Current value", "Target", "Unit", "Locked", "Active"};
+    for (int c = 0; c < 6; ++c)
         grid->addWidget(columnHead(QString::fromUtf8(heads[c]), group), 0, c, Qt::AlignBottom | Qt::AlignHCenter);
 
     auto* activeAxisGroup = new QButtonGroup(this);
@@ -182,30 +208,36 @@ QLayout* QtTarvexDialog::buildAxisRows(QWidget* group)
             register_(label, id(*controls.label));
         grid->addWidget(label, row, 0);
 
-        auto* value = new QLineEdit(group);
-        value->setReadOnly(true);
-        value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        QLineEdit* value = readOut(group, Qt::AlignRight);
         value->setMinimumWidth(80);
+        value->setMaximumWidth(160);
         register_(value, id(controls.value));
         grid->addWidget(value, row, 1);
 
-        auto* unit = new QLineEdit(group);
-        unit->setReadOnly(true);
+        // Where the axis was sent; empty at rest.
+        QLineEdit* target = readOut(group, Qt::AlignRight);
+        target->setObjectName(QStringLiteral("target%1").arg(QLatin1Char(kAxisLetters[axis])));
+        target->setMinimumWidth(80);
+        target->setMaximumWidth(160);
+        targets_[a] = target;
+        grid->addWidget(target, row, 2);
+
+        QLineEdit* unit = readOut(group);
         unit->setMinimumWidth(44);
         unit->setMaximumWidth(72);
         register_(unit, id(controls.unit));
-        grid->addWidget(unit, row, 2);
+        grid->addWidget(unit, row, 3);
 
         auto* locked = new ToggleCheckBox(group);
         register_(locked, id(controls.locked));
         connectToggle(locked, controls.locked);
-        grid->addWidget(locked, row, 3, Qt::AlignCenter);
+        grid->addWidget(locked, row, 4, Qt::AlignCenter);
 
         auto* radio = new ToggleRadioButton(QStringLiteral("&") + QLatin1Char(kAxisLetters[axis]), group);
         register_(radio, id(controls.radio));
         activeAxisGroup->addButton(radio, axis);
         connectToggle(radio, controls.radio);
-        grid->addWidget(radio, row, 4, Qt::AlignCenter);
+        grid->addWidget(radio, row, 5, Qt::AlignCenter);
 
         updateRowNames(axis);
     }
@@ -233,6 +265,7 @@ QLayout* QtTarvexDialog::buildAxisRows(QWidget* group)
     haltFont.setBold(true);
     halt->setFont(haltFont);
     grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(2, 1);
     for (int row = 1; row <= kAxisCount; ++row)
         grid->setRowStretch(row, 1);
     auto* axes = new QHBoxLayout;
@@ -258,6 +291,12 @@ QLayout* QtTarvexDialog::buildEntryRows(QWidget* group)
     valueButtons->setSpacing(4);
     valueButtons->addWidget(addButton("Set Value", ControlId::SetValue, group));
     valueButtons->addWidget(addButton("Increment", ControlId::Increment, group));
+    // The active axis's nudge step.
+    nudgeStep_ = new QLabel(group);
+    nudgeStep_->setObjectName(QStringLiteral("nudgeStep"));
+    valueButtons->addSpacing(8);
+    valueButtons->addWidget(nudgeStep_);
+    showNudgeStep("");
     valueButtons->addStretch(1);
     lower->addWidget(newValueLabel, 0, 0);
     lower->addWidget(newValue, 0, 1);
@@ -312,13 +351,15 @@ QLayout* QtTarvexDialog::buildEntryRows(QWidget* group)
     directRow->addStretch(1);
     lower->addLayout(directRow, 3, 0, 1, 3);
 
-    auto* allHalt = new QLabel(group);
-    allHalt->setPixmap(allHaltPicture());
+    // All Halt: the red picture as the face of a real button, so that the
+    // keyboard reaches it and the accessibility bridge knows it as one.
+    QPushButton* allHalt = addButton("", ControlId::AllHalt, group);
+    const QPixmap picture = allHaltPicture();
+    allHalt->setIcon(picture);
+    allHalt->setIconSize(picture.size());
     allHalt->setAccessibleName(QStringLiteral("All Halt"));
-    allHalt->setToolTip(QStringLiteral("All Halt"));
+    allHalt->setToolTip(QStringLiteral("All Halt: stops every axis (Space in the keyboard box)"));
     allHalt->setCursor(Qt::PointingHandCursor);
-    allHalt->installEventFilter(this);
-    register_(allHalt, id(ControlId::AllHalt));
     lower->addWidget(allHalt, 0, 3, 3, 1, Qt::AlignRight | Qt::AlignVCenter);
     lower->setColumnStretch(2, 1);
     return lower;
@@ -336,8 +377,7 @@ QWidget* QtTarvexDialog::buildMotionControl()
     auto* statusRow = new QHBoxLayout;
     statusRow->setSpacing(6);
     auto* statusLabel = new QLabel(QStringLiteral("Status:"), group);
-    auto* status = new QLineEdit(group);
-    status->setReadOnly(true);
+    QLineEdit* status = readOut(group);
     status->setAccessibleName(statusLabel->text());
     statusLabel->setBuddy(status);
     register_(status, id(ControlId::Status));
@@ -547,42 +587,52 @@ QWidget* QtTarvexDialog::buildBottomLine()
 void QtTarvexDialog::buildTabOrder()
 {
     using C = ControlId;
-    std::vector<ControlId> order = {
-        C::LogFile, C::Beam, C::Degrader, C::Layers, C::Summary, C::EnergyPerNucleon, C::EnergyMeV,
-        C::TargetSubstrate, C::NominalLet, C::NominalRange, C::EffectiveLet, C::EffectiveRange,
-        C::DutLocation, C::DutPosition};
-    // Value, unit and Locked boxes row by row as they stand; the Active radios
-    // in axis order, R before S.
-    std::array<std::size_t, kAxisCount> displayed{};
-    for (std::size_t a = 0; a < kAxisCount; ++a)
-        displayed[static_cast<std::size_t>(kDisplayRow[a])] = a;
-    for (const std::size_t a : displayed)
-        order.insert(order.end(), {kAxisControls[a].value, kAxisControls[a].unit, kAxisControls[a].locked});
+    // The controls that take input, group by group as they stand, top to
+    // bottom and left to right; the read-outs are not in the chain.
+    std::vector<ControlId> order = {C::Summary};
+    // The Locked boxes row by row as they stand; the Active radios in axis
+    // order, R before S.
+    for (int row = 0; row < kAxisCount; ++row)
+        for (std::size_t a = 0; a < kAxisCount; ++a)
+            if (kDisplayRow[a] == row)
+                order.push_back(kAxisControls[a].locked);
     for (const AxisControls& controls : kAxisControls)
         order.push_back(controls.radio);
     order.insert(order.end(), {
         C::NudgePlus, C::DrivePlus, C::Halt, C::DriveMinus, C::NudgeMinus, C::FinestStep, C::Home,
         C::NewAxisValue, C::SetValue, C::Increment, C::SetGoal, C::Bragg, C::Go,
-        C::UnitLet, C::UnitMeV, C::UnitMeVPerNucleon, C::DirectControl, C::Reset, C::Status, C::Clear,
+        C::UnitLet, C::UnitMeV, C::UnitMeVPerNucleon, C::DirectControl, C::Reset, C::AllHalt, C::Clear,
         C::NewPositionName, C::Save, C::PositionList, C::Restore, C::Preview, C::Hide, C::Unhide,
         C::ShowUnhidden, C::ShowHidden,
         C::CameraOn, C::CameraOff, C::LightOn, C::LightOff, C::LaserOn, C::LaserOff,
         C::OpenS1, C::CloseS1, C::OpenS2, C::CloseS2, C::CheckParallax, C::UndoParallax,
-        C::Keyboard, C::Exit, C::Help, C::DirectCommand, C::Tell, C::Ask, C::Ok, C::Cancel});
+        C::Keyboard, C::Exit, C::Help});
 
-    QWidget* previous = nullptr;
     controlOrder_.clear();
-    for (const ControlId c : order) {
-        QWidget* w = control(c);
-        Q_ASSERT(w != nullptr);
-        controlOrder_.append(id(c));
+    QWidget* previous = nullptr;
+    auto chain = [&previous](QWidget* w) {
         if (previous != nullptr)
             QWidget::setTabOrder(previous, w);
         previous = w;
+    };
+    for (const ControlId c : order) {
+        Q_ASSERT(control(c) != nullptr);
+        controlOrder_.append(id(c));
+        chain(control(c));
     }
-    QWidget::setTabOrder(previous, systemMenuButton_);
-    // The static labels and pictures with ids complete the table.
-    for (const ControlId c : {C::LabelU, C::LabelV, C::LabelS, C::LabelR, C::AllHalt, C::UserLine})
+    chain(systemMenuButton_);
+    for (const ControlId c : {C::DirectCommand, C::Tell, C::Ask, C::Ok, C::Cancel}) {
+        controlOrder_.append(id(c));
+        chain(control(c));
+    }
+    // The read-outs, the static labels and the user line complete the table.
+    std::vector<ControlId> rest = {C::LogFile, C::Beam, C::Degrader, C::Layers, C::EnergyPerNucleon, C::EnergyMeV,
+                                   C::TargetSubstrate, C::NominalLet, C::NominalRange, C::EffectiveLet,
+                                   C::EffectiveRange, C::DutLocation, C::DutPosition};
+    for (const AxisControls& controls : kAxisControls)
+        rest.insert(rest.end(), {controls.value, controls.unit});
+    rest.insert(rest.end(), {C::Status, C::LabelU, C::LabelV, C::LabelS, C::LabelR, C::UserLine});
+    for (const ControlId c : rest)
         controlOrder_.append(id(c));
     Q_ASSERT(controlOrder_.size() == controls_.size());
 }
