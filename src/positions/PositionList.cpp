@@ -13,6 +13,7 @@
 #include "core/FileNames.h"
 #include "core/LogFile.h"
 #include "positions/PositionFiles.h"
+#include "util/NumberFormat.h"
 #include "util/TextFiles.h"
 
 namespace {
@@ -104,6 +105,22 @@ void onPositionSelected(Console& console) {
     warnOperator(console, "File " + entry + " has been selected.");
 }
 
+namespace {
+
+// Under the Restore question: where each axis goes, and which stay.
+std::string restoreTargetsText(const AxisTable& axes, const PositionFile& file) {
+    std::string text = "\n\nThe file's positions:";
+    for (int i = 0; i < kAxisCount; ++i) {
+        const Axis& axis = axes[i];
+        text += cformat("\n%c  %.3f %s", axis.letter, axisValueAt(axis, file.internalPosition[static_cast<std::size_t>(i)]),
+                        axis.unit.c_str());
+        if (axis.locked != 0) text += cformat("  (locked: stays at %.3f %s)", axisValue(axis), axis.unit.c_str());
+    }
+    return text;
+}
+
+}  // namespace
+
 void onRestore(Console& console) {
     ConsoleState& state = console.state;
     if (selectionMissing(console)) return;
@@ -119,7 +136,8 @@ void onRestore(Console& console) {
     }
     bool anyLocked = std::any_of(state.axes.axes.begin(), state.axes.axes.end(),
                                  [](const Axis& axis) { return axis.locked != 0; });
-    if (anyLocked && console.ui.messageBox("Coordinates along axes that are currently locked will not be changed.",
+    if (anyLocked && console.ui.messageBox("Coordinates along axes that are currently locked will not be changed." +
+                                               restoreTargetsText(state.axes, file),
                                            Icon::Information, Buttons::OkCancel, Button::Ok) != Button::Ok) {
         console.ui.setFocus(ControlId::Keyboard);
         return;

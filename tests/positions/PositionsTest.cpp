@@ -156,7 +156,12 @@ TEST_F(PositionsTest, RestoreKeepsLockedAxesAndOnlyAddsLocks) {
     selectEntry("spot.po1");
     ui.answer(Button::Ok);
     dialog.onCommand(ControlId::Restore);
-    EXPECT_EQ(ui.lastBox().text, "Coordinates along axes that are currently locked will not be changed.");
+    // The file's counts in each axis's units: X 1 count at 1000 a millimetre, Y
+    // to S each with its offset (T: -300 / 100 + 3 degrees).
+    EXPECT_EQ(ui.lastBox().text,
+              "Coordinates along axes that are currently locked will not be changed.\n\nThe file's positions:\n"
+              "X  0.001 mm\nY  1.002 mm\nZ  2.003 mm  (locked: stays at 2.030 mm)\nT  0.000 deg\nU  4.005 mm\n"
+              "V  5.006 mm\nR  0.000 deg\nS  0.000 foil");
     EXPECT_EQ(ui.lastBox().buttons, Buttons::OkCancel);
     EXPECT_EQ(ui.lastBox().icon, Icon::Information);
     const AxisTable& axes = console().state.axes;
