@@ -682,8 +682,8 @@ private slots:
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QString>("problem");
         const QString none;
-        QTest::newRow("text") << QByteArray("X :    1.000 mm \t(to be locked)\nY :    3.000 mm\n")
-                              << "Copy of Preview(txt).txt" << "X :    1.000 mm \t(to be locked)\nY :    3.000 mm\n" << none;
+        const char* preview = "X :    1.000 mm \t(to be locked)\nY :    3.000 mm\n";
+        QTest::newRow("text") << QByteArray(preview) << "Copy of Preview(txt).txt" << preview << none;
         QTest::newRow("page") << QByteArray("<html><body><h1>Moving</h1><p>Halt &amp; <b>stop</b></p></body></html>")
                               << "Tarvex.htm" << "Moving\nHalt & stop" << none;
         QTest::newRow("latin-1") << QByteArray("S : 15 \xb5m\n") << "Copy of a(dat).txt" << QStringLiteral("S : 15 \u00b5m\n") << none;

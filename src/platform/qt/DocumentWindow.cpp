@@ -49,8 +49,9 @@ Content readDocument(const QString& path)
         } else if (content.bytes.size() > kDocumentReadLimitBytes) {
             content.bytes.truncate(kDocumentReadLimitBytes);
             const qint64 mebibytes = kDocumentReadLimitBytes / (1024 * 1024);
-            content.problem = QStringLiteral("The file is longer than %1 MiB and was cut: only its first %1 MiB are shown.")
-                                  .arg(mebibytes);
+            content.problem =
+                QStringLiteral("The file is longer than %1 MiB and was cut: only its first %1 MiB are shown.")
+                    .arg(mebibytes);
         } else if (content.bytes.isEmpty()) {
             content.problem = QStringLiteral("The file is empty.");
         }
@@ -165,7 +166,8 @@ void DocumentWindow::openExternally()
         if (self == nullptr)
             return;
         runMessageBox(self->isVisible() ? self.data() : nullptr,
-                      "Unable to start the desktop's viewer (xdg-open) for " + shown + " - the file is shown in the console.",
+                      "Unable to start the desktop's viewer (xdg-open) for " + shown +
+                          " - the file is shown in the console.",
                       Icon::Warning, Buttons::Ok, Button::Ok, kCaption);
     });
 }
