@@ -84,9 +84,5 @@ void onReset(Console& console) {
 
 void onHelp(Console& console) {
     console.ui.setFocus(ControlId::Keyboard);
-    const std::string page = fullPath("Tarvex.htm");
-    console.ui.openDocument(page, [&console, page] {
-        console.ui.messageBox("Unable to open the help page " + page + " - please open it in a web browser.",
-                              Icon::Information, Buttons::Ok, Button::Ok);
-    });
+    console.ui.showDocument(fullPath("Tarvex.htm"));
 }

@@ -15,5 +15,6 @@ void onTell(Console& console);
 void onAsk(Console& console);
 void onReset(Console& console);
 
-// Help button: the help page in the desktop's viewer.
+// Help button and F1: the help page "Tarvex.htm" of the working folder in
+// the console's document window.
 void onHelp(Console& console);

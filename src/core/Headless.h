@@ -48,6 +48,7 @@ public:
     void stopTimer(int) override {}
     bool startProcess(const std::string&, const std::vector<std::string>&) override { return false; }
     void openDocument(const std::string&, std::function<void()>) override {}
+    void showDocument(const std::string&) override {}
     void beep() override {}
     void sleepSeconds(int) override {}
     std::string userName() override { return ""; }

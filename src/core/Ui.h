@@ -128,6 +128,12 @@ public:
     // and counts as success (on a desktop without a session the opener waits
     // for the viewer it started). It may run before openDocument returns.
     virtual void openDocument(const std::string& path, std::function<void()> onFailure) = 0;
+    // Shows a document (the help page, a viewer's copy) in the console's own
+    // document window, made on first use and brought to the front; from there
+    // the operator may still hand it to the desktop's opener. Nothing can
+    // fail here: a file that cannot be read is said so in the window. Ports
+    // without windows ignore it.
+    virtual void showDocument(const std::string& path) { (void)path; }
 
     virtual void beep() = 0;                      // the warning sound
     virtual void sleepSeconds(int seconds) = 0;   // blocks the user-interface thread

@@ -81,10 +81,5 @@ void showTextCopy(Console& console, const std::string& fileName) {
     }
     out.close();
     reportWriteResult(console, copyName, !out.fail());
-    const std::string shown = fullPath(copyName);
-    console.ui.openDocument(shown, [&console, shown] {
-        console.ui.messageBox("Unable to start the text viewer (xdg-open) for " + shown +
-                                  " - install xdg-utils or open the file with a text editor.",
-                              Icon::Warning, Buttons::Ok, Button::Ok);
-    });
+    console.ui.showDocument(fullPath(copyName));
 }

@@ -12,7 +12,7 @@ void onPreview(Console& console);
 // "(…)" + ".txt": "Preview.txt" gives "Copy of Preview(txt).txt".
 std::string textCopyName(const std::string& fileName);
 
-// Copies `fileName` line by line to its copy in the working folder and opens
-// the copy in the viewer without waiting; the source itself is never opened
-// for editing.
+// Copies `fileName` line by line to its copy in the working folder and shows
+// the copy in the console's document window; the source itself is never
+// opened for editing.
 void showTextCopy(Console& console, const std::string& fileName);

@@ -389,7 +389,7 @@ TEST_F(DegraderSearchTest, SummaryShowsACopyOfTheLayerSummary) {
     start();
     dialog.onCommand(ControlId::Summary);
     EXPECT_EQ(folder.read("Copy of LayerSummary(dat).txt"), site.files.at("LayerSummary.dat"));
-    EXPECT_EQ(ui.openedDocuments,
+    EXPECT_EQ(ui.shownDocuments,
               std::vector<std::string>{(folder.path() / "Copy of LayerSummary(dat).txt").string()});
 }
 

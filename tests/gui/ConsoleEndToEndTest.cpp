@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QtTest>
 
 #include <cstdlib>
@@ -19,6 +20,7 @@
 
 #include "ControllerSimulator.h"
 #include "DialogFixture.h"
+#include "platform/qt/DocumentWindow.h"
 #include "platform/qt/QtTarvexDialog.h"
 
 namespace fs = std::filesystem;
@@ -195,26 +197,22 @@ private slots:
         QVERIFY(all.find("   BL5;\n") != std::string::npos);
     }
 
-    // Help with a desktop opener that fails (a stand-in xdg-open exiting 3):
-    // the message names the page's full path, and the console goes on.
-    void helpWithAFailingOpenerNamesThePage()
+    // Help with no desktop opener on the search path shows the help page in
+    // the console's document window, without a message; Summary shows its
+    // copy in the same window, F1 there or in the dialog brings the page
+    // back. "Open in external viewer" with an opener that fails (a stand-in
+    // xdg-open exiting 3) says so, and the page stays shown.
+    void helpShowsThePageInTheConsole()
     {
         DialogInFolder station;
         QVERIFY(station.openDemoStation());
-        QTemporaryDir bin;
-        const QString opener = bin.filePath(QStringLiteral("xdg-open"));
-        {
-            QFile script(opener);
-            QVERIFY(script.open(QIODevice::WriteOnly));
-            script.write("#!/bin/sh\nexit 3\n");
-        }
-        QFile::setPermissions(opener, QFile::ReadOwner | QFile::ExeOwner);
-        const QByteArray path = qgetenv("PATH");
-        qputenv("PATH", bin.path().toUtf8() + ":" + path);
         QVERIFY(station.start());
         QtTarvexDialog& dialog = *station.dialog;
+        QTemporaryDir bin;
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", bin.path().toUtf8());
 
-        QString shown;  // the box's text, read and answered while it is open
+        QString shown;  // a box's text, read and answered while it is open
         QTimer answer;
         connect(&answer, &QTimer::timeout, [&shown] {
             for (QWidget* w : QApplication::topLevelWidgets())
@@ -224,12 +222,49 @@ private slots:
                 }
         });
         answer.start(20);
+        const QString page = QDir::current().absoluteFilePath("Tarvex.htm");
         click(dialog, ControlId::Help);
+        DocumentWindow* documents = dialog.documentWindow();
+        QVERIFY(documents != nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(documents));
+        QCOMPARE(documents->windowTitle(), QStringLiteral("Tarvex.htm - Tarvex"));
+        QCOMPARE(documents->path(), page);
+        QVERIFY(documents->browser()->toPlainText().startsWith("Tarvex operator console\nMoving the device\n"));
+        QCOMPARE(documents->problem(), QString());
+
+        click(dialog, ControlId::Summary);
+        QCOMPARE(documents->path(), QDir::current().absoluteFilePath("Copy of LayerSummary(dat).txt"));
+        QFile summary("LayerSummary.dat");
+        QVERIFY(summary.open(QIODevice::ReadOnly));
+        QCOMPARE(documents->browser()->toPlainText(), QString::fromUtf8(summary.readAll()));
+        QApplication::setActiveWindow(documents);
+        QVERIFY(QTest::qWaitForWindowActive(documents));
+        QTest::keyClick(documents, Qt::Key_F1);
+        QCOMPARE(documents->path(), page);
+        QTest::mouseClick(documents->findChild<QPushButton*>("closeDocument"), Qt::LeftButton);
+        QVERIFY(!documents->isVisible());
+        QApplication::setActiveWindow(&dialog);
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QTest::keyClick(&dialog, Qt::Key_F1);
+        QVERIFY(QTest::qWaitForWindowExposed(documents));
+        QCOMPARE(dialog.documentWindow(), documents);
+        QCOMPARE(documents->path(), page);
+        QCoreApplication::processEvents();
+        QCOMPARE(shown, QString());
+
+        const QString opener = bin.filePath(QStringLiteral("xdg-open"));
+        {
+            QFile script(opener);
+            QVERIFY(script.open(QIODevice::WriteOnly));
+            script.write("#!/bin/sh\nexit 3\n");
+        }
+        QFile::setPermissions(opener, QFile::ReadOwner | QFile::ExeOwner);
+        QTest::mouseClick(documents->findChild<QPushButton*>("openExternally"), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!shown.isEmpty(), kOpenerWatchMilliseconds + 1000);
         qputenv("PATH", path);
-        QCOMPARE(shown, QStringLiteral("Unable to open the help page ") + QDir::current().absoluteFilePath("Tarvex.htm") +
-                            QStringLiteral(" - please open it in a web browser."));
-        QVERIFY(fs::exists("Tarvex.run"));
+        QCOMPARE(shown, QStringLiteral("Unable to start the desktop's viewer (xdg-open) for ") + page +
+                            QStringLiteral(" - the file is shown in the console."));
+        QVERIFY(documents->isVisible());
         QVERIFY(!dialog.isClosed());
     }
 };

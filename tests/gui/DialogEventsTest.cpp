@@ -17,6 +17,7 @@
 #include <QRadioButton>
 #include <QSysInfo>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QToolButton>
 #include <QtTest>
 
@@ -32,6 +33,7 @@
 #include "core/AxisTable.h"
 #include "platform/qt/CAboutDlg.h"
 #include "platform/qt/DialogFieldTable.h"
+#include "platform/qt/DocumentWindow.h"
 #include "platform/qt/EndSignals.h"
 #include "platform/qt/QtTarvexDialog.h"
 
@@ -679,6 +681,70 @@ private slots:
         clock.start();
         dialog->sleepSeconds(1);
         QVERIFY(clock.elapsed() >= 950);
+    }
+
+    // F1 is the Help button's command, in the dialog and in the document
+    // window, and nothing while the button cannot be pressed.
+    void f1IsHelp()
+    {
+        QTest::keyClick(dialog.get(), Qt::Key_F1);
+        QCOMPARE(events.commands, std::vector<ControlId>{ControlId::Help});
+        dialog->showDocument("/nonexistent/Tarvex.htm");
+        DocumentWindow* documents = dialog->documentWindow();
+        QApplication::setActiveWindow(documents);
+        QVERIFY(QTest::qWaitForWindowActive(documents));
+        QTest::keyClick(documents, Qt::Key_F1);
+        QCOMPARE(events.commands, (std::vector<ControlId>{ControlId::Help, ControlId::Help}));
+        dialog->setEnabled(ControlId::Help, false);
+        QTest::keyClick(documents, Qt::Key_F1);
+        QCOMPARE(events.commands.size(), 2u);
+    }
+
+    // What the document window shows of a file, and the line about the rest.
+    void documentWindowShowsWhatItCanRead_data()
+    {
+        QTest::addColumn<QByteArray>("content");  // null: no such file
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("problem");
+        const QString none;
+        const char* preview = "X :    1.000 mm \t(to be locked)\nY :    3.000 mm\n";
+        QTest::newRow("text") << QByteArray(preview) << "Copy of Preview(txt).txt" << preview << none;
+        QTest::newRow("page") << QByteArray("<html><body><h1>Moving</h1><p>Halt &amp; <b>stop</b></p></body></html>")
+                              << "Tarvex.htm" << "Moving\nHalt & stop" << none;
+        QTest::newRow("latin-1") << QByteArray("S : 15 \xb5m\n") << "Copy of a(dat).txt" << QStringLiteral("S : 15 \u00b5m\n") << none;
+        QTest::newRow("missing") << QByteArray() << "Copy of b(dat).txt" << none
+                                 << "The file could not be read: No such file or directory.";
+        QTest::newRow("binary") << QByteArray("PK\x03\x04\0\0\x14\0", 8) << "Copy of c(dat).txt" << none
+                                << "The file could not be read: it is not a text file.";
+        QTest::newRow("empty") << QByteArray("") << "Copy of d(dat).txt" << none << "The file is empty.";
+        // 16-byte lines, one more than fit in 4 MiB.
+        const QByteArray line("0123456789abcde\n");
+        QTest::newRow("huge") << line.repeated(4 * 65536 + 1) << "Copy of e(dat).txt"
+                              << QString::fromLatin1(line.repeated(4 * 65536))
+                              << "The file is longer than 4 MiB and was cut: only its first 4 MiB are shown.";
+    }
+
+    void documentWindowShowsWhatItCanRead()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, name);
+        QFETCH(QString, shown);
+        QFETCH(QString, problem);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(name);
+        if (!content.isNull()) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QCOMPARE(file.write(content), content.size());
+        }
+        dialog->showDocument(path.toStdString());
+        DocumentWindow* documents = dialog->documentWindow();
+        QVERIFY(documents != nullptr && documents->isVisible());
+        QCOMPARE(documents->windowTitle(), name + " - Tarvex");
+        QCOMPARE(documents->browser()->toPlainText(), shown);
+        QCOMPARE(documents->problem(), problem);
+        QCOMPARE(documents->findChild<QLabel*>("documentProblem")->isVisible(), !problem.isEmpty());
     }
 
     // The desktop's opener is a stand-in xdg-open on the PATH: only a failure

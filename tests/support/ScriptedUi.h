@@ -80,7 +80,8 @@ public:
     std::vector<ControlId> focusHistory;
     std::map<int, int> runningTimers;  // id -> period in ms
     std::vector<std::pair<std::string, std::vector<std::string>>> startedProcesses;
-    std::vector<std::string> openedDocuments;
+    std::vector<std::string> openedDocuments;  // handed to the desktop's opener
+    std::vector<std::string> shownDocuments;   // shown in the document window
     int beeps = 0;
     int sleeps = 0;
     int aboutBoxes = 0;
@@ -115,6 +116,7 @@ public:
     void stopTimer(int timerId) override { runningTimers.erase(timerId); }
     bool startProcess(const std::string& program, const std::vector<std::string>& arguments) override;
     void openDocument(const std::string& path, std::function<void()> onFailure) override;
+    void showDocument(const std::string& path) override { shownDocuments.push_back(path); }
     void beep() override { ++beeps; }
     void sleepSeconds(int seconds) override;
     std::string userName() override { return user; }

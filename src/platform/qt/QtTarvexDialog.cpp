@@ -37,6 +37,7 @@
 #include "platform/qt/BraggCurveWindow.h"
 #include "platform/qt/CAboutDlg.h"
 #include "platform/qt/DialogFieldTable.h"
+#include "platform/qt/DocumentWindow.h"
 #include "platform/qt/EndSignals.h"
 #include "platform/qt/MessageBox.h"
 #include "platform/qt/ToggleButton.h"
@@ -101,6 +102,9 @@ QtTarvexDialog::QtTarvexDialog(QWidget* parent) : QDialog(parent)
         systemMenu_->popup(systemMenuButton_->mapToGlobal(QPoint(0, systemMenuButton_->height())));
     });
 
+    auto* helpKey = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(helpKey, &QShortcut::activated, this, &QtTarvexDialog::help);
+
     // Hidden and disabled in the layout: the direct-control controls, the
     // Tell and Ask buttons and the dialog's own OK and Cancel.
     for (const ControlId hidden : {ControlId::DirectControl, ControlId::Reset, ControlId::Tell, ControlId::Ask,
@@ -137,6 +141,12 @@ void QtTarvexDialog::command(ControlId controlId)
     case ControlId::Cancel: events_->onCancel(); break;
     default: events_->onCommand(controlId); break;
     }
+}
+
+void QtTarvexDialog::help()
+{
+    if (QWidget* button = control(ControlId::Help); button != nullptr && button->isEnabled())
+        command(ControlId::Help);
 }
 
 void QtTarvexDialog::connectClick(QAbstractButton* button, ControlId controlId)
@@ -384,6 +394,18 @@ void QtTarvexDialog::openDocument(const std::string& path, std::function<void()>
     });
     QTimer::singleShot(kOpenerWatchMilliseconds, opener, [watching] { *watching = false; });
     opener->start();
+}
+
+void QtTarvexDialog::showDocument(const std::string& path)
+{
+    if (documentWindow_ == nullptr) {
+        documentWindow_ = new DocumentWindow(*this, this);
+        connect(documentWindow_, &DocumentWindow::helpRequested, this, &QtTarvexDialog::help);
+    }
+    documentWindow_->showFile(QDir::current().absoluteFilePath(qs(path)));
+    documentWindow_->show();
+    documentWindow_->raise();
+    documentWindow_->activateWindow();
 }
 
 void QtTarvexDialog::beep() { QApplication::beep(); }

@@ -25,6 +25,7 @@ class QTimer;
 class QToolButton;
 class BeamRunsWindow;
 class BraggCurveWindow;
+class DocumentWindow;
 class CManual;
 
 // The main dialog and the Qt binding of the Ui port. Every control with an id
@@ -57,6 +58,8 @@ public:
     BraggCurveWindow* braggCurveWindow() const { return braggWindow_; }
     // The beam-run logbook window once showBeamRuns has made it, else nullptr.
     BeamRunsWindow* beamRunsWindow() const { return beamRunsWindow_; }
+    // The document window once showDocument has made it, else nullptr.
+    DocumentWindow* documentWindow() const { return documentWindow_; }
     // The beam banner above the controls, and the warning line under it.
     QLabel* beamBanner() const { return beamBanner_; }
     QLabel* beamWarning() const { return beamWarning_; }
@@ -83,6 +86,7 @@ public:
     void stopTimer(int timerId) override;
     bool startProcess(const std::string& program, const std::vector<std::string>& arguments) override;
     void openDocument(const std::string& path, std::function<void()> onFailure) override;
+    void showDocument(const std::string& path) override;
     void beep() override;
     void sleepSeconds(int seconds) override;
     std::string userName() override;
@@ -130,6 +134,9 @@ private:
     // A push button with its text as accessible name, never the default, whose click is the command `id`.
     QPushButton* addButton(const char* text, ControlId id, QWidget* parent);
     void command(ControlId id);
+    // F1, in the dialog and in the document window: the Help button's command
+    // while the button can be pressed.
+    void help();
     void updateRowNames(int row);
     QWidget* buildCurrentSettings();
     QWidget* buildMotionControl();
@@ -160,6 +167,7 @@ private:
     QLabel* modeIndicator_ = nullptr;
     BraggCurveWindow* braggWindow_ = nullptr;  // a child window, made on first use
     BeamRunsWindow* beamRunsWindow_ = nullptr; // a child window, made on first use
+    DocumentWindow* documentWindow_ = nullptr; // a child window, made on first use
     QLabel* beamBanner_ = nullptr;
     QTimer* beamBannerTimer_ = nullptr;        // keeps the elapsed time current
     BeamBanner banner_;
