@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QScreen>
+#include <QSettings>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -83,6 +85,29 @@ private slots:
         QCOMPARE(window->table()->item(0, 0)->text(), QStringLiteral("2"));
         QCOMPARE(window->table()->item(0, 14)->text(), QStringLiteral("80.2"));
         QCOMPARE(window->stateText(), QStringLiteral("BeamRuns.csv: 2 runs, newest first."));
+    }
+
+    void opensInsideTheScreenAtItsRememberedSize()
+    {
+        {
+            QSettings settings(QStringLiteral("Tarvex"), QStringLiteral("tarvex"));
+            settings.setValue(QStringLiteral("beamRuns/position"), QPoint(5000, -3000));
+            settings.setValue(QStringLiteral("beamRuns/size"), QSize(640, 420));
+        }
+        dialog->showBeamRuns("BeamRuns.csv");
+        BeamRunsWindow* window = dialog->beamRunsWindow();
+        const QRect screen = window->screen()->availableGeometry();
+        QVERIFY2(screen.contains(window->frameGeometry()), qPrintable(QStringLiteral("%1,%2").arg(window->x()).arg(window->y())));
+        QCOMPARE(window->size(), QSize(640, 420));
+
+        // Moved and resized by the operator, then closed: the next window opens there.
+        window->move(30, 40);
+        window->resize(600, 400);
+        window->close();
+        BeamRunsWindow again(logbook(), dialog.get());
+        again.show();
+        QCOMPARE(again.pos(), QPoint(30, 40));
+        QCOMPARE(again.size(), QSize(600, 400));
     }
 
     void notesAreAppendedAndExportedMerged()

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -122,6 +123,8 @@ private slots:
         QVERIFY(window->isWindow());
         QCOMPARE(window->windowModality(), Qt::NonModal);
         QCOMPARE(window->windowTitle(), QStringLiteral("Bragg curve"));
+        // Wider than the 800 px screen of the offscreen platform, it is made to fit.
+        QVERIFY(window->screen()->availableGeometry().contains(window->frameGeometry()));
         // The working folder's table, made absolute.
         QCOMPARE(window->tablePath(), QFileInfo(tablePath()).absoluteFilePath());
 

@@ -16,6 +16,7 @@
 
 #include "core/FileNames.h"
 #include "platform/qt/FollowedFile.h"
+#include "platform/qt/WindowPlacement.h"
 
 namespace {
 
@@ -90,7 +91,7 @@ BeamRunsWindow::BeamRunsWindow(const QString& logbookPath, QWidget* parent)
     layout->addLayout(top);
     layout->addWidget(table_, 1);
     layout->addLayout(note);
-    resize(1100, 420);
+    keepWindowPlaced(this, "beamRuns", QSize(1240, 560));
 
     follower_ = new FollowedFile(path_, kReloadDelayMs, this);
     connect(follower_, &FollowedFile::changed, this, &BeamRunsWindow::reload);

@@ -23,6 +23,7 @@
 
 #include "core/FileNames.h"
 #include "platform/qt/FollowedFile.h"
+#include "platform/qt/WindowPlacement.h"
 
 namespace {
 
@@ -286,6 +287,8 @@ BraggCurveWindow::BraggCurveWindow(const QString& tablePath, QWidget* parent)
     readout_ = new QLabel(kReadoutHint, this);
     readout_->setObjectName(QStringLiteral("braggReadout"));
     readout_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A long read-out is cut short rather than widening the window past the screen.
+    readout_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     exportPng_ = new QPushButton(QStringLiteral("Export &PNG\u2026"), this);
     exportPng_->setObjectName(QStringLiteral("exportPng"));
     exportSvg_ = new QPushButton(QStringLiteral("Export &SVG\u2026"), this);
@@ -303,7 +306,7 @@ BraggCurveWindow::BraggCurveWindow(const QString& tablePath, QWidget* parent)
     layout->setContentsMargins(6, 6, 6, 6);
     layout->addLayout(bar);
     layout->addWidget(canvas_, 1);
-    resize(960, 640);
+    keepWindowPlaced(this, "braggCurve", QSize(960, 640));
 
     follower_ = new FollowedFile(tablePath_, kReloadDelayMs, this);
     connect(follower_, &FollowedFile::changed, this, &BraggCurveWindow::reload);
