@@ -195,7 +195,7 @@ void paintBraggPlot(QPainter& painter, const BraggPlot& plot, const QSize& size,
         painter.setPen(hair);
         painter.drawLine(QPointF(f.left, crosshair->y()), QPointF(f.right, crosshair->y()));
         painter.drawLine(QPointF(crosshair->x(), f.top), QPointF(crosshair->x(), f.bottom));
-        const QString text = qs(braggPointText(f.dataX(crosshair->x()), f.dataY(crosshair->y())));
+        const QString text = qs(braggCurveTip(plot, f.dataX(crosshair->x())));
         const QFontMetricsF metrics(base);
         const double boxWidth = metrics.horizontalAdvance(text) + 12;
         const double boxHeight = metrics.height() + 8;
@@ -225,6 +225,13 @@ BraggCanvas::BraggCanvas(QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(560, 360);
     setCursor(Qt::CrossCursor);
+}
+
+QString BraggCanvas::tipText() const
+{
+    if (plot_ == nullptr || plot_->empty || !hasCrosshair_)
+        return QString();
+    return qs(braggCurveTip(*plot_, braggFrame(*plot_, width(), height()).dataX(crosshair_.x())));
 }
 
 void BraggCanvas::paintEvent(QPaintEvent*)
