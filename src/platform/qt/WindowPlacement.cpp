@@ -2,12 +2,15 @@
 
 #include <QEvent>
 #include <QGuiApplication>
+#include <QMargins>
+#include <QRect>
 #include <QScreen>
 #include <QSettings>
 #include <QWidget>
 #include <QWindow>
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -42,8 +45,15 @@ int inside(int start, int length, int low, int room)
 
 QSettings placements() { return QSettings(QStringLiteral("Tarvex"), QStringLiteral("tarvex")); }
 
-}  // namespace
+// The frame's top left corner and the inside size of a window.
+struct WindowSpot {
+    QPoint position;
+    QSize size;
+};
 
+// Where a window of inside `size` and decorations `frame` goes among
+// `screens` (available geometries), as placeWindow says; `remembered` is its
+// frame's last place (invalid: none), `home` the main window's screen.
 WindowSpot fitWindow(const QRect& remembered, QSize size, const QMargins& frame, const std::vector<QRect>& screens,
                      const QRect& home)
 {
@@ -67,6 +77,8 @@ WindowSpot fitWindow(const QRect& remembered, QSize size, const QMargins& frame,
     }
     return spot;
 }
+
+}  // namespace
 
 void placeWindow(QWidget* window, const char* key, QSize preferred)
 {

@@ -1,9 +1,6 @@
 #pragma once
 
-#include <QRect>
 #include <QSize>
-
-#include <vector>
 
 class QWidget;
 
@@ -13,23 +10,13 @@ class QWidget;
 // "tarvex", one group per window ("main", "braggCurve", "beamRuns"), as
 // "position" (the frame's top left corner) and "size" (the window's inside).
 
-// The geometry a window of `size` (its inside; `frame` is what the window
-// decorations add around it) takes on `screens` (available geometries):
-// - `remembered` valid and overlapping a screen: on the screen it overlaps
-//   most, its size clamped to that screen and moved inside it;
-// - otherwise: `home` (the screen of the console's main window) with the
-//   size clamped and the window centred.
-// The result is the frame's top left corner and the inside size.
-struct WindowSpot {
-    QPoint position;
-    QSize size;
-};
-WindowSpot fitWindow(const QRect& remembered, QSize size, const QMargins& frame, const std::vector<QRect>& screens,
-                     const QRect& home);
-
-// Sizes and places `window` from its settings group `key`, or at `preferred`
-// centred when none is remembered or the remembered place is off every
-// screen. Call before the window is first shown.
+// Sizes and places `window` from its settings group `key`, `preferred` when
+// no size is remembered. A remembered place on a screen stays on that screen
+// (the one it overlaps most), the size clamped to it and the window moved
+// inside it; without a remembered place, or with one that is now off every
+// screen, the window is centred on the screen of the console's main window
+// (`window`'s parent's window, or `window` itself), its size clamped to it.
+// Call before the window is first shown.
 void placeWindow(QWidget* window, const char* key, QSize preferred);
 // Writes the window's size and place to its settings group `key`.
 void rememberWindow(const QWidget* window, const char* key);
