@@ -235,8 +235,10 @@ private slots:
                  QStringLiteral("Depth 13.0 \u00b5m,  LET 57.50 MeV\u00b7cm\u00b2/mg"));
         QCOMPARE(QString::fromStdString(braggCurveTip(window->plot(), 23.5)),
                  QStringLiteral("Depth 23.5 \u00b5m,  no LET at this depth"));
-        QTest::mouseMove(window->windowHandle(), canvas->mapTo(window, QPoint(qRound(frame.px(13)), qRound(frame.py(30)))));
-        QTRY_VERIFY2(canvas->tipText().startsWith(QStringLiteral("Depth 13.0 \u00b5m,  LET 57.")), qPrintable(canvas->tipText()));
+        const QPoint between(qRound(frame.px(13)), qRound(frame.py(30)));
+        QTest::mouseMove(window->windowHandle(), canvas->mapTo(window, between));
+        QTRY_VERIFY2(canvas->tipText().startsWith(QStringLiteral("Depth 13.0 \u00b5m,  LET 57.")),
+                     qPrintable(canvas->tipText()));
         // Tilted: nominal 40 + 1.5 × 9 = 53.50, effective between 120 at 8 µm
         // and 90 at 10 µm: 105.0; at 15 µm the effective curve has ended.
         const BraggPlot tilted = makeBraggPlot(parseRangeTable(table(true)));

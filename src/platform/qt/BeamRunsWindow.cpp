@@ -116,7 +116,8 @@ QString totalsText(const RunTotal& all)
         text += QStringLiteral(" (%1 without a duration)").arg(plural(all.unknown, "run", "runs"));
     if (all.noFluence == all.runs)
         return text + QStringLiteral(" \u00b7 no fluence given");
-    text += QStringLiteral(" \u00b7 fluence ") + QString::asprintf("%.2e", all.fluence) + QStringLiteral(" ions/cm\u00b2");
+    text += QStringLiteral(" \u00b7 fluence ") + QString::asprintf("%.2e", all.fluence)
+            + QStringLiteral(" ions/cm\u00b2");
     if (all.noFluence > 0)
         text += QStringLiteral(" (%1 without a fluence)").arg(plural(all.noFluence, "run", "runs"));
     return text;
