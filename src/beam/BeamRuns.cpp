@@ -451,12 +451,21 @@ RunTotals totalRuns(const std::vector<RunSummary>& runs) {
         } else {
             ++found->unknown;
         }
+        double fluence = 0;
+        if (parseReal(run.fluence, fluence) && fluence >= 0) {
+            found->fluence += fluence;
+        } else {
+            ++found->noFluence;
+        }
     };
     RunTotals totals;
+    std::vector<RunTotal> all;
     for (const RunSummary& run : runs) {
+        add(all, "", run);
         add(totals.perIon, run.conditions.ion, run);
         add(totals.perEffectiveLet, run.conditions.effectiveLet, run);
     }
+    if (!all.empty()) totals.all = all.front();
     std::sort(totals.perIon.begin(), totals.perIon.end(),
               [](const RunTotal& a, const RunTotal& b) { return a.key < b.key; });
     // Numbers in numerical order, other texts ("Infinite!") after them.

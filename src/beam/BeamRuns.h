@@ -113,14 +113,17 @@ inline constexpr const char* kRunsExportHeader =
 std::string formatRunSummary(const RunSummary& run);
 std::string formatRunsExport(const std::vector<RunSummary>& runs);
 
-// Beam-on time per ion and per effective LET.
+// Beam-on time and fluence of all runs, per ion and per effective LET.
 struct RunTotal {
-    std::string key;      // the ion or the effective LET text
+    std::string key;      // the ion or the effective LET text; empty for all runs
     int runs = 0;
     double seconds = 0;   // s, runs with a known duration
     int unknown = 0;      // runs without a duration (open, console ended, or none up to kMaxRunSeconds)
+    double fluence = 0;   // 1/cm2, runs with a fluence
+    int noFluence = 0;    // runs without one (none given, or not a number >= 0)
 };
 struct RunTotals {
+    RunTotal all;
     std::vector<RunTotal> perIon;
     std::vector<RunTotal> perEffectiveLet;
 };

@@ -413,6 +413,18 @@ std::string braggPointText(double depthUm, double let) {
     return "Depth " + depthText(depthUm) + ",  LET " + letText(let);
 }
 
+std::string braggCurveTip(const BraggPlot& plot, double depthUm) {
+    std::string text = "Depth " + depthText(depthUm) + ",  ";
+    double nominal = 0, effective = 0;
+    const bool onNominal = curveValueAt(plot.nominal, depthUm, nominal);
+    const bool onEffective = plot.tilted && curveValueAt(plot.effective, depthUm, effective);
+    if (!onNominal && !onEffective) return text + "no LET at this depth";
+    if (!plot.tilted) return text + "LET " + letText(nominal);
+    if (onNominal) text += "nominal LET " + formatSignificant(nominal, 4) + (onEffective ? ", " : " ");
+    if (onEffective) text += (onNominal ? "effective " : "effective LET ") + formatSignificant(effective, 4) + " ";
+    return text + kLetUnit;
+}
+
 std::string braggReadout(const BraggPlot& plot, double depthUm, double let) {
     std::string text = braggPointText(depthUm, let);
     double nominal = 0, effective = 0;

@@ -188,6 +188,12 @@ inline constexpr const char* kRangeColour = "#6a6a6a";
 std::string braggReadout(const BraggPlot& plot, double depthUm, double let);
 // Its first part: "Depth 12.3 µm,  LET 45.60 MeV·cm²/mg".
 std::string braggPointText(double depthUm, double let);
+// The tip beside the crosshair: the curves' LET at that depth, not the
+// mouse's height. "Depth 13.0 µm,  LET 57.50 MeV·cm²/mg"; on a tilted plot
+// "Depth 5.0 µm,  nominal LET 47.50, effective 110.0 MeV·cm²/mg" (either
+// part alone where only one curve reaches); past both curves
+// "Depth 23.5 µm,  no LET at this depth".
+std::string braggCurveTip(const BraggPlot& plot, double depthUm);
 
 // The plot as a standalone SVG 1.1 document.
 std::string braggPlotSvg(const BraggPlot& plot, int width = 900, int height = 560);

@@ -11,6 +11,7 @@
 #include "platform/qt/Bitmaps.h"
 #include "platform/qt/EndSignals.h"
 #include "platform/qt/QtTarvexDialog.h"
+#include "platform/qt/WindowPlacement.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 // Sanitizer builds: the desktop libraries below keep a few allocations until
@@ -81,6 +82,7 @@ public:
         QtTarvexDialog dialog;
         CTarvexDlg logic(dialog);
         dialog.setEvents(&logic);
+        keepWindowPlaced(&dialog, "main", dialog.sizeHint());
 
         // Start-up: its message boxes appear before the main window does.
         if (!logic.onInitDialog())

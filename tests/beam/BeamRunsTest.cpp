@@ -202,6 +202,11 @@ TEST(BeamRunsMerge, NotesAndEndCommentsMergeNewestFirstWithTotals) {
                   "1,2026-12-09T10:00:00+00:00,2026-12-09T10:00:02+00:00,2.0,197Au,15,1.000,0.000,0.000,1.000,"
                   "2.000,3.000,Park,14.2,40.1,95.3,3e6,\"S2 closed; first; second, corrected\"\n");
     RunTotals totals = totalRuns(runs);
+    EXPECT_EQ(totals.all.runs, 2);
+    EXPECT_DOUBLE_EQ(totals.all.seconds, 2.0);
+    EXPECT_EQ(totals.all.unknown, 1) << "run 2 is open";
+    EXPECT_DOUBLE_EQ(totals.all.fluence, 3e6);
+    EXPECT_EQ(totals.all.noFluence, 1);
     ASSERT_EQ(totals.perIon.size(), 2u);
     EXPECT_EQ(totals.perIon[0].key, "132Xe");
     EXPECT_EQ(totals.perIon[0].unknown, 1);

@@ -5,8 +5,11 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QScreen>
+#include <QSettings>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -28,6 +31,18 @@ const std::string kEnd1 = "end,1,2026-12-09T10:00:02+00:00,2.0,197Au,15,1.000,0.
                           "14.2,40.1,95.3,,S2 closed\n";
 const std::string kBegin2 = "begin,2,2026-12-09T10:05:00+00:00,,197Au,15,1.000,0.000,60.000,1.000,2.000,3.000,"
                             "Park,14.2,80.2,47.6,,\n";
+
+// Three runs, the last one open: 1200.0 s and 3784.4 s of beam, 2.5e7 and
+// 7e6 ions/cm² noted; the second run ends on the next day.
+const std::string kThreeRuns =
+    std::string(kBeamRunsHeader) + "\n" + kBegin1 +
+    "end,1,2026-12-09T10:20:00+00:00,1200.0,197Au,15,1.000,0.000,0.000,1.000,2.000,3.000,Park,14.2,40.1,95.3,,\n"
+    "note,1,2026-12-09T10:21:00+00:00,,,,,,,,,,,,,,2.5e7,\n"
+    "begin,2,2026-12-09T23:30:00+00:00,,132Xe,15,1.000,0.000,0.000,1.000,2.000,3.000,Park,12.0,30.5,60.1,,\n"
+    "end,2,2026-12-10T00:33:04+00:00,3784.4,132Xe,15,1.000,0.000,0.000,1.000,2.000,3.000,Park,12.0,30.5,60.1,,"
+    "latch-up at 00:10 cleared by a power cycle of the board\n"
+    "note,2,2026-12-10T00:34:00+00:00,,,,,,,,,,,,,,7e6,\n"
+    "begin,3,2026-12-10T01:00:00+00:00,,132Xe,15,1.000,0.000,0.000,1.000,2.000,3.000,Park,12.0,30.5,60.1,,\n";
 
 std::string readAll(const QString& path) {
     QFile file(path);
@@ -83,6 +98,66 @@ private slots:
         QCOMPARE(window->table()->item(0, 0)->text(), QStringLiteral("2"));
         QCOMPARE(window->table()->item(0, 14)->text(), QStringLiteral("80.2"));
         QCOMPARE(window->stateText(), QStringLiteral("BeamRuns.csv: 2 runs, newest first."));
+    }
+
+    void tableIsReadableAndTotalled()
+    {
+        append(logbook(), kThreeRuns);
+        dialog->showBeamRuns("BeamRuns.csv");
+        BeamRunsWindow* window = dialog->beamRunsWindow();
+        QTableWidget* table = window->table();
+        QCOMPARE(table->rowCount(), 3);
+        // Row 1 is run 2: local time without the offset, the stored stamp as
+        // tooltip; an end on the begin's day is its time alone.
+        QCOMPARE(table->item(1, 1)->text(), QStringLiteral("2026-12-09 23:30:00"));
+        QCOMPARE(table->item(1, 2)->text(), QStringLiteral("2026-12-10 00:33:04"));
+        QCOMPARE(table->item(1, 2)->toolTip(), QStringLiteral("2026-12-10T00:33:04+00:00"));
+        QCOMPARE(table->item(0, 2)->text(), QString());
+        QCOMPARE(table->item(2, 2)->text(), QStringLiteral("10:20:00"));  // the day of its begin
+        // Numbers to the right, texts to the left.
+        for (int column : {0, 3, 5, 8, 14, 16})
+            QCOMPARE(table->item(1, column)->textAlignment(), int(Qt::AlignRight | Qt::AlignVCenter));
+        for (int column : {1, 4, 12, 17})
+            QVERIFY(!(table->item(1, column)->textAlignment() & Qt::AlignRight));
+        QCOMPARE(table->item(1, 17)->toolTip(),
+                 QStringLiteral("latch-up at 00:10 cleared by a power cycle of the board"));
+        // 1200.0 s + 3784.4 s = 4984 s; run 3 is open and has no fluence.
+        QCOMPARE(window->totalsText(),
+                 QStringLiteral("3 runs \u00b7 beam on 1 h 23 min 04 s (1 run without a duration) \u00b7 "
+                                "fluence 3.20e+07 ions/cm\u00b2 (1 run without a fluence)"));
+
+        // On a 1280 px wide screen every column shows, with its whole title,
+        // and the comment takes what is left.
+        window->resize(1270, 700);
+        QHeaderView* header = table->horizontalHeader();
+        QCOMPARE(table->horizontalHeaderItem(16)->text(), QStringLiteral("fluence\n(ions/cm\u00b2)"));
+        QTRY_VERIFY(header->length() <= table->viewport()->width());
+        const QString fluenceTitle = table->horizontalHeaderItem(16)->text();
+        QVERIFY(header->sectionSize(16) >= header->fontMetrics().size(0, fluenceTitle).width());
+        QVERIFY2(header->sectionSize(17) >= 100, qPrintable(QString::number(header->sectionSize(17))));
+    }
+
+    void opensInsideTheScreenAtItsRememberedSize()
+    {
+        {
+            QSettings settings(QStringLiteral("Tarvex"), QStringLiteral("tarvex"));
+            settings.setValue(QStringLiteral("beamRuns/position"), QPoint(5000, -3000));
+            settings.setValue(QStringLiteral("beamRuns/size"), QSize(640, 420));
+        }
+        dialog->showBeamRuns("BeamRuns.csv");
+        BeamRunsWindow* window = dialog->beamRunsWindow();
+        const QRect screen = window->screen()->availableGeometry();
+        QVERIFY(screen.contains(window->frameGeometry()));
+        QCOMPARE(window->size(), QSize(640, 420));
+
+        // Moved and resized by the operator, then closed: the next window opens there.
+        window->move(30, 40);
+        window->resize(600, 400);
+        window->close();
+        BeamRunsWindow again(logbook(), dialog.get());
+        again.show();
+        QCOMPARE(again.pos(), QPoint(30, 40));
+        QCOMPARE(again.size(), QSize(600, 400));
     }
 
     void notesAreAppendedAndExportedMerged()

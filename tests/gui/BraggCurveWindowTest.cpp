@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -122,6 +123,8 @@ private slots:
         QVERIFY(window->isWindow());
         QCOMPARE(window->windowModality(), Qt::NonModal);
         QCOMPARE(window->windowTitle(), QStringLiteral("Bragg curve"));
+        // Wider than the 800 px screen of the offscreen platform, it is made to fit.
+        QVERIFY(window->screen()->availableGeometry().contains(window->frameGeometry()));
         // The working folder's table, made absolute.
         QCOMPARE(window->tablePath(), QFileInfo(tablePath()).absoluteFilePath());
 
@@ -225,6 +228,24 @@ private slots:
         QVERIFY2(text.contains(nominal), qPrintable(text + " / " + nominal));
         QVERIFY2(text.startsWith(QString::fromStdString(braggPointText(depth, frame.dataY(at.y())))), qPrintable(text));
         QVERIFY(std::abs(depth - 10) < 0.2);
+
+        // The tip: the curve's LET at the mouse's depth, whatever its height.
+        // Between the rows at 10 µm (LET 55) and 16 µm (60): 57.50 at 13 µm.
+        QCOMPARE(QString::fromStdString(braggCurveTip(window->plot(), 13)),
+                 QStringLiteral("Depth 13.0 \u00b5m,  LET 57.50 MeV\u00b7cm\u00b2/mg"));
+        QCOMPARE(QString::fromStdString(braggCurveTip(window->plot(), 23.5)),
+                 QStringLiteral("Depth 23.5 \u00b5m,  no LET at this depth"));
+        const QPoint between(qRound(frame.px(13)), qRound(frame.py(30)));
+        QTest::mouseMove(window->windowHandle(), canvas->mapTo(window, between));
+        QTRY_VERIFY2(canvas->tipText().startsWith(QStringLiteral("Depth 13.0 \u00b5m,  LET 57.")),
+                     qPrintable(canvas->tipText()));
+        // Tilted: nominal 40 + 1.5 × 9 = 53.50, effective between 120 at 8 µm
+        // and 90 at 10 µm: 105.0; at 15 µm the effective curve has ended.
+        const BraggPlot tilted = makeBraggPlot(parseRangeTable(table(true)));
+        QCOMPARE(QString::fromStdString(braggCurveTip(tilted, 9)),
+                 QStringLiteral("Depth 9.0 \u00b5m,  nominal LET 53.50, effective 105.0 MeV\u00b7cm\u00b2/mg"));
+        QCOMPARE(QString::fromStdString(braggCurveTip(tilted, 15)),
+                 QStringLiteral("Depth 15.0 \u00b5m,  nominal LET 59.17 MeV\u00b7cm\u00b2/mg"));
 
         // Outside the plot area: no crosshair.
         QTest::mouseMove(window->windowHandle(), canvas->mapTo(window, QPoint(2, 2)));

@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -20,6 +22,14 @@
 #include "app/TarvexDlg.h"
 #include "platform/qt/QtTarvexDialog.h"
 
+// Windows remember their sizes and places in the settings: tests keep theirs
+// apart from the user's, and each test starts with none remembered.
+inline void freshWindowSettings()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QSettings(QStringLiteral("Tarvex"), QStringLiteral("tarvex")).clear();
+}
+
 // The real dialog, shown and active, delivering its events to a recorder.
 struct RecordedDialog {
     std::unique_ptr<QtTarvexDialog> dialog;
@@ -29,6 +39,7 @@ struct RecordedDialog {
     bool open()
     {
         events = RecordingEvents{};
+        freshWindowSettings();
         dialog = std::make_unique<QtTarvexDialog>();
         dialog->setEvents(&events);
         dialog->show();
@@ -117,6 +128,7 @@ private:
 
     bool enter(bool demoStation)
     {
+        freshWindowSettings();
         folder = std::make_unique<QTemporaryDir>();
         previousFolder = QDir::currentPath();
         if (!folder->isValid() || (demoStation && !copyDemoStation(folder->path().toStdString()))

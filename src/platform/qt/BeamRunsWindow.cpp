@@ -11,11 +11,15 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <cmath>
+
 #include "core/FileNames.h"
 #include "platform/qt/FollowedFile.h"
+#include "platform/qt/WindowPlacement.h"
 
 namespace {
 
@@ -25,18 +29,98 @@ QString qs(const std::string& text) { return QString::fromStdString(text); }
 
 std::string local(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
-// Columns of the table: the export's, run first.
+// Columns of the table: the export's, run first, long titles on two or three
+// lines so that all of them fit beside each other.
+constexpr int kBeginColumn = 1;
+constexpr int kEndColumn = 2;
+constexpr int kIonColumn = 4;
+constexpr int kPositionColumn = 12;
+constexpr int kCommentColumn = 17;
+
 QStringList columnTitles()
 {
-    return qs(kRunsExportHeader).split(QLatin1Char(','));
+    return {QStringLiteral("run"),
+            QStringLiteral("begin"),
+            QStringLiteral("end"),
+            QStringLiteral("duration\n(s)"),
+            QStringLiteral("ion"),
+            QStringLiteral("energy\n(MeV/u)"),
+            QStringLiteral("S"),
+            QStringLiteral("R"),
+            QStringLiteral("T"),
+            QStringLiteral("X"),
+            QStringLiteral("Y"),
+            QStringLiteral("Z"),
+            QStringLiteral("position"),
+            QStringLiteral("substrate\nenergy\n(MeV/u)"),
+            QStringLiteral("effective\nLET\n(MeV\u00b7cm\u00b2/mg)"),
+            QStringLiteral("effective\nrange\n(\u00b5m)"),
+            QStringLiteral("fluence\n(ions/cm\u00b2)"),
+            QStringLiteral("comment")};
+}
+
+bool isNumberColumn(int column)
+{
+    return column != kBeginColumn && column != kEndColumn && column != kIonColumn && column != kPositionColumn
+           && column != kCommentColumn;
+}
+
+// "2026-12-09T17:30:05+01:00" as "2026-12-09 17:30:05" (the local time it
+// was written in), or as "17:30:05" when `sameDayAs` is a stamp of that day;
+// a text of another shape as it is.
+QString readableTime(const std::string& stamp, const std::string& sameDayAs = {})
+{
+    static const QRegularExpression shape(QStringLiteral("^(\\d{4}-\\d{2}-\\d{2})T(\\d{2}:\\d{2}:\\d{2})"));
+    const QString text = qs(stamp);
+    const QRegularExpressionMatch match = shape.match(text);
+    if (!match.hasMatch())
+        return text;
+    const QRegularExpressionMatch day = shape.match(qs(sameDayAs));
+    if (day.hasMatch() && day.captured(1) == match.captured(1))
+        return match.captured(2);
+    return match.captured(1) + QLatin1Char(' ') + match.captured(2);
 }
 
 QStringList cells(const RunSummary& r)
 {
     const RunConditions& c = r.conditions;
-    return {QString::number(r.run), qs(r.begin), qs(r.end), qs(r.duration), qs(c.ion), qs(c.energy), qs(c.s),
-            qs(c.r), qs(c.t), qs(c.x), qs(c.y), qs(c.z), qs(c.position), qs(c.substrateEnergy), qs(c.effectiveLet),
-            qs(c.effectiveRange), qs(r.fluence), qs(r.comment)};
+    return {QString::number(r.run), readableTime(r.begin), readableTime(r.end, r.begin), qs(r.duration), qs(c.ion),
+            qs(c.energy), qs(c.s), qs(c.r), qs(c.t), qs(c.x), qs(c.y), qs(c.z), qs(c.position),
+            qs(c.substrateEnergy), qs(c.effectiveLet), qs(c.effectiveRange), qs(r.fluence), qs(r.comment)};
+}
+
+QString plural(int count, const char* one, const char* many)
+{
+    return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? one : many));
+}
+
+// "1 h 23 min 04 s", "5 min 02 s", "2 s".
+QString beamOnText(double seconds)
+{
+    const long long s = std::llround(seconds);
+    if (s >= 3600)
+        return QString::asprintf("%lld h %02lld min %02lld s", s / 3600, s / 60 % 60, s % 60);
+    if (s >= 60)
+        return QString::asprintf("%lld min %02lld s", s / 60, s % 60);
+    return QString::asprintf("%lld s", s);
+}
+
+// "3 runs · beam on 1 h 23 min 04 s (1 run without a duration) · fluence
+// 3.20e+07 ions/cm² (1 run without a fluence)".
+QString totalsText(const RunTotal& all)
+{
+    if (all.runs == 0)
+        return QString();
+    QString text = plural(all.runs, "run", "runs") + QStringLiteral(" \u00b7 beam on ") + beamOnText(all.seconds);
+    if (all.unknown > 0)
+        text += QStringLiteral(" (%1 without a duration)").arg(plural(all.unknown, "run", "runs"));
+    if (all.noFluence == all.runs)
+        return text + QStringLiteral(" \u00b7 no fluence given");
+    text += QStringLiteral(" \u00b7 fluence ") + QString::asprintf("%.2e", all.fluence)
+            + QStringLiteral(" ions/cm\u00b2");
+    if (all.noFluence > 0)
+        text += QStringLiteral(" (%1 without a fluence)").arg(plural(all.noFluence, "run", "runs"));
+    return text;
 }
 
 }  // namespace
@@ -61,7 +145,15 @@ BeamRunsWindow::BeamRunsWindow(const QString& logbookPath, QWidget* parent)
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table_->horizontalHeader()->setStretchLastSection(true);
+    table_->setWordWrap(false);  // a long comment is cut short; its cell's tooltip holds it whole
+    // Every column as wide as its texts, the comment taking the rest.
+    QHeaderView* header = table_->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(kCommentColumn, QHeaderView::Stretch);
+    header->setDefaultAlignment(Qt::AlignCenter);
+    totals_ = new QLabel(this);
+    totals_->setObjectName(QStringLiteral("beamRunsTotals"));
+    totals_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     comment_ = new QLineEdit(this);
     comment_->setObjectName(QStringLiteral("runComment"));
@@ -89,8 +181,9 @@ BeamRunsWindow::BeamRunsWindow(const QString& logbookPath, QWidget* parent)
     layout->setContentsMargins(6, 6, 6, 6);
     layout->addLayout(top);
     layout->addWidget(table_, 1);
+    layout->addWidget(totals_);
     layout->addLayout(note);
-    resize(1100, 420);
+    keepWindowPlaced(this, "beamRuns", QSize(1240, 560));
 
     follower_ = new FollowedFile(path_, kReloadDelayMs, this);
     connect(follower_, &FollowedFile::changed, this, &BeamRunsWindow::reload);
@@ -102,6 +195,8 @@ BeamRunsWindow::BeamRunsWindow(const QString& logbookPath, QWidget* parent)
 BeamRunsWindow::~BeamRunsWindow() = default;
 
 QString BeamRunsWindow::stateText() const { return state_->text(); }
+
+QString BeamRunsWindow::totalsText() const { return totals_->text(); }
 
 void BeamRunsWindow::setLogbookPath(const QString& logbookPath)
 {
@@ -147,6 +242,12 @@ void BeamRunsWindow::reload()
         const QStringList texts = cells(run);
         for (int column = 0; column < texts.size(); ++column) {
             auto* item = new QTableWidgetItem(texts[column]);
+            if (isNumberColumn(column))
+                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            if (column == kBeginColumn || column == kEndColumn)
+                item->setToolTip(qs(column == kBeginColumn ? run.begin : run.end));  // as the logbook has it
+            if (column == kCommentColumn && !texts[column].isEmpty())
+                item->setToolTip(texts[column]);
             if (run.open) {
                 QFont bold = item->font();
                 bold.setBold(true);
@@ -159,7 +260,7 @@ void BeamRunsWindow::reload()
     }
     if (table_->currentRow() < 0 && table_->rowCount() > 0)
         table_->selectRow(0);
-    table_->resizeColumnsToContents();
+    totals_->setText(::totalsText(totalRuns(runs_).all));
     emit runsChanged();
 }
 

@@ -18,7 +18,7 @@ class QTableWidget;
 // first, with their notes merged. It reads the logbook again whenever the file
 // changes while the window is shown, lets the operator add a note (comment and
 // optional fluence) to the selected run, appended as a note record, and
-// exports the runs as CSV.
+// exports the runs as CSV. Under the table, the totals of all runs.
 class BeamRunsWindow : public QWidget {
     Q_OBJECT
 public:
@@ -33,6 +33,8 @@ public:
     const std::vector<RunSummary>& runs() const { return runs_; }
     QTableWidget* table() const { return table_; }
     QString stateText() const;
+    // Under the table: "3 runs · beam on 1 h 23 min 04 s · fluence 3.20e+07 ions/cm²".
+    QString totalsText() const;
 
     // Appends a note to `run`; false, with the reason, when the fluence is
     // not a number >= 0, nothing is typed, or the logbook cannot be written.
@@ -59,6 +61,7 @@ private:
     std::vector<RunSummary> runs_;
     QLabel* state_ = nullptr;
     QTableWidget* table_ = nullptr;
+    QLabel* totals_ = nullptr;
     QLineEdit* comment_ = nullptr;
     QLineEdit* fluence_ = nullptr;
     QPushButton* addNote_ = nullptr;

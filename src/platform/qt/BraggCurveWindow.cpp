@@ -23,6 +23,7 @@
 
 #include "core/FileNames.h"
 #include "platform/qt/FollowedFile.h"
+#include "platform/qt/WindowPlacement.h"
 
 namespace {
 
@@ -194,7 +195,7 @@ void paintBraggPlot(QPainter& painter, const BraggPlot& plot, const QSize& size,
         painter.setPen(hair);
         painter.drawLine(QPointF(f.left, crosshair->y()), QPointF(f.right, crosshair->y()));
         painter.drawLine(QPointF(crosshair->x(), f.top), QPointF(crosshair->x(), f.bottom));
-        const QString text = qs(braggPointText(f.dataX(crosshair->x()), f.dataY(crosshair->y())));
+        const QString text = qs(braggCurveTip(plot, f.dataX(crosshair->x())));
         const QFontMetricsF metrics(base);
         const double boxWidth = metrics.horizontalAdvance(text) + 12;
         const double boxHeight = metrics.height() + 8;
@@ -224,6 +225,13 @@ BraggCanvas::BraggCanvas(QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(560, 360);
     setCursor(Qt::CrossCursor);
+}
+
+QString BraggCanvas::tipText() const
+{
+    if (plot_ == nullptr || plot_->empty || !hasCrosshair_)
+        return QString();
+    return qs(braggCurveTip(*plot_, braggFrame(*plot_, width(), height()).dataX(crosshair_.x())));
 }
 
 void BraggCanvas::paintEvent(QPaintEvent*)
@@ -286,6 +294,8 @@ BraggCurveWindow::BraggCurveWindow(const QString& tablePath, QWidget* parent)
     readout_ = new QLabel(kReadoutHint, this);
     readout_->setObjectName(QStringLiteral("braggReadout"));
     readout_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A long read-out is cut short rather than widening the window past the screen.
+    readout_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     exportPng_ = new QPushButton(QStringLiteral("Export &PNG\u2026"), this);
     exportPng_->setObjectName(QStringLiteral("exportPng"));
     exportSvg_ = new QPushButton(QStringLiteral("Export &SVG\u2026"), this);
@@ -303,7 +313,7 @@ BraggCurveWindow::BraggCurveWindow(const QString& tablePath, QWidget* parent)
     layout->setContentsMargins(6, 6, 6, 6);
     layout->addLayout(bar);
     layout->addWidget(canvas_, 1);
-    resize(960, 640);
+    keepWindowPlaced(this, "braggCurve", QSize(960, 640));
 
     follower_ = new FollowedFile(tablePath_, kReloadDelayMs, this);
     connect(follower_, &FollowedFile::changed, this, &BraggCurveWindow::reload);

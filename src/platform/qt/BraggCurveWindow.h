@@ -29,6 +29,8 @@ public:
     // The mouse position inside the plot area, if it is there.
     bool hasCrosshair() const { return hasCrosshair_; }
     QPointF crosshair() const { return crosshair_; }
+    // The tip drawn beside the crosshair (braggCurveTip); empty without one.
+    QString tipText() const;
 
 signals:
     void pointed(double depthUm, double let);  // the mouse is over the plot area
