@@ -24,6 +24,9 @@ class QSocketNotifier;
 class QTimer;
 class QToolButton;
 class BeamRunsWindow;
+
+// Screen row of each axis of the motion grid: the S row stands above the R row.
+inline constexpr std::array<int, 8> kAxisDisplayRow = {0, 1, 2, 3, 4, 5, 7, 6};
 class BraggCurveWindow;
 class DocumentWindow;
 class CManual;

@@ -1,6 +1,7 @@
 // The dialog's toggles and its focus: a check box or radio button runs its
-// handler however its state changes, and the focus never passes to a push
-// button because the control that had it was disabled or hidden.
+// handler however its state changes, the focus never passes to a push button
+// because the control that had it was disabled or hidden, and the tab chain
+// follows the layout.
 
 #include "platform/qt/QtTarvexDialog.h"
 
@@ -8,7 +9,14 @@
 #include <QRadioButton>
 #include <QToolButton>
 
+#include "core/AxisTable.h"
 #include "platform/qt/ToggleButton.h"
+
+namespace {
+
+constexpr int id(ControlId c) { return static_cast<int>(c); }
+
+}  // namespace
 
 void QtTarvexDialog::connectToggle(QAbstractButton* button, ControlId controlId)
 {
@@ -91,4 +99,57 @@ void QtTarvexDialog::setFocus(ControlId controlId)
     if (focused == nullptr || qobject_cast<const QPushButton*>(focused) != nullptr
         || qobject_cast<const QToolButton*>(focused) != nullptr)
         parkFocus(w);
+}
+
+void QtTarvexDialog::buildTabOrder()
+{
+    using C = ControlId;
+    // The controls that take input, group by group as they stand, top to
+    // bottom and left to right; the read-outs are not in the chain.
+    std::vector<ControlId> order = {C::Summary};
+    // The Locked boxes row by row as they stand; the Active radios in axis
+    // order, R before S.
+    for (int row = 0; row < kAxisCount; ++row)
+        for (std::size_t a = 0; a < kAxisCount; ++a)
+            if (kAxisDisplayRow[a] == row)
+                order.push_back(kAxisControls[a].locked);
+    for (const AxisControls& controls : kAxisControls)
+        order.push_back(controls.radio);
+    order.insert(order.end(), {
+        C::NudgePlus, C::DrivePlus, C::Halt, C::DriveMinus, C::NudgeMinus, C::FinestStep, C::Home,
+        C::NewAxisValue, C::SetValue, C::Increment, C::SetGoal, C::Bragg, C::Go,
+        C::UnitLet, C::UnitMeV, C::UnitMeVPerNucleon, C::DirectControl, C::Reset, C::AllHalt, C::Clear,
+        C::NewPositionName, C::Save, C::PositionList, C::Restore, C::Preview, C::Hide, C::Unhide,
+        C::ShowUnhidden, C::ShowHidden,
+        C::CameraOn, C::CameraOff, C::LightOn, C::LightOff, C::LaserOn, C::LaserOff,
+        C::OpenS1, C::CloseS1, C::OpenS2, C::CloseS2, C::CheckParallax, C::UndoParallax,
+        C::Keyboard, C::Exit, C::Help});
+
+    controlOrder_.clear();
+    QWidget* previous = nullptr;
+    auto chain = [&previous](QWidget* w) {
+        if (previous != nullptr)
+            QWidget::setTabOrder(previous, w);
+        previous = w;
+    };
+    for (const ControlId c : order) {
+        Q_ASSERT(control(c) != nullptr);
+        controlOrder_.append(id(c));
+        chain(control(c));
+    }
+    chain(systemMenuButton_);
+    for (const ControlId c : {C::DirectCommand, C::Tell, C::Ask, C::Ok, C::Cancel}) {
+        controlOrder_.append(id(c));
+        chain(control(c));
+    }
+    // The read-outs, the static labels and the user line complete the table.
+    std::vector<ControlId> rest = {C::LogFile, C::Beam, C::Degrader, C::Layers, C::EnergyPerNucleon, C::EnergyMeV,
+                                   C::TargetSubstrate, C::NominalLet, C::NominalRange, C::EffectiveLet,
+                                   C::EffectiveRange, C::DutLocation, C::DutPosition};
+    for (const AxisControls& controls : kAxisControls)
+        rest.insert(rest.end(), {controls.value, controls.unit});
+    rest.insert(rest.end(), {C::Status, C::LabelU, C::LabelV, C::LabelS, C::LabelR, C::UserLine});
+    for (const ControlId c : rest)
+        controlOrder_.append(id(c));
+    Q_ASSERT(controlOrder_.size() == controls_.size());
 }
