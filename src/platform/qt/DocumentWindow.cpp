@@ -16,6 +16,7 @@
 
 #include "core/Ui.h"
 #include "platform/qt/MessageBox.h"
+#include "platform/qt/WindowPlacement.h"
 
 namespace {
 
@@ -82,7 +83,7 @@ DocumentWindow::DocumentWindow(Ui& ui, QWidget* parent) : QWidget(parent), ui_(u
 {
     setWindowFlag(Qt::Window);
     setObjectName(QStringLiteral("documentWindow"));
-    resize(760, 640);
+    keepWindowPlaced(this, "document", QSize(760, 640));
 
     pathLabel_ = new QLabel(this);
     pathLabel_->setObjectName(QStringLiteral("documentPath"));

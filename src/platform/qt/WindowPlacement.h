@@ -7,7 +7,7 @@ class QWidget;
 // Where the console's windows open: inside the available geometry of a
 // screen, at the size and place the operator left them last time. Sizes and
 // places are kept in the settings of organisation "Tarvex", application
-// "tarvex", one group per window ("main", "braggCurve", "beamRuns"), as
+// "tarvex", one group per window ("main", "braggCurve", "beamRuns", "document"), as
 // "position" (the frame's top left corner) and "size" (the window's inside).
 
 // Sizes and places `window` from its settings group `key`, `preferred` when
