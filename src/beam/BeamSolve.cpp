@@ -8,10 +8,20 @@
 #include <queue>
 #include <tuple>
 
+#include "beam/StationFolder.h"
 #include "energyloss/CalculationErrors.h"
 #include "util/NumberFormat.h"
 
 namespace {
+
+using RankKey = std::tuple<long, double, double, int, double>;
+
+long closeness(double let, double wanted);
+
+RankKey rankKey(const BeamResult& beam, const SolveSetting& setting, double wanted) {
+    return {closeness(beam.effectiveLet, wanted), -beam.effectiveRangeUm, std::fabs(setting.t), setting.foil,
+            std::fabs(setting.r)};
+}
 
 // Closeness is compared in steps of 0.1 % of the wanted LET: settings closer
 // than that count as equally close and the longer range wins.
@@ -44,10 +54,11 @@ public:
         : choices_(std::move(choices)), results_(choices_.size()), compute_(compute), computed_(computed) {}
 
     std::size_t size() const { return choices_.size(); }
+    bool computed(std::size_t i) const { return results_[i].has_value(); }
     const SolveSetting& setting(std::size_t i) const { return choices_[i].setting; }
     const BeamResult& at(std::size_t i) {
         if (!results_[i]) {
-            results_[i] = compute_(choices_[i].setting, false);
+            results_[i] = compute_(choices_[i].setting, true);
             ++computed_;
         }
         return *results_[i];
@@ -67,20 +78,86 @@ private:
 };
 
 bool atSubstrate(const BeamResult& beam) { return beam.outcome == BeamOutcome::Substrate; }
-bool longEnough(const BeamResult& beam, double minimumUm) {
-    return std::isnan(minimumUm) || beam.effectiveRangeUm >= minimumUm;
+
+// The first index of [lo, hi) of a stream whose value reaches `target` (hi
+// when none does), the values rising along it. The settings computed already
+// narrow the search first; then the guess is interpolated between the values
+// known at the ends, every other step halved so that a bad guess costs no
+// more than bisection would.
+constexpr std::size_t kNoHint = std::numeric_limits<std::size_t>::max();
+
+// The next answer along the tilts, from the last two: the answers drift
+// steadily as the tilt grows.
+std::size_t extrapolated(std::size_t before, std::size_t last) {
+    if (last == kNoHint) return kNoHint;
+    if (before == kNoHint) return last;
+    const long long next = 2 * static_cast<long long>(last) - static_cast<long long>(before);
+    return next < 0 ? 0 : static_cast<std::size_t>(next);
 }
 
-// The first index of [lo, hi) where `holds` is false, `holds` being true on a
-// prefix of it.
-template <typename Holds>
-std::size_t firstFailing(std::size_t lo, std::size_t hi, Holds holds) {
-    while (lo < hi) {
-        const std::size_t mid = lo + (hi - lo) / 2;
-        if (holds(mid)) {
-            lo = mid + 1;
+// `hint`: where the answer probably lies (the answer of the neighbouring
+// tilt); it and the index beside it are looked at first.
+template <typename Value>
+std::size_t firstReaching(const Stream& stream, std::size_t lo, std::size_t hi, Value value, double target,
+                          std::size_t hint = kNoHint) {
+    const double inf = std::numeric_limits<double>::infinity();
+    double below = -inf;  // the value just before lo
+    double atHi = inf;    // the value at hi
+    for (std::size_t i = lo; i < hi; ++i) {
+        if (!stream.computed(i)) continue;
+        const double v = value(i);
+        if (v < target) {
+            lo = i + 1;
+            below = v;
         } else {
-            hi = mid;
+            hi = i;
+            atHi = v;
+            break;
+        }
+    }
+    // Ends not known yet are looked at first: they are shared by every search
+    // of the stream, and a target beyond one of them is answered at once.
+    if (lo < hi && below == -inf) {
+        below = value(lo);
+        if (below >= target) return lo;
+        ++lo;
+    }
+    if (lo < hi && atHi == inf) {
+        const double last = value(hi - 1);
+        if (last < target) return hi;
+        if (std::isfinite(last)) {
+            atHi = last;
+            --hi;
+        }
+    }
+    for (int look = 0; look < 2 && hint != kNoHint && hint >= lo && hint < hi; ++look) {
+        const double v = value(hint);
+        if (v >= target) {
+            hi = hint;
+            atHi = v;
+            hint = hint > 0 ? hint - 1 : kNoHint;
+        } else {
+            lo = hint + 1;
+            below = v;
+            hint = hint + 1;
+        }
+    }
+    bool interpolate = true;
+    while (lo < hi) {
+        std::size_t guess = lo + (hi - lo) / 2;
+        if (interpolate && std::isfinite(below) && std::isfinite(atHi) && atHi > below) {
+            const double span = static_cast<double>(hi - lo + 1);
+            const double at = std::floor((target - below) / (atHi - below) * span);
+            guess = lo + static_cast<std::size_t>(std::clamp(at, 0.0, static_cast<double>(hi - lo - 1)));
+        }
+        interpolate = !interpolate;
+        const double v = value(guess);
+        if (v >= target) {
+            hi = guess;
+            atHi = v;
+        } else {
+            lo = guess + 1;
+            below = v;
         }
     }
     return lo;
@@ -93,17 +170,25 @@ struct Branches {
     std::size_t peak = 0;       // first setting past the peak or stopped
     std::size_t beforeEnd = 0;  // first setting past the peak, stopped or short
     std::size_t pastEnd = 0;    // first setting past the peak that is stopped or short
+    std::size_t shortFrom = 0;  // first setting stopped or short
 };
 
-Branches branchesOf(Stream& stream, double minimumUm) {
-    Branches b;
+Branches branchesOf(Stream& stream, double minimumUm, const Branches* before, const Branches* neighbour) {
+    const double inf = std::numeric_limits<double>::infinity();
     const std::size_t n = stream.size();
-    b.peak = firstFailing(0, n, [&](std::size_t i) { return atSubstrate(stream.at(i)) && !stream.at(i).pastPeak(); });
-    b.beforeEnd = firstFailing(0, b.peak, [&](std::size_t i) { return longEnough(stream.at(i), minimumUm); });
-    b.pastEnd = firstFailing(b.peak, n, [&](std::size_t i) {
-        return atSubstrate(stream.at(i)) && longEnough(stream.at(i), minimumUm);
-    });
-    return b;
+    // Past the peak once the Bragg energy reaches the energy at the substrate.
+    const std::size_t peak = firstReaching(stream, 0, n, [&](std::size_t i) {
+        const BeamResult& beam = stream.at(i);
+        return atSubstrate(beam) ? beam.braggEnergyMeV - beam.deviceEnergyMeV : inf;
+    }, 0, neighbour == nullptr ? kNoHint : extrapolated(before != nullptr ? before->peak : kNoHint, neighbour->peak));
+    // Short once the effective range falls below the minimum (-range above -minimum).
+    const std::size_t shortFrom = std::isnan(minimumUm) ? n : firstReaching(stream, 0, n, [&](std::size_t i) {
+        const BeamResult& beam = stream.at(i);
+        return atSubstrate(beam) ? -beam.effectiveRangeUm : inf;
+    }, std::nextafter(-minimumUm, inf),
+        neighbour == nullptr ? kNoHint
+                             : extrapolated(before != nullptr ? before->shortFrom : kNoHint, neighbour->shortFrom));
+    return {peak, std::min(peak, shortFrom), std::max(peak, shortFrom), shortFrom};
 }
 
 // A walk along one branch away from where its LET crosses the wanted one:
@@ -230,11 +315,7 @@ std::vector<Stream> streamsOf(const SolveRequest& request, std::size_t ion, cons
 }  // namespace
 
 bool rankedBefore(const SolveRow& a, const SolveRow& b, double wanted) {
-    const auto key = [wanted](const SolveRow& row) {
-        return std::make_tuple(closeness(row.beam.effectiveLet, wanted), -row.beam.effectiveRangeUm,
-                               std::fabs(row.setting.t), row.setting.foil, std::fabs(row.setting.r));
-    };
-    return key(a) < key(b);
+    return rankKey(a.beam, a.setting, wanted) < rankKey(b.beam, b.setting, wanted);
 }
 
 double effectiveLetAtDepth(const BeamResult& beam, double depthUm) {
@@ -279,7 +360,12 @@ SolveResult solveSettings(const SolveRequest& request, const SettingComputation&
             // Every setting computed; the branches as bisection would find them.
             for (std::size_t i = 0; i < stream.size(); ++i) stream.at(i);
         }
-        b = branchesOf(stream, minimum);
+        // The neighbouring tilt of the same ion hints where the boundaries lie.
+        const std::size_t k = branches.size();
+        const auto sameIon = [&](std::size_t back) {
+            return k >= back && streams[k - back].setting(0).ion == stream.setting(0).ion;
+        };
+        b = branchesOf(stream, minimum, sameIon(2) ? &branches[k - 2] : nullptr, sameIon(1) ? &branches[k - 1] : nullptr);
         branches.push_back(b);
         if (b.beforeEnd > 0) {
             reach.note(stream.at(0), stream.setting(0), false);
@@ -315,20 +401,29 @@ SolveResult solveSettings(const SolveRequest& request, const SettingComputation&
             std::sort(taken.begin(), taken.end(), RankOf{wanted});
         } else {
             std::vector<Walk> walks;
+            // The crossings of the last two tilts of the ion.
+            std::size_t upBefore = kNoHint, upLast = kNoHint, downBefore = kNoHint, downLast = kNoHint;
             for (std::size_t k = 0; k < streams.size(); ++k) {
                 Stream& stream = streams[k];
                 const Branches& b = branches[k];
+                if (k > 0 && streams[k - 1].setting(0).ion != stream.setting(0).ion) {
+                    upBefore = upLast = downBefore = downLast = kNoHint;
+                }
                 // Rising before the peak: the first setting at or above the wanted LET.
-                const std::size_t up = firstFailing(0, b.beforeEnd, [&](std::size_t i) {
-                    return stream.at(i).effectiveLet < wanted;
-                });
+                const std::size_t up = firstReaching(
+                    stream, 0, b.beforeEnd, [&](std::size_t i) { return stream.at(i).effectiveLet; }, wanted,
+                    extrapolated(upBefore, upLast));
+                upBefore = upLast;
+                upLast = up;
                 walks.push_back({k, up, b.beforeEnd, true});
                 walks.push_back({k, up, 0, false});
                 if (request.pastPeak) {
                     // Falling past it: the first setting at or below it.
-                    const std::size_t down = firstFailing(b.peak, b.pastEnd, [&](std::size_t i) {
-                        return stream.at(i).effectiveLet > wanted;
-                    });
+                    const std::size_t down = firstReaching(
+                        stream, b.peak, b.pastEnd, [&](std::size_t i) { return -stream.at(i).effectiveLet; }, -wanted,
+                        extrapolated(downBefore, downLast));
+                    downBefore = downLast;
+                    downLast = down;
                     walks.push_back({k, down, b.pastEnd, true});
                     walks.push_back({k, down, b.peak, false});
                 }
@@ -337,10 +432,11 @@ SolveResult solveSettings(const SolveRequest& request, const SettingComputation&
             // one below its index.
             auto headIndex = [](const Walk& w) { return w.up ? w.next : w.next - 1; };
             auto hasHead = [](const Walk& w) { return w.up ? w.next < w.end : w.next > w.end; };
-            auto later = [&](std::size_t a, std::size_t b) {
-                return rankedBefore(streams[walks[b].stream].row(headIndex(walks[b])),
-                                    streams[walks[a].stream].row(headIndex(walks[a])), wanted);
+            auto keyOf = [&](const Walk& w) {
+                Stream& stream = streams[w.stream];
+                return rankKey(stream.at(headIndex(w)), stream.setting(headIndex(w)), wanted);
             };
+            auto later = [&](std::size_t a, std::size_t b) { return keyOf(walks[b]) < keyOf(walks[a]); };
             std::priority_queue<std::size_t, std::vector<std::size_t>, decltype(later)> heads(later);
             for (std::size_t w = 0; w < walks.size(); ++w) {
                 if (!hasHead(walks[w])) continue;
@@ -352,10 +448,10 @@ SolveResult solveSettings(const SolveRequest& request, const SettingComputation&
                 const std::size_t w = heads.top();
                 heads.pop();
                 Walk& walk = walks[w];
-                SolveRow row = streams[walk.stream].row(headIndex(walk));
-                const long close = closeness(row.beam.effectiveLet, wanted);
-                if (!withinTolerance(row.beam.effectiveLet, wanted, request.tolerance) || close > cutoff) break;
-                taken.push_back(std::move(row));
+                const BeamResult& beam = streams[walk.stream].at(headIndex(walk));
+                const long close = closeness(beam.effectiveLet, wanted);
+                if (!withinTolerance(beam.effectiveLet, wanted, request.tolerance) || close > cutoff) break;
+                taken.push_back(streams[walk.stream].row(headIndex(walk)));
                 if (taken.size() == request.rows) cutoff = close;
                 walk.next = walk.up ? walk.next + 1 : walk.next - 1;
                 if (hasHead(walk)) heads.push(w);
@@ -371,13 +467,46 @@ SolveResult solveSettings(const SolveRequest& request, const SettingComputation&
         result.answers.push_back(std::move(answer));
     }
 
-    // The rows shown with their range tables: the LET over the sensitive depth.
+    // The LET over the sensitive depth, from the rows' range tables.
     for (SolveAnswer& answer : result.answers) {
         for (SolveRow& row : answer.rows) {
-            row.beam = compute(row.setting, true);
-            ++result.computed;
             if (!std::isnan(minimum)) row.letAtMinimumDepth = effectiveLetAtDepth(row.beam, minimum);
         }
     }
     return result;
+}
+
+std::vector<double> reachableSteps(const Axis& axis, double from, double to, double step) {
+    std::vector<double> values;
+    for (double v = std::ceil(from / step) * step; v <= to + 1e-9; v += step) {
+        const int32_t counts = internalPositionFor(axis, v);
+        if (counts > axis.softLimitLow && counts < axis.softLimitHigh) values.push_back(axisValueAt(axis, counts));
+    }
+    return values;
+}
+
+void setStationGrid(SolveRequest& request, const StationFolder& station, double maxTiltDegrees) {
+    const ConsoleState& state = station.state;
+    const Axis& sAxis = state.axes.axes[kAxisS];
+    const Axis& rAxis = state.axes.axes[kAxisR];
+    request.foilCount = state.foilCount;
+    request.foilTolerance = state.options.foilTolerance;
+    request.foils.clear();
+    for (int foil = 0; foil <= state.foilCount; ++foil) {
+        request.foils.push_back(axisValueAt(sAxis, internalPositionFor(sAxis, foil)));
+    }
+    const double low = axisValueAt(rAxis, rAxis.softLimitLow);
+    const double high = axisValueAt(rAxis, rAxis.softLimitHigh);
+    request.rotations = reachableSteps(rAxis, std::fmax(-89, std::fmin(low, high)), std::fmin(89, std::fmax(low, high)), 1);
+    if (request.rotations.empty()) request.rotations.push_back(axisValueAt(rAxis, rAxis.internalPosition));
+    request.tilts = reachableSteps(state.axes.axes[kAxisT], -maxTiltDegrees, maxTiltDegrees, 5);
+}
+
+SettingComputation stationComputation(StationFolder& station, const SolveRequest& request) {
+    return [&station, &request](const SolveSetting& at, bool keepRows) {
+        ConsoleState& state = station.state;
+        const BeamGeometry geometry{at.s, at.r, at.t, state.foilCount, state.options.foilTolerance};
+        return computeBeam(state.stopping, state.engineOptions(false), request.ions[at.ion].beam(), geometry,
+                           station.layers, keepRows);
+    };
 }

@@ -85,6 +85,20 @@ struct SolveResult {
     std::size_t computed = 0;              // whole computations done
 };
 
+struct StationFolder;
+struct Axis;
+
+// The values from `from` to `to` in steps of `step` at which the axis can
+// stand (inside its soft limits), as it reaches them.
+std::vector<double> reachableSteps(const Axis& axis, double from, double to, double step);
+// The station's grid into the request: every foil at the S value the axis
+// reaches, R every degree over its limits (at most ±89), T every 5 degrees
+// from -maxTiltDegrees to maxTiltDegrees where its limits allow; the foil
+// count and tolerance.
+void setStationGrid(SolveRequest& request, const StationFolder& station, double maxTiltDegrees);
+// A setting computed on the station as the console computes it there.
+SettingComputation stationComputation(StationFolder& station, const SolveRequest& request);
+
 // The ranked answer. `exhaustive` computes every setting instead of bisecting
 // (the reference the bisection is checked against).
 SolveResult solveSettings(const SolveRequest& request, const SettingComputation& compute, bool exhaustive = false);

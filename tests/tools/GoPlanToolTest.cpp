@@ -327,11 +327,7 @@ TEST_F(GoPlanTool, SolveFindsWhatComputingEverySettingFinds) {
         request.minimumRangeUm = 20;
         request.rows = 3;
         request.wantedLets = {0.001, 1, 3, 10, 30, 60, 100, 1e5};
-        const SettingComputation compute = [&](const SolveSetting& at, bool keepRows) {
-            const BeamGeometry geometry{at.s, at.r, at.t, state.foilCount, state.options.foilTolerance};
-            return computeBeam(state.stopping, state.engineOptions(false), request.ions[0].beam(), geometry,
-                               station.layers, keepRows);
-        };
+        const SettingComputation compute = stationComputation(station, request);
         for (const bool past : {false, true}) {
             request.pastPeak = past;
             const SolveResult quick = solveSettings(request, compute);

@@ -111,16 +111,6 @@ double reached(const Axis& axis, const std::string& option, double degrees) {
     return axisValueAt(axis, counts);
 }
 
-// Whole degrees from `from` to `to` in steps of `step`, those the axis can stand at.
-std::vector<double> reachableSteps(const Axis& axis, double from, double to, double step) {
-    std::vector<double> values;
-    for (double v = std::ceil(from / step) * step; v <= to + 1e-9; v += step) {
-        const int32_t counts = internalPositionFor(axis, v);
-        if (counts > axis.softLimitLow && counts < axis.softLimitHigh) values.push_back(axisValueAt(axis, counts));
-    }
-    return values;
-}
-
 std::string sideText(const BeamResult& beam) { return beam.side(); }
 
 void printText(const SolveRequest& request, const SolveResult& result, const std::string& substrate) {
@@ -263,30 +253,14 @@ public:
             request.ions.push_back({state.beam.beamName, beam.ionZ, beam.ionA, beam.beamEnergyMeV / beam.ionA});
         }
 
-        const Axis& sAxis = state.axes[kAxisS];
-        const Axis& rAxis = state.axes[kAxisR];
-        const Axis& tAxis = state.axes[kAxisT];
-        request.foilCount = state.foilCount;
-        request.foilTolerance = state.options.foilTolerance;
-        for (int foil = 0; foil <= state.foilCount; ++foil) {
-            request.foils.push_back(axisValueAt(sAxis, internalPositionFor(sAxis, foil)));
-        }
-        request.rotations = reachableSteps(rAxis, std::fmax(-89, axisValueAt(rAxis, rAxis.softLimitLow)),
-                                           std::fmin(89, axisValueAt(rAxis, rAxis.softLimitHigh)), 1);
-        if (request.rotations.empty()) request.rotations.push_back(axisValueAt(rAxis, rAxis.internalPosition));
+        setStationGrid(request, *station, maxTilt);
         if (tilts_.given()) {
-            for (double t : givenTilts) request.tilts.push_back(reached(tAxis, tilts_.name(), t));
-        } else {
-            request.tilts = reachableSteps(tAxis, -maxTilt, maxTilt, 5);
+            request.tilts.clear();
+            for (double t : givenTilts) request.tilts.push_back(reached(state.axes[kAxisT], tilts_.name(), t));
         }
         if (request.tilts.empty()) throw UsageError{"no tilt up to the --max-tilt lies within T's limits"};
 
-        StoppingOptions options = state.engineOptions(false);
-        const SolveResult result = solveSettings(request, [&](const SolveSetting& at, bool keepRows) {
-            const BeamGeometry geometry{at.s, at.r, at.t, state.foilCount, state.options.foilTolerance};
-            return computeBeam(state.stopping, options, request.ions[at.ion].beam(), geometry, station->layers,
-                               keepRows);
-        });
+        const SolveResult result = solveSettings(request, stationComputation(*station, request));
         for (const std::string& skipped : result.skippedIons) std::cerr << "tarvex-let: " << skipped << "; skipped\n";
         if (result.settings == 0) throw ComputationError{"no ion of the request can be followed here"};
         std::string substrate;
