@@ -173,22 +173,43 @@ struct Branches {
     std::size_t shortFrom = 0;  // first setting stopped or short
 };
 
-Branches branchesOf(Stream& stream, double minimumUm, const Branches* before, const Branches* neighbour) {
+// The first setting of [lo, n) past the peak or stopped: past the peak once
+// the Bragg energy reaches the energy at the substrate.
+std::size_t peakOf(Stream& stream, std::size_t lo, std::size_t hi, std::size_t hint) {
     const double inf = std::numeric_limits<double>::infinity();
-    const std::size_t n = stream.size();
-    // Past the peak once the Bragg energy reaches the energy at the substrate.
-    const std::size_t peak = firstReaching(stream, 0, n, [&](std::size_t i) {
+    return firstReaching(stream, lo, hi, [&](std::size_t i) {
         const BeamResult& beam = stream.at(i);
         return atSubstrate(beam) ? beam.braggEnergyMeV - beam.deviceEnergyMeV : inf;
-    }, 0, neighbour == nullptr ? kNoHint : extrapolated(before != nullptr ? before->peak : kNoHint, neighbour->peak));
+    }, 0, hint);
+}
+
+// `needPeak` false: the peak is looked for only where the settings before
+// the minimum range's end reach it (else it stays kNoHint, somewhere at or
+// beyond shortFrom).
+Branches branchesOf(Stream& stream, double minimumUm, bool needPeak, const Branches* before,
+                    const Branches* neighbour) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::size_t n = stream.size();
+    const auto hint = [&](std::size_t Branches::*field) {
+        return neighbour == nullptr ? kNoHint
+                                    : extrapolated(before != nullptr ? before->*field : kNoHint, neighbour->*field);
+    };
+    Branches b;
     // Short once the effective range falls below the minimum (-range above -minimum).
-    const std::size_t shortFrom = std::isnan(minimumUm) ? n : firstReaching(stream, 0, n, [&](std::size_t i) {
+    b.shortFrom = std::isnan(minimumUm) ? n : firstReaching(stream, 0, n, [&](std::size_t i) {
         const BeamResult& beam = stream.at(i);
         return atSubstrate(beam) ? -beam.effectiveRangeUm : inf;
-    }, std::nextafter(-minimumUm, inf),
-        neighbour == nullptr ? kNoHint
-                             : extrapolated(before != nullptr ? before->shortFrom : kNoHint, neighbour->shortFrom));
-    return {peak, std::min(peak, shortFrom), std::max(peak, shortFrom), shortFrom};
+    }, std::nextafter(-minimumUm, inf), hint(&Branches::shortFrom));
+    const bool longOnesBeforePeak = b.shortFrom == 0 || (atSubstrate(stream.at(b.shortFrom - 1)) &&
+                                                         !stream.at(b.shortFrom - 1).pastPeak());
+    if (needPeak || b.shortFrom == n || !longOnesBeforePeak) {
+        b.peak = peakOf(stream, 0, n, hint(&Branches::peak));
+    } else {
+        b.peak = kNoHint;
+    }
+    b.beforeEnd = b.peak == kNoHint ? b.shortFrom : std::min(b.peak, b.shortFrom);
+    b.pastEnd = b.peak == kNoHint ? b.shortFrom : std::max(b.peak, b.shortFrom);
+    return b;
 }
 
 // A walk along one branch away from where its LET crosses the wanted one:
@@ -207,6 +228,7 @@ struct Reach {
     SolveSetting highestAt;
     bool highestKnown = false;
     double highestAnyRange = 0;    // the same without the minimum range
+    bool highestAnyRangeKnown = false;
     double lowest = std::numeric_limits<double>::infinity();  // the lowest usable LET
     SolveSetting lowestAt;
 
@@ -365,14 +387,12 @@ SolveResult solveSettings(const SolveRequest& request, const SettingComputation&
         const auto sameIon = [&](std::size_t back) {
             return k >= back && streams[k - back].setting(0).ion == stream.setting(0).ion;
         };
-        b = branchesOf(stream, minimum, sameIon(2) ? &branches[k - 2] : nullptr, sameIon(1) ? &branches[k - 1] : nullptr);
+        b = branchesOf(stream, minimum, request.pastPeak, sameIon(2) ? &branches[k - 2] : nullptr,
+                       sameIon(1) ? &branches[k - 1] : nullptr);
         branches.push_back(b);
         if (b.beforeEnd > 0) {
             reach.note(stream.at(0), stream.setting(0), false);
             reach.note(stream.at(b.beforeEnd - 1), stream.setting(b.beforeEnd - 1), true);
-        }
-        if (b.peak > 0 && stream.at(b.peak - 1).effectiveLet > reach.highestAnyRange) {
-            reach.highestAnyRange = stream.at(b.peak - 1).effectiveLet;
         }
         if (request.pastPeak && b.pastEnd > b.peak) {
             reach.note(stream.at(b.peak), stream.setting(b.peak), false);
@@ -462,6 +482,18 @@ SolveResult solveSettings(const SolveRequest& request, const SettingComputation&
         answer.rows = std::move(taken);
         if (answer.rows.empty()) {
             addNearest(nearest, wanted, answer);
+            const bool tooLow = reach.highestKnown && reach.highest < wanted * (1 - request.tolerance);
+            if (tooLow && !std::isnan(minimum) && !reach.highestAnyRangeKnown) {
+                // Whether the minimum range limits it: the highest LET before the peak of any range.
+                for (std::size_t k = 0; k < streams.size(); ++k) {
+                    Branches& b = branches[k];
+                    if (b.peak == kNoHint) b.peak = peakOf(streams[k], b.shortFrom, streams[k].size(), kNoHint);
+                    if (b.peak > 0 && streams[k].at(b.peak - 1).effectiveLet > reach.highestAnyRange) {
+                        reach.highestAnyRange = streams[k].at(b.peak - 1).effectiveLet;
+                    }
+                }
+                reach.highestAnyRangeKnown = true;
+            }
             answer.limit = limitText(request, reach, wanted);
         }
         result.answers.push_back(std::move(answer));
