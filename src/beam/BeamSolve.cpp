@@ -50,15 +50,21 @@ bool preferred(const SolveSetting& a, const SolveSetting& b) {
 // beam, each computed once when first looked at.
 class Stream {
 public:
-    Stream(std::vector<Choice> choices, const SettingComputation& compute, std::size_t& computed)
-        : choices_(std::move(choices)), results_(choices_.size()), compute_(compute), computed_(computed) {}
+    Stream(std::vector<Choice> choices, const SettingComputation& compute, std::size_t& computed, double depthUm)
+        : choices_(std::move(choices)), results_(choices_.size()), atDepth_(choices_.size(), std::nan("")), compute_(compute),
+          computed_(computed), depthUm_(depthUm) {}
 
     std::size_t size() const { return choices_.size(); }
     bool computed(std::size_t i) const { return results_[i].has_value(); }
     const SolveSetting& setting(std::size_t i) const { return choices_[i].setting; }
     const BeamResult& at(std::size_t i) {
         if (!results_[i]) {
-            results_[i] = compute_(choices_[i].setting, true);
+            // The range table gives the LET at the minimum range's depth and
+            // is then let go: only that number is kept of it.
+            BeamResult beam = compute_(choices_[i].setting, !std::isnan(depthUm_));
+            if (!std::isnan(depthUm_)) atDepth_[i] = effectiveLetAtDepth(beam, depthUm_);
+            beam.rows = {};
+            results_[i] = std::move(beam);
             ++computed_;
         }
         return *results_[i];
@@ -67,14 +73,17 @@ public:
         SolveRow r;
         r.setting = setting(i);
         r.beam = at(i);
+        r.letAtMinimumDepth = atDepth_[i];
         return r;
     }
 
 private:
     std::vector<Choice> choices_;
     std::vector<std::optional<BeamResult>> results_;
+    std::vector<double> atDepth_;  // NaN when not known
     const SettingComputation& compute_;
     std::size_t& computed_;
+    double depthUm_;  // the minimum range, NaN: none
 };
 
 bool atSubstrate(const BeamResult& beam) { return beam.outcome == BeamOutcome::Substrate; }
@@ -115,14 +124,15 @@ std::size_t firstReaching(const Stream& stream, std::size_t lo, std::size_t hi, 
             break;
         }
     }
-    // Ends not known yet are looked at first: they are shared by every search
-    // of the stream, and a target beyond one of them is answered at once.
-    if (lo < hi && below == -inf) {
+    // Without a hint, ends not known yet are looked at first: they are shared
+    // by every search of the stream, and a target beyond one of them is
+    // answered at once.
+    if (lo < hi && below == -inf && hint == kNoHint) {
         below = value(lo);
         if (below >= target) return lo;
         ++lo;
     }
-    if (lo < hi && atHi == inf) {
+    if (lo < hi && atHi == inf && hint == kNoHint) {
         const double last = value(hi - 1);
         if (last < target) return hi;
         if (std::isfinite(last)) {
@@ -329,7 +339,7 @@ std::vector<Stream> streamsOf(const SolveRequest& request, std::size_t ion, cons
         }
         std::vector<Choice> choices;
         for (const auto& [um, setting] : byAluminium) choices.push_back({um, setting});
-        streams.emplace_back(std::move(choices), compute, computed);
+        streams.emplace_back(std::move(choices), compute, computed, request.minimumRangeUm);
     }
     return streams;
 }
@@ -499,12 +509,6 @@ SolveResult solveSettings(const SolveRequest& request, const SettingComputation&
         result.answers.push_back(std::move(answer));
     }
 
-    // The LET over the sensitive depth, from the rows' range tables.
-    for (SolveAnswer& answer : result.answers) {
-        for (SolveRow& row : answer.rows) {
-            if (!std::isnan(minimum)) row.letAtMinimumDepth = effectiveLetAtDepth(row.beam, minimum);
-        }
-    }
     return result;
 }
 
@@ -535,10 +539,15 @@ void setStationGrid(SolveRequest& request, const StationFolder& station, double 
 }
 
 SettingComputation stationComputation(StationFolder& station, const SolveRequest& request) {
-    return [&station, &request](const SolveSetting& at, bool keepRows) {
+    // The mode file decides as it does for the console, read once for the
+    // whole answer rather than at every step of every traversal.
+    StoppingOptions options = station.state.engineOptions(false);
+    if (const std::optional<int32_t> flag = readCalculationModeFlag()) {
+        options.mode = *flag == 1 ? CalculationMode::Formulas : CalculationMode::Tables;
+    }
+    return [&station, &request, options](const SolveSetting& at, bool keepRows) {
         ConsoleState& state = station.state;
         const BeamGeometry geometry{at.s, at.r, at.t, state.foilCount, state.options.foilTolerance};
-        return computeBeam(state.stopping, state.engineOptions(false), request.ions[at.ion].beam(), geometry,
-                           station.layers, keepRows);
+        return computeBeam(state.stopping, options, request.ions[at.ion].beam(), geometry, station.layers, keepRows);
     };
 }

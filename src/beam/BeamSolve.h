@@ -48,7 +48,7 @@ struct SolveSetting {
 
 struct SolveRow {
     SolveSetting setting;
-    BeamResult beam;       // with its range-table rows
+    BeamResult beam;       // without its range-table rows
     bool within = true;    // within the tolerance; false: one of the nearest on either side
     // The effective LET at the depth of the minimum range (NaN: no minimum,
     // or the ion stops before it).
