@@ -326,12 +326,14 @@ Box textBox(double x, double baseline, double width, double fontPixels) {
 // Writes a mark's short label at the first free place beside it; "" when
 // there is none.
 std::string placedShortLabel(Occupancy& taken, double x, double y, const std::string& text) {
-    const double width = estimatedTextWidth(text, kShortLabelPixels);
-    const double gap = kMarkRadius + 3;
+    // Digits and capitals run wider than the estimate's average character.
+    const double width = estimatedTextWidth(text, kShortLabelPixels) * 1.1;
+    // More than a cell of air between the text and its own mark.
+    const double gap = kMarkRadius + Occupancy::kCell + 1;
     const double middle = y + kShortLabelPixels * 0.3;
     const std::initializer_list<PlotPoint> starts = {{x + gap, middle},
                                                      {x - gap - width, middle},
-                                                     {x - width / 2, y - gap},
+                                                     {x - width / 2, y - gap - kShortLabelPixels * 0.25},
                                                      {x - width / 2, y + gap + kShortLabelPixels * 0.8}};
     for (const PlotPoint& start : starts) {
         const Box box = textBox(start.x, start.y, width, kShortLabelPixels);
