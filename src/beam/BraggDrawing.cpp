@@ -316,6 +316,7 @@ private:
 };
 
 constexpr double kMarkRadius = 4;
+constexpr const char* kRing = "fill=\"none\" stroke=\"#000000\" stroke-width=\"1.8\"";  // the ring of a chosen mark
 constexpr double kShortLabelPixels = 10;
 
 // The box of a text of `width` whose baseline starts at (x, baseline).
@@ -387,9 +388,12 @@ std::string settingsPlotSvg(const std::string& title, const std::vector<SettingM
     svg += svgAxes(plot, f);
 
     Occupancy taken(f);
+    const std::string minimumStroke =
+        "stroke=\"" + std::string(kMinimumColour) + "\" stroke-width=\"1.5\" stroke-dasharray=\"6 4\"";
     const std::string percent = cformat("%g%%", guides.tolerance * 100);
     for (double let : bands) {
-        const double top = f.py(let * (1 + guides.tolerance)), bottom = f.py(std::max(0.0, let * (1 - guides.tolerance)));
+        const double top = f.py(let * (1 + guides.tolerance));
+        const double bottom = f.py(std::max(0.0, let * (1 - guides.tolerance)));
         svg += "<rect x=\"" + num(f.left) + "\" y=\"" + num(top) + "\" width=\"" + num(f.right - f.left) +
                "\" height=\"" + num(bottom - top) + "\" fill=\"" + kBandColour + "\" fill-opacity=\"0.15\"/>\n";
         const std::string text = "LET " + formatGeneral(let) + " \u00b1 " + percent;
@@ -401,8 +405,7 @@ std::string settingsPlotSvg(const std::string& title, const std::vector<SettingM
     }
     if (minimum) {
         const double x = f.px(guides.minimumRangeUm);
-        svg += svgLine(x, f.top, x, f.bottom,
-                       "stroke=\"" + std::string(kMinimumColour) + "\" stroke-width=\"1.5\" stroke-dasharray=\"6 4\"");
+        svg += svgLine(x, f.top, x, f.bottom, minimumStroke);
         const std::string text = "Minimum range " + formatGeneral(guides.minimumRangeUm) + " \u00b5m";
         const double textWidth = estimatedTextWidth(text, 11);
         const bool toLeft = x > (f.left + f.right) / 2;
@@ -434,7 +437,7 @@ std::string settingsPlotSvg(const std::string& title, const std::vector<SettingM
     }
     for (std::size_t i = 0; i < marks.size(); ++i) {
         if (marks[i].chosen) {
-            svg += svgCircle(at[i].x, at[i].y, kMarkRadius + 3.5, "fill=\"none\" stroke=\"#000000\" stroke-width=\"1.8\"/>\n");
+            svg += svgCircle(at[i].x, at[i].y, kMarkRadius + 3.5, std::string(kRing) + "/>\n");
         }
     }
     // Short labels: the chosen marks first, then those not greyed, then the rest.
@@ -468,12 +471,11 @@ std::string settingsPlotSvg(const std::string& title, const std::vector<SettingM
                   "under the minimum range");
         }
         if (chosen) {
-            entry(svgCircle(x + 6, keyY - 4, kMarkRadius + 1, "fill=\"none\" stroke=\"#000000\" stroke-width=\"1.8\"/>\n"),
+            entry(svgCircle(x + 6, keyY - 4, kMarkRadius + 1, std::string(kRing) + "/>\n"),
                   "chosen");
         }
         if (minimum) {
-            entry(svgLine(x + 6, keyY - 12, x + 6, keyY + 3,
-                          "stroke=\"" + std::string(kMinimumColour) + "\" stroke-width=\"1.5\" stroke-dasharray=\"6 4\""),
+            entry(svgLine(x + 6, keyY - 12, x + 6, keyY + 3, minimumStroke),
                   "minimum range");
         }
         if (!bands.empty()) {

@@ -519,7 +519,8 @@ TEST(SettingsSvg, GuidesGreyedAndChosenMarksAndOneLabelPerFreePlace) {
     std::string why;
     EXPECT_TRUE(balancedTags(svg, why)) << why;
     // x = 84 + 20 / 25 × 788; the band from 476 − 44 / 50 × 410 down to 476 − 36 / 50 × 410.
-    EXPECT_NE(svg.find("<line x1=\"714.4\" y1=\"66.0\" x2=\"714.4\" y2=\"476.0\" stroke=\"#7a3fa0\""), std::string::npos);
+    EXPECT_NE(svg.find("<line x1=\"714.4\" y1=\"66.0\" x2=\"714.4\" y2=\"476.0\" stroke=\"#7a3fa0\""),
+              std::string::npos);
     EXPECT_NE(svg.find(">Minimum range 20 \u00b5m</text>"), std::string::npos);
     EXPECT_NE(svg.find("<rect x=\"84.0\" y=\"115.2\" width=\"788.0\" height=\"65.6\" fill=\"#3c9a4a\""),
               std::string::npos);

@@ -199,7 +199,8 @@ TEST_F(GoPlanTool, PlanHasARowForEveryFoilAndAgreesWithTheRecomputation) {
         const char* counts;  // the status file's T, R and S
         std::size_t row;
     };
-    for (const Setting& setting : {Setting{"12000   10000   10000   -2000   1000", 3}, Setting{"6001   10000   10000   4567   2000", 10}}) {
+    for (const Setting& setting :
+         {Setting{"12000   10000   10000   -2000   1000", 3}, Setting{"6001   10000   10000   4567   2000", 10}}) {
         SCOPED_TRACE(setting.counts);
         std::ofstream(station / "TarvexStatus.dat")
             << "Test position\n0\n0   0   0   " << setting.counts << "\n0   0   0   0   0   0   0   0\n";
@@ -234,7 +235,8 @@ TEST_F(GoPlanTool, PlanHasARowForEveryFoilAndAgreesWithTheRecomputation) {
           Refused{"--rotations 20 --tilts " + tilts,
                   "1430 tilts without a foil and 6 foils × 1 rotations × 1430 tilts make 10010 settings; a plan holds "
                   "at most 10000 settings"}}) {
-        const ToolRun run = runCommand(shellQuoted(tool) + " plan " + shellQuoted(station.string()) + " " + refused.options);
+        const ToolRun run =
+            runCommand(shellQuoted(tool) + " plan " + shellQuoted(station.string()) + " " + refused.options);
         EXPECT_EQ(run.exitCode, 2);
         EXPECT_EQ(run.err, "tarvex-let: " + refused.err + "\n");
         EXPECT_EQ(run.out, "");

@@ -96,7 +96,8 @@ std::vector<double> reachedAngles(const std::vector<double>& angles, const Axis&
         }
         if (!option.given()) continue;
         const double low = std::max(std::min(a, b), -kMostPlanAngle), high = std::min(std::max(a, b), kMostPlanAngle);
-        const double nearest = axisValueAt(axis, internalPositionFor(axis, std::clamp(angle, std::min(low, high), high)));
+        const double nearest =
+            axisValueAt(axis, internalPositionFor(axis, std::clamp(angle, std::min(low, high), high)));
         const std::string given = option.name() + ": " + letter + " " + formatGeneral(angle);
         const std::string tail = "; the nearest " + letter + " a plan takes is " + formatGeneral(nearest);
         if (counts < lowCounts || counts > highCounts) {
@@ -112,7 +113,8 @@ std::vector<double> reachedAngles(const std::vector<double>& angles, const Axis&
     return reached;
 }
 
-// "R 45.67°, " for a row with a foil, "" for foil 0.
+// R between `before` and `after` ("R " 45.67 "°, ") for a row with a foil, ""
+// for foil 0.
 std::string rotationText(const PlanRow& row, const char* before, const char* after) {
     return std::isnan(row.rDegrees) ? "" : before + formatGeneral(row.rDegrees) + after;
 }
@@ -191,7 +193,9 @@ public:
         checkPlanSize(0, rotations.size(), tilts.size());
         const std::vector<double> wantedLets = numberList(wantedLets_, {}, "an effective LET above 0");
         for (double let : wantedLets) {
-            if (!(let > 0)) throw UsageError{wantedLets_.name() + ": " + formatGeneral(let) + " is not an effective LET above 0"};
+            if (!(let > 0)) {
+                throw UsageError{wantedLets_.name() + ": " + formatGeneral(let) + " is not an effective LET above 0"};
+            }
         }
         double minimum = std::nan("");
         if (minRange_.given()) {
@@ -249,7 +253,8 @@ public:
                 added.kind = mark;
                 added.label = cformat("foil %d, ", row.foil) + rotationText(row, "R ", "\u00b0, ") + "T " +
                               formatGeneral(row.tDegrees) + "\u00b0: " + row.beam.side();
-                added.shortLabel = cformat("S%d ", row.foil) + rotationText(row, "R", " ") + "T" + formatGeneral(row.tDegrees);
+                added.shortLabel =
+                    cformat("S%d ", row.foil) + rotationText(row, "R", " ") + "T" + formatGeneral(row.tDegrees);
                 added.underMinimum = row.underMinimum;
             }
             PlotGuides guides;
