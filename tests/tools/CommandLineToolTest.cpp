@@ -446,7 +446,7 @@ TEST_F(Tool, TraverseToAnUnreachableLetSaysSoAndFails) {
 TEST_F(Tool, BadGoalsListsAndTiltsAreUsageErrors) {
     for (const char* arguments :
          {"go --let -1", "go --let ''", "go --mev 0", "go --mev-per-u nan", "go --let inf", "go --mev x",
-          "go --let 5 --bragg", "plan --tilts 0,inf", "plan --wanted-lets 40,-5", "plan --tilts 30,", "plan --min-range -1",
+          "go --let 5 --bragg", "plan --tilts 0,inf", "plan --bands 40,-5", "plan --tilts 30,", "plan --min-range -1",
           "plan --ion 84Kr", "range --ion 197Au --element Si --energy 2 --tilt 90", "go --let"}) {
         const ToolRun run = runCommand(shellQuoted(tool) + " " + arguments);
         EXPECT_EQ(run.exitCode, 2) << arguments;

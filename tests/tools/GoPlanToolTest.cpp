@@ -248,7 +248,7 @@ TEST_F(GoPlanTool, PlanOfAnotherIonDrawsOneLabelledMarkPerSetting) {
     const fs::path svg = folder.path() / "plan.svg";
     const ToolRun plan = runCommand(shellQuoted(tool) + " plan " + shellQuoted(station.string()) +
                                     " --ion 84Kr --energy 10 --rotations 0,45 --tilts 0 --min-range 60 "
-                                    "--wanted-lets 20 --svg " + shellQuoted(svg.string()));
+                                    "--bands 20 --svg " + shellQuoted(svg.string()));
     ASSERT_EQ(plan.exitCode, 0) << plan.err;
     const std::vector<std::string> lines = linesOf(plan.out);
     ASSERT_EQ(lines.size(), 2u + 1 + 10 * 2) << plan.out;

@@ -156,7 +156,7 @@ public:
     PlanCommand()
         : LetCommand("plan",
                      "[DIR] [--tilts LIST] [--rotations LIST] [--min-range UM] [--ion ION --energy E] [--csv] "
-                     "[--svg FILE] [--wanted-lets LIST]",
+                     "[--svg FILE] [--bands LIST]",
                      "for every tilt T without a foil (foil 0: R does not matter without a foil, shown as \"-\", "
                      "empty in CSV) and every foil 1 .. the last at every rotation R (comma-separated degrees, "
                      "negative ones too, within the axes' soft limits of the station's setup table and -89.9 to "
@@ -166,7 +166,7 @@ public:
                      "E MeV/u. Each angle is taken as the axis reaches it, at whole counts, and the row shows and is "
                      "computed at that angle. --svg FILE: effective LET against effective range, one labelled mark "
                      "per setting, those under the minimum range greyed, the minimum range as a line and a band of "
-                     "± 5 % around each of --wanted-lets. At most 10000 settings are computed; a larger plan is "
+                     "±5% around each of --bands. At most 10000 settings are computed; a larger plan is "
                      "refused.") {}
 
     void declareOptions(CLI::App& command) override {
@@ -182,8 +182,8 @@ public:
         energy_.declare(command, "--energy", "E", "with --ion: the ion's energy per nucleon (MeV/u), at most 1000");
         declareFlag(command, csv_, "--csv", "the table as CSV under a header row");
         svg_.declare(command, "--svg", "FILE", "effective LET against effective range as an SVG picture in FILE");
-        wantedLets_.declare(command, "--wanted-lets", "LIST",
-                            "with --svg: effective LETs (MeV·cm²/mg, comma-separated) drawn as bands of ± 5 %");
+        wantedLets_.declare(command, "--bands", "LIST",
+                            "with --svg: wanted effective LETs (MeV·cm²/mg, comma-separated), drawn as bands of ±5%");
     }
 
     int run() override {
