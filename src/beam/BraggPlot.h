@@ -238,7 +238,7 @@ struct SettingMark {
     double y = 0;
     int kind = 0;
     std::string label;
-    std::string shortLabel;
+    std::string shortLabel{};  // (initialised: a mark may be written {x, y, kind, label})
     bool underMinimum = false;
     bool chosen = false;
 };
