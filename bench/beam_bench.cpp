@@ -3,7 +3,8 @@
 // with per-ion tables (normal mode). Each iteration is a whole recomputation:
 // coefficient files, degrader, five layers, range table, beam files.
 // Go on the demo station: the search alone, and from the click to the
-// question as the window runs it. `tarvex-let plan`'s default grid.
+// question as the window runs it. `tarvex-let plan`'s default grid and
+// `tarvex-let solve` on the dense one.
 
 #include <benchmark/benchmark.h>
 
@@ -18,6 +19,7 @@
 #include <string>
 
 #include "beam/BeamComputation.h"
+#include "beam/BeamSolve.h"
 #include "beam/GoProposal.h"
 #include "beam/BeamRecompute.h"
 #include "beam/LayerRecord.h"
@@ -208,6 +210,24 @@ void BM_PlanDemoDefaultGrid(benchmark::State& state) {
     });
 }
 
+// `tarvex-let solve` on the demo station for two ions on the dense grid
+// (every foil, R every degree over its limits, T every 5 degrees to ±60) and
+// six wanted LETs with a minimum range of 30 µm.
+void BM_SolveTwoIonsDenseGrid(benchmark::State& state) {
+    onDemoStation(state, [&](StationFolder& station) {
+        SolveRequest request;
+        request.ions = {{"84Kr", 36, 84, 25}, {"129Xe", 54, 129, 25}};
+        request.wantedLets = {1, 5, 10, 20, 40, 60};
+        request.minimumRangeUm = 30;
+        setStationGrid(request, station, 60);
+        const SolveResult result = solveSettings(request, stationComputation(station, request));
+        benchmark::DoNotOptimize(result);
+        state.counters["settings"] = static_cast<double>(result.settings);
+        state.counters["computed"] = static_cast<double>(result.computed);
+    });
+}
+
+BENCHMARK(BM_SolveTwoIonsDenseGrid)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
 BENCHMARK(BM_GoSearchDemo)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_GoClickToQuestionDemo)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_PlanDemoDefaultGrid)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);

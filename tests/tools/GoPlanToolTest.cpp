@@ -10,6 +10,8 @@
 #include <fstream>
 
 #include "beam/BeamFixtures.h"
+#include "beam/BeamSolve.h"
+#include "beam/StationFolder.h"
 #include "support/ToolRun.h"
 #include "util/NumberFormat.h"
 
@@ -271,4 +273,142 @@ TEST_F(GoPlanTool, PlanOfAnotherIonDrawsOneLabelledMarkPerSetting) {
     EXPECT_EQ(count(picture, "fill=\"#3c9a4a\" fill-opacity=\"0.15\"/>"), 1u);
 }
 
+// The cells of a CSV line.
+std::vector<std::string> cellsOf(const std::string& line) {
+    std::vector<std::string> cells;
+    std::istringstream row(line);
+    for (std::string cell; std::getline(row, cell, ',');) cells.push_back(cell);
+    if (!line.empty() && line.back() == ',') cells.push_back("");
+    return cells;
+}
+
+TEST_F(GoPlanTool, SolveRowsAreWhatRecomputeGivesAtTheCountsTheAxesReach) {
+    // Belm, in air, both signs of T allowed; negative tilts alone here.
+    const fs::path station = enter("B-Kr84-S1-Rm20-Tm60-Belm-air");
+    const ToolRun solve = runCommand(shellQuoted(tool) + " solve " + shellQuoted(station.string()) +
+                                     " --let 30,5000 --ions 84Kr:10,129Xe:10 --tilts -60,-30 --rows 3 --csv");
+    ASSERT_EQ(solve.exitCode, 0) << solve.err;
+    const std::vector<std::string> lines = linesOf(solve.out);
+    ASSERT_EQ(lines[0], "wanted LET (MeV cm2/mg),match,ion,energy (MeV/u),S,R,T,substrate energy (MeV/u),"
+                        "effective LET (MeV cm2/mg),effective range (um),side");
+    ASSERT_EQ(lines.size(), 1u + 3 + 1) << solve.out;  // three within for 30, one nearest below 5000
+
+    StationFolder folderRead;
+    ASSERT_EQ(readStationFolder(folderRead), "");
+    const AxisTable& axes = folderRead.state.axes;
+    const std::string location = linesOf(fileContent(station / "TarvexStatus.dat")).at(1);
+    std::vector<double> closenessAndRange;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        SCOPED_TRACE(lines[i]);
+        const std::vector<std::string> c = cellsOf(lines[i]);
+        ASSERT_EQ(c.size(), 11u);
+        EXPECT_EQ(c[1], i < 4 ? "within" : "nearest");
+        const double t = std::stod(c[6]);
+        EXPECT_LT(t, 0) << "the tilts asked for";
+        // The station at that setting, as the console would stand there.
+        const int32_t sCounts = internalPositionFor(axes[kAxisS], std::stod(c[4]));
+        const int32_t rCounts = c[5].empty() ? 0 : internalPositionFor(axes[kAxisR], std::stod(c[5]));
+        const int32_t tCounts = internalPositionFor(axes[kAxisT], t);
+        std::ofstream(station / "TarvexStatus.dat") << "Beam spot\n" << location << "\n0 0 0 " << tCounts << " 10000 10000 "
+                                                    << rCounts << " " << sCounts << "\n0 0 0 0 0 0 0 0\n";
+        const double massU = c[2] == "84Kr" ? 84 : 129;
+        for (const char* file : {"CurrentBeamNZAMeV.tmp", "CurrentBeamNZAMeV.dat"}) {
+            std::ofstream(station / file) << "11 " << (c[2] == "84Kr" ? 36 : 54) << " " << massU << " " << 10 * massU
+                                          << "\n";
+        }
+        const ToolRun recompute = runCommand(shellQuoted(tool) + " recompute " + shellQuoted(station.string()));
+        ASSERT_EQ(recompute.exitCode, 0) << recompute.err;
+        BeamState beam;
+        std::istringstream results(fileContent(station / "CurrentBeamDELReB.dat"));
+        results >> beam.beamTag >> beam.degraderEffectiveUm >> beam.deviceEnergyMeV >> beam.nominalLet >>
+            beam.nominalRangeUm;
+        // Six digits: the CSV's and the results file's.
+        const double cosT = std::cos(t * kPi / 180);
+        EXPECT_NEAR(std::stod(c[7]), beam.deviceEnergyMeV / massU, 1e-5 * std::stod(c[7]));
+        EXPECT_NEAR(std::stod(c[8]), beam.nominalLet / cosT, 1e-5 * std::stod(c[8]));
+        EXPECT_NEAR(std::stod(c[9]), beam.nominalRangeUm * cosT, 1e-5 * std::stod(c[9]));
+        if (i < 4) {
+            EXPECT_LE(std::fabs(std::stod(c[8]) / 30 - 1), 0.05);
+            closenessAndRange.push_back(std::round(std::fabs(std::stod(c[8]) / 30 - 1) * 1000) * 1e6 -
+                                        std::stod(c[9]));
+        }
+    }
+    // Ranked: the closest LET (to 0.1 %), then the longest range.
+    EXPECT_TRUE(std::is_sorted(closenessAndRange.begin(), closenessAndRange.end()));
+
+    const ToolRun text = runCommand(shellQuoted(tool) + " solve " + shellQuoted(station.string()) +
+                                    " --let 5000 --ions 84Kr:10 --tilts -60");
+    ASSERT_EQ(text.exitCode, 0) << text.err;
+    EXPECT_NE(text.out.find("  Ion too light: the highest effective LET before its Bragg peak is "), std::string::npos)
+        << text.out;
+}
+
+TEST_F(GoPlanTool, SolveRefusesWhatIsNotANumberOrBeyondTheAxes) {
+    const fs::path station = enter("A-Xe129-S2-R45-T30");
+    for (const char* bad : {"--let ''", "--let 0", "--let -5", "--let nan", "--let 5,,6", "--let x",
+                            "--let 5 --min-range -1", "--let 5 --tolerance 0", "--let 5 --max-tilt 90",
+                            "--let 5 --tilts 95", "--let 5 --ions 84Xx:25", "--let 5 --ions 84Kr:5000",
+                            "--let 5 --tilts 0 --max-tilt 30"}) {
+        SCOPED_TRACE(bad);
+        const ToolRun run = runCommand(shellQuoted(tool) + " solve " + shellQuoted(station.string()) + " " + bad);
+        EXPECT_EQ(run.exitCode, 2) << run.err;
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(linesOf(run.err).size(), 1u) << run.err;
+    }
+    // A cocktail line that is not an ion is named and skipped.
+    std::ofstream(station / "CocktailArdo.dat") << "# the cocktail\n84Kr 10\nkrypton\n";
+    const ToolRun run = runCommand(shellQuoted(tool) + " solve " + shellQuoted(station.string()) +
+                                   " --let 30 --tilts 0 --rows 1 --csv");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("CocktailArdo.dat line 3: expected ION:MEVU or ION:MEVU:MASS; line skipped"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(cellsOf(linesOf(run.out).at(1)).at(2), "84Kr");
+}
+
+// Bisection looks at a few settings only; on generated stations it ranks
+// first what computing every setting ranks first, and names the same nearest
+// settings for LETs out of reach.
+TEST_F(GoPlanTool, SolveFindsWhatComputingEverySettingFinds) {
+    for (const char* name : {"A-Xe129-S2-R45-T30", "B-Kr84-S1-Rm20-Tm60-Belm-air", "C-He4-S0-R0-T45-SiC"}) {
+        SCOPED_TRACE(name);
+        enter(name);
+        StationFolder station;
+        ASSERT_EQ(readStationFolder(station), "");
+        ConsoleState& state = station.state;
+        SolveRequest request;
+        const BeamIon ion = station.ion();
+        request.ions = {{"beam", ion.ionZ, ion.ionA, ion.beamEnergyMeV / ion.ionA}};
+        for (int foil = 0; foil <= state.foilCount; ++foil) request.foils.push_back(foil);
+        request.rotations = {0, 20, 40, 60, 80};
+        request.tilts = {0, 30, 60};
+        request.foilCount = state.foilCount;
+        request.foilTolerance = state.options.foilTolerance;
+        request.minimumRangeUm = 20;
+        request.rows = 3;
+        request.wantedLets = {0.001, 1, 3, 10, 30, 60, 100, 1e5};
+        const SettingComputation compute = stationComputation(station, request);
+        for (const bool past : {false, true}) {
+            request.pastPeak = past;
+            const SolveResult quick = solveSettings(request, compute);
+            const SolveResult all = solveSettings(request, compute, true);
+            EXPECT_LT(quick.computed, all.computed / 2) << "bisection computes fewer settings";
+            ASSERT_EQ(quick.answers.size(), all.answers.size());
+            for (std::size_t k = 0; k < all.answers.size(); ++k) {
+                const SolveAnswer& a = all.answers[k];
+                const SolveAnswer& q = quick.answers[k];
+                SCOPED_TRACE(formatGeneral(a.wanted) + (past ? " past the peak too" : ""));
+                ASSERT_EQ(q.rows.size(), a.rows.size());
+                EXPECT_EQ(q.limit, a.limit);
+                for (std::size_t i = 0; i < a.rows.size(); ++i) {
+                    EXPECT_EQ(q.rows[i].within, a.rows[i].within);
+                    EXPECT_EQ(q.rows[i].beam.effectiveLet, a.rows[i].beam.effectiveLet);
+                    EXPECT_EQ(q.rows[i].beam.effectiveRangeUm, a.rows[i].beam.effectiveRangeUm);
+                }
+            }
+        }
+    }
+}
+
 }  // namespace
+

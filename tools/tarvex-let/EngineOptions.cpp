@@ -64,25 +64,27 @@ void EngineOptions::declareTables(CLI::App& command) {
                    "use per-ion tables (.inp) from DIR where they exist (default: formulas)");
 }
 
-IonChoice EngineOptions::ion() const {
-    if (!ionName.given()) throw UsageError{"--ion is required"};
-    const std::string& text = ionName.text();
+IonChoice parseIonName(const std::string& quoted, const std::string& text) {
     std::size_t digits = 0;
     while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
     IonChoice ion;
     int32_t a = 0;
     if (digits == 0 || !parseInt(text.substr(0, digits), a) || a < 1 || a > 300) {
-        throw UsageError{ionName.quoted() + ": expected a mass number and an element symbol, e.g. 197Au"};
+        throw UsageError{quoted + ": expected a mass number and an element symbol, e.g. 197Au"};
     }
     const std::string symbol = text.substr(digits);
     ion.atomicNumber = atomicNumberOfSymbol(symbol);
-    if (ion.atomicNumber == 0) {
-        throw UsageError{ionName.quoted() + ": unknown element symbol '" + symbol + "'"};
-    }
-    if (a < ion.atomicNumber) throw UsageError{ionName.quoted() + ": mass number below the atomic number"};
+    if (ion.atomicNumber == 0) throw UsageError{quoted + ": unknown element symbol '" + symbol + "'"};
+    if (a < ion.atomicNumber) throw UsageError{quoted + ": mass number below the atomic number"};
     ion.massNumber = a;
     ion.massU = a;
     ion.name = text;
+    return ion;
+}
+
+IonChoice EngineOptions::ion() const {
+    if (!ionName.given()) throw UsageError{"--ion is required"};
+    IonChoice ion = parseIonName(ionName.quoted(), ionName.text());
     if (mass.given()) {
         ion.massU = mass.number();
         if (!(ion.massU > 0) || ion.massU > 1000) {

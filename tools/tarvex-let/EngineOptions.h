@@ -25,6 +25,10 @@ struct TargetChoice {
     int icompound = 0;
 };
 
+// "84Kr": the ion of a mass number and an element symbol (mass in u = the
+// mass number); UsageError starting with `quoted` when it is not one.
+IonChoice parseIonName(const std::string& quoted, const std::string& text);
+
 class EngineOptions {
 public:
     // All of them: --ion, --mass, --element, --layer, --data, --tables.

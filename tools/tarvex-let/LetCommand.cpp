@@ -32,6 +32,9 @@ void declareFlag(CLI::App& command, bool& flag, const char* name, const char* de
 }
 
 std::string column(const std::string& text, std::size_t width) {
-    return text.size() >= width ? text + "  " : text + std::string(width - text.size(), ' ');
+    // Characters, not bytes: "±" and "µ" take one place.
+    std::size_t shown = 0;
+    for (const char c : text) shown += (static_cast<unsigned char>(c) & 0xC0) == 0x80 ? 0 : 1;
+    return shown >= width ? text + "  " : text + std::string(width - shown, ' ');
 }
 

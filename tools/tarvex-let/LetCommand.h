@@ -47,6 +47,7 @@ std::unique_ptr<LetCommand> makeRangeCommand();
 std::unique_ptr<LetCommand> makeRecomputeCommand();
 std::unique_ptr<LetCommand> makeGoCommand();
 std::unique_ptr<LetCommand> makePlanCommand();
+std::unique_ptr<LetCommand> makeSolveCommand();
 std::unique_ptr<LetCommand> makeRunsCommand();
 
 // A value option as given on the command line: its text is checked and

@@ -71,6 +71,7 @@ int main(int argc, char** argv) {
     commands.push_back(makeRecomputeCommand());
     commands.push_back(makeGoCommand());
     commands.push_back(makePlanCommand());
+    commands.push_back(makeSolveCommand());
     commands.push_back(makeRunsCommand());
 
     CLI::App app{"", "tarvex-let"};
