@@ -161,11 +161,12 @@ std::size_t count(const std::string& text, const std::string& what) {
     return n;
 }
 
-// The cells of a CSV row.
-std::vector<std::string> cellsOf(const std::string& row) {
+// The cells of a CSV line.
+std::vector<std::string> cellsOf(const std::string& line) {
     std::vector<std::string> cells;
-    std::istringstream in(row);
-    for (std::string cell; std::getline(in, cell, ',');) cells.push_back(cell);
+    std::istringstream row(line);
+    for (std::string cell; std::getline(row, cell, ',');) cells.push_back(cell);
+    if (!line.empty() && line.back() == ',') cells.push_back("");
     return cells;
 }
 
@@ -271,15 +272,6 @@ TEST_F(GoPlanTool, PlanOfAnotherIonDrawsOneLabelledMarkPerSetting) {
     EXPECT_NE(picture.find("\" stroke=\"#7a3fa0\" stroke-width=\"1.5\" stroke-dasharray=\"6 4\"/>"), std::string::npos);
     EXPECT_NE(picture.find(">LET 20 ± 5%</text>"), std::string::npos);
     EXPECT_EQ(count(picture, "fill=\"#3c9a4a\" fill-opacity=\"0.15\"/>"), 1u);
-}
-
-// The cells of a CSV line.
-std::vector<std::string> cellsOf(const std::string& line) {
-    std::vector<std::string> cells;
-    std::istringstream row(line);
-    for (std::string cell; std::getline(row, cell, ',');) cells.push_back(cell);
-    if (!line.empty() && line.back() == ',') cells.push_back("");
-    return cells;
 }
 
 TEST_F(GoPlanTool, SolveRowsAreWhatRecomputeGivesAtTheCountsTheAxesReach) {
