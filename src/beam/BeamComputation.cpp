@@ -355,14 +355,16 @@ std::vector<PlanRow> planSettings(const StoppingData& data, const StoppingOption
                                   const std::vector<double>& rotations, const std::vector<double>& tilts,
                                   double minimumRangeUm) {
     std::vector<PlanRow> plan;
+    const std::vector<double> noRotation = {std::nan("")};
     for (int foil = 0; foil <= foilCount; ++foil) {
-        for (double r : rotations) {
+        for (double r : foil == 0 ? noRotation : rotations) {
             for (double t : tilts) {
                 PlanRow row;
                 row.foil = foil;
                 row.rDegrees = r;
                 row.tDegrees = t;
-                const BeamGeometry geometry{static_cast<double>(foil), r, t, foilCount, foilTolerance};
+                const BeamGeometry geometry{static_cast<double>(foil), foil == 0 ? 0 : r, t, foilCount,
+                                            foilTolerance};
                 row.beam = computeBeam(data, options, ion, geometry, layers, false);
                 row.underMinimum = row.beam.effectiveRangeUm < minimumRangeUm;
                 plan.push_back(std::move(row));

@@ -162,7 +162,7 @@ std::string totalEnergyText(double value);
 // One setting of a beam-time plan and what it gives.
 struct PlanRow {
     int foil = 0;
-    double rDegrees = 0;
+    double rDegrees = 0;   // NaN for foil 0: without a foil the rotation does not matter (computed at 0)
     double tDegrees = 0;
     BeamResult beam;       // without range-table rows
     bool underMinimum = false;  // effective range under the minimum range
@@ -170,8 +170,10 @@ struct PlanRow {
 
 inline const std::vector<double> kPlanAngles = {0, 30, 45, 60};  // degrees: default rotations and tilts
 
-// Every foil 0 … foilCount, every rotation and every tilt, in that order
-// (foil outermost). `minimumRangeUm` NaN: no minimum.
+// Foil 0 once per tilt, then every foil 1 … foilCount at every rotation and
+// every tilt, in that order (foil outermost). The angles are computed as
+// given: a caller that plans for the axes passes the values their counts
+// reach. `minimumRangeUm` NaN: no minimum.
 std::vector<PlanRow> planSettings(const StoppingData& data, const StoppingOptions& options, const BeamIon& ion,
                                   const DeviceLayers& layers, int foilCount, double foilTolerance,
                                   const std::vector<double>& rotations, const std::vector<double>& tilts,

@@ -266,17 +266,118 @@ std::string braggPlotSvg(const BraggPlot& plot, int width, int height) {
     return svg;
 }
 
-std::string settingsPlotSvg(const std::string& title, const std::vector<SettingMark>& marks, int width, int height) {
+// ------------------------------------------------------------------ settings plot
+
+namespace {
+
+// Which parts of the plot area are taken, in cells of kCell pixels: the
+// marks first, then each label as it is placed.
+class Occupancy {
+public:
+    static constexpr double kCell = 3;
+
+    explicit Occupancy(const BraggFrame& frame)
+        : frame_(frame),
+          columns_(static_cast<std::size_t>(std::ceil((frame.right - frame.left) / kCell)) + 1),
+          rows_(static_cast<std::size_t>(std::ceil((frame.bottom - frame.top) / kCell)) + 1),
+          taken_(columns_ * rows_, false) {}
+
+    // False for a box that leaves the plot area or covers a taken cell.
+    bool free(const Box& box) const {
+        if (box.left < frame_.left || box.right > frame_.right || box.top < frame_.top || box.bottom > frame_.bottom) {
+            return false;
+        }
+        bool clear = true;
+        visit(box, [&](std::size_t cell) { clear = clear && !taken_[cell]; });
+        return clear;
+    }
+    void take(const Box& box) {
+        visit(box, [&](std::size_t cell) { taken_[cell] = true; });
+    }
+
+private:
+    std::size_t cellOf(double offset, std::size_t count) const {
+        const double cell = std::floor(offset / kCell);
+        if (!(cell > 0)) return 0;
+        return std::min(count - 1, static_cast<std::size_t>(cell));
+    }
+    template <typename Visit>
+    void visit(const Box& box, Visit&& each) const {
+        const std::size_t c0 = cellOf(box.left - frame_.left, columns_), c1 = cellOf(box.right - frame_.left, columns_);
+        const std::size_t r0 = cellOf(box.top - frame_.top, rows_), r1 = cellOf(box.bottom - frame_.top, rows_);
+        for (std::size_t r = r0; r <= r1; ++r) {
+            for (std::size_t c = c0; c <= c1; ++c) each(r * columns_ + c);
+        }
+    }
+
+    const BraggFrame& frame_;
+    std::size_t columns_, rows_;
+    std::vector<bool> taken_;
+};
+
+constexpr double kMarkRadius = 4;
+constexpr const char* kRing = "fill=\"none\" stroke=\"#000000\" stroke-width=\"1.8\"";  // the ring of a chosen mark
+constexpr double kShortLabelPixels = 10;
+
+// The box of a text of `width` whose baseline starts at (x, baseline).
+Box textBox(double x, double baseline, double width, double fontPixels) {
+    return {x, baseline - fontPixels * 0.8, x + width, baseline + fontPixels * 0.25};
+}
+
+// Writes a mark's short label at the first free place beside it; "" when
+// there is none.
+std::string placedShortLabel(Occupancy& taken, double x, double y, const std::string& text) {
+    // Digits and capitals run wider than the estimate's average character.
+    const double width = estimatedTextWidth(text, kShortLabelPixels) * 1.1;
+    // More than a cell of air between the text and its own mark.
+    const double gap = kMarkRadius + Occupancy::kCell + 1;
+    const double middle = y + kShortLabelPixels * 0.3;
+    const std::initializer_list<PlotPoint> starts = {{x + gap, middle},
+                                                     {x - gap - width, middle},
+                                                     {x - width / 2, y - gap - kShortLabelPixels * 0.25},
+                                                     {x - width / 2, y + gap + kShortLabelPixels * 0.8}};
+    for (const PlotPoint& start : starts) {
+        const Box box = textBox(start.x, start.y, width, kShortLabelPixels);
+        if (!taken.free(box)) continue;
+        taken.take(box);
+        return svgText(start.x, start.y, text, "font-size=\"10\" fill=\"#303030\"");
+    }
+    return "";
+}
+
+std::string svgCircle(double x, double y, double r, const std::string& attributes) {
+    return "<circle cx=\"" + num(x) + "\" cy=\"" + num(y) + "\" r=\"" + num(r) + "\" " + attributes;
+}
+
+}  // namespace
+
+std::string settingsPlotSvg(const std::string& title, const std::vector<SettingMark>& marks, const PlotGuides& guides,
+                            int width, int height) {
     BraggPlot plot;
     plot.title = title;
     double xMax = 0, yMax = 0;
+    bool greyed = false, chosen = false;
     for (const SettingMark& mark : marks) {
         if (std::isfinite(mark.x)) xMax = std::max(xMax, mark.x);
         if (std::isfinite(mark.y)) yMax = std::max(yMax, mark.y);
+        greyed = greyed || mark.underMinimum;
+        chosen = chosen || mark.chosen;
+    }
+    const bool minimum = std::isfinite(guides.minimumRangeUm) && guides.minimumRangeUm >= 0;
+    if (minimum) xMax = std::max(xMax, guides.minimumRangeUm * 1.05);
+    std::vector<double> bands;
+    for (double let : guides.wantedLets) {
+        if (!(std::isfinite(let) && let > 0)) continue;
+        bands.push_back(let);
+        yMax = std::max(yMax, let * (1 + guides.tolerance) * 1.05);
     }
     plot.x = niceAxis(0, xMax, 8, "Effective range (\u00b5m)");
     plot.y = niceAxis(0, yMax, 6, "Effective LET (MeV\u00b7cm\u00b2/mg)");
-    const BraggFrame f = braggFrame(plot, width, height);
+    BraggFrame f = braggFrame(plot, width, height);
+    // The key of the guides and of greyed and chosen marks, under the title.
+    const bool key = minimum || !bands.empty() || greyed || chosen;
+    if (key) f.top += 14;
+
     const std::string w = std::to_string(width), h = std::to_string(height);
     std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" + w + "\" height=\"" + h +
                       "\" viewBox=\"0 0 " + w + " " + h +
@@ -285,19 +386,103 @@ std::string settingsPlotSvg(const std::string& title, const std::vector<SettingM
     svg += "<rect x=\"0\" y=\"0\" width=\"" + w + "\" height=\"" + h + "\" fill=\"#ffffff\"/>\n";
     svg += svgText(width / 2.0, 28, title, "text-anchor=\"middle\" font-size=\"16\" font-weight=\"bold\"");
     svg += svgAxes(plot, f);
-    const char* colours[] = {kNominalColour, kEffectiveColour, kRangeColour};
-    for (const SettingMark& mark : marks) {
-        const double x = std::isfinite(mark.x) ? mark.x : 0, y = std::isfinite(mark.y) ? mark.y : 0;
-        svg += "<circle cx=\"" + num(f.px(x)) + "\" cy=\"" + num(f.py(y)) + "\" r=\"4\" fill=\"" +
-               colours[std::clamp(mark.kind, 0, 2)] + "\" fill-opacity=\"0.75\"><title>" + xmlEscaped(mark.label) +
-               "</title></circle>\n";
+
+    Occupancy taken(f);
+    const std::string minimumStroke =
+        "stroke=\"" + std::string(kMinimumColour) + "\" stroke-width=\"1.5\" stroke-dasharray=\"6 4\"";
+    const std::string percent = cformat("%g%%", guides.tolerance * 100);
+    for (double let : bands) {
+        const double top = f.py(let * (1 + guides.tolerance));
+        const double bottom = f.py(std::max(0.0, let * (1 - guides.tolerance)));
+        svg += "<rect x=\"" + num(f.left) + "\" y=\"" + num(top) + "\" width=\"" + num(f.right - f.left) +
+               "\" height=\"" + num(bottom - top) + "\" fill=\"" + kBandColour + "\" fill-opacity=\"0.15\"/>\n";
+        const std::string text = "LET " + formatGeneral(let) + " \u00b1 " + percent;
+        const double textWidth = estimatedTextWidth(text, 11);
+        const double baseline = (top + bottom) / 2 + 4;
+        svg += svgText(f.right - 6, baseline, text, std::string("text-anchor=\"end\" font-size=\"11\" fill=\"") +
+                                                         kBandColour + "\"");
+        taken.take(textBox(f.right - 6 - textWidth, baseline, textWidth, 11));
     }
+    if (minimum) {
+        const double x = f.px(guides.minimumRangeUm);
+        svg += svgLine(x, f.top, x, f.bottom, minimumStroke);
+        const std::string text = "Minimum range " + formatGeneral(guides.minimumRangeUm) + " \u00b5m";
+        const double textWidth = estimatedTextWidth(text, 11);
+        const bool toLeft = x > (f.left + f.right) / 2;
+        const double start = toLeft ? x - 5 - textWidth : x + 5;
+        svg += svgText(toLeft ? x - 5 : x + 5, f.top + 14, text,
+                       std::string("text-anchor=\"") + (toLeft ? "end" : "start") + "\" font-size=\"11\" fill=\"" +
+                           kMinimumColour + "\"");
+        taken.take(textBox(start, f.top + 14, textWidth, 11));
+    }
+
+    // The marks, greyed ones below the others, and the rings of the chosen.
+    const char* colours[] = {kNominalColour, kEffectiveColour, kRangeColour};
+    std::vector<PlotPoint> at;
+    at.reserve(marks.size());
+    for (const SettingMark& mark : marks) {
+        const PlotPoint p{f.px(std::isfinite(mark.x) ? mark.x : 0), f.py(std::isfinite(mark.y) ? mark.y : 0)};
+        at.push_back(p);
+        taken.take({p.x - kMarkRadius, p.y - kMarkRadius, p.x + kMarkRadius, p.y + kMarkRadius});
+    }
+    for (bool grey : {true, false}) {
+        for (std::size_t i = 0; i < marks.size(); ++i) {
+            const SettingMark& mark = marks[i];
+            if (mark.underMinimum != grey) continue;
+            const char* fill = grey ? kGreyedColour : colours[std::clamp(mark.kind, 0, 2)];
+            svg += svgCircle(at[i].x, at[i].y, kMarkRadius,
+                             "fill=\"" + std::string(fill) + "\" fill-opacity=\"0.75\"><title>" +
+                                 xmlEscaped(mark.label) + "</title></circle>\n");
+        }
+    }
+    for (std::size_t i = 0; i < marks.size(); ++i) {
+        if (marks[i].chosen) {
+            svg += svgCircle(at[i].x, at[i].y, kMarkRadius + 3.5, std::string(kRing) + "/>\n");
+        }
+    }
+    // Short labels: the chosen marks first, then those not greyed, then the rest.
+    std::vector<std::size_t> order(marks.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    auto rank = [&](std::size_t i) { return marks[i].chosen ? 0 : marks[i].underMinimum ? 2 : 1; };
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return rank(a) < rank(b); });
+    svg += "<g class=\"short-labels\">\n";
+    for (std::size_t i : order) {
+        if (!marks[i].shortLabel.empty()) svg += placedShortLabel(taken, at[i].x, at[i].y, marks[i].shortLabel);
+    }
+    svg += "</g>\n";
+
     const double legendY = f.bottom + 68;
     const char* legends[] = {"before the Bragg peak", "past the Bragg peak", "stopped before the substrate"};
     for (int i = 0; i < 3; ++i) {
         const double x = f.left + i * (f.right - f.left) / 3;
-        svg += "<circle cx=\"" + num(x + 6) + "\" cy=\"" + num(legendY - 4) + "\" r=\"4\" fill=\"" + colours[i] + "\"/>\n";
+        svg += svgCircle(x + 6, legendY - 4, kMarkRadius, "fill=\"" + std::string(colours[i]) + "\"/>\n");
         svg += svgText(x + 16, legendY, legends[i], "");
+    }
+    if (key) {
+        const double keyY = 48;
+        double x = f.left;
+        auto entry = [&](const std::string& symbol, const std::string& text) {
+            svg += symbol;
+            svg += svgText(x + 16, keyY, text, "fill=\"#404040\"");
+            x += 16 + estimatedTextWidth(text, 13) + 24;
+        };
+        if (greyed) {
+            entry(svgCircle(x + 6, keyY - 4, kMarkRadius, "fill=\"" + std::string(kGreyedColour) + "\"/>\n"),
+                  "under the minimum range");
+        }
+        if (chosen) {
+            entry(svgCircle(x + 6, keyY - 4, kMarkRadius + 1, std::string(kRing) + "/>\n"),
+                  "chosen");
+        }
+        if (minimum) {
+            entry(svgLine(x + 6, keyY - 12, x + 6, keyY + 3, minimumStroke),
+                  "minimum range");
+        }
+        if (!bands.empty()) {
+            entry("<rect x=\"" + num(x) + "\" y=\"" + num(keyY - 10) + "\" width=\"12\" height=\"10\" fill=\"" +
+                      kBandColour + "\" fill-opacity=\"0.3\"/>\n",
+                  "wanted LET \u00b1 " + percent);
+        }
     }
     svg += "</svg>\n";
     return svg;

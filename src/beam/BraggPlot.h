@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -218,17 +219,47 @@ BraggPlot braggExportPlot(const BraggPlot& plot, const BraggExportLabel& label);
 // | and control characters) replaced by "_".
 std::string braggExportFileName(const BraggExportLabel& label, const std::string& extension);
 
-// One mark of a beam-time plan: effective range (x, µm) and effective LET
-// (y, MeV·cm²/mg) of a setting, its kind (0 before the Bragg peak, 1 past it,
-// 2 stopped before the substrate) and its label ("foil 3, R 30°, T 45°").
+// Effective LET against effective range for a set of settings of the degrader
+// and the tilt, on the axes of the Bragg-curve picture: what `tarvex-let plan
+// --svg` draws, and what any other command that weighs settings can draw.
+//
+// One mark of a setting: its effective range (x, µm) and effective LET (y,
+// MeV·cm²/mg), its kind (0 before the Bragg peak: blue; 1 past it: red; 2
+// stopped before the substrate: dark grey), the tooltip `label` ("foil 3, R
+// 30°, T 45°: before peak") and the `shortLabel` written beside the mark
+// ("S3 R30 T45"; empty: none). `underMinimum` greys the mark (its effective
+// range is under the minimum range); `chosen` rings it. Short labels are
+// placed right, left, above or below their mark where they cover no other
+// mark and no other label; the chosen marks and those not greyed are
+// labelled first, and a label that finds no free place is left out (the
+// tooltip stays).
 struct SettingMark {
     double x = 0;
     double y = 0;
     int kind = 0;
     std::string label;
+    std::string shortLabel{};  // (initialised: a mark may be written {x, y, kind, label})
+    bool underMinimum = false;
+    bool chosen = false;
 };
 
-// Effective LET against effective range, one mark per setting, on the axes of
-// the Bragg-curve picture.
-std::string settingsPlotSvg(const std::string& title, const std::vector<SettingMark>& marks, int width = 900,
-                            int height = 560);
+// What the picture draws besides the marks: the minimum range as a vertical
+// dashed line (NaN: none), and for every wanted effective LET a horizontal
+// band from LET × (1 − tolerance) to LET × (1 + tolerance). The axes reach far
+// enough to show both.
+struct PlotGuides {
+    double minimumRangeUm = std::numeric_limits<double>::quiet_NaN();
+    std::vector<double> wantedLets;  // MeV·cm²/mg
+    double tolerance = 0.05;         // a share of each wanted LET
+};
+
+inline constexpr const char* kGreyedColour = "#c4c4c4";   // marks under the minimum range
+inline constexpr const char* kMinimumColour = "#7a3fa0";  // the minimum range's line
+inline constexpr const char* kBandColour = "#3c9a4a";     // the wanted-LET bands
+
+// The picture as a standalone SVG 1.1 document: title, axes, bands, the
+// minimum range's line, the marks (tooltip <title> in each mark's circle),
+// their short labels, and a legend of the kinds (and of greyed and chosen
+// marks when there are any).
+std::string settingsPlotSvg(const std::string& title, const std::vector<SettingMark>& marks,
+                            const PlotGuides& guides = {}, int width = 900, int height = 560);

@@ -501,6 +501,43 @@ TEST(BraggSvg, EmptyStateShowsTheReason) {
     EXPECT_EQ(svg.find("<polyline"), std::string::npos);
 }
 
+TEST(SettingsSvg, GuidesGreyedAndChosenMarksAndOneLabelPerFreePlace) {
+    // 900 × 560: the plot area runs from x 84 to 872 and, under the title and
+    // the key line, from y 66 to 476. The x axis reaches 0 … 25 µm (past the
+    // minimum range 20 × 1.05, step 5), the y axis 0 … 50 (past the band's top
+    // 44 × 1.05 = 46.2, step 10).
+    // Five marks at one place: their labels take the four places beside it
+    // (right, left, above, below) and the fifth is left out.
+    std::vector<SettingMark> marks(5, {10, 20, 1, "foil 1, T 0°: past peak", "S1 T0", false, false});
+    marks.push_back({15, 30, 0, "foil 3, R 30°, T 45°: before peak", "S3 R30 T45", false, true});
+    marks.push_back({5, 10, 0, "foil 5, R 0°, T 0°: before peak", "S5 R0 T0", true, false});
+    PlotGuides guides;
+    guides.minimumRangeUm = 20;
+    guides.wantedLets = {40};
+    guides.tolerance = 0.1;
+    const std::string svg = settingsPlotSvg("Kr <10> into silicon", marks, guides);
+    std::string why;
+    EXPECT_TRUE(balancedTags(svg, why)) << why;
+    // x = 84 + 20 / 25 × 788; the band from 476 − 44 / 50 × 410 down to 476 − 36 / 50 × 410.
+    EXPECT_NE(svg.find("<line x1=\"714.4\" y1=\"66.0\" x2=\"714.4\" y2=\"476.0\" stroke=\"#7a3fa0\""),
+              std::string::npos);
+    EXPECT_NE(svg.find(">Minimum range 20 \u00b5m</text>"), std::string::npos);
+    EXPECT_NE(svg.find("<rect x=\"84.0\" y=\"115.2\" width=\"788.0\" height=\"65.6\" fill=\"#3c9a4a\""),
+              std::string::npos);
+    EXPECT_NE(svg.find(">LET 40 \u00b1 10%</text>"), std::string::npos);
+    // The greyed mark (5, 10) at 84 + 5 / 25 × 788, 476 − 10 / 50 × 410; the
+    // chosen one (15, 30) ringed at 556.8, 230.
+    EXPECT_NE(svg.find("<circle cx=\"241.6\" cy=\"394.0\" r=\"4.0\" fill=\"#c4c4c4\""), std::string::npos);
+    EXPECT_NE(svg.find("<circle cx=\"556.8\" cy=\"230.0\" r=\"7.5\" fill=\"none\" stroke=\"#000000\""),
+              std::string::npos);
+    EXPECT_EQ(count(svg, "<title>foil 1, T 0°: past peak</title>"), 5u);
+    EXPECT_EQ(count(svg, ">S1 T0</text>"), 4u);
+    EXPECT_EQ(count(svg, ">S3 R30 T45</text>"), 1u);
+    EXPECT_EQ(count(svg, ">S5 R0 T0</text>"), 1u);
+    EXPECT_NE(svg.find("Kr &lt;10&gt; into silicon"), std::string::npos);
+    EXPECT_EQ(count(svg, ">under the minimum range</text>") + count(svg, ">chosen</text>"), 2u);
+}
+
 TEST(BraggLabel, PeakLabelGoesWhereNoCurveCrosses) {
     // Nothing above the peak: the label stands above it.
     BraggPlot flat = makeBraggPlot("Au   at 2.00 MeV/amu (394 MeV)   in Si at 0.000 deg",

@@ -446,7 +446,7 @@ TEST_F(Tool, TraverseToAnUnreachableLetSaysSoAndFails) {
 TEST_F(Tool, BadGoalsListsAndTiltsAreUsageErrors) {
     for (const char* arguments :
          {"go --let -1", "go --let ''", "go --mev 0", "go --mev-per-u nan", "go --let inf", "go --mev x",
-          "go --let 5 --bragg", "plan --tilts 0,95", "plan --rotations -5", "plan --tilts 30,", "plan --min-range -1",
+          "go --let 5 --bragg", "plan --tilts 0,inf", "plan --bands 40,-5", "plan --tilts 30,", "plan --min-range -1",
           "plan --ion 84Kr", "range --ion 197Au --element Si --energy 2 --tilt 90", "go --let"}) {
         const ToolRun run = runCommand(shellQuoted(tool) + " " + arguments);
         EXPECT_EQ(run.exitCode, 2) << arguments;
@@ -462,9 +462,9 @@ TEST_F(Tool, BadGoalsListsAndTiltsAreUsageErrors) {
                     std::string("tarvex-let: 101 rotations × 100 tilts make 10100 settings for each foil; a plan "
                                 "holds at most 10000 settings\n")},
           std::pair{"plan --tilts 0,30," + std::string(7000, '9'),
-                    "tarvex-let: --tilts: '" + std::string(40, '9') + "…' is not an angle from 0 to 89.9 degrees\n"},
-          std::pair{std::string("plan --rotations 0,30,x"), std::string("tarvex-let: --rotations: 'x' is not an angle from 0 to "
-                                                           "89.9 degrees\n")}}) {
+                    "tarvex-let: --tilts: '" + std::string(40, '9') + "…' is not an angle in degrees\n"},
+          std::pair{std::string("plan --rotations 0,30,x"),
+                    std::string("tarvex-let: --rotations: 'x' is not an angle in degrees\n")}}) {
         const ToolRun run = runCommand(shellQuoted(tool) + " " + arguments);
         EXPECT_EQ(run.exitCode, 2) << arguments;
         EXPECT_EQ(run.err, err);

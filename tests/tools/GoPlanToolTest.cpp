@@ -155,62 +155,10 @@ TEST_F(GoPlanTool, GoRefusesTheBeamTheConsoleRefuses) {
     EXPECT_EQ(shortFile.err, "tarvex-let: Error reading file scoef.95a: it is empty.\n");
 }
 
-TEST_F(GoPlanTool, PlanHasARowForEveryFoilAndAgreesWithTheRecomputation) {
-    // Belm: six foils. The station stands at foil 1, R = -20, T = -60; the
-    // plan's row for foil 1, R = 20, T = 60 is the same geometry.
-    const fs::path station = enter("B-Kr84-S1-Rm20-Tm60-Belm-air");
-    const ToolRun plan = runCommand(shellQuoted(tool) + " plan " + shellQuoted(station.string()) +
-                                    " --csv --rotations 20 --tilts 60 --min-range 100");
-    ASSERT_EQ(plan.exitCode, 0) << plan.err;
-    const std::vector<std::string> rows = linesOf(plan.out);
-    ASSERT_EQ(rows.size(), 8u) << plan.out;
-    EXPECT_EQ(rows[0], "foil,R,T,energy (MeV/u),nominal LET (MeV cm2/mg),effective LET (MeV cm2/mg),nominal range "
-                       "(um),effective range (um),side,under minimum range");
-    for (int foil = 0; foil <= 6; ++foil) {
-        EXPECT_EQ(rows[static_cast<std::size_t>(foil) + 1].rfind(std::to_string(foil) + ",20,60,", 0), 0u)
-            << rows[static_cast<std::size_t>(foil) + 1];
-    }
-
-    ASSERT_EQ(runCommand(shellQuoted(tool) + " recompute " + shellQuoted(station.string())).exitCode, 0);
-    BeamState beam;
-    std::istringstream results(fileContent(station / "CurrentBeamDELReB.dat"));
-    results >> beam.beamTag >> beam.degraderEffectiveUm >> beam.deviceEnergyMeV >> beam.nominalLet >>
-        beam.nominalRangeUm;
-    std::vector<std::string> cells;
-    std::istringstream row(rows[2]);
-    for (std::string cell; std::getline(row, cell, ',');) cells.push_back(cell);
-    ASSERT_EQ(cells.size(), 10u);
-    EXPECT_EQ(cells[4], streamText(beam.nominalLet));
-    EXPECT_EQ(cells[6], streamText(beam.nominalRangeUm));
-    EXPECT_NEAR(std::stod(cells[7]), beam.nominalRangeUm * 0.5, 1e-3) << "cos 60 = 0.5";
-    EXPECT_EQ(cells[9], beam.nominalRangeUm * 0.5 < 100 ? "yes" : "no");
-
-    // Seven foils times 1430 tilts: over the limit of 10000 settings.
-    std::string tilts = "0";
-    for (int i = 1; i < 1430; ++i) tilts += ",1";
-    const ToolRun large = runCommand(shellQuoted(tool) + " plan " + shellQuoted(station.string()) + " --rotations 20 --tilts " + tilts);
-    EXPECT_EQ(large.exitCode, 2);
-    EXPECT_EQ(large.err, "tarvex-let: 7 foils × 1 rotations × 1430 tilts make 10010 settings; a plan holds at most "
-                         "10000 settings\n");
-    EXPECT_EQ(large.out, "");
-}
-
-TEST_F(GoPlanTool, PlanOfAnotherIonDrawsOneMarkPerSetting) {
-    const fs::path station = enter("A-Xe129-S2-R45-T30");
-    const fs::path svg = folder.path() / "plan.svg";
-    const ToolRun plan = runCommand(shellQuoted(tool) + " plan " + shellQuoted(station.string()) +
-                                    " --ion 84Kr --energy 10 --rotations 0,45 --tilts 0 --svg " +
-                                    shellQuoted(svg.string()));
-    ASSERT_EQ(plan.exitCode, 0) << plan.err;
-    const std::vector<std::string> lines = linesOf(plan.out);
-    ASSERT_EQ(lines.size(), 2u + 11 * 2) << plan.out;
-    EXPECT_EQ(lines[0].rfind("# 84Kr 10 MeV/u (Z 36, A 84, 840 MeV) into silicon", 0), 0u) << lines[0];
-    EXPECT_EQ(lines[2].rfind("0     0.0      0.0      ", 0), 0u) << lines[2];
-    const std::string picture = fileContent(svg);
-    std::size_t marks = 0;
-    for (auto at = picture.find("<circle"); at != std::string::npos; at = picture.find("<circle", at + 1)) ++marks;
-    EXPECT_EQ(marks, 22u + 3) << "one mark per setting and three in the legend";
-    EXPECT_NE(picture.find("<title>foil 10, R 45°, T 0°: "), std::string::npos);
+std::size_t count(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
 }
 
 // The cells of a CSV line.
@@ -220,6 +168,110 @@ std::vector<std::string> cellsOf(const std::string& line) {
     for (std::string cell; std::getline(row, cell, ',');) cells.push_back(cell);
     if (!line.empty() && line.back() == ',') cells.push_back("");
     return cells;
+}
+
+TEST_F(GoPlanTool, PlanHasARowForEveryFoilAndAgreesWithTheRecomputation) {
+    // Belm: six foils; T -18000 … 18000 counts at -200 per degree (-90 … 90),
+    // R -8000 … 8000 at 100 per degree. The station stands at foil 1, R = -20,
+    // T = -60. R 45.678 becomes 4567 counts, 45.67; T -30.0087 becomes 6001
+    // counts, -30.005.
+    const fs::path station = enter("B-Kr84-S1-Rm20-Tm60-Belm-air");
+    const ToolRun plan = runCommand(shellQuoted(tool) + " plan " + shellQuoted(station.string()) +
+                                    " --csv --rotations -20,45.678 --tilts -60,-30.0087 --min-range 100");
+    ASSERT_EQ(plan.exitCode, 0) << plan.err;
+    const std::vector<std::string> rows = linesOf(plan.out);
+    ASSERT_EQ(rows.size(), 1u + 2 + 6 * 2 * 2) << plan.out;
+    EXPECT_EQ(rows[0], "foil,R,T,energy (MeV/u),nominal LET (MeV cm2/mg),effective LET (MeV cm2/mg),nominal range "
+                       "(um),effective range (um),side,under minimum range");
+    // Foil 0 once per tilt, its R empty: without a foil R does not matter.
+    EXPECT_EQ(rows[1].rfind("0,,-60,", 0), 0u) << rows[1];
+    EXPECT_EQ(rows[2].rfind("0,,-30.005,", 0), 0u) << rows[2];
+    for (int foil = 1; foil <= 6; ++foil) {
+        const std::size_t first = 3 + 4 * static_cast<std::size_t>(foil - 1);
+        const std::string s = std::to_string(foil);
+        std::size_t at = first;
+        for (const char* angles : {",-20,-60,", ",-20,-30.005,", ",45.67,-60,", ",45.67,-30.005,"}) {
+            EXPECT_EQ(rows[at].rfind(s + angles, 0), 0u) << rows[at];
+            ++at;
+        }
+    }
+
+    // The rows at the station's own setting and at the reached angles are what
+    // the recomputation gives with the axes standing there.
+    struct Setting {
+        const char* counts;  // the status file's T, R and S
+        std::size_t row;
+    };
+    for (const Setting& setting :
+         {Setting{"12000   10000   10000   -2000   1000", 3}, Setting{"6001   10000   10000   4567   2000", 10}}) {
+        SCOPED_TRACE(setting.counts);
+        std::ofstream(station / "TarvexStatus.dat")
+            << "Test position\n0\n0   0   0   " << setting.counts << "\n0   0   0   0   0   0   0   0\n";
+        const ToolRun recompute = runCommand(shellQuoted(tool) + " recompute " + shellQuoted(station.string()));
+        ASSERT_EQ(recompute.exitCode, 0) << recompute.err;
+        BeamState beam;
+        std::istringstream results(fileContent(station / "CurrentBeamDELReB.dat"));
+        results >> beam.beamTag >> beam.degraderEffectiveUm >> beam.deviceEnergyMeV >> beam.nominalLet >>
+            beam.nominalRangeUm;
+        const std::vector<std::string> cells = cellsOf(rows[setting.row]);
+        ASSERT_EQ(cells.size(), 10u);
+        EXPECT_EQ(cells[4], streamText(beam.nominalLet)) << rows[setting.row];
+        EXPECT_EQ(cells[6], streamText(beam.nominalRangeUm)) << rows[setting.row];
+        EXPECT_EQ(wordAfter(recompute.out, "Effective LET (MeV·cm²/mg)"), formatBeamValue(std::stod(cells[5])));
+        EXPECT_EQ(wordAfter(recompute.out, "Effective range (µm)"), printfText("%.1f", std::stod(cells[7])));
+        EXPECT_EQ(cells[9], std::stod(cells[7]) < 100 ? "yes" : "no");
+    }
+
+    // Angles the axes cannot stand at, and a plan of more than 10000
+    // settings: 1430 tilts without a foil and 6 × 1430 with one.
+    std::string tilts = "0";
+    for (int i = 1; i < 1430; ++i) tilts += ",1";
+    struct Refused {
+        std::string options;
+        std::string err;
+    };
+    for (const Refused& refused :
+         {Refused{"--tilts 95", "--tilts: T 95 is outside the soft limits, -90 to 90 deg; the nearest T a plan takes "
+                                "is 89.9"},
+          Refused{"--rotations 10,-80.5", "--rotations: R -80.5 is outside the soft limits, -80 to 80 deg; the nearest "
+                                          "R a plan takes is -80"},
+          Refused{"--rotations 20 --tilts " + tilts,
+                  "1430 tilts without a foil and 6 foils × 1 rotations × 1430 tilts make 10010 settings; a plan holds "
+                  "at most 10000 settings"}}) {
+        const ToolRun run =
+            runCommand(shellQuoted(tool) + " plan " + shellQuoted(station.string()) + " " + refused.options);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_EQ(run.err, "tarvex-let: " + refused.err + "\n");
+        EXPECT_EQ(run.out, "");
+    }
+}
+
+TEST_F(GoPlanTool, PlanOfAnotherIonDrawsOneLabelledMarkPerSetting) {
+    const fs::path station = enter("A-Xe129-S2-R45-T30");
+    const fs::path svg = folder.path() / "plan.svg";
+    const ToolRun plan = runCommand(shellQuoted(tool) + " plan " + shellQuoted(station.string()) +
+                                    " --ion 84Kr --energy 10 --rotations 0,45 --tilts 0 --min-range 60 "
+                                    "--bands 20 --svg " + shellQuoted(svg.string()));
+    ASSERT_EQ(plan.exitCode, 0) << plan.err;
+    const std::vector<std::string> lines = linesOf(plan.out);
+    ASSERT_EQ(lines.size(), 2u + 1 + 10 * 2) << plan.out;
+    EXPECT_EQ(lines[0].rfind("# 84Kr 10 MeV/u (Z 36, A 84, 840 MeV) into silicon; minimum range 60 µm", 0), 0u)
+        << lines[0];
+    EXPECT_EQ(lines[2].rfind("0     -        0        ", 0), 0u) << lines[2];
+    std::size_t under = 0;
+    for (const std::string& line : lines) under += line.size() > 4 && line.substr(line.size() - 4) == " yes" ? 1 : 0;
+    const std::string picture = fileContent(svg);
+    EXPECT_EQ(count(picture, "<circle"), 21u + 3 + 1) << "one mark per setting, three in the legend, one in the key";
+    EXPECT_EQ(count(picture, "fill=\"#c4c4c4\""), under + 1) << "every setting under the minimum greyed, and the key";
+    EXPECT_GE(under, 1u);
+    EXPECT_LT(under, 21u);
+    EXPECT_NE(picture.find("<title>foil 10, R 45°, T 0°: "), std::string::npos);
+    EXPECT_NE(picture.find("<title>foil 0, T 0°: before peak</title>"), std::string::npos);
+    EXPECT_NE(picture.find(">S0 T0</text>"), std::string::npos);
+    EXPECT_NE(picture.find(">Minimum range 60 µm</text>"), std::string::npos);
+    EXPECT_NE(picture.find("\" stroke=\"#7a3fa0\" stroke-width=\"1.5\" stroke-dasharray=\"6 4\"/>"), std::string::npos);
+    EXPECT_NE(picture.find(">LET 20 ± 5%</text>"), std::string::npos);
+    EXPECT_EQ(count(picture, "fill=\"#3c9a4a\" fill-opacity=\"0.15\"/>"), 1u);
 }
 
 TEST_F(GoPlanTool, SolveRowsAreWhatRecomputeGivesAtTheCountsTheAxesReach) {

@@ -11,6 +11,7 @@
 #include "StationFolderOption.h"
 #include "beam/BeamComputation.h"
 #include "beam/BraggPlot.h"
+#include "core/AxisTable.h"
 #include "energyloss/CalculationErrors.h"
 #include "util/NumberFormat.h"
 #include "util/TextFiles.h"
@@ -31,37 +32,91 @@ std::string shortQuoted(const std::string& text) {
     return "'" + text.substr(0, end) + "\u2026'";
 }
 
-// Refuses a plan of more than kMostPlanSettings settings; `foils` 0 when the
-// foils are not known yet (the count is then per foil).
+// Refuses a plan of more than kMostPlanSettings settings; `foils` (the foils
+// after foil 0) 0 when they are not known yet (the count is then per foil).
+// Foil 0 is planned once per tilt: without a foil the rotation does not matter.
 void checkPlanSize(std::size_t foils, std::size_t rotations, std::size_t tilts) {
     const std::size_t perFoil = rotations * tilts;
-    const std::size_t settings = perFoil * std::max<std::size_t>(foils, 1);
-    if (settings <= kMostPlanSettings) return;
+    const std::size_t settings = tilts + perFoil * foils;
+    if (std::max(perFoil, settings) <= kMostPlanSettings) return;
     const std::string grid = cformat("%zu rotations \u00d7 %zu tilts", rotations, tilts);
     throw UsageError{(foils == 0 ? grid + cformat(" make %zu settings for each foil", perFoil)
-                                 : cformat("%zu foils \u00d7 ", foils) + grid + cformat(" make %zu settings", settings)) +
+                                 : cformat("%zu tilts without a foil and %zu foils \u00d7 ", tilts, foils) + grid +
+                                       cformat(" make %zu settings", settings)) +
                      cformat("; a plan holds at most %zu settings", kMostPlanSettings)};
 }
 
-// A comma-separated list of angles from 0 to 89.9 degrees; the default
-// without the option.
-std::vector<double> angleList(const TextOption& option) {
-    if (!option.given()) return kPlanAngles;
+// A comma-separated list of finite numbers (`what`: "an angle in degrees");
+// `fallback` without the option.
+std::vector<double> numberList(const TextOption& option, const std::vector<double>& fallback, const char* what) {
+    if (!option.given()) return fallback;
     const std::string& text = option.text();
-    std::vector<double> angles;
+    std::vector<double> values;
     std::size_t from = 0;
     for (;;) {
         const std::size_t comma = text.find(',', from);
         const std::string item = text.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
         double value = 0;
-        if (!parseReal(item, value) || !(value >= 0 && value <= 89.9)) {
-            throw UsageError{option.name() + ": " + shortQuoted(item) + " is not an angle from 0 to 89.9 degrees"};
+        if (!parseReal(item, value) || !std::isfinite(value)) {
+            throw UsageError{option.name() + ": " + shortQuoted(item) + " is not " + what};
         }
-        angles.push_back(value);
+        values.push_back(value);
         if (comma == std::string::npos) break;
         from = comma + 1;
     }
-    return angles;
+    return values;
+}
+
+// The most a plan turns the degrader or the turntable either way: at 90
+// degrees the foil or the device stands edge-on to the beam.
+constexpr double kMostPlanAngle = 89.9;
+
+// The angles the axis stands at when sent to `angles`: each the value of the
+// whole counts it becomes, as the console moves the axis. An angle whose
+// counts lie outside the axis' soft limits, or that stands beyond
+// kMostPlanAngle, is refused; default angles the axis cannot reach are left
+// out.
+std::vector<double> reachedAngles(const std::vector<double>& angles, const Axis& axis, const TextOption& option) {
+    const std::string letter(1, axis.letter);
+    if (axis.scale == 0 || !std::isfinite(axis.scale)) {
+        throw ComputationError{"the setup table gives " + letter + " no counts per " + axis.unit};
+    }
+    const int32_t lowCounts = std::min(axis.softLimitLow, axis.softLimitHigh);
+    const int32_t highCounts = std::max(axis.softLimitLow, axis.softLimitHigh);
+    const double a = axisValueAt(axis, lowCounts), b = axisValueAt(axis, highCounts);
+    const std::string limits = formatGeneral(std::min(a, b)) + " to " + formatGeneral(std::max(a, b)) + " " + axis.unit;
+    std::vector<double> reached;
+    for (double angle : angles) {
+        const int32_t counts = internalPositionFor(axis, angle);
+        const double value = axisValueAt(axis, counts);
+        const bool inside = counts >= lowCounts && counts <= highCounts && std::fabs(value) <= kMostPlanAngle;
+        if (inside) {
+            reached.push_back(value);
+            continue;
+        }
+        if (!option.given()) continue;
+        const double low = std::max(std::min(a, b), -kMostPlanAngle), high = std::min(std::max(a, b), kMostPlanAngle);
+        const double nearest =
+            axisValueAt(axis, internalPositionFor(axis, std::clamp(angle, std::min(low, high), high)));
+        const std::string given = option.name() + ": " + letter + " " + formatGeneral(angle);
+        const std::string tail = "; the nearest " + letter + " a plan takes is " + formatGeneral(nearest);
+        if (counts < lowCounts || counts > highCounts) {
+            throw UsageError{given + " is outside the soft limits, " + limits + tail};
+        }
+        throw UsageError{given + cformat(" stands edge-on to the beam (a plan takes %g to %g ", -kMostPlanAngle,
+                                         kMostPlanAngle) +
+                         axis.unit + ")" + tail};
+    }
+    if (reached.empty()) {
+        throw UsageError{"no default " + letter + " (" + option.name() + ") lies within the soft limits, " + limits};
+    }
+    return reached;
+}
+
+// R between `before` and `after` ("R " 45.67 "°, ") for a row with a foil, ""
+// for foil 0.
+std::string rotationText(const PlanRow& row, const char* before, const char* after) {
+    return std::isnan(row.rDegrees) ? "" : before + formatGeneral(row.rDegrees) + after;
 }
 
 void printPlan(const std::vector<PlanRow>& plan, const std::string& title, double minimum, bool csv) {
@@ -71,7 +126,7 @@ void printPlan(const std::vector<PlanRow>& plan, const std::string& title, doubl
                      "effective range (um),side,under minimum range\n";
         for (const PlanRow& row : plan) {
             const BeamResult& b = row.beam;
-            std::cout << row.foil << "," << formatGeneral(row.rDegrees) << "," << formatGeneral(row.tDegrees) << ","
+            std::cout << row.foil << "," << rotationText(row, "", "") << "," << formatGeneral(row.tDegrees) << ","
                       << formatGeneral(b.deviceEnergyPerNucleon) << "," << formatGeneral(b.nominalLet) << ","
                       << formatGeneral(b.effectiveLet) << "," << formatGeneral(b.nominalRangeUm) << ","
                       << formatGeneral(b.effectiveRangeUm) << "," << b.side() << "," << yesNo(row.underMinimum)
@@ -87,8 +142,9 @@ void printPlan(const std::vector<PlanRow>& plan, const std::string& title, doubl
               << column("side", 13) << "under minimum\n";
     for (const PlanRow& row : plan) {
         const BeamResult& b = row.beam;
-        std::cout << column(std::to_string(row.foil), 6) << column(cformat("%.1f", row.rDegrees), 9)
-                  << column(cformat("%.1f", row.tDegrees), 9) << column(perNucleonText(b.deviceEnergyPerNucleon), 11)
+        const std::string r = rotationText(row, "", "");
+        std::cout << column(std::to_string(row.foil), 6) << column(r.empty() ? "-" : r, 9)
+                  << column(formatGeneral(row.tDegrees), 9) << column(perNucleonText(b.deviceEnergyPerNucleon), 11)
                   << column(formatBeamValue(b.nominalLet), 9) << column(effectiveLetText(b.effectiveLet), 10)
                   << column(cformat("%.1f", b.nominalRangeUm), 9) << column(cformat("%.1f", b.effectiveRangeUm), 12)
                   << column(b.side(), 13) << yesNo(row.underMinimum) << "\n";
@@ -100,32 +156,47 @@ public:
     PlanCommand()
         : LetCommand("plan",
                      "[DIR] [--tilts LIST] [--rotations LIST] [--min-range UM] [--ion ION --energy E] [--csv] "
-                     "[--svg FILE]",
-                     "for every foil 0 .. the last, every rotation R and tilt T (comma-separated degrees from 0 to "
-                     "89.9; default 0,30,45,60 each): energy at the substrate, nominal and effective LET and range, "
-                     "side of the Bragg peak and whether the effective range is under the minimum (--min-range, "
-                     "else MinimumRange.dat, else none), for the station's beam or for ION at E MeV/u; --svg FILE: "
-                     "effective LET against effective range, one mark per setting. At most 10000 settings (foils × rotations "
-                     "× tilts) are computed; a larger plan is refused.") {}
+                     "[--svg FILE] [--bands LIST]",
+                     "for every tilt T without a foil (foil 0: R does not matter without a foil, shown as \"-\", "
+                     "empty in CSV) and every foil 1 .. the last at every rotation R (comma-separated degrees, "
+                     "negative ones too, within the axes' soft limits of the station's setup table and -89.9 to "
+                     "89.9; default 0,30,45,60 each, those the axis reaches): energy at the substrate, nominal and "
+                     "effective LET and range, side of the Bragg peak and whether the effective range is under the "
+                     "minimum (--min-range, else MinimumRange.dat, else none), for the station's beam or for ION at "
+                     "E MeV/u. Each angle is taken as the axis reaches it, at whole counts, and the row shows and is "
+                     "computed at that angle. --svg FILE: effective LET against effective range, one labelled mark "
+                     "per setting, those under the minimum range greyed, the minimum range as a line and a band of "
+                     "±5% around each of --bands. At most 10000 settings are computed; a larger plan is "
+                     "refused.") {}
 
     void declareOptions(CLI::App& command) override {
         station_.declare(command);
         tilts_.declare(command, "--tilts", "LIST",
-                       "the tilts T, comma-separated degrees from 0 to 89.9 (default 0,30,45,60)");
+                       "the tilts T, comma-separated degrees within T's soft limits (default 0,30,45,60)");
         rotations_.declare(command, "--rotations", "LIST",
-                           "the degrader rotations R, comma-separated degrees from 0 to 89.9 (default 0,30,45,60)");
+                           "the degrader rotations R, comma-separated degrees within R's soft limits (default "
+                           "0,30,45,60; R does not matter without a foil)");
         minRange_.declare(command, "--min-range", "UM",
                           "the minimum effective range in µm (default: MinimumRange.dat, else none)");
         engine_.declareIon(command);
         energy_.declare(command, "--energy", "E", "with --ion: the ion's energy per nucleon (MeV/u), at most 1000");
         declareFlag(command, csv_, "--csv", "the table as CSV under a header row");
         svg_.declare(command, "--svg", "FILE", "effective LET against effective range as an SVG picture in FILE");
+        wantedLets_.declare(command, "--bands", "LIST",
+                            "with --svg: wanted effective LETs (MeV·cm²/mg, comma-separated), drawn as bands of ±5%");
     }
 
     int run() override {
-        const std::vector<double> tilts = angleList(tilts_);
-        const std::vector<double> rotations = angleList(rotations_);
+        const char* angle = "an angle in degrees";
+        std::vector<double> tilts = numberList(tilts_, kPlanAngles, angle);
+        std::vector<double> rotations = numberList(rotations_, kPlanAngles, angle);
         checkPlanSize(0, rotations.size(), tilts.size());
+        const std::vector<double> wantedLets = numberList(wantedLets_, {}, "an effective LET above 0");
+        for (double let : wantedLets) {
+            if (!(let > 0)) {
+                throw UsageError{wantedLets_.name() + ": " + formatGeneral(let) + " is not an effective LET above 0"};
+            }
+        }
         double minimum = std::nan("");
         if (minRange_.given()) {
             if (!parseReal(minRange_.text(), minimum) || !std::isfinite(minimum) || minimum < 0) {
@@ -151,7 +222,9 @@ public:
             ion = {other.atomicNumber, other.massU, otherEnergy * other.massU};
             beamName = other.name + cformat(" %g MeV/u", otherEnergy);
         }
-        checkPlanSize(static_cast<std::size_t>(state.foilCount) + 1, rotations.size(), tilts.size());
+        tilts = reachedAngles(tilts, state.axes[kAxisT], tilts_);
+        rotations = reachedAngles(rotations, state.axes[kAxisR], rotations_);
+        checkPlanSize(static_cast<std::size_t>(state.foilCount), rotations.size(), tilts.size());
         const std::vector<PlanRow> plan = planSettings(state.stopping, station->state.engineOptions(false), ion, station->layers,
                                                        state.foilCount, state.options.foilTolerance, rotations, tilts,
                                                        minimum);
@@ -162,7 +235,8 @@ public:
             if (!row.beam.failures.empty()) {
                 text = calculationErrorText(row.beam.failures.back().code, row.beam.failures.back().context);
             }
-            throw ComputationError{cformat("foil %d, R %g, T %g: ", row.foil, row.rDegrees, row.tDegrees) + text};
+            throw ComputationError{cformat("foil %d, ", row.foil) + rotationText(row, "R ", ", ") +
+                                   "T " + formatGeneral(row.tDegrees) + ": " + text};
         }
         const std::string substrate = plan.empty() ? "" : plan.front().beam.substrate;
         printPlan(plan,
@@ -173,11 +247,20 @@ public:
             std::vector<SettingMark> marks;
             for (const PlanRow& row : plan) {
                 const int mark = row.beam.outcome != BeamOutcome::Substrate ? 2 : row.beam.pastPeak() ? 1 : 0;
-                marks.push_back({row.beam.effectiveRangeUm, row.beam.effectiveLet, mark,
-                                 cformat("foil %d, R %g\u00b0, T %g\u00b0: ", row.foil, row.rDegrees, row.tDegrees) +
-                                     row.beam.side()});
+                SettingMark& added = marks.emplace_back();
+                added.x = row.beam.effectiveRangeUm;
+                added.y = row.beam.effectiveLet;
+                added.kind = mark;
+                added.label = cformat("foil %d, ", row.foil) + rotationText(row, "R ", "\u00b0, ") + "T " +
+                              formatGeneral(row.tDegrees) + "\u00b0: " + row.beam.side();
+                added.shortLabel =
+                    cformat("S%d ", row.foil) + rotationText(row, "R", " ") + "T" + formatGeneral(row.tDegrees);
+                added.underMinimum = row.underMinimum;
             }
-            if (!replaceFileContent(svg_.text(), settingsPlotSvg(beamName + " into " + substrate, marks))) {
+            PlotGuides guides;
+            guides.minimumRangeUm = minimum;
+            guides.wantedLets = wantedLets;
+            if (!replaceFileContent(svg_.text(), settingsPlotSvg(beamName + " into " + substrate, marks, guides))) {
                 std::cerr << "tarvex-let: --svg '" << svg_.text() << "': cannot write it\n";
                 return 1;
             }
@@ -188,7 +271,7 @@ public:
 private:
     StationFolderOption station_;
     EngineOptions engine_;
-    TextOption tilts_, rotations_, minRange_, energy_, svg_;
+    TextOption tilts_, rotations_, minRange_, energy_, svg_, wantedLets_;
     bool csv_ = false;
 };
 
