@@ -273,17 +273,27 @@ public:
             printText(request, result, substrate);
         }
         if (svg_.given()) {
+            // The rows shown: those within the tolerance ringed, the nearest
+            // ones plain; the minimum range and the wanted LETs' bands drawn.
             std::vector<SettingMark> marks;
             for (const SolveAnswer& answer : result.answers) {
                 for (const SolveRow& row : answer.rows) {
                     const SolveSetting& at = row.setting;
-                    marks.push_back({row.beam.effectiveRangeUm, row.beam.effectiveLet, row.beam.pastPeak() ? 1 : 0,
+                    const std::string tilt = (at.bothSigns ? "\u00b1" : "") + cformat("%g", at.t);
+                    SettingMark mark{row.beam.effectiveRangeUm, row.beam.effectiveLet, row.beam.pastPeak() ? 1 : 0,
                                      request.ions[at.ion].name +
-                                         cformat(" S %d, R %g\u00b0, T %g\u00b0 for LET %g", at.foil, at.r, at.t,
-                                                 answer.wanted)});
+                                         cformat(" S %d, R %g\u00b0, T ", at.foil, at.r) + tilt +
+                                         cformat("\u00b0 for LET %g", answer.wanted)};
+                    mark.shortLabel = request.ions[at.ion].name + cformat(" S%d R%g T", at.foil, at.r) + tilt;
+                    mark.chosen = row.within;
+                    marks.push_back(std::move(mark));
                 }
             }
-            if (!replaceFileContent(svg_.text(), settingsPlotSvg("Settings for the wanted LETs", marks))) {
+            PlotGuides guides;
+            guides.minimumRangeUm = request.minimumRangeUm;
+            guides.wantedLets = request.wantedLets;
+            guides.tolerance = request.tolerance;
+            if (!replaceFileContent(svg_.text(), settingsPlotSvg("Settings for the wanted LETs", marks, guides))) {
                 std::cerr << "tarvex-let: --svg '" << svg_.text() << "': cannot write it\n";
                 return 1;
             }
