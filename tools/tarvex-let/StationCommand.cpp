@@ -19,12 +19,14 @@
 #include "StationFolderOption.h"
 #include "beam/BeamComputation.h"
 #include "beam/BeamFiles.h"
+#include "beam/CommittedGeometry.h"
 #include "beam/LayerRecord.h"
 #include "core/AxisTable.h"
 #include "core/Console.h"
 #include "core/Cyclotrons.h"
 #include "core/Headless.h"
 #include "energyloss/StandardTargets.h"
+#include "energyloss/TraceFile.h"
 #include "util/NumberFormat.h"
 #include "util/TextFiles.h"
 #include "util/TokenReader.h"
@@ -260,7 +262,12 @@ public:
             openInput(in, (demo / kLayerFileNameFile).string());
             demoLayerFile = readFirstLine(in);
         }
-        if (layerFileName != demoLayerFile && fs::exists(demo / layerFileName, ec)) {
+        bool taken = layerFileName != demoLayerFile && fs::exists(demo / layerFileName, ec);
+        for (const char* file : {kCoefficientFileA, kCoefficientFileB, kGasCoefficientFile, kRangeTableFile,
+                                 kBeamResultsTmp, kBeamGeometryFile, kTraceFileName}) {
+            taken = taken || layerFileName == file;
+        }
+        if (taken) {
             throw UsageError{layers_.quoted() + ": a file of the station folder has the name " + layerFileName};
         }
         engine_.loadCoefficients();  // the copies must be whole
