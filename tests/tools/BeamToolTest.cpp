@@ -13,6 +13,7 @@
 #include <map>
 #include <fstream>
 
+#include "beam/BeamFiles.h"
 #include "beam/BeamFixtures.h"
 #include "beam/LayerRecord.h"
 #include "energyloss/SPtableWriter.h"
@@ -253,9 +254,13 @@ TEST_F(StationNew, BelmInAirWithAnotherBeam) {
         EXPECT_EQ(fileContent(dut / name), "Kr 25 MeV/u\n") << name;
     }
     // Foil 7 exists on Ardo (1625.6 µm), not on Belm: the degrader saturates.
-    std::ofstream(dut / "TarvexStatus.dat") << "Beam spot\n1\n0 0 0 0 10000 10000 3000 7000\n0 0 0 0 0 0 0 0\n";
+    // The status file's location line says in air (0), or the console would
+    // send the axes home.
+    EXPECT_EQ(linesOf(fileContent(dut / "TarvexStatus.dat")).at(1), "0");
+    std::ofstream(dut / "TarvexStatus.dat") << "Beam spot\n0\n0 0 0 0 10000 10000 3000 7000\n0 0 0 0 0 0 0 0\n";
     ToolRun r = runCommand(shellQuoted(tool) + " recompute dut");
     EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "Warning: Beam fully stopped in Al degrader.\n");
     EXPECT_NE(r.out.find("Beam                        Kr 25 MeV/u  (Z 36, A 84, 2100 MeV)\n"), std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("Degrader foil (µm)          2.54e+06\n"), std::string::npos) << r.out;
