@@ -201,8 +201,10 @@ public:
                      "renamed at the end: when anything is wrong nothing is left behind.") {}
 
     void declareOptions(CLI::App& command) override {
-        command.add_option("ACTION", action_, "new: make a new station folder")->required();
-        command.add_option("DIR", folder_, "the folder to make; it must not exist")->required();
+        // Checked by run(), so that a misplaced option is named as the
+        // other commands name it.
+        command.add_option("ACTION", action_, "new: make a new station folder");
+        command.add_option("DIR", folder_, "the folder to make; it must not exist");
         layers_.declare(command, "--layers", "FILE", "the device's layer file, substrate first (required)");
         cyclotron_.declare(command, "--cyclotron", "NAME", "Ardo (10 degrader foils, the default) or Belm (6)");
         declareFlag(command, air_, "--air", "the device stands in air");
@@ -213,7 +215,11 @@ public:
     }
 
     int run() override {
-        if (action_ != "new") throw UsageError{"station '" + action_ + "': the one action is new (see --help)"};
+        if (action_ != "new") {
+            throw UsageError{action_.empty() ? "station: give the action, new (see --help)"
+                                             : "station '" + action_ + "': the one action is new (see --help)"};
+        }
+        if (folder_.empty()) throw UsageError{"station new: DIR, the folder to make, is required"};
         fs::path target = fs::absolute(folder_).lexically_normal();
         if (!target.has_filename()) target = target.parent_path();  // "DIR/"
         std::error_code ec;
