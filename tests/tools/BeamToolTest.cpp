@@ -8,10 +8,12 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <array>
 #include <map>
 #include <fstream>
 
+#include "beam/BeamFiles.h"
 #include "beam/BeamFixtures.h"
 #include "beam/LayerRecord.h"
 #include "energyloss/SPtableWriter.h"
@@ -149,6 +151,144 @@ TEST_F(BeamTool, MissingSettingsFileEndsWithTheConsolesExitCode) {
     ToolRun noFolder = runCommand(shellQuoted(tool) + " recompute " + shellQuoted((folder.path() / "nowhere").string()));
     EXPECT_EQ(noFolder.exitCode, 2);
     EXPECT_NE(noFolder.err.find("nowhere"), std::string::npos);
+}
+
+// `tarvex-let station new`: a station folder for a device, from the demo.
+class StationNew : public BeamTool {
+protected:
+    void SetUp() override {
+        BeamTool::SetUp();
+        if (tool.empty()) return;
+        std::filesystem::copy_file(std::filesystem::path(kDemo) / "DemoDevice.lay", folder.path() / "Device.lay");
+    }
+    ToolRun stationNew(const std::string& arguments) {
+        return runCommand(shellQuoted(tool) + " station new " + arguments + " --data " +
+                          shellQuoted(stoppingDataFolder()));
+    }
+    std::vector<std::string> entries() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+std::vector<LayerRecord> layersOf(const std::filesystem::path& path) {
+    std::vector<LayerRecord> records;
+    std::string refusal;
+    EXPECT_TRUE(readLayerFile(path.string(), records, refusal)) << path;
+    EXPECT_EQ(refusal, "");
+    return records;
+}
+
+TEST_F(StationNew, TheFolderHoldsTheDevicesLayersAndReproducesTheDemosBeam) {
+    ToolRun made = stationNew("dut --layers Device.lay");
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    EXPECT_EQ(made.err, "");
+    const std::filesystem::path dut = folder.path() / "dut";
+    EXPECT_EQ(fileContent(dut / "Device.lay"), fileContent(folder.path() / "Device.lay"));
+    EXPECT_EQ(fileContent(dut / "CurrentLayerFileName.dat"), "Device.lay\n");
+    // Beam order, as the demo's committed file holds the same device.
+    const std::vector<LayerRecord> mine = layersOf(dut / "CurrentLayersReversed.dat");
+    const std::vector<LayerRecord> demo = layersOf(std::filesystem::path(kDemo) / "CurrentLayersReversed.dat");
+    ASSERT_EQ(mine.size(), 5u);
+    ASSERT_EQ(mine.size(), demo.size());
+    for (std::size_t i = 0; i < mine.size(); ++i) {
+        SCOPED_TRACE(demo[i].name);
+        EXPECT_EQ(mine[i].name, demo[i].name);
+        EXPECT_EQ(mine[i].density, demo[i].density);
+        EXPECT_EQ(mine[i].tiltFlag, demo[i].tiltFlag);
+        EXPECT_EQ(mine[i].thickness, demo[i].thickness);
+        EXPECT_EQ(mine[i].thicknessUnit, demo[i].thicknessUnit);
+        ASSERT_EQ(mine[i].elementCount, demo[i].elementCount);
+        for (int e = 0; e < demo[i].elementCount; ++e) {
+            EXPECT_EQ(mine[i].atomicNumber[e], demo[i].atomicNumber[e]);
+            EXPECT_EQ(mine[i].atomicMass[e], demo[i].atomicMass[e]);
+            EXPECT_EQ(mine[i].massFraction[e], demo[i].massFraction[e]);
+        }
+    }
+    // No line break after the last line: the console's "Layers:" shows 5.
+    EXPECT_EQ(fileContent(dut / "LayerSummary.dat"),
+              "silicon ROT\n"
+              "  aramica                 6 um\n"
+              "  air gas                 30 mm\n"
+              "  silicon dioxide         1.5 um  (turns with T)\n"
+              "  aluminium               2 um  (turns with T)\n"
+              "  silicon                 (substrate, turns with T)");
+    EXPECT_EQ(fileContent(dut / "DemoStatus.dat"), "3\n");
+    EXPECT_EQ(fileContent(dut / "CyclotronInUse.dat"), "500\n");
+    EXPECT_EQ(fileContent(dut / "TargetLocation.dat"), "1\n");
+    EXPECT_EQ(fileContent(dut / "VacArdo.dat"), fileContent(std::filesystem::path(kDemo) / "VacArdo.dat"));
+    for (const char* gone : {"AirArdo.dat", "VacBelm.dat", "AirBelm.dat", "DemoDevice.lay"}) {
+        EXPECT_FALSE(std::filesystem::exists(dut / gone)) << gone;
+    }
+    for (const char* name : {"scoef.95a", "scoef.95b", "scoefgas.95"}) {
+        EXPECT_EQ(fileContent(dut / name), fileContent(std::filesystem::path(stoppingDataFolder()) / name)) << name;
+    }
+    // The demo's beam and geometry through the same device: the demo's results.
+    EXPECT_EQ(fileContent(dut / "CurrentBeamName.dat"), "Au 15 MeV/u\n");
+    EXPECT_EQ(fileContent(dut / "CurrentBeamDELReB.dat"),
+              fileContent(std::filesystem::path(kDemo) / "CurrentBeamDELReB.dat"));
+    EXPECT_EQ(entries(), (std::vector<std::string>{"Device.lay", "dut"}));
+
+    ToolRun r = runCommand(shellQuoted(tool) + " recompute dut");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("Beam                        Au 15 MeV/u  (Z 79, A 197, 2955 MeV)\n"), std::string::npos)
+        << r.out;
+}
+
+TEST_F(StationNew, BelmInAirWithAnotherBeam) {
+    ToolRun made = stationNew("dut --layers Device.lay --cyclotron Belm --air --beam 84Kr:25");
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    EXPECT_NE(made.out.find("Belm (6 degrader foils), in air (AirBelm.dat)"), std::string::npos) << made.out;
+    const std::filesystem::path dut = folder.path() / "dut";
+    EXPECT_EQ(fileContent(dut / "CyclotronInUse.dat"), "150\n");
+    EXPECT_EQ(fileContent(dut / "TargetLocation.dat"), "0\n");
+    EXPECT_TRUE(std::filesystem::exists(dut / "AirBelm.dat"));
+    for (const char* name : {"CurrentBeamNZAMeV.dat", "CurrentBeamNZAMeV.tmp"}) {
+        EXPECT_EQ(fileContent(dut / name), "7 36 84 2100\n") << name;  // 84 u × 25 MeV/u
+    }
+    for (const char* name : {"CurrentBeamName.dat", "CurrentBeamName.tmp"}) {
+        EXPECT_EQ(fileContent(dut / name), "Kr 25 MeV/u\n") << name;
+    }
+    // Foil 7 exists on Ardo (1625.6 µm), not on Belm: the degrader saturates.
+    // The status file's location line says in air (0), or the console would
+    // send the axes home.
+    EXPECT_EQ(linesOf(fileContent(dut / "TarvexStatus.dat")).at(1), "0");
+    std::ofstream(dut / "TarvexStatus.dat") << "Beam spot\n0\n0 0 0 0 10000 10000 3000 7000\n0 0 0 0 0 0 0 0\n";
+    ToolRun r = runCommand(shellQuoted(tool) + " recompute dut");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "Warning: Beam fully stopped in Al degrader.\n");
+    EXPECT_NE(r.out.find("Beam                        Kr 25 MeV/u  (Z 36, A 84, 2100 MeV)\n"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("Degrader foil (µm)          2.54e+06\n"), std::string::npos) << r.out;
+}
+
+TEST_F(StationNew, BadInputIsNamedAndNothingIsWritten) {
+    std::filesystem::create_directory(folder.path() / "taken");
+    std::ofstream(folder.path() / "Flat.lay") << "silicon\n0 1 1\n14 28.086 0 1.0\n0 0 0\n\n";
+    const std::vector<std::string> before = entries();
+    struct Case {
+        const char* arguments;
+        std::string err;
+    };
+    for (const Case& c :
+         {Case{"taken --layers Device.lay", "'taken' exists already; station new makes a new folder"},
+          Case{"dut --layers Flat.lay",
+               "Layer record 1 of Flat.lay cannot be used: its density is not above 0 g/cm3."},
+          Case{"dut --layers Device.lay --beam 84Qq:25", "--beam '84Qq:25': unknown element symbol 'Qq'"},
+          Case{"dut --layers Device.lay --beam 84Kr:1001",
+               "--beam '84Kr:1001': must be at least 0.0001 and at most 1000 MeV/u"},
+          Case{"dut --layers Device.lay --beam 84Kr:25:0", "--beam '84Kr:25:0': must be above 0 and at most 1000 u"},
+          Case{"dut --layers Device.lay --cyclotron Cedr", "--cyclotron 'Cedr': Ardo or Belm"}}) {
+        ToolRun r = stationNew(c.arguments);
+        EXPECT_EQ(r.exitCode, 2) << c.arguments;
+        EXPECT_EQ(r.err, "tarvex-let: " + c.err + "\n");
+        EXPECT_EQ(entries(), before) << c.arguments;
+        EXPECT_TRUE(std::filesystem::is_empty(folder.path() / "taken"));
+    }
 }
 
 // The tool's table of 197Au entering silicon at 2 MeV/u equals the rows the

@@ -299,7 +299,8 @@ INSTANTIATE_TEST_SUITE_P(Commands, EachCommand,
                                          CommandCase{"recompute", "--help", "--csv"},
                                          CommandCase{"go", "--bragg", "--ion"},
                                          CommandCase{"plan", "--rotations", "--let"},
-                                         CommandCase{"runs", "--csv", "--svg"}),
+                                         CommandCase{"runs", "--csv", "--svg"},
+                                         CommandCase{"station", "--cyclotron", "--ion"}),
                          RowName{});
 
 TEST_F(Tool, HelpOfTheToolListsEveryCommandAndEveryOption) {

@@ -85,18 +85,25 @@ IonChoice parseIonName(const std::string& quoted, const std::string& text) {
 IonChoice EngineOptions::ion() const {
     if (!ionName.given()) throw UsageError{"--ion is required"};
     IonChoice ion = parseIonName(ionName.quoted(), ionName.text());
-    if (mass.given()) {
-        ion.massU = mass.number();
-        if (!(ion.massU > 0) || ion.massU > 1000) {
-            throw UsageError{mass.quoted() + ": must be above 0 and at most 1000 u"};
-        }
-    }
+    if (mass.given()) ion.massU = ionMassOfText(mass.quoted(), mass.text());
     return ion;
+}
+
+double ionMassOfText(const std::string& quoted, const std::string& text) {
+    double massU = 0;
+    if (!parseReal(text, massU)) throw UsageError{quoted + ": not a number"};
+    if (!(massU > 0) || massU > 1000) throw UsageError{quoted + ": must be above 0 and at most 1000 u"};
+    return massU;
+}
+
+std::string EngineOptions::dataFolder() const {
+    const char* env = environmentData();
+    return data.given() ? data.text() : env != nullptr ? env : bundledStoppingData();
 }
 
 std::unique_ptr<StoppingData> EngineOptions::loadCoefficients() const {
     const char* env = environmentData();
-    const std::string folder = data.given() ? data.text() : env != nullptr ? env : bundledStoppingData();
+    const std::string folder = dataFolder();
     const std::string origin = data.given()    ? "--data '" + folder + "'"
                                : env != nullptr ? "$TARVEX_STOPPING_DATA '" + folder + "'"
                                                 : "the bundled data '" + folder + "'";

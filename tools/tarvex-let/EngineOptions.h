@@ -28,6 +28,8 @@ struct TargetChoice {
 // "84Kr": the ion of a mass number and an element symbol (mass in u = the
 // mass number); UsageError starting with `quoted` when it is not one.
 IonChoice parseIonName(const std::string& quoted, const std::string& text);
+// An ion mass in u, above 0 and at most 1000, else UsageError "<quoted>: ...".
+double ionMassOfText(const std::string& quoted, const std::string& text);
 
 class EngineOptions {
 public:
@@ -41,6 +43,10 @@ public:
 
     // The ion of --ion and --mass; UsageError when --ion is missing or bad.
     IonChoice ion() const;
+
+    // The folder of --data, $TARVEX_STOPPING_DATA or the one that comes with
+    // the tool.
+    std::string dataFolder() const;
 
     // The coefficient files of --data, $TARVEX_STOPPING_DATA or those that
     // come with the tool; a missing file is a ComputationError (the engine

@@ -49,6 +49,7 @@ std::unique_ptr<LetCommand> makeGoCommand();
 std::unique_ptr<LetCommand> makePlanCommand();
 std::unique_ptr<LetCommand> makeSolveCommand();
 std::unique_ptr<LetCommand> makeRunsCommand();
+std::unique_ptr<LetCommand> makeStationCommand();
 
 // A value option as given on the command line: its text is checked and
 // turned into a number by the command, so that every bad value gets the

@@ -82,20 +82,8 @@ public:
         station_.enter();
         HeadlessMessages messages(stderr);
         auto console = std::make_unique<ConsoleCore>(messages);
-        ConsoleState& state = console->state;
-        if (!trace_) state.traceFileName.clear();
-        // The start-up steps that give the recomputation its settings and axes.
-        readCyclotronInUse(*console);
-        state.foilCount = foilCountOf(state.cyclotronCode);
-        readDemoStatus(*console);
-        state.usersFolder = usersFolderFor(state.demoStatus);
-        state.options = readOptions(*console);
-        readTargetLocation(*console);
-        loadSetupTable(*console);
-        loadStatusFile(*console);
-
         BeamResult computed;
-        const bool committed = recomputeBeam(*console, &computed);
+        const bool committed = recomputeCurrentFolder(*console, trace_, computed);
         refreshEffectiveLetDisplay(*console);
         printSummary(*console, computed, committed);
         return committed ? 0 : 1;

@@ -5,7 +5,13 @@
 #include <filesystem>
 #include <iostream>
 
+#include "axes/AxisFiles.h"
 #include "beam/BeamFiles.h"
+#include "beam/BeamRecompute.h"
+#include "core/Console.h"
+#include "core/Cyclotrons.h"
+#include "core/FileNames.h"
+#include "core/Settings.h"
 
 void StationFolderOption::declare(CLI::App& command) {
     command.add_option("DIR", folder_, "the station working folder (default: the current folder)");
@@ -27,4 +33,18 @@ std::unique_ptr<StationFolder> readStation() {
 
 double stationMinimumRange() {
     return readMinimumRange([](const std::string& text) { std::cerr << "tarvex-let: " << text << "\n"; });
+}
+
+bool recomputeCurrentFolder(ConsoleCore& console, bool trace, BeamResult& computed) {
+    ConsoleState& state = console.state;
+    if (!trace) state.traceFileName.clear();
+    readCyclotronInUse(console);
+    state.foilCount = foilCountOf(state.cyclotronCode);
+    readDemoStatus(console);
+    state.usersFolder = usersFolderFor(state.demoStatus);
+    state.options = readOptions(console);
+    readTargetLocation(console);
+    loadSetupTable(console);
+    loadStatusFile(console);
+    return recomputeBeam(console, &computed);
 }

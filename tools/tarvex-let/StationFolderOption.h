@@ -25,6 +25,15 @@ private:
     std::string folder_;
 };
 
+struct ConsoleCore;
+struct BeamResult;
+
+// The console's recomputation of the beam on the current folder, after the
+// start-up steps that give it its settings and axes; `trace`: the engine's
+// trace "atempt.txt" is written. False when it ended early and committed
+// nothing.
+bool recomputeCurrentFolder(ConsoleCore& console, bool trace, BeamResult& computed);
+
 // The station folder's settings as go and plan read them; a problem is a
 // ComputationError.
 std::unique_ptr<StationFolder> readStation();

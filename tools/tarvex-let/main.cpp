@@ -73,6 +73,7 @@ int main(int argc, char** argv) {
     commands.push_back(makePlanCommand());
     commands.push_back(makeSolveCommand());
     commands.push_back(makeRunsCommand());
+    commands.push_back(makeStationCommand());
 
     CLI::App app{"", "tarvex-let"};
     auto help = std::make_shared<LetHelp>();
