@@ -349,13 +349,18 @@ TEST_F(GoPlanTool, SolveRefusesWhatIsNotANumberOrBeyondTheAxes) {
     }
     // A cocktail line that is not an ion is named and skipped.
     std::ofstream(station / "CocktailArdo.dat") << "# the cocktail\n84Kr 10\nkrypton\n";
-    const ToolRun run = runCommand(shellQuoted(tool) + " solve " + shellQuoted(station.string()) +
-                                   " --let 30 --tilts 0 --rows 1 --csv");
+    // A picture named relative to the caller's folder lands there, not in DIR.
+    const ToolRun run = runCommand("cd " + shellQuoted(folder.path().string()) + " && " + shellQuoted(tool) +
+                                   " solve " + shellQuoted(station.string()) +
+                                   " --let 30 --tilts 0 --rows 1 --csv --svg solve.svg");
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.err.find("CocktailArdo.dat line 3: expected ION:MEVU or ION:MEVU:MASS; line skipped"),
               std::string::npos)
         << run.err;
     EXPECT_EQ(cellsOf(linesOf(run.out).at(1)).at(2), "84Kr");
+    const std::string picture = fileContent(folder.path() / "solve.svg");
+    EXPECT_NE(picture.find("LET 30 \u00b1 5%"), std::string::npos) << "the wanted LET's band";
+    EXPECT_FALSE(fs::exists(station / "solve.svg"));
 }
 
 // Bisection looks at a few settings only; on generated stations it ranks

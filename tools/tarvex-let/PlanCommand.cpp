@@ -211,6 +211,7 @@ public:
             otherEnergy = energy_.positive();
             if (otherEnergy > 1000) throw UsageError{energy_.quoted() + ": at most 1000 MeV/u"};
         }
+        const std::string svgFile = svg_.given() ? callersPath(svg_.text()) : "";
         station_.enter();
         const auto station = readStation();
         const ConsoleState& state = station->state;
@@ -260,7 +261,7 @@ public:
             PlotGuides guides;
             guides.minimumRangeUm = minimum;
             guides.wantedLets = wantedLets;
-            if (!replaceFileContent(svg_.text(), settingsPlotSvg(beamName + " into " + substrate, marks, guides))) {
+            if (!replaceFileContent(svgFile, settingsPlotSvg(beamName + " into " + substrate, marks, guides))) {
                 std::cerr << "tarvex-let: --svg '" << svg_.text() << "': cannot write it\n";
                 return 1;
             }

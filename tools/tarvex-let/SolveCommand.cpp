@@ -242,6 +242,7 @@ public:
             for (const std::string& item : items(ions_)) request.ions.push_back(ionItem(ions_.name() + " '" + item + "'", item));
         }
 
+        const std::string svgFile = svg_.given() ? callersPath(svg_.text()) : "";
         station_.enter();
         const auto station = readStation();
         ConsoleState& state = station->state;
@@ -293,7 +294,7 @@ public:
             guides.minimumRangeUm = request.minimumRangeUm;
             guides.wantedLets = request.wantedLets;
             guides.tolerance = request.tolerance;
-            if (!replaceFileContent(svg_.text(), settingsPlotSvg("Settings for the wanted LETs", marks, guides))) {
+            if (!replaceFileContent(svgFile, settingsPlotSvg("Settings for the wanted LETs", marks, guides))) {
                 std::cerr << "tarvex-let: --svg '" << svg_.text() << "': cannot write it\n";
                 return 1;
             }

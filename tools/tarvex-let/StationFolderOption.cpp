@@ -24,6 +24,12 @@ void StationFolderOption::enter() const {
     if (ec) throw UsageError{"folder '" + folder_ + "': " + ec.message()};
 }
 
+std::string callersPath(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.string();
+}
+
 std::unique_ptr<StationFolder> readStation() {
     auto station = std::make_unique<StationFolder>();
     const std::string problem = readStationFolder(*station);

@@ -34,6 +34,10 @@ struct BeamResult;
 // nothing.
 bool recomputeCurrentFolder(ConsoleCore& console, bool trace, BeamResult& computed);
 
+// A file named on the command line as the caller's folder sees it: taken
+// before enter() makes DIR the current folder.
+std::string callersPath(const std::string& path);
+
 // The station folder's settings as go and plan read them; a problem is a
 // ComputationError.
 std::unique_ptr<StationFolder> readStation();
