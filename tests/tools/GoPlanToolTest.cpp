@@ -361,6 +361,16 @@ TEST_F(GoPlanTool, SolveRefusesWhatIsNotANumberOrBeyondTheAxes) {
     const std::string picture = fileContent(folder.path() / "solve.svg");
     EXPECT_NE(picture.find("LET 30 \u00b1 5%"), std::string::npos) << "the wanted LET's band";
     EXPECT_FALSE(fs::exists(station / "solve.svg"));
+
+    // With per-ion tables asked for and none there, the ion is named and skipped.
+    std::ofstream(station / "DoLegacyCalculations.dat") << "0\n";
+    const ToolRun noTables = runCommand(shellQuoted(tool) + " solve " + shellQuoted(station.string()) +
+                                        " --let 30 --ions 84Kr:10 --tilts 0");
+    EXPECT_EQ(noTables.exitCode, 1);
+    EXPECT_EQ(noTables.err.rfind("tarvex-let: 84Kr: ", 0), 0u) << noTables.err;
+    EXPECT_NE(noTables.err.find("; skipped\ntarvex-let: no ion of the request can be followed here\n"),
+              std::string::npos)
+        << noTables.err;
 }
 
 // Bisection looks at a few settings only; on generated stations it ranks
