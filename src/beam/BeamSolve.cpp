@@ -51,8 +51,12 @@ bool preferred(const SolveSetting& a, const SolveSetting& b) {
 class Stream {
 public:
     Stream(std::vector<Choice> choices, const SettingComputation& compute, std::size_t& computed, double depthUm)
-        : choices_(std::move(choices)), results_(choices_.size()), atDepth_(choices_.size(), std::nan("")), compute_(compute),
-          computed_(computed), depthUm_(depthUm) {}
+        : choices_(std::move(choices)),
+          results_(choices_.size()),
+          atDepth_(choices_.size(), std::nan("")),
+          compute_(compute),
+          computed_(computed),
+          depthUm_(depthUm) {}
 
     std::size_t size() const { return choices_.size(); }
     bool computed(std::size_t i) const { return results_[i].has_value(); }
@@ -533,7 +537,8 @@ void setStationGrid(SolveRequest& request, const StationFolder& station, double 
     }
     const double low = axisValueAt(rAxis, rAxis.softLimitLow);
     const double high = axisValueAt(rAxis, rAxis.softLimitHigh);
-    request.rotations = reachableSteps(rAxis, std::fmax(-89, std::fmin(low, high)), std::fmin(89, std::fmax(low, high)), 1);
+    request.rotations =
+        reachableSteps(rAxis, std::fmax(-89, std::fmin(low, high)), std::fmin(89, std::fmax(low, high)), 1);
     if (request.rotations.empty()) request.rotations.push_back(axisValueAt(rAxis, rAxis.internalPosition));
     request.tilts = reachableSteps(state.axes.axes[kAxisT], -maxTiltDegrees, maxTiltDegrees, 5);
 }

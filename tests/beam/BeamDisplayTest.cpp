@@ -74,7 +74,8 @@ TEST(SettingWarning, StoppedPastThePeakOrShort) {
     BeamResult result;
     result.outcome = BeamOutcome::Stopped;
     result.stoppedIn = "Al degrader";
-    EXPECT_EQ(settingWarningText(result, 30), "Warning: the beam is fully stopped in Al degrader before the substrate.");
+    EXPECT_EQ(settingWarningText(result, 30),
+              "Warning: the beam is fully stopped in Al degrader before the substrate.");
     result.outcome = BeamOutcome::Substrate;
     result.deviceEnergyMeV = 400;
     result.braggEnergyMeV = 300;  // the peak lies deeper: before it

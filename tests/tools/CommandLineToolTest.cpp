@@ -306,11 +306,13 @@ INSTANTIATE_TEST_SUITE_P(Commands, EachCommand,
 TEST_F(Tool, HelpOfTheToolListsEveryCommandAndEveryOption) {
     const ToolRun run = runCommand(shellQuoted(tool) + " --help");
     EXPECT_EQ(run.exitCode, 0);
-    for (const char* command : {"stopping", "traverse", "sptable", "range", "recompute", "go", "plan", "runs"}) {
+    for (const char* command :
+         {"stopping", "traverse", "sptable", "range", "recompute", "go", "plan", "solve", "station", "runs"}) {
         EXPECT_NE(run.out.find(std::string("\n  tarvex-let ") + command + " "), std::string::npos) << command;
     }
     for (const char* option :
-         {"--thickness D ", "--to-energy E2 ", "--mev-per-u X ", "--min-range UM ", "--version "}) {
+         {"--thickness D ", "--to-energy E2 ", "--mev-per-u X ", "--min-range UM ", "--max-tilt DEG ",
+          "--layers FILE ", "--version "}) {
         EXPECT_NE(run.out.find(std::string("\n  ") + option), std::string::npos) << option;
     }
     const ToolRun bare = runCommand(shellQuoted(tool));

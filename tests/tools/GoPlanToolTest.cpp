@@ -301,8 +301,9 @@ TEST_F(GoPlanTool, SolveRowsAreWhatRecomputeGivesAtTheCountsTheAxesReach) {
         const int32_t sCounts = internalPositionFor(axes[kAxisS], std::stod(c[4]));
         const int32_t rCounts = c[5].empty() ? 0 : internalPositionFor(axes[kAxisR], std::stod(c[5]));
         const int32_t tCounts = internalPositionFor(axes[kAxisT], t);
-        std::ofstream(station / "TarvexStatus.dat") << "Beam spot\n" << location << "\n0 0 0 " << tCounts << " 10000 10000 "
-                                                    << rCounts << " " << sCounts << "\n0 0 0 0 0 0 0 0\n";
+        std::ofstream(station / "TarvexStatus.dat") << "Beam spot\n" << location << "\n0 0 0 " << tCounts
+                                                    << " 10000 10000 " << rCounts << " " << sCounts
+                                                    << "\n0 0 0 0 0 0 0 0\n";
         const double massU = c[2] == "84Kr" ? 84 : 129;
         for (const char* file : {"CurrentBeamNZAMeV.tmp", "CurrentBeamNZAMeV.dat"}) {
             std::ofstream(station / file) << "11 " << (c[2] == "84Kr" ? 36 : 54) << " " << massU << " " << 10 * massU

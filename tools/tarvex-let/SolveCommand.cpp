@@ -148,8 +148,10 @@ void printText(const SolveRequest& request, const SolveResult& result, const std
             }
             std::cout << "  " << column(row.within ? "within" : "nearest", 9) << column(request.ions[at.ion].name, 8)
                       << column(std::to_string(at.foil), 4) << column(at.foil == 0 ? "-" : cformat("%.3f", at.r), 9)
-                      << column((at.bothSigns ? "\u00b1" : "") + cformat("%.3f", at.t), 9) << column(perNucleonText(b.deviceEnergyPerNucleon), 11)
-                      << column(effectiveLetText(b.effectiveLet), 10) << column(effectiveRangeText(b.effectiveRangeUm), 12)
+                      << column((at.bothSigns ? "\u00b1" : "") + cformat("%.3f", at.t), 9)
+                      << column(perNucleonText(b.deviceEnergyPerNucleon), 11)
+                      << column(effectiveLetText(b.effectiveLet), 10)
+                      << column(effectiveRangeText(b.effectiveRangeUm), 12)
                       << column(sideText(b), 13) << deep << "\n";
         }
     }
@@ -221,25 +223,33 @@ public:
         if (request.tolerance >= 1) throw UsageError{tolerance_.quoted() + ": must be below 100"};
         if (rows_.given()) {
             const double rows = rows_.positive();
-            if (rows != std::floor(rows) || rows > 1000) throw UsageError{rows_.quoted() + ": a whole number up to 1000"};
+            if (rows != std::floor(rows) || rows > 1000) {
+                throw UsageError{rows_.quoted() + ": a whole number up to 1000"};
+            }
             request.rows = static_cast<std::size_t>(rows);
         }
         if (tilts_.given() && maxTilt_.given()) throw UsageError{"--tilts and --max-tilt exclude each other"};
         double maxTilt = 60;
         if (maxTilt_.given()) {
             maxTilt = realItem(maxTilt_, maxTilt_.text(), "a tilt in degrees");
-            if (!(maxTilt >= 0 && maxTilt < 90)) throw UsageError{maxTilt_.quoted() + ": must be 0 or more and below 90"};
+            if (!(maxTilt >= 0 && maxTilt < 90)) {
+                throw UsageError{maxTilt_.quoted() + ": must be 0 or more and below 90"};
+            }
         }
         std::vector<double> givenTilts;
         if (tilts_.given()) {
             for (const std::string& item : items(tilts_)) {
                 const double t = realItem(tilts_, item, "a tilt in degrees");
-                if (!(std::fabs(t) < 90)) throw UsageError{tilts_.name() + ": '" + item + "' is not a tilt below 90 degrees"};
+                if (!(std::fabs(t) < 90)) {
+                    throw UsageError{tilts_.name() + ": '" + item + "' is not a tilt below 90 degrees"};
+                }
                 givenTilts.push_back(t);
             }
         }
         if (ions_.given()) {
-            for (const std::string& item : items(ions_)) request.ions.push_back(ionItem(ions_.name() + " '" + item + "'", item));
+            for (const std::string& item : items(ions_)) {
+                request.ions.push_back(ionItem(ions_.name() + " '" + item + "'", item));
+            }
         }
 
         const std::string svgFile = svg_.given() ? callersPath(svg_.text()) : "";
