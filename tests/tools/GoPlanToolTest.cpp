@@ -52,6 +52,21 @@ protected:
             << "\n0 0 0 0 0 0 0 0\n";
         return enter("demo");
     }
+    // `recompute` with the axes at `counts` (T, U, V, R and S) and the
+    // station's location line kept; the beam its results file then holds.
+    BeamState recomputedAt(const fs::path& station, const std::string& counts, std::string* printed = nullptr) {
+        const std::string location = linesOf(fileContent(station / "TarvexStatus.dat")).at(1);
+        std::ofstream(station / "TarvexStatus.dat")
+            << "Test position\n" << location << "\n0   0   0   " << counts << "\n0   0   0   0   0   0   0   0\n";
+        const ToolRun recompute = runCommand(shellQuoted(tool) + " recompute " + shellQuoted(station.string()));
+        EXPECT_EQ(recompute.exitCode, 0) << recompute.err;
+        if (printed != nullptr) *printed = recompute.out;
+        BeamState beam;
+        std::istringstream results(fileContent(station / "CurrentBeamDELReB.dat"));
+        results >> beam.beamTag >> beam.degraderEffectiveUm >> beam.deviceEnergyMeV >> beam.nominalLet >>
+            beam.nominalRangeUm;
+        return beam;
+    }
     ToolRun go(const fs::path& station, const std::string& wish) {
         return runCommand(shellQuoted(tool) + " go " + shellQuoted(station.string()) + " " + wish);
     }
@@ -205,20 +220,14 @@ TEST_F(GoPlanTool, PlanHasARowForEveryFoilAndAgreesWithTheRecomputation) {
     for (const Setting& setting :
          {Setting{"12000   10000   10000   -2000   1000", 3}, Setting{"6001   10000   10000   4567   2000", 10}}) {
         SCOPED_TRACE(setting.counts);
-        std::ofstream(station / "TarvexStatus.dat")
-            << "Test position\n0\n0   0   0   " << setting.counts << "\n0   0   0   0   0   0   0   0\n";
-        const ToolRun recompute = runCommand(shellQuoted(tool) + " recompute " + shellQuoted(station.string()));
-        ASSERT_EQ(recompute.exitCode, 0) << recompute.err;
-        BeamState beam;
-        std::istringstream results(fileContent(station / "CurrentBeamDELReB.dat"));
-        results >> beam.beamTag >> beam.degraderEffectiveUm >> beam.deviceEnergyMeV >> beam.nominalLet >>
-            beam.nominalRangeUm;
+        std::string printed;
+        const BeamState beam = recomputedAt(station, setting.counts, &printed);
         const std::vector<std::string> cells = cellsOf(rows[setting.row]);
         ASSERT_EQ(cells.size(), 10u);
         EXPECT_EQ(cells[4], streamText(beam.nominalLet)) << rows[setting.row];
         EXPECT_EQ(cells[6], streamText(beam.nominalRangeUm)) << rows[setting.row];
-        EXPECT_EQ(wordAfter(recompute.out, "Effective LET (MeV·cm²/mg)"), formatBeamValue(std::stod(cells[5])));
-        EXPECT_EQ(wordAfter(recompute.out, "Effective range (µm)"), printfText("%.1f", std::stod(cells[7])));
+        EXPECT_EQ(wordAfter(printed, "Effective LET (MeV·cm²/mg)"), formatBeamValue(std::stod(cells[5])));
+        EXPECT_EQ(wordAfter(printed, "Effective range (µm)"), printfText("%.1f", std::stod(cells[7])));
         EXPECT_EQ(cells[9], std::stod(cells[7]) < 100 ? "yes" : "no");
     }
 
@@ -288,7 +297,6 @@ TEST_F(GoPlanTool, SolveRowsAreWhatRecomputeGivesAtTheCountsTheAxesReach) {
     StationFolder folderRead;
     ASSERT_EQ(readStationFolder(folderRead), "");
     const AxisTable& axes = folderRead.state.axes;
-    const std::string location = linesOf(fileContent(station / "TarvexStatus.dat")).at(1);
     std::vector<double> closenessAndRange;
     for (std::size_t i = 1; i < lines.size(); ++i) {
         SCOPED_TRACE(lines[i]);
@@ -301,20 +309,13 @@ TEST_F(GoPlanTool, SolveRowsAreWhatRecomputeGivesAtTheCountsTheAxesReach) {
         const int32_t sCounts = internalPositionFor(axes[kAxisS], std::stod(c[4]));
         const int32_t rCounts = c[5].empty() ? 0 : internalPositionFor(axes[kAxisR], std::stod(c[5]));
         const int32_t tCounts = internalPositionFor(axes[kAxisT], t);
-        std::ofstream(station / "TarvexStatus.dat") << "Beam spot\n" << location << "\n0 0 0 " << tCounts
-                                                    << " 10000 10000 " << rCounts << " " << sCounts
-                                                    << "\n0 0 0 0 0 0 0 0\n";
         const double massU = c[2] == "84Kr" ? 84 : 129;
         for (const char* file : {"CurrentBeamNZAMeV.tmp", "CurrentBeamNZAMeV.dat"}) {
             std::ofstream(station / file) << "11 " << (c[2] == "84Kr" ? 36 : 54) << " " << massU << " " << 10 * massU
                                           << "\n";
         }
-        const ToolRun recompute = runCommand(shellQuoted(tool) + " recompute " + shellQuoted(station.string()));
-        ASSERT_EQ(recompute.exitCode, 0) << recompute.err;
-        BeamState beam;
-        std::istringstream results(fileContent(station / "CurrentBeamDELReB.dat"));
-        results >> beam.beamTag >> beam.degraderEffectiveUm >> beam.deviceEnergyMeV >> beam.nominalLet >>
-            beam.nominalRangeUm;
+        const BeamState beam = recomputedAt(station, std::to_string(tCounts) + " 10000 10000 " +
+                                                         std::to_string(rCounts) + " " + std::to_string(sCounts));
         // Six digits: the CSV's and the results file's.
         const double cosT = std::cos(t * kPi / 180);
         EXPECT_NEAR(std::stod(c[7]), beam.deviceEnergyMeV / massU, 1e-5 * std::stod(c[7]));
