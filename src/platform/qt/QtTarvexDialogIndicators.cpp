@@ -84,7 +84,7 @@ void QtTarvexDialog::showBeamFields(const BeamFieldsShown& shown)
 {
     const bool stale = !shown.staleReason.empty();
     for (const ControlId beamField : kBeamFields) {
-        auto* box = widget<QLineEdit>(beamField);
+        auto* box = qobject_cast<QLineEdit*>(control(beamField));
         if (box == nullptr)
             continue;
         // Greyed and slanted: the numbers are those of another setting.
