@@ -111,8 +111,6 @@ double reached(const Axis& axis, const std::string& option, double degrees) {
     return axisValueAt(axis, counts);
 }
 
-std::string sideText(const BeamResult& beam) { return beam.side(); }
-
 void printText(const SolveRequest& request, const SolveResult& result, const std::string& substrate) {
     std::string ions;
     for (const SolveIon& ion : request.ions) {
@@ -152,7 +150,7 @@ void printText(const SolveRequest& request, const SolveResult& result, const std
                       << column(perNucleonText(b.deviceEnergyPerNucleon), 11)
                       << column(effectiveLetText(b.effectiveLet), 10)
                       << column(effectiveRangeText(b.effectiveRangeUm), 12)
-                      << column(sideText(b), 13) << deep << "\n";
+                      << column(b.side(), 13) << deep << "\n";
         }
     }
 }
