@@ -406,6 +406,7 @@ std::vector<RunSummary> mergeRuns(const BeamRunsLog& log) {
             run.run = record.run;
             run.begin = record.time;
             run.conditions = record.conditions;
+            run.step = record.step;
             run.open = true;
             addComment(run, record.comment);
             runs.push_back(std::move(run));
@@ -420,6 +421,7 @@ std::vector<RunSummary> mergeRuns(const BeamRunsLog& log) {
             run.open = false;
         }
         if (!record.fluence.empty()) run.fluence = record.fluence;
+        if (!record.events.empty()) run.events = record.events;
         addComment(run, record.comment);
     }
     std::reverse(runs.begin(), runs.end());

@@ -92,7 +92,8 @@ bool validFluence(const std::string& text);
 
 // A run with its records merged: conditions from its begin (or end) record,
 // comments of its end and note records joined with "; ", the last fluence
-// given in a note.
+// and the last event count given in its end and note records, the step of its
+// begin record.
 struct RunSummary {
     std::int64_t run = 0;
     std::string begin;     // time of the begin record
@@ -100,6 +101,8 @@ struct RunSummary {
     std::string duration;  // s; empty while open or when unknown
     RunConditions conditions;
     std::string fluence;
+    std::string events;
+    std::string step;
     std::string comment;
     bool open = false;
 };

@@ -29,7 +29,9 @@ struct RunRecord {
     std::string time;      // ISO 8601 with the UTC offset
     std::string duration;  // s; end records only, empty when unknown
     RunConditions conditions;  // empty in note records
-    std::string fluence;   // 1/cm2; note records only, may be empty
+    std::string fluence;   // 1/cm2; note and end records, may be empty
+    std::string events;    // events counted in the run; note records, may be empty
+    std::string step;      // the campaign step active as the run began; begin records, may be empty
     std::string comment;
 
     bool operator==(const RunRecord&) const = default;
