@@ -325,7 +325,7 @@ void beamRuns(const uint8_t* data, std::size_t size) {
     written.kind = "note";
     written.run = 1;
     written.comment.assign(reinterpret_cast<const char*>(data), size);
-    const std::string one = std::string(kBeamRunsHeader) + "\nbegin,1,,,,,,,,,,,,,,,,\n" + formatRunRecord(written);
+    const std::string one = std::string(kBeamRunsHeader) + "\nbegin,1,,,,,,,,,,,,,,,,,,\n" + formatRunRecord(written);
     if (!parseBeamRuns(one, log, why) || log.records.size() != 2 || !log.skipped.empty()) __builtin_trap();
     if (!parseBeamRuns(std::string_view(reinterpret_cast<const char*>(data), size), log, why)) return;
     std::string again = std::string(kBeamRunsHeader) + "\n";

@@ -229,6 +229,13 @@ void openBeamRunLog(Console& console) {
                                   std::filesystem::path(runs.path).filename().string() + " from now on.",
                               Icon::Warning, Buttons::Ok, Button::Ok);
     }
+    const std::string continuedName = std::filesystem::path(choice.continuedFrom).filename().string();
+    if (!choice.continuedFrom.empty()) {
+        writeLogEntry(console, continuedName + " has the beam-run layout without events and campaign steps: runs "
+                                               "are recorded in " +
+                                   std::filesystem::path(runs.path).filename().string() + " from now on, numbered on "
+                                   "from run " + std::to_string(runs.lastRun) + ".");
+    }
     if (choice.log.openRun != 0) {
         RunRecord end;
         end.kind = "end";
@@ -238,7 +245,15 @@ void openBeamRunLog(Console& console) {
             if (record.kind == "begin" && record.run == end.run) end.conditions = record.conditions;
         }
         end.comment = kConsoleEndedDuringRun;
-        logRunRecord(console, end);
+        // The run ends in the file it began in, in that file's layout.
+        std::string why;
+        if (choice.continuedFrom.empty()) {
+            logRunRecord(console, end);
+        } else if (!appendRunRecords(choice.continuedFrom, {end}, &why, true)) {
+            console.ui.messageBox("Error writing " + continuedName + " - the end of run " +
+                                      std::to_string(end.run) + " cannot be recorded (" + why + ").",
+                                  Icon::Warning, Buttons::Ok, Button::Ok);
+        }
         writeLogEntry(console,
                       cformat("Beam run %lld ended (%s).", static_cast<long long>(end.run), kConsoleEndedDuringRun));
     }

@@ -20,7 +20,8 @@ bool isBinaryByte(unsigned char c) {
 // Splits CSV text into records of fields. Stops at the first fault.
 class CsvReader {
 public:
-    explicit CsvReader(std::string_view text) : text_(text) {}
+    CsvReader(std::string_view text, std::size_t maxFields) : text_(text), maxFields_(maxFields) {}
+    void setMaxFields(std::size_t maxFields) { maxFields_ = maxFields; }
 
     bool atEnd() const { return pos_ >= text_.size(); }
     int line() const { return line_; }
@@ -35,8 +36,8 @@ public:
             if (!readField(field, endOfRecord, why)) return false;
             fields.push_back(std::move(field));
             if (endOfRecord) return true;
-            if (fields.size() > kBeamRunsFieldCount) {
-                why = "more than " + std::to_string(kBeamRunsFieldCount) + " fields";
+            if (fields.size() > maxFields_) {
+                why = "more than " + std::to_string(maxFields_) + " fields";
                 return false;
             }
         }
@@ -105,6 +106,7 @@ private:
     }
 
     std::string_view text_;
+    std::size_t maxFields_;
     std::size_t pos_ = 0;
     int line_ = 1;
     int recordLine_ = 1;
@@ -161,10 +163,17 @@ bool checkRecord(const RunRecord& record, BeamRunsLog& log, std::string& why) {
         why = "fluence '" + record.fluence.substr(0, 40) + "' is not a number";
         return false;
     }
+    if (!validEvents(record.events)) {
+        why = "events '" + record.events.substr(0, 40) + "' are not a whole number";
+        return false;
+    }
     return true;
 }
 
+// `f` holds kBeamRunsFieldCount fields, or kBeamRunsFieldCountWithoutEvents
+// (no events, no step).
 RunRecord recordOf(std::vector<std::string>& f) {
+    const bool withEvents = f.size() == kBeamRunsFieldCount;
     RunRecord r;
     r.kind = std::move(f[0]);
     r.time = std::move(f[2]);
@@ -183,7 +192,11 @@ RunRecord recordOf(std::vector<std::string>& f) {
     c.effectiveLet = std::move(f[14]);
     c.effectiveRange = std::move(f[15]);
     r.fluence = std::move(f[16]);
-    r.comment = std::move(f[17]);
+    if (withEvents) {
+        r.events = std::move(f[17]);
+        r.step = std::move(f[18]);
+    }
+    r.comment = std::move(f.back());
     return r;
 }
 
@@ -215,10 +228,14 @@ std::string csvField(const std::string& text) {
     return out + "\"";
 }
 
-std::string formatRunRecord(const RunRecord& record) {
+std::string formatRunRecord(const RunRecord& record, bool withoutEvents) {
     std::vector<std::string> fields = {record.kind, std::to_string(record.run), record.time, record.duration};
     for (std::string& field : conditionFields(record.conditions)) fields.push_back(std::move(field));
     fields.push_back(record.fluence);
+    if (!withoutEvents) {
+        fields.push_back(record.events);
+        fields.push_back(record.step);
+    }
     fields.push_back(record.comment);
     for (std::string& field : fields) {
         for (char& c : field) {
@@ -243,13 +260,18 @@ bool parseBeamRuns(std::string_view content, BeamRunsLog& log, std::string& why)
         if (c == '\n') ++line;
     }
     if (content.empty()) return true;
-    CsvReader reader(content);
+    CsvReader reader(content, kBeamRunsFieldCount);
     std::vector<std::string> fields;
-    if (!reader.next(fields, why) || joinFields(fields) != std::string(kBeamRunsHeader) + "\n") {
+    const bool read = reader.next(fields, why);
+    const std::string header = read ? joinFields(fields) : std::string();
+    log.withoutEvents = header == std::string(kBeamRunsHeaderWithoutEvents) + "\n";
+    if (!read || (header != std::string(kBeamRunsHeader) + "\n" && !log.withoutEvents)) {
         why = "line 1: not the header of a beam-run logbook";
         log = BeamRunsLog{};
         return false;
     }
+    const std::size_t fieldCount = log.withoutEvents ? kBeamRunsFieldCountWithoutEvents : kBeamRunsFieldCount;
+    reader.setMaxFields(fieldCount);
     while (!reader.atEnd()) {
         bool ok = reader.next(fields, why);
         const std::string at = "line " + std::to_string(reader.recordLine()) + ": ";
@@ -257,9 +279,9 @@ bool parseBeamRuns(std::string_view content, BeamRunsLog& log, std::string& why)
             log.skipped.push_back(at + "a record cut short at the end of the file is skipped");
             break;
         }
-        if (ok && fields.size() < kBeamRunsFieldCount) {
+        if (ok && fields.size() < fieldCount) {
             log.skipped.push_back(at + "a record cut short (" + std::to_string(fields.size()) + " of " +
-                                  std::to_string(kBeamRunsFieldCount) + " fields) is skipped");
+                                  std::to_string(fieldCount) + " fields) is skipped");
             continue;
         }
         std::int64_t run = 0;
@@ -346,7 +368,12 @@ BeamRunsChoice chooseBeamRuns(const std::string& folder) {
     const auto& [number, last] = *files.rbegin();
     std::string why;
     if (readBeamRuns(last, choice.log, why)) {
-        choice.path = last;
+        if (!choice.log.withoutEvents) {
+            choice.path = last;
+            return choice;
+        }
+        choice.continuedFrom = last;
+        choice.path = inFolder(folder, beamRunsFileName(number + 1));
         return choice;
     }
     choice.refusedName = std::filesystem::path(last).filename().string();
@@ -356,14 +383,15 @@ BeamRunsChoice chooseBeamRuns(const std::string& folder) {
     return choice;
 }
 
-bool appendRunRecords(const std::string& path, const std::vector<RunRecord>& records, std::string* why) {
+bool appendRunRecords(const std::string& path, const std::vector<RunRecord>& records, std::string* why,
+                      bool withoutEvents) {
     std::string text;
-    for (const RunRecord& record : records) text += formatRunRecord(record);
+    for (const RunRecord& record : records) text += formatRunRecord(record, withoutEvents);
     std::error_code ec;
     auto status = std::filesystem::symlink_status(path, ec);
     bool fresh = !std::filesystem::exists(status) ||
                  (std::filesystem::is_regular_file(status) && std::filesystem::file_size(path, ec) == 0 && !ec);
-    if (fresh) text = std::string(kBeamRunsHeader) + "\n" + text;
+    if (fresh) text = std::string(withoutEvents ? kBeamRunsHeaderWithoutEvents : kBeamRunsHeader) + "\n" + text;
     return appendText(path, text, why) == AppendResult::Written;
 }
 
@@ -390,6 +418,11 @@ std::string formatDuration(std::chrono::steady_clock::duration duration) {
 
 bool validFluence(const std::string& text) {
     return text.empty() || parseNonNegative(text);
+}
+
+bool validEvents(const std::string& text) {
+    std::int64_t events = 0;
+    return text.empty() || (parseInt64(text, events) && events >= 0 && std::to_string(events) == text);
 }
 
 std::vector<RunSummary> mergeRuns(const BeamRunsLog& log) {
@@ -432,6 +465,8 @@ std::string formatRunSummary(const RunSummary& run) {
     std::vector<std::string> fields = {std::to_string(run.run), run.begin, run.end, run.duration};
     for (std::string& field : conditionFields(run.conditions)) fields.push_back(std::move(field));
     fields.push_back(run.fluence);
+    fields.push_back(run.events);
+    fields.push_back(run.step);
     fields.push_back(run.comment);
     return joinFields(fields);
 }

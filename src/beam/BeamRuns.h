@@ -19,8 +19,14 @@
 
 inline constexpr const char* kBeamRunsHeader =
     "record,run,time,duration (s),ion,energy (MeV/u),S,R,T,X,Y,Z,position,substrate energy (MeV/u),"
+    "effective LET (MeV cm2/mg),effective range (um),fluence (1/cm2),events,step,comment";
+inline constexpr std::size_t kBeamRunsFieldCount = 20;
+// The layout before events and campaign steps were recorded: still read, but
+// continued in the next numbered file (see chooseBeamRuns).
+inline constexpr const char* kBeamRunsHeaderWithoutEvents =
+    "record,run,time,duration (s),ion,energy (MeV/u),S,R,T,X,Y,Z,position,substrate energy (MeV/u),"
     "effective LET (MeV cm2/mg),effective range (um),fluence (1/cm2),comment";
-inline constexpr std::size_t kBeamRunsFieldCount = 18;
+inline constexpr std::size_t kBeamRunsFieldCountWithoutEvents = 18;
 // A larger file is not read: numbering cannot continue in it.
 inline constexpr std::size_t kBeamRunsMaxBytes = std::size_t{64} << 20;  // bytes
 
@@ -33,8 +39,9 @@ struct BeamRunsLog {
     std::int64_t lastRun = 0;        // highest run number begun; 0 = none
     std::int64_t openRun = 0;        // run begun and not ended; 0 = none
     // Records cut short (an append a crash or a full disk cut off) that were
-    // passed over: "line 7: a record cut short (3 of 18 fields) is skipped".
+    // passed over: "line 7: a record cut short (3 of 20 fields) is skipped".
     std::vector<std::string> skipped;
+    bool withoutEvents = false;  // written in the layout before events and steps
 };
 
 // The longest duration a record may give: about 31 years.
@@ -45,8 +52,9 @@ inline constexpr double kMaxRunSeconds = 1e9;  // s
 std::string csvField(const std::string& text);
 // One record as one CSV line, ended by "\n". Control characters other than
 // line breaks and tabs (which the reader refuses as binary) become blanks, so
-// the console never writes what it cannot read back.
-std::string formatRunRecord(const RunRecord& record);
+// the console never writes what it cannot read back. `withoutEvents`: in the
+// layout before events and steps (the end of a run left open in such a file).
+std::string formatRunRecord(const RunRecord& record, bool withoutEvents = false);
 
 // Reads a whole logbook. False, with the reason (and line) in `why`, for a
 // file that is not one the console wrote: another header, a record with more
@@ -66,11 +74,15 @@ std::string beamRunsFileName(int number);
 // the highest-numbered of BeamRuns.csv, BeamRuns-2.csv, ... when it is sound;
 // when it is not, the next number (a new file, numbering from 1), and
 // `refusedName`/`refusedWhy` say which file could not be continued and why.
+// A sound file in the layout without events is continued in the next number
+// too, its numbering going on: `continuedFrom` names it, and `log` is its
+// content (a run it left open is ended in it, in its own layout).
 struct BeamRunsChoice {
     std::string path;
     BeamRunsLog log;
     std::string refusedName;
     std::string refusedWhy;
+    std::string continuedFrom;  // path of the file without events that is continued in `path`
 };
 BeamRunsChoice chooseBeamRuns(const std::string& folder);
 // Every existing logbook in `folder`, in number order, gaps in the numbering
@@ -80,7 +92,8 @@ std::vector<std::string> beamRunsFiles(const std::string& folder);
 // Appends records to the logbook in one append, whole or not at all (regular
 // files only, never through a link); `why`, when given, says why it failed.
 bool appendRunRecord(const std::string& path, const RunRecord& record, std::string* why = nullptr);
-bool appendRunRecords(const std::string& path, const std::vector<RunRecord>& records, std::string* why = nullptr);
+bool appendRunRecords(const std::string& path, const std::vector<RunRecord>& records, std::string* why = nullptr,
+                      bool withoutEvents = false);
 
 // Local time as "2026-12-09T17:30:05+01:00".
 std::string isoTime(WallClock::time_point time);
@@ -89,6 +102,8 @@ std::string formatDuration(std::chrono::steady_clock::duration duration);
 
 // A fluence as the operator typed it: empty, or a finite number >= 0 (1/cm2).
 bool validFluence(const std::string& text);
+// An event count: empty, or a whole number >= 0 ("12", not "12.0" or "-1").
+bool validEvents(const std::string& text);
 
 // A run with its records merged: conditions from its begin (or end) record,
 // comments of its end and note records joined with "; ", the last fluence
@@ -112,7 +127,7 @@ std::vector<RunSummary> mergeRuns(const BeamRunsLog& log);
 // The export: a header and one CSV line per run, in the order given.
 inline constexpr const char* kRunsExportHeader =
     "run,begin,end,duration (s),ion,energy (MeV/u),S,R,T,X,Y,Z,position,substrate energy (MeV/u),"
-    "effective LET (MeV cm2/mg),effective range (um),fluence (1/cm2),comment";
+    "effective LET (MeV cm2/mg),effective range (um),fluence (1/cm2),events,step,comment";
 std::string formatRunSummary(const RunSummary& run);
 std::string formatRunsExport(const std::vector<RunSummary>& runs);
 

@@ -113,14 +113,14 @@ TEST_P(BeamRunByShutter, BeginsAndEndsWithRecordsLogLinesAndBanner) {
         click(id);
     }
     const std::string during = conditions();
-    EXPECT_EQ(runs(), kHeader + "begin,1," + isoTime(kStart) + ",," + during + ",,\n");
+    EXPECT_EQ(runs(), kHeader + "begin,1," + isoTime(kStart) + ",," + during + ",,,,\n");
     EXPECT_EQ(ui.banners.back(), (BeamBanner{1, kSteadyStart, "BEAM ON DEVICE   run 1   0:00:00"}));
 
     now += std::chrono::milliseconds(2040) + c.clockSet;
     wallClockSet += c.clockSet;
     click(c.end);
-    EXPECT_EQ(runs(), kHeader + "begin,1," + isoTime(kStart) + ",," + during + ",,\n" + "end,1," + isoTime(now) +
-                          ",2.0," + during + ",," + c.comment + "\n");
+    EXPECT_EQ(runs(), kHeader + "begin,1," + isoTime(kStart) + ",," + during + ",,,,\n" + "end,1," + isoTime(now) +
+                          ",2.0," + during + ",,,," + c.comment + "\n");
     EXPECT_EQ(ui.banners.back(), (BeamBanner{0, {}, c.banner}));
     std::vector<std::string> log = c.log;
     log.insert(log.end() - 2, "Beam run 1 begun: 84Kr, effective LET " + console().fields.effectiveLet + " MeV·cm²/mg.");
@@ -166,15 +166,15 @@ TEST_F(BeamRunTest, TiltComingToRestEndsTheRunAndBeginsANewOne) {
     click(ControlId::DrivePlus);
     now += std::chrono::seconds(3);
     ui.tick(kMotionTimer, 3);
-    EXPECT_EQ(runs(), kHeader + "begin,1," + isoTime(kStart) + ",," + before + ",,\n") << "moving: the run goes on";
+    EXPECT_EQ(runs(), kHeader + "begin,1," + isoTime(kStart) + ",," + before + ",,,,\n") << "moving: the run goes on";
     EXPECT_NE(liveFile().find("\"T\": {\"value\": 55.000, \"unit\": \"deg\", \"moving\": true}"), std::string::npos)
         << liveFile();
     now += std::chrono::seconds(1);
     click(ControlId::Halt);
     const std::string after = conditions();
     EXPECT_NE(after, before) << "the tilt changed T and the effective LET";
-    EXPECT_EQ(runs(), kHeader + "begin,1," + isoTime(kStart) + ",," + before + ",,\n" + "end,1," + isoTime(now) +
-                          ",4.0," + before + ",,T moved\n" + "begin,2," + isoTime(now) + ",," + after + ",,\n");
+    EXPECT_EQ(runs(), kHeader + "begin,1," + isoTime(kStart) + ",," + before + ",,,,\n" + "end,1," + isoTime(now) +
+                          ",4.0," + before + ",,,,T moved\n" + "begin,2," + isoTime(now) + ",," + after + ",,,,\n");
     EXPECT_EQ(ui.banners.back().run, 2);
 }
 
@@ -195,7 +195,7 @@ TEST_F(BeamRunTest, KilledDuringARunIsClosedAtTheNextStartAndNumberingGoesOn) {
         ASSERT_TRUE(next.onInitDialog());
         EXPECT_TRUE(nextUi.boxes.empty());
         const std::string closed = begin + "note,1,2026\n" + "end,1," + isoTime(now) + ",," + conditions() +
-                                   ",,console ended during the run\n";
+                                   ",,,,console ended during the run\n";
         EXPECT_EQ(runs(), closed);
         const std::vector<std::string> log = logTexts();
         EXPECT_EQ(log.end()[-2], "BeamRuns.csv, line 3: a record cut short at the end of the file is skipped.");
@@ -206,13 +206,32 @@ TEST_F(BeamRunTest, KilledDuringARunIsClosedAtTheNextStartAndNumberingGoesOn) {
     }
 }
 
+// A logbook of the layout before events: its open run ends in it, in its own
+// layout; runs go on in the next file, numbered on, and start-up says so.
+TEST_F(BeamRunTest, AnOldLayoutLogbookEndsItsRunInPlaceAndGoesOnInTheNextFile) {
+    site.install(folder);
+    const std::string old = std::string(kBeamRunsHeaderWithoutEvents) + "\n" +
+                            "begin,6,t,,84Kr,15,1.000,0.000,0.000,1.000,2.000,3.000,Park,12.0,30.5,60.1,,\n";
+    folder.write("BeamRuns.csv", old);
+    startConsole();
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_EQ(runs(), old + "end,6," + isoTime(now) + ",,84Kr,15,1.000,0.000,0.000,1.000,2.000,3.000,Park,12.0,30.5,"
+                            "60.1,,console ended during the run\n");
+    const std::vector<std::string> log = logTexts();
+    EXPECT_EQ(log.end()[-2], "BeamRuns.csv has the beam-run layout without events and campaign steps: runs are "
+                             "recorded in BeamRuns-2.csv from now on, numbered on from run 6.");
+    openS2();
+    EXPECT_EQ(runs("BeamRuns-2.csv"), kHeader + "begin,7," + isoTime(now) + ",," + conditions() + ",,,,\n");
+}
+
 // A full disk under the logbook: the append leaves the file as it was, the box
 // names the cause, and the record goes in with the next one once there is
 // room; the numbering goes on past 32 bits.
 TEST_F(BeamRunTest, ALogbookOnAFullDiskKeepsItsRecordsForLater) {
     site.install(folder);
-    const std::string before = kHeader + "begin,2147483647,t,,,,,,,,,,,,,,,\n" + "end,2147483647,t,1.0,,,,,,,,,,,,,,\n" +
-                               "note,2147483647,t,,,,,,,,,,,,,,," + std::string(20000, 'x') + "\n";
+    const std::string before = kHeader + "begin,2147483647,t,,,,,,,,,,,,,,,,,\n" +
+                               "end,2147483647,t,1.0,,,,,,,,,,,,,,,,\n" + "note,2147483647,t,,,,,,,,,,,,,,,,," +
+                               std::string(20000, 'x') + "\n";
     folder.write("BeamRuns.csv", before);
     startConsole();
     {
@@ -228,8 +247,8 @@ TEST_F(BeamRunTest, ALogbookOnAFullDiskKeepsItsRecordsForLater) {
     now += std::chrono::seconds(1);
     const std::string during = conditions();
     click(ControlId::CloseS2);
-    EXPECT_EQ(runs(), before + "begin,2147483648," + isoTime(kStart) + ",," + during + ",,\n" + "end,2147483648," +
-                          isoTime(now) + ",1.0," + during + ",,S2 closed\n");
+    EXPECT_EQ(runs(), before + "begin,2147483648," + isoTime(kStart) + ",," + during + ",,,,\n" + "end,2147483648," +
+                          isoTime(now) + ",1.0," + during + ",,,,S2 closed\n");
     EXPECT_EQ(ui.boxes.size(), 2u);
 }
 
@@ -265,7 +284,7 @@ TEST_P(BeamRunEnding, TheEndRecordSaysWhy) {
     }
     std::string file = runs();
     std::string last = file.substr(file.rfind("\nend,1,") + 1);
-    EXPECT_EQ(last, "end,1," + isoTime(now) + ",1.0," + during + ",," + GetParam().comment + "\n");
+    EXPECT_EQ(last, "end,1," + isoTime(now) + ",1.0," + during + ",,,," + GetParam().comment + "\n");
     EXPECT_EQ(logTexts().back(), std::string("Beam run 1 ended after 1.0 s (") + GetParam().comment + ").");
     EXPECT_NE(liveFile().find("\"run\": null"), std::string::npos);
 }
@@ -323,7 +342,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BadLogbook{"EndlessDuration",
                    [](const WorkFolder& f) {
-                       f.write("BeamRuns.csv", kHeader + "begin,1,t,,,,,,,,,,,,,,,\nend,1,t,1e308,,,,,,,,,,,,,,\n");
+                       f.write("BeamRuns.csv", kHeader + "begin,1,t,,,,,,,,,,,,,,,,,\nend,1,t,1e308,,,,,,,,,,,,,,,,\n");
                    },
                    "line 3: duration '1e308' is not a number of seconds"},
         BadLogbook{"Binary", [](const WorkFolder& f) { f.write("BeamRuns.csv", std::string("\x7f" "ELF\0\0", 6)); },
@@ -414,7 +433,7 @@ TEST_F(BeamRunTest, ToolListsTheRunsWithNotesAndTotals) {
     r = runCommand(shellQuoted(tool) + " runs --csv " + shellQuoted(folder.path().string()));
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out.substr(0, r.out.find('\n') + 1), "file," + std::string(kRunsExportHeader) + "\n");
-    EXPECT_NE(r.out.find(",1e7,\"S2 closed; DUT 3, \"\"quiet\"\"\"\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(",1e7,,,\"S2 closed; DUT 3, \"\"quiet\"\"\"\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\neffective LET," + let + ",2,2.5,1\n"), std::string::npos) << r.out;
 
     folder.write("BeamRuns-2.csv", "garbage");

@@ -16,9 +16,9 @@ using case_names::PrintTo;  // rows print as their names
 
 const std::string kHeader = std::string(kBeamRunsHeader) + "\n";
 const std::string kBegin1 = "begin,1,2026-12-09T10:00:00+00:00,,197Au,15,1.000,0.000,0.000,1.000,2.000,3.000,Park,"
-                            "14.2,40.1,95.3,,\n";
+                            "14.2,40.1,95.3,,,,\n";
 const std::string kEnd1 = "end,1,2026-12-09T10:00:02+00:00,2.0,197Au,15,1.000,0.000,0.000,1.000,2.000,3.000,Park,"
-                          "14.2,40.1,95.3,,S2 closed\n";
+                          "14.2,40.1,95.3,,,,S2 closed\n";
 
 RunRecord note(int run, const std::string& fluence, const std::string& comment) {
     RunRecord r;
@@ -30,10 +30,15 @@ RunRecord note(int run, const std::string& fluence, const std::string& comment) 
     return r;
 }
 
+RunRecord counted(RunRecord record, const std::string& events) {
+    record.events = events;
+    return record;
+}
+
 TEST(BeamRunsFormat, RecordsRoundTripWithCommasQuotesAndLineBreaksQuoted) {
     RunRecord n = note(1, "1e7", "ok, \"SEL\" seen\nat 10:02");
     EXPECT_EQ(formatRunRecord(n),
-              "note,1,2026-12-09T11:00:00+00:00,,,,,,,,,,,,,,1e7,\"ok, \"\"SEL\"\" seen\nat 10:02\"\n");
+              "note,1,2026-12-09T11:00:00+00:00,,,,,,,,,,,,,,1e7,,,\"ok, \"\"SEL\"\" seen\nat 10:02\"\n");
     BeamRunsLog log;
     std::string why;
     ASSERT_TRUE(parseBeamRuns(kHeader + kBegin1 + kEnd1 + formatRunRecord(n), log, why)) << why;
@@ -50,7 +55,7 @@ TEST(BeamRunsFormat, RecordsRoundTripWithCommasQuotesAndLineBreaksQuoted) {
     // go past 32 bits.
     RunRecord odd = note(1, "", std::string("lost\x1b[0m \0!", 11));
     odd.run = 2147483648;
-    EXPECT_EQ(formatRunRecord(odd), "note,2147483648,2026-12-09T11:00:00+00:00,,,,,,,,,,,,,,,lost [0m  !\n");
+    EXPECT_EQ(formatRunRecord(odd), "note,2147483648,2026-12-09T11:00:00+00:00,,,,,,,,,,,,,,,,,lost [0m  !\n");
 }
 
 TEST(BeamRunsFormat, CrLfLinesAndAnOpenRunAreRead) {
@@ -86,22 +91,27 @@ INSTANTIATE_TEST_SUITE_P(
         Malformed{"OtherHeader", "run,time\n" + kBegin1, "line 1: not the header of a beam-run logbook"},
         Malformed{"Binary", kHeader + kBegin1 + std::string("end,1\0\0", 7) + "\n",
                   "line 3: binary content (byte 0x00)"},
-        Malformed{"MoreFields", kHeader + "begin,1,,,,,,,,,,,,,,,,,,\n", "line 2: more than 18 fields"},
-        Malformed{"HugeDuration", kHeader + kBegin1 + "end,1,,1e308,,,,,,,,,,,,,,\n",
+        Malformed{"MoreFields", kHeader + "begin,1,,,,,,,,,,,,,,,,,,,,\n", "line 2: more than 20 fields"},
+        Malformed{"HugeDuration", kHeader + kBegin1 + "end,1,,1e308,,,,,,,,,,,,,,,,\n",
                   "line 3: duration '1e308' is not a number of seconds"},
-        Malformed{"UnknownKind", kHeader + "start,1,,,,,,,,,,,,,,,,\n", "line 2: unknown record kind 'start'"},
-        Malformed{"RunNotANumber", kHeader + "begin,one,,,,,,,,,,,,,,,,\n",
+        Malformed{"UnknownKind", kHeader + "start,1,,,,,,,,,,,,,,,,,,\n", "line 2: unknown record kind 'start'"},
+        Malformed{"RunNotANumber", kHeader + "begin,one,,,,,,,,,,,,,,,,,,\n",
                   "line 2: run number 'one' is not a number from 1 to 9223372036854775806"},
-        Malformed{"RunCannotCountOn", kHeader + "begin,9223372036854775807,,,,,,,,,,,,,,,,\n",
+        Malformed{"RunCannotCountOn", kHeader + "begin,9223372036854775807,,,,,,,,,,,,,,,,,,\n",
                   "line 2: run number '9223372036854775807' is not a number from 1 to 9223372036854775806"},
         Malformed{"RunOutOfOrder", kHeader + kBegin1 + kEnd1 + kBegin1,
                   "line 4: run 1 does not count on from run 1"},
         Malformed{"EndWithoutBegin", kHeader + kEnd1, "line 2: end of run 1, which is not open"},
-        Malformed{"NoteBeforeBegin", kHeader + "note,3,,,,,,,,,,,,,,,,\n",
+        Malformed{"NoteBeforeBegin", kHeader + "note,3,,,,,,,,,,,,,,,,,,\n",
                   "line 2: note for run 3, which has not begun"},
-        Malformed{"BadFluence", kHeader + kBegin1 + "note,1,,,,,,,,,,,,,,,-5,\n",
+        Malformed{"BadFluence", kHeader + kBegin1 + "note,1,,,,,,,,,,,,,,,-5,,,\n",
                   "line 3: fluence '-5' is not a number"},
-        Malformed{"StrayQuote", kHeader + "note,1,a\"b,,,,,,,,,,,,,,,\n",
+        Malformed{"BadEvents", kHeader + kBegin1 + "note,1,,,,,,,,,,,,,,,,2.5,,\n",
+                  "line 3: events '2.5' are not a whole number"},
+        Malformed{"EventsInTheOldLayout",
+                  std::string(kBeamRunsHeaderWithoutEvents) + "\nbegin,1,,,,,,,,,,,,,,,,,,\n",
+                  "line 2: more than 18 fields"},
+        Malformed{"StrayQuote", kHeader + "note,1,a\"b,,,,,,,,,,,,,,,,,\n",
                   "line 2: a quote or carriage return inside an unquoted field"}),
     RowName{});
 
@@ -115,8 +125,8 @@ TEST(BeamRunsFormat, RecordsCutShortAreSkippedWithANote) {
     } rows[] = {
         {kHeader + kBegin1 + kEnd1.substr(0, 30), {"line 3: a record cut short at the end of the file is skipped"}, 1},
         {kHeader + kBegin1.substr(0, 60) + "\n" + kBegin1 + kEnd1,
-         {"line 2: a record cut short (9 of 18 fields) is skipped"}, 2},
-        {kHeader + kBegin1 + "note,1,t,,,,,,,,,,,,,,,\"never closed\n",
+         {"line 2: a record cut short (9 of 20 fields) is skipped"}, 2},
+        {kHeader + kBegin1 + "note,1,t,,,,,,,,,,,,,,,,,\"never closed\n",
          {"line 3: a record cut short at the end of the file is skipped"}, 1},
     };
     for (const auto& row : rows) {
@@ -184,9 +194,9 @@ TEST(BeamRunsMerge, NotesAndEndCommentsMergeNewestFirstWithTotals) {
     BeamRunsLog log;
     std::string why;
     std::string second = "begin,2,2026-12-09T10:05:00+00:00,,132Xe,15,1.000,0.000,60.000,1.000,2.000,3.000,Park,"
-                         "12.0,\"1,000.5\",30.0,,\n";
-    ASSERT_TRUE(parseBeamRuns(kHeader + kBegin1 + kEnd1 + formatRunRecord(note(1, "2e6", "first")) + second +
-                                  formatRunRecord(note(1, "3e6", "second, corrected")),
+                         "12.0,\"1,000.5\",30.0,,,7,\n";
+    ASSERT_TRUE(parseBeamRuns(kHeader + kBegin1 + kEnd1 + formatRunRecord(counted(note(1, "2e6", "first"), "5")) + second +
+                                  formatRunRecord(counted(note(1, "3e6", "second, corrected"), "12")),
                               log, why))
         << why;
     std::vector<RunSummary> runs = mergeRuns(log);
@@ -198,9 +208,9 @@ TEST(BeamRunsMerge, NotesAndEndCommentsMergeNewestFirstWithTotals) {
     EXPECT_EQ(formatRunsExport(runs),
               std::string(kRunsExportHeader) + "\n" +
                   "2,2026-12-09T10:05:00+00:00,,,132Xe,15,1.000,0.000,60.000,1.000,2.000,3.000,Park,12.0,"
-                  "\"1,000.5\",30.0,,\n"
+                  "\"1,000.5\",30.0,,,7,\n"
                   "1,2026-12-09T10:00:00+00:00,2026-12-09T10:00:02+00:00,2.0,197Au,15,1.000,0.000,0.000,1.000,"
-                  "2.000,3.000,Park,14.2,40.1,95.3,3e6,\"S2 closed; first; second, corrected\"\n");
+                  "2.000,3.000,Park,14.2,40.1,95.3,3e6,12,,\"S2 closed; first; second, corrected\"\n");
     RunTotals totals = totalRuns(runs);
     EXPECT_EQ(totals.all.runs, 2);
     EXPECT_DOUBLE_EQ(totals.all.seconds, 2.0);

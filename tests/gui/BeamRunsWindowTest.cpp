@@ -26,16 +26,18 @@
 namespace {
 
 const std::string kBegin1 = "begin,1,2026-12-09T10:00:00+00:00,,197Au,15,1.000,0.000,0.000,1.000,2.000,3.000,Park,"
-                            "14.2,40.1,95.3,,\n";
+                            "14.2,40.1,95.3,,,,\n";
 const std::string kEnd1 = "end,1,2026-12-09T10:00:02+00:00,2.0,197Au,15,1.000,0.000,0.000,1.000,2.000,3.000,Park,"
-                          "14.2,40.1,95.3,,S2 closed\n";
+                          "14.2,40.1,95.3,,,,S2 closed\n";
 const std::string kBegin2 = "begin,2,2026-12-09T10:05:00+00:00,,197Au,15,1.000,0.000,60.000,1.000,2.000,3.000,"
-                            "Park,14.2,80.2,47.6,,\n";
+                            "Park,14.2,80.2,47.6,,,,\n";
 
 // Three runs, the last one open: 1200.0 s and 3784.4 s of beam, 2.5e7 and
-// 7e6 ions/cm² noted; the second run ends on the next day.
+// 7e6 ions/cm² noted; the second run ends on the next day. Written in the
+// layout before events were recorded, which the window still reads.
 const std::string kThreeRuns =
-    std::string(kBeamRunsHeader) + "\n" + kBegin1 +
+    std::string(kBeamRunsHeaderWithoutEvents) + "\n" +
+    "begin,1,2026-12-09T10:00:00+00:00,,197Au,15,1.000,0.000,0.000,1.000,2.000,3.000,Park,14.2,40.1,95.3,,\n"
     "end,1,2026-12-09T10:20:00+00:00,1200.0,197Au,15,1.000,0.000,0.000,1.000,2.000,3.000,Park,14.2,40.1,95.3,,\n"
     "note,1,2026-12-09T10:21:00+00:00,,,,,,,,,,,,,,2.5e7,\n"
     "begin,2,2026-12-09T23:30:00+00:00,,132Xe,15,1.000,0.000,0.000,1.000,2.000,3.000,Park,12.0,30.5,60.1,,\n"
@@ -91,7 +93,7 @@ private slots:
         QCOMPARE(window->logbookPath(), QFileInfo(logbook()).absoluteFilePath());
         QCOMPARE(window->table()->rowCount(), 1);
         QCOMPARE(window->table()->item(0, 3)->text(), QStringLiteral("2.0"));
-        QCOMPARE(window->table()->item(0, 17)->text(), QStringLiteral("S2 closed"));
+        QCOMPARE(window->table()->item(0, 19)->text(), QStringLiteral("S2 closed"));
 
         append(logbook(), kBegin2);
         QTRY_COMPARE_WITH_TIMEOUT(window->table()->rowCount(), 2, 5000);
@@ -115,11 +117,11 @@ private slots:
         QCOMPARE(table->item(0, 2)->text(), QString());
         QCOMPARE(table->item(2, 2)->text(), QStringLiteral("10:20:00"));  // the day of its begin
         // Numbers to the right, texts to the left.
-        for (int column : {0, 3, 5, 8, 14, 16})
+        for (int column : {0, 3, 5, 8, 14, 16, 17})
             QCOMPARE(table->item(1, column)->textAlignment(), int(Qt::AlignRight | Qt::AlignVCenter));
-        for (int column : {1, 4, 12, 17})
+        for (int column : {1, 4, 12, 18, 19})
             QVERIFY(!(table->item(1, column)->textAlignment() & Qt::AlignRight));
-        QCOMPARE(table->item(1, 17)->toolTip(),
+        QCOMPARE(table->item(1, 19)->toolTip(),
                  QStringLiteral("latch-up at 00:10 cleared by a power cycle of the board"));
         // 1200.0 s + 3784.4 s = 4984 s; run 3 is open and has no fluence.
         QCOMPARE(window->totalsText(),
@@ -134,7 +136,7 @@ private slots:
         QTRY_VERIFY(header->length() <= table->viewport()->width());
         const QString fluenceTitle = table->horizontalHeaderItem(16)->text();
         QVERIFY(header->sectionSize(16) >= header->fontMetrics().size(0, fluenceTitle).width());
-        QVERIFY2(header->sectionSize(17) >= 100, qPrintable(QString::number(header->sectionSize(17))));
+        QVERIFY2(header->sectionSize(19) >= 100, qPrintable(QString::number(header->sectionSize(19))));
     }
 
     void opensInsideTheScreenAtItsRememberedSize()
@@ -170,17 +172,21 @@ private slots:
         QVERIFY(!window->addNote(1, QStringLiteral("fine"), QStringLiteral("lots"), &why));
         QCOMPARE(why, QStringLiteral("The fluence must be a number of ions per cm\u00b2 (at least 0), or empty."));
         QVERIFY(!window->addNote(1, QStringLiteral("  "), QString(), &why));
+        QVERIFY(!window->addNote(1, QString(), QString(), &why, QStringLiteral("-3")));
+        QCOMPARE(why, QStringLiteral("The events must be a whole number (at least 0), or empty."));
         QCOMPARE(readAll(logbook()), before);
 
-        QVERIFY(window->addNote(1, QStringLiteral("SEL at 10:01, \"latched\""), QStringLiteral("2.5e7"), &why));
+        QVERIFY(window->addNote(1, QStringLiteral("SEL at 10:01, \"latched\""), QStringLiteral("2.5e7"), &why,
+                                QStringLiteral("17")));
         const std::string after = readAll(logbook());
         QCOMPARE(after.substr(0, before.size()), before);
         const std::string note = after.substr(before.size());
         QVERIFY2(note.rfind("note,1,", 0) == 0, note.c_str());
-        const std::string tail = ",,,,,,,,,,,,,2.5e7,\"SEL at 10:01, \"\"latched\"\"\"\n";
+        const std::string tail = ",,,,,,,,,,,,,2.5e7,17,,\"SEL at 10:01, \"\"latched\"\"\"\n";
         QVERIFY2(note.size() > tail.size() && note.substr(note.size() - tail.size()) == tail, note.c_str());
         QCOMPARE(window->table()->item(0, 16)->text(), QStringLiteral("2.5e7"));
-        QCOMPARE(window->table()->item(0, 17)->text(), QStringLiteral("S2 closed; SEL at 10:01, \"latched\""));
+        QCOMPARE(window->table()->item(0, 17)->text(), QStringLiteral("17"));
+        QCOMPARE(window->table()->item(0, 19)->text(), QStringLiteral("S2 closed; SEL at 10:01, \"latched\""));
 
         const QString exported = folder->filePath(QStringLiteral("export.csv"));
         QVERIFY(window->exportCsv(exported));

@@ -1,5 +1,7 @@
 #include "platform/qt/BeamRunsWindow.h"
 
+#include <algorithm>
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -15,6 +17,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 #include "core/FileNames.h"
@@ -35,7 +38,9 @@ constexpr int kBeginColumn = 1;
 constexpr int kEndColumn = 2;
 constexpr int kIonColumn = 4;
 constexpr int kPositionColumn = 12;
-constexpr int kCommentColumn = 17;
+constexpr int kEventsColumn = 17;
+constexpr int kStepColumn = 18;
+constexpr int kCommentColumn = 19;
 
 QStringList columnTitles()
 {
@@ -56,13 +61,15 @@ QStringList columnTitles()
             QStringLiteral("effective\nLET\n(MeV\u00b7cm\u00b2/mg)"),
             QStringLiteral("effective\nrange\n(\u00b5m)"),
             QStringLiteral("fluence\n(ions/cm\u00b2)"),
+            QStringLiteral("events"),
+            QStringLiteral("step"),
             QStringLiteral("comment")};
 }
 
 bool isNumberColumn(int column)
 {
     return column != kBeginColumn && column != kEndColumn && column != kIonColumn && column != kPositionColumn
-           && column != kCommentColumn;
+           && column != kStepColumn && column != kCommentColumn;
 }
 
 // "2026-12-09T17:30:05+01:00" as "2026-12-09 17:30:05" (the local time it
@@ -86,7 +93,8 @@ QStringList cells(const RunSummary& r)
     const RunConditions& c = r.conditions;
     return {QString::number(r.run), readableTime(r.begin), readableTime(r.end, r.begin), qs(r.duration), qs(c.ion),
             qs(c.energy), qs(c.s), qs(c.r), qs(c.t), qs(c.x), qs(c.y), qs(c.z), qs(c.position),
-            qs(c.substrateEnergy), qs(c.effectiveLet), qs(c.effectiveRange), qs(r.fluence), qs(r.comment)};
+            qs(c.substrateEnergy), qs(c.effectiveLet), qs(c.effectiveRange), qs(r.fluence), qs(r.events), qs(r.step),
+            qs(r.comment)};
 }
 
 QString plural(int count, const char* one, const char* many)
@@ -161,6 +169,9 @@ BeamRunsWindow::BeamRunsWindow(const QString& logbookPath, QWidget* parent)
     fluence_ = new QLineEdit(this);
     fluence_->setObjectName(QStringLiteral("runFluence"));
     fluence_->setPlaceholderText(QStringLiteral("optional"));
+    events_ = new QLineEdit(this);
+    events_->setObjectName(QStringLiteral("runEvents"));
+    events_->setPlaceholderText(QStringLiteral("optional"));
     addNote_ = new QPushButton(QStringLiteral("&Add note"), this);
     addNote_->setObjectName(QStringLiteral("addRunNote"));
 
@@ -172,10 +183,14 @@ BeamRunsWindow::BeamRunsWindow(const QString& logbookPath, QWidget* parent)
     commentLabel->setBuddy(comment_);
     auto* fluenceLabel = new QLabel(QStringLiteral("&Fluence (ions/cm\u00b2):"), this);
     fluenceLabel->setBuddy(fluence_);
+    auto* eventsLabel = new QLabel(QStringLiteral("E&vents:"), this);
+    eventsLabel->setBuddy(events_);
     note->addWidget(commentLabel);
     note->addWidget(comment_, 3);
     note->addWidget(fluenceLabel);
     note->addWidget(fluence_, 1);
+    note->addWidget(eventsLabel);
+    note->addWidget(events_, 1);
     note->addWidget(addNote_);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
@@ -260,6 +275,13 @@ void BeamRunsWindow::reload()
     }
     if (table_->currentRow() < 0 && table_->rowCount() > 0)
         table_->selectRow(0);
+    // Events and steps only where some run has them: a logbook kept without
+    // a campaign leaves the comment its room.
+    const auto any = [this](std::string RunSummary::*field) {
+        return std::any_of(runs_.begin(), runs_.end(), [field](const RunSummary& run) { return !(run.*field).empty(); });
+    };
+    table_->setColumnHidden(kEventsColumn, !any(&RunSummary::events));
+    table_->setColumnHidden(kStepColumn, !any(&RunSummary::step));
     totals_->setText(::totalsText(totalRuns(runs_).all));
     emit runsChanged();
 }
@@ -272,7 +294,8 @@ std::int64_t BeamRunsWindow::selectedRun() const
     return runs_[static_cast<std::size_t>(row)].run;
 }
 
-bool BeamRunsWindow::addNote(std::int64_t run, const QString& comment, const QString& fluence, QString* why)
+bool BeamRunsWindow::addNote(std::int64_t run, const QString& comment, const QString& fluence, QString* why,
+                             const QString& events)
 {
     auto refuse = [why](const QString& text) {
         if (why != nullptr)
@@ -284,13 +307,17 @@ bool BeamRunsWindow::addNote(std::int64_t run, const QString& comment, const QSt
         return refuse(QStringLiteral("Select a run first."));
     if (!validFluence(fluenceText))
         return refuse(QStringLiteral("The fluence must be a number of ions per cm\u00b2 (at least 0), or empty."));
-    if (comment.trimmed().isEmpty() && fluenceText.empty())
-        return refuse(QStringLiteral("Type a comment or a fluence."));
+    const std::string eventsText = events.trimmed().toStdString();
+    if (!validEvents(eventsText))
+        return refuse(QStringLiteral("The events must be a whole number (at least 0), or empty."));
+    if (comment.trimmed().isEmpty() && fluenceText.empty() && eventsText.empty())
+        return refuse(QStringLiteral("Type a comment, a fluence or the events."));
     RunRecord note;
     note.kind = "note";
     note.run = run;
     note.time = isoTime(WallClock::now());
     note.fluence = fluenceText;
+    note.events = eventsText;
     note.comment = comment.trimmed().toStdString();
     std::string cause;
     if (!appendRunRecord(local(path_), note, &cause))
@@ -303,12 +330,13 @@ bool BeamRunsWindow::addNote(std::int64_t run, const QString& comment, const QSt
 void BeamRunsWindow::addNoteToSelection()
 {
     QString why;
-    if (!addNote(selectedRun(), comment_->text(), fluence_->text(), &why)) {
+    if (!addNote(selectedRun(), comment_->text(), fluence_->text(), &why, events_->text())) {
         QMessageBox::warning(this, QStringLiteral("Beam runs"), why);
         return;
     }
     comment_->clear();
     fluence_->clear();
+    events_->clear();
 }
 
 bool BeamRunsWindow::exportCsv(const QString& path) const

@@ -17,7 +17,7 @@ class QTableWidget;
 // The non-modal "Beam runs" window: the runs of the beam-run logbook, newest
 // first, with their notes merged. It reads the logbook again whenever the file
 // changes while the window is shown, lets the operator add a note (comment and
-// optional fluence) to the selected run, appended as a note record, and
+// optional fluence and events) to the selected run, appended as a note record, and
 // exports the runs as CSV. Under the table, the totals of all runs.
 class BeamRunsWindow : public QWidget {
     Q_OBJECT
@@ -37,8 +37,10 @@ public:
     QString totalsText() const;
 
     // Appends a note to `run`; false, with the reason, when the fluence is
-    // not a number >= 0, nothing is typed, or the logbook cannot be written.
-    bool addNote(std::int64_t run, const QString& comment, const QString& fluence, QString* why = nullptr);
+    // not a number >= 0, the events no whole number >= 0, nothing is typed,
+    // or the logbook cannot be written.
+    bool addNote(std::int64_t run, const QString& comment, const QString& fluence, QString* why = nullptr,
+                 const QString& events = QString());
     // The runs, notes merged, as CSV; false when the file cannot be written.
     bool exportCsv(const QString& path) const;
 
@@ -64,6 +66,7 @@ private:
     QLabel* totals_ = nullptr;
     QLineEdit* comment_ = nullptr;
     QLineEdit* fluence_ = nullptr;
+    QLineEdit* events_ = nullptr;
     QPushButton* addNote_ = nullptr;
     QPushButton* export_ = nullptr;
     FollowedFile* follower_ = nullptr;
