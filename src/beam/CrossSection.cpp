@@ -384,7 +384,9 @@ Vector4 sigmaGradient(const WeibullParameters& p, const Vector4& scale, double l
 // to the Fisher information I of the Poisson counts (g = ∂σ/∂θ there), and so
 // multiplies det I by 1 + Φ gᵀ I⁻¹ g / σ(L): the next LET is the grid point
 // where that factor is largest, Φ the median effective fluence of a run so
-// far. The reason names the parameter whose variance that run would cut by
+// far. Only LETs at which that run would expect an event or more count: just
+// above the onset the information of so rare counts grows without bound in
+// theory and tells nothing in practice. The reason names the parameter whose variance that run would cut by
 // the largest share.
 NextLet suggestNextLet(const std::vector<CrossSectionPoint>& perLet, const WeibullFit& fit) {
     NextLet next;
@@ -423,7 +425,7 @@ NextLet suggestNextLet(const std::vector<CrossSectionPoint>& perLet, const Weibu
     for (int k = 0; k <= steps; ++k) {
         const double let = from + (to - from) * k / steps;
         const double sigma = weibullSigma(p, let);
-        if (!(sigma > 0)) continue;
+        if (!(sigma * fluence >= 1)) continue;
         const Vector4 g = sigmaGradient(p, scale, let);
         Vector4 shift{};
         double quadratic = 0;
