@@ -27,11 +27,21 @@ inline constexpr std::size_t kRunEventsMaxBytes = std::size_t{4} << 20;  // byte
 struct RunEvents {
     std::map<std::int64_t, std::int64_t> events;
     std::vector<std::string> problems;
+    std::string fileName;  // as the problems name it
 };
 RunEvents parseRunEvents(std::string_view content, const std::string& fileName);
 // A missing file gives no events and no problem; a file that cannot be read
 // (not a regular file, a link, binary, oversized) one problem.
 RunEvents readRunEvents(const std::string& path);
+
+// The 95 % limits of a Poisson mean for `events` counted (exact, from the
+// chi-square quantiles): lower χ²(0.025; 2N)/2, upper χ²(0.975; 2N + 2)/2;
+// with no events no lower limit and the one-sided upper limit −ln(0.05).
+struct PoissonLimits {
+    double lower = 0;
+    double upper = 0;
+};
+PoissonLimits poissonLimits95(std::int64_t events);
 
 // One point of the curve: a run, or the runs of one effective LET merged.
 struct CrossSectionPoint {

@@ -19,6 +19,7 @@
 #include "energyloss/EngineFixtures.h"
 #include "energyloss/SPtableWriter.h"
 #include "energyloss/StoppingCoefficients.h"
+#include "beam/BeamRuns.h"
 #include "support/CaseNames.h"
 #include "util/TokenReader.h"
 
@@ -299,7 +300,7 @@ INSTANTIATE_TEST_SUITE_P(Commands, EachCommand,
                                          CommandCase{"recompute", "--help", "--csv"},
                                          CommandCase{"go", "--bragg", "--ion"},
                                          CommandCase{"plan", "--rotations", "--let"},
-                                         CommandCase{"runs", "--csv", "--svg"},
+                                         CommandCase{"runs", "--cross-section", "--ion"},
                                          CommandCase{"station", "--cyclotron", "--ion"}),
                          RowName{});
 
@@ -318,6 +319,51 @@ TEST_F(Tool, HelpOfTheToolListsEveryCommandAndEveryOption) {
     const ToolRun bare = runCommand(shellQuoted(tool));
     EXPECT_EQ(bare.exitCode, 2);
     EXPECT_EQ(bare.out, run.out);
+}
+
+// Runs 1 and 3 share LET 10.0 (2 events in 2e7 /cm2), run 2 at T 60 has none
+// in 1e7 effective; run 4 is still open. Limits worked by bisection of the
+// Poisson sums: e^-y (1 + y) = 0.975 gives y = 0.242209, e^-y (1 + y + y²/2)
+// = 0.025 gives y = 7.22469; with no events -ln 0.05 = 2.995732.
+TEST_F(Tool, RunsCrossSectionCsvMergesTheRunsOfALetAndNamesTheOpenRun) {
+    std::vector<RunRecord> records;
+    const char* lets[] = {"10.0", "20.0", "10.0", "30.0"};
+    const char* tilts[] = {"0.000", "60.000", "0.000", "0.000"};
+    const char* fluences[] = {"1e7", "2e7", "1e7", ""};
+    for (int run = 1; run <= 4; ++run) {
+        RunRecord begin;
+        begin.kind = "begin";
+        begin.run = run;
+        begin.time = "2026-12-09T10:00:00+00:00";
+        begin.conditions.ion = "84Kr";
+        begin.conditions.effectiveLet = lets[run - 1];
+        begin.conditions.t = tilts[run - 1];
+        begin.conditions.effectiveRange = "40.0";
+        records.push_back(begin);
+        if (run == 4) break;
+        RunRecord end = begin;
+        end.kind = "end";
+        end.duration = "60.0";
+        end.fluence = fluences[run - 1];
+        records.push_back(end);
+    }
+    ASSERT_TRUE(appendRunRecords("BeamRuns.csv", records));
+    folder.write("RunEvents.csv", "run,events\n1,1\n2,0\n3,1\n");
+    const ToolRun run = runCommand(shellQuoted(tool) + " runs --cross-section --csv");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out,
+              "effective LET (MeV cm2/mg),runs,fluence (1/cm2),effective fluence (1/cm2),events,cross section (cm2),"
+              "lower 95% (cm2),upper 95% (cm2)\n"
+              "10.0,1 3,2e+07,2e+07,2,1e-07,1.21105e-08,3.61234e-07\n"
+              "20.0,2,2e+07,1e+07,0,0,0,2.99573e-07\n");
+    EXPECT_EQ(run.err, "tarvex-let: run 4: still open - left out\n");
+    const ToolRun fit = runCommand(shellQuoted(tool) + " runs --cross-section --fit weibull --svg out.svg");
+    EXPECT_EQ(fit.exitCode, 1);
+    EXPECT_NE(fit.out.find("\nWeibull fit: The Weibull fit needs events at four effective LETs or more; these runs "
+                           "have events at 1.\n"),
+              std::string::npos)
+        << fit.out;
+    EXPECT_NE(folder.read("out.svg").find(">no events: 95 % upper limit</text>"), std::string::npos);
 }
 
 TEST_F(Tool, SptableWritesTheFormulaTableUnderItsStandardName) {

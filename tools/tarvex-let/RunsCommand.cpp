@@ -1,14 +1,22 @@
 // tarvex-let runs: the beam runs of a station's logbooks, with the beam-on
-// time per ion and per effective LET.
+// time per ion and per effective LET; with --cross-section the device's cross
+// section against effective LET, its Weibull fit and the next LET to measure.
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 
+#include "Cocktail.h"
 #include "StationFolderOption.h"
 #include "beam/BeamRuns.h"
+#include "beam/BeamSolve.h"
+#include "beam/CrossSection.h"
+#include "beam/Degrader.h"
+#include "core/Cyclotrons.h"
 #include "util/NumberFormat.h"
+#include "util/TextFiles.h"
 
 namespace {
 
@@ -26,27 +34,127 @@ void printTotals(const char* title, const std::vector<RunTotal>& totals) {
     }
 }
 
+
+// One table row of points: per run with its tilt and range, per LET without.
+std::string pointRow(const CrossSectionPoint& p, const RunSummary* run) {
+    std::string runs;
+    for (std::int64_t number : p.runs) runs += (runs.empty() ? "" : " ") + std::to_string(number);
+    std::string row = "  " + column(runs, run ? 6 : 12) + column(p.effectiveLetText, 10);
+    if (run) row += column(run->conditions.t, 9) + column(run->conditions.effectiveRange, 11);
+    return row + column(cformat("%.4g", p.fluence), 12) + column(cformat("%.4g", p.effectiveFluence), 12) +
+           column(std::to_string(p.events), 8) + column(p.events == 0 ? "0" : cformat("%.4g", p.sigma), 11) +
+           column(p.events == 0 ? "-" : cformat("%.4g", p.lower), 11) + cformat("%.4g", p.upper) + "\n";
+}
+
+void printCrossSections(const CrossSectionData& data, const std::vector<RunSummary>& runs) {
+    const std::string last = column("events", 8) + column("sigma", 11) + column("lower 95%", 11) + "upper 95%\n";
+    std::cout << "Cross section per run (LET in MeV\u00b7cm\u00b2/mg, T in degrees, range in \u00b5m, fluence in "
+                 "1/cm\u00b2, sigma and its 95 % limits in cm\u00b2):\n"
+              << "  " << column("run", 6) << column("LET", 10) << column("T", 9) << column("range", 11)
+              << column("fluence", 12) << column("effective", 12) << last;
+    for (const CrossSectionPoint& p : data.perRun) {
+        auto found = std::find_if(runs.begin(), runs.end(), [&](const RunSummary& r) { return r.run == p.runs[0]; });
+        std::cout << pointRow(p, &*found);
+    }
+    std::cout << "\nCross section per effective LET:\n"
+              << "  " << column("runs", 12) << column("LET", 10) << column("fluence", 12) << column("effective", 12)
+              << last;
+    for (const CrossSectionPoint& p : data.perLet) std::cout << pointRow(p, nullptr);
+}
+
+void printFit(const WeibullFit& fit) {
+    if (!fit.fitted) {
+        std::cout << "\nWeibull fit: " << fit.message << "\n";
+        return;
+    }
+    const WeibullParameters& v = fit.value;
+    const WeibullParameters& u = fit.uncertainty;
+    std::cout << "\nWeibull fit (Poisson maximum likelihood; uncertainties one standard deviation):\n"
+              << "  " << column("onset LET", 26) << cformat("%.4g \u00b1 %.2g", v.onset, u.onset)
+              << " MeV\u00b7cm\u00b2/mg\n"
+              << "  " << column("width", 26) << cformat("%.4g \u00b1 %.2g", v.width, u.width)
+              << " MeV\u00b7cm\u00b2/mg\n"
+              << "  " << column("shape", 26) << cformat("%.4g \u00b1 %.2g", v.shape, u.shape) << "\n"
+              << "  " << column("saturation cross section", 26)
+              << cformat("%.4g \u00b1 %.2g", v.saturation, u.saturation) << " cm\u00b2\n";
+}
+
+// The best setting of the station in the current folder for `let`, as solve
+// ranks them; nothing without cocktail ions.
+void printBestSetting(double let) {
+    const auto station = readStation();
+    if (!station->layers.complete) throw ComputationError{station->layersProblem};
+    SolveRequest request;
+    request.ions = stationCocktail(*station);
+    if (request.ions.empty()) return;
+    request.wantedLets = {let};
+    request.minimumRangeUm = stationMinimumRange();
+    request.rows = 1;
+    setStationGrid(request, *station, 60);
+    const SolveResult result = solveSettings(request, stationComputation(*station, request));
+    for (const std::string& skipped : result.skippedIons) std::cerr << "tarvex-let: " << skipped << "; skipped\n";
+    const SolveAnswer& answer = result.answers.front();
+    if (answer.rows.empty()) {
+        std::cout << "No setting of the station reaches it" << (answer.limit.empty() ? "" : ": " + answer.limit)
+                  << "\n";
+        return;
+    }
+    const SolveRow& row = answer.rows.front();
+    const SolveSetting& at = row.setting;
+    std::cout << (row.within ? "Best setting: " : "Nearest setting: ") << request.ions[at.ion].name
+              << cformat(" S %d, R %.3f\u00b0, T %s%.3f\u00b0", at.foil, at.r, at.bothSigns ? "\u00b1" : "", at.t)
+              << ": effective LET " << effectiveLetText(row.beam.effectiveLet) << " MeV\u00b7cm\u00b2/mg, effective range "
+              << effectiveRangeText(row.beam.effectiveRangeUm) << " \u00b5m\n";
+}
+
+bool hasCocktail(const std::string& folder) {
+    for (int code : {kCyclotronArdo, kCyclotronBelm}) {
+        if (fileIsReadable(inFolder(folder, cocktailFileName(code)))) return true;
+    }
+    return false;
+}
+
 class RunsCommand : public LetCommand {
 public:
     RunsCommand()
-        : LetCommand("runs", "[DIR] [--csv]",
+        : LetCommand("runs", "[DIR] [--csv] [--cross-section [--events FILE] [--fit weibull] [--svg FILE] [--suggest]]",
                      "the beam runs recorded in \"BeamRuns.csv\" (and every \"BeamRuns-2.csv\", ... present, started "
                      "after a logbook that could not be continued) in the station folder DIR (default: the current "
                      "folder), newest first, "
                      "notes merged, then the beam-on time per ion and per effective LET. --csv: the runs as the "
                      "logbook window exports them, with the file first, then an empty line and the totals. A logbook "
                      "that cannot be read is named on stderr and skipped (exit status 1); so is a record cut short "
-                     "(exit status 0).") {}
+                     "(exit status 0). --cross-section: instead, the device's cross section per run and per "
+                     "effective LET (runs of one LET merged): effective fluence fluence x cos T, events (from FILE, "
+                     "default RunEvents.csv in DIR, \"run,events\" lines, else from the logbook), sigma = events / "
+                     "effective fluence and its exact 95 % Poisson limits; runs that cannot give one are named on "
+                     "stderr. --fit weibull adds the Weibull curve fitted by Poisson maximum likelihood, --svg the "
+                     "picture, --suggest the effective LET to measure next (and, in a station folder with a "
+                     "cocktail file, the setting that gives it).") {}
 
     void declareOptions(CLI::App& command) override {
         station_.declare(command);
         declareFlag(command, csv_, "--csv",
                     "the runs as the logbook window exports them, with the file first, then an empty line and the "
                     "totals");
+        declareFlag(command, crossSection_, "--cross-section",
+                    "the cross section against effective LET instead of the runs");
+        events_.declare(command, "--events", "FILE",
+                        "the events a run, \"run,events\" lines (default: RunEvents.csv in DIR)");
+        fit_.declare(command, "--fit", "MODEL", "the curve fitted to the cross sections: weibull");
+        svg_.declare(command, "--svg", "FILE", "the cross section against effective LET as an SVG picture in FILE");
+        declareFlag(command, suggest_, "--suggest", "the effective LET whose run would narrow the fit most");
     }
 
     int run() override {
         const std::string& folder = station_.folder();
+        if (!crossSection_) {
+            for (const TextOption* option : {&events_, &fit_, &svg_}) {
+                if (option->given()) throw UsageError{option->name() + " needs --cross-section"};
+            }
+            if (suggest_) throw UsageError{"--suggest needs --cross-section"};
+        }
+        if (fit_.given() && fit_.text() != "weibull") throw UsageError{fit_.quoted() + ": the one model is weibull"};
         std::error_code ec;
         if (!folder.empty() && !std::filesystem::is_directory(folder, ec)) {
             throw UsageError{"folder '" + folder + "': not a folder"};
@@ -81,6 +189,7 @@ public:
             }
             all.insert(all.end(), runs.begin(), runs.end());
         }
+        if (crossSection_) return crossSectionRun(all) == 0 ? status : 1;
         const RunTotals totals = totalRuns(all);
         if (csv_) {
             std::cout << "file," << kRunsExportHeader << "\n" << csvRows << "\n";
@@ -105,8 +214,54 @@ public:
     }
 
 private:
+    // The cross-section output of the runs read; its exit status.
+    int crossSectionRun(const std::vector<RunSummary>& runs) {
+        const std::string svgFile = svg_.given() ? callersPath(svg_.text()) : "";
+        const RunEvents events =
+            readRunEvents(events_.given() ? events_.text() : inFolder(station_.folder(), kRunEventsFile));
+        for (const std::string& problem : events.problems) std::cerr << "tarvex-let: " << problem << "\n";
+        const CrossSectionData data = crossSections(runs, events);
+        for (const std::string& problem : data.problems) std::cerr << "tarvex-let: " << problem << "\n";
+        const bool fitting = fit_.given() || suggest_;
+        const WeibullFit fit = fitting ? fitWeibull(data.perLet) : WeibullFit{};
+        int status = fitting && !fit.fitted ? 1 : 0;
+        if (csv_) {
+            std::cout << formatCrossSectionCsv(data.perLet);
+            if (fit_.given()) std::cout << formatWeibullCsv(fit);
+            if (fitting && !fit.fitted) std::cerr << "tarvex-let: " << fit.message << "\n";
+        } else {
+            printCrossSections(data, runs);
+            if (fit_.given()) printFit(fit);
+        }
+        if (suggest_) {
+            const NextLet next = suggestNextLet(data.perLet, fit);
+            if (csv_) {
+                std::cout << "\nnext LET (MeV cm2/mg),reason\n"
+                          << (next.found ? formatBeamValue(next.let) : "") << "," << csvField(next.reason) << "\n";
+            } else if (next.found) {
+                std::cout << "\nNext LET: " << formatBeamValue(next.let) << " MeV\u00b7cm\u00b2/mg (" << next.reason
+                          << ")\n";
+            } else {
+                std::cout << "\nNext LET: none (" << next.reason << ")\n";
+            }
+            if (next.found && !csv_ && hasCocktail(station_.folder())) {
+                station_.enter();
+                printBestSetting(next.let);
+            }
+        }
+        if (!svgFile.empty() &&
+            !replaceFileContent(svgFile, crossSectionSvg("Cross section against effective LET", data, fit))) {
+            std::cerr << "tarvex-let: --svg '" << svg_.text() << "': cannot write it\n";
+            status = 1;
+        }
+        return status;
+    }
+
     StationFolderOption station_;
     bool csv_ = false;
+    bool crossSection_ = false;
+    bool suggest_ = false;
+    TextOption events_, fit_, svg_;
 };
 
 }  // namespace

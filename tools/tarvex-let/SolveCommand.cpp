@@ -9,6 +9,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "Cocktail.h"
 #include "EngineOptions.h"
 #include "StationFolderOption.h"
 #include "beam/BeamSolve.h"
@@ -18,12 +19,11 @@
 #include "util/TextFiles.h"
 #include "util/TokenReader.h"
 
-namespace {
-
-// The station file of the cyclotron's cocktail: "CocktailArdo.dat" or "CocktailBelm.dat".
 std::string cocktailFileName(int cyclotronCode) {
     return std::string("Cocktail") + (cyclotronCode == kCyclotronBelm ? "Belm" : "Ardo") + ".dat";
 }
+
+namespace {
 
 // Comma-separated items of an option; an empty item is refused.
 std::vector<std::string> items(const TextOption& option) {
@@ -70,33 +70,6 @@ SolveIon ionItem(const std::string& quoted, const std::string& text) {
         }
     }
     return ion;
-}
-
-// The cocktail file's ions: "ION MEVU [MASS]" a line, "#" comments; a
-// malformed line is named and skipped.
-std::vector<SolveIon> readCocktail(const std::string& file) {
-    std::vector<SolveIon> ions;
-    std::ifstream in;
-    if (!openInput(in, file)) return ions;
-    TokenReader lines(in);
-    std::string line;
-    int number = 0;
-    while (lines.readLine(line)) {
-        ++number;
-        const std::size_t hash = line.find('#');
-        if (hash != std::string::npos) line.resize(hash);
-        std::istringstream words(line);
-        TokenReader reader(words);
-        std::string text;
-        for (std::string word; reader.readWord(word);) text += (text.empty() ? "" : ":") + word;
-        if (text.empty()) continue;
-        try {
-            ions.push_back(ionItem(file + " line " + std::to_string(number), text));
-        } catch (const UsageError& error) {
-            std::cerr << "tarvex-let: " << error.text << "; line skipped\n";
-        }
-    }
-    return ions;
 }
 
 // `degrees` at the counts the axis reaches, refused outside its limits.
@@ -171,6 +144,39 @@ void printCsv(const SolveRequest& request, const SolveResult& result) {
         }
     }
 }
+
+}  // namespace
+
+std::vector<SolveIon> readCocktail(const std::string& file) {
+    std::vector<SolveIon> ions;
+    std::ifstream in;
+    if (!openInput(in, file)) return ions;
+    TokenReader lines(in);
+    std::string line;
+    int number = 0;
+    while (lines.readLine(line)) {
+        ++number;
+        const std::size_t hash = line.find('#');
+        if (hash != std::string::npos) line.resize(hash);
+        std::istringstream words(line);
+        TokenReader reader(words);
+        std::string text;
+        for (std::string word; reader.readWord(word);) text += (text.empty() ? "" : ":") + word;
+        if (text.empty()) continue;
+        try {
+            ions.push_back(ionItem(file + " line " + std::to_string(number), text));
+        } catch (const UsageError& error) {
+            std::cerr << "tarvex-let: " << error.text << "; line skipped\n";
+        }
+    }
+    return ions;
+}
+
+std::vector<SolveIon> stationCocktail(const StationFolder& station) {
+    return readCocktail(cocktailFileName(station.state.cyclotronCode));
+}
+
+namespace {
 
 class SolveCommand : public LetCommand {
 public:
@@ -256,7 +262,7 @@ public:
         ConsoleState& state = station->state;
         if (!station->layers.complete) throw ComputationError{station->layersProblem};
         if (!minRange_.given()) request.minimumRangeUm = stationMinimumRange();
-        if (request.ions.empty()) request.ions = readCocktail(cocktailFileName(state.cyclotronCode));
+        if (request.ions.empty()) request.ions = stationCocktail(*station);
         if (request.ions.empty()) {
             const BeamIon beam = station->ion();
             request.ions.push_back({state.beam.beamName, beam.ionZ, beam.ionA, beam.beamEnergyMeV / beam.ionA});
