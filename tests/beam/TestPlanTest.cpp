@@ -26,8 +26,12 @@ TEST_P(TestPlanBadLine, IsNamedOnceAndCostsNoOtherStep) {
     const TestPlan plan = parseTestPlan(kHeader + kFirst + GetParam().line + kLast, "Plan.csv", kIons);
     EXPECT_EQ(plan.problems, std::vector<std::string>{std::string("Plan.csv, line 3: ") + GetParam().problem});
     ASSERT_EQ(plan.steps.size(), GetParam().steps);
-    if (plan.steps.size() > 0) EXPECT_EQ(plan.steps.front().comment, "first");
-    if (plan.steps.size() > 1) EXPECT_EQ(plan.steps.back().comment, "last");
+    if (plan.steps.size() > 0) {
+        EXPECT_EQ(plan.steps.front().comment, "first");
+    }
+    if (plan.steps.size() > 1) {
+        EXPECT_EQ(plan.steps.back().comment, "last");
+    }
     if (plan.steps.size() == 3) {
         const TestPlanStep& kept = plan.steps[1];
         EXPECT_EQ(kept.wantedLet, 40);
