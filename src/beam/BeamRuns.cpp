@@ -7,111 +7,12 @@
 #include <limits>
 #include <map>
 
+#include "util/Csv.h"
 #include "util/NumberFormat.h"
 #include "util/TextFiles.h"
 #include "util/TokenReader.h"
 
 namespace {
-
-bool isBinaryByte(unsigned char c) {
-    return (c < 0x20 && c != '\n' && c != '\r' && c != '\t') || c == 0x7F;
-}
-
-// Splits CSV text into records of fields. Stops at the first fault.
-class CsvReader {
-public:
-    CsvReader(std::string_view text, std::size_t maxFields) : text_(text), maxFields_(maxFields) {}
-    void setMaxFields(std::size_t maxFields) { maxFields_ = maxFields; }
-
-    bool atEnd() const { return pos_ >= text_.size(); }
-    int line() const { return line_; }
-
-    // One record; false with `why` on a fault.
-    bool next(std::vector<std::string>& fields, std::string& why) {
-        fields.clear();
-        recordLine_ = line_;
-        for (;;) {
-            std::string field;
-            bool endOfRecord = false;
-            if (!readField(field, endOfRecord, why)) return false;
-            fields.push_back(std::move(field));
-            if (endOfRecord) return true;
-            if (fields.size() > maxFields_) {
-                why = "more than " + std::to_string(maxFields_) + " fields";
-                return false;
-            }
-        }
-    }
-    int recordLine() const { return recordLine_; }
-    // True after a fault that is the end of the text coming too soon.
-    bool cut() const { return cut_; }
-
-private:
-    // After a field: a comma, or a line end that ends the record.
-    bool endField(bool& endOfRecord, std::string& why) {
-        if (atEnd()) {
-            why = "the last record has no line end (truncated)";
-            cut_ = true;
-            return false;
-        }
-        char c = text_[pos_];
-        if (c == ',') {
-            ++pos_;
-            return true;
-        }
-        if (c == '\r' && pos_ + 1 < text_.size() && text_[pos_ + 1] == '\n') ++pos_;
-        if (text_[pos_] == '\n') {
-            ++pos_;
-            ++line_;
-            endOfRecord = true;
-            return true;
-        }
-        why = "unexpected character after a field";
-        return false;
-    }
-
-    bool readField(std::string& field, bool& endOfRecord, std::string& why) {
-        if (!atEnd() && text_[pos_] == '"') {
-            ++pos_;
-            for (;;) {
-                if (atEnd()) {
-                    why = "a quoted field is not closed (truncated)";
-                    cut_ = true;
-                    return false;
-                }
-                char c = text_[pos_++];
-                if (c == '"') {
-                    if (!atEnd() && text_[pos_] == '"') {
-                        field += '"';
-                        ++pos_;
-                        continue;
-                    }
-                    return endField(endOfRecord, why);
-                }
-                if (c == '\n') ++line_;
-                field += c;
-            }
-        }
-        while (!atEnd()) {
-            char c = text_[pos_];
-            if (c == ',' || c == '\n' || (c == '\r' && pos_ + 1 < text_.size() && text_[pos_ + 1] == '\n')) break;
-            if (c == '"' || c == '\r') {
-                why = "a quote or carriage return inside an unquoted field";
-                return false;
-            }
-            field += c;
-            ++pos_;
-        }
-        return endField(endOfRecord, why);
-    }
-
-    std::string_view text_;
-    std::size_t maxFields_;
-    std::size_t pos_ = 0;
-    int line_ = 1;
-    int recordLine_ = 1;
-    bool cut_ = false;
-};
 
 bool parseNonNegative(const std::string& text) {
     double value = 0;
@@ -200,33 +101,12 @@ RunRecord recordOf(std::vector<std::string>& f) {
     return r;
 }
 
-std::string joinFields(const std::vector<std::string>& fields) {
-    std::string line;
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (i > 0) line += ',';
-        line += csvField(fields[i]);
-    }
-    return line + "\n";
-}
-
 std::vector<std::string> conditionFields(const RunConditions& c) {
     return {c.ion, c.energy, c.s, c.r, c.t, c.x, c.y, c.z, c.position, c.substrateEnergy, c.effectiveLet,
             c.effectiveRange};
 }
 
 }  // namespace
-
-std::string csvField(const std::string& text) {
-    bool quote = text.find_first_of(",\"\r\n") != std::string::npos ||
-                 (!text.empty() && (text.front() == ' ' || text.back() == ' '));
-    if (!quote) return text;
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
 
 std::string formatRunRecord(const RunRecord& record, bool withoutEvents) {
     std::vector<std::string> fields = {record.kind, std::to_string(record.run), record.time, record.duration};
@@ -242,7 +122,7 @@ std::string formatRunRecord(const RunRecord& record, bool withoutEvents) {
             if (isBinaryByte(static_cast<unsigned char>(c))) c = ' ';
         }
     }
-    return joinFields(fields);
+    return csvLine(fields);
 }
 
 bool parseBeamRuns(std::string_view content, BeamRunsLog& log, std::string& why) {
@@ -263,7 +143,7 @@ bool parseBeamRuns(std::string_view content, BeamRunsLog& log, std::string& why)
     CsvReader reader(content, kBeamRunsFieldCount);
     std::vector<std::string> fields;
     const bool read = reader.next(fields, why);
-    const std::string header = read ? joinFields(fields) : std::string();
+    const std::string header = read ? csvLine(fields) : std::string();
     log.withoutEvents = header == std::string(kBeamRunsHeaderWithoutEvents) + "\n";
     if (!read || (header != std::string(kBeamRunsHeader) + "\n" && !log.withoutEvents)) {
         why = "line 1: not the header of a beam-run logbook";
@@ -468,7 +348,7 @@ std::string formatRunSummary(const RunSummary& run) {
     fields.push_back(run.events);
     fields.push_back(run.step);
     fields.push_back(run.comment);
-    return joinFields(fields);
+    return csvLine(fields);
 }
 
 std::string formatRunsExport(const std::vector<RunSummary>& runs) {

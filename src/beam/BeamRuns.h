@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/BeamRunState.h"
+#include "util/Csv.h"  // csvField, for the logbook's callers
 
 // The beam-run logbook "BeamRuns.csv": one CSV record per line (a quoted
 // comment may span lines), each written with one append and never rewritten.
@@ -47,9 +48,6 @@ struct BeamRunsLog {
 // The longest duration a record may give: about 31 years.
 inline constexpr double kMaxRunSeconds = 1e9;  // s
 
-// One field as CSV: quoted (quotes doubled) when it holds a comma, a quote,
-// a line break or a leading or trailing blank.
-std::string csvField(const std::string& text);
 // One record as one CSV line, ended by "\n". Control characters other than
 // line breaks and tabs (which the reader refuses as binary) become blanks, so
 // the console never writes what it cannot read back. `withoutEvents`: in the

@@ -1,5 +1,6 @@
 #include "util/NumberFormat.h"
 
+#include <charconv>
 #include <clocale>
 #include <cstdarg>
 #include <cstdio>
@@ -44,6 +45,12 @@ std::string formatFixed(double value, int decimals) {
 
 std::string formatGeneral(double value) {
     return cformat("%g", value);
+}
+
+std::string formatShortest(double value) {
+    char text[32];
+    const auto [end, ec] = std::to_chars(text, text + sizeof text, value);
+    return ec == std::errc() ? std::string(text, end) : formatGeneral(value);
 }
 
 std::string formatBeamValue(double value) {

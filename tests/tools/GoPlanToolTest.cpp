@@ -375,6 +375,37 @@ TEST_F(GoPlanTool, SolveRefusesWhatIsNotANumberOrBeyondTheAxes) {
         << noTables.err;
 }
 
+// The plan of a solve: the best setting of each LET some setting gives, in the
+// caller's folder; its numbers are what recompute gives at that setting.
+TEST_F(GoPlanTool, SolveWritesThePlanOfItsBestSettings) {
+    const fs::path station = demoAt(2000);
+    const ToolRun run = runCommand("cd " + shellQuoted(folder.path().string()) + " && " + shellQuoted(tool) +
+                                   " solve " + shellQuoted(station.string()) +
+                                   " --let 40,5000 --plan-out plan.csv --fluence-goal 1e7");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "tarvex-let: LET 5000: no setting within the tolerance; left out of the plan\n");
+    EXPECT_EQ(fileContent(folder.path() / "plan.csv"),
+              "step,ion,effective LET (MeV cm2/mg),energy (MeV/u),minimum range (um),fluence goal (1/cm2),"
+              "event goal,S,R,T,comment\n"
+              "1,84Kr,40,,,1e+07,,2,44,30,within 5 %: 40.0 MeV\u00b7cm\u00b2/mg at 56.7 \u00b5m\n");
+
+    StationFolder read;
+    ASSERT_EQ(readStationFolder(read), "");
+    const AxisTable& axes = read.state.axes;
+    for (const char* file : {"CurrentBeamNZAMeV.tmp", "CurrentBeamNZAMeV.dat"}) {
+        std::ofstream(station / file) << "11 36 84 1260\n";
+    }
+    std::string printed;
+    recomputedAt(station,
+                 std::to_string(internalPositionFor(axes[kAxisT], 30)) + " 10000 10000 " +
+                     std::to_string(internalPositionFor(axes[kAxisR], 44)) + " " +
+                     std::to_string(internalPositionFor(axes[kAxisS], 2)),
+                 &printed);
+    EXPECT_NE(printed.find("\nEffective LET (MeV\u00b7cm\u00b2/mg)  40.0\nEffective range (\u00b5m)        56.7\n"),
+              std::string::npos)
+        << printed;
+}
+
 // Bisection looks at a few settings only; on generated stations it ranks
 // first what computing every setting ranks first, and names the same nearest
 // settings for LETs out of reach.

@@ -14,6 +14,7 @@
 #include "StationFolderOption.h"
 #include "beam/BeamSolve.h"
 #include "beam/BraggPlot.h"
+#include "beam/TestPlan.h"
 #include "core/Cyclotrons.h"
 #include "util/NumberFormat.h"
 #include "util/TextFiles.h"
@@ -128,6 +129,37 @@ void printText(const SolveRequest& request, const SolveResult& result, const std
     }
 }
 
+// The test plan of the answers: one step a wanted LET some setting gives
+// within the tolerance, at the best of them; the others named on stderr.
+std::vector<TestPlanStep> planSteps(const SolveRequest& request, const SolveResult& result, double fluenceGoal,
+                                    std::int64_t eventGoal) {
+    std::vector<TestPlanStep> steps;
+    for (const SolveAnswer& answer : result.answers) {
+        if (!answer.limit.empty() || answer.rows.empty()) {
+            std::cerr << "tarvex-let: LET " << formatGeneral(answer.wanted)
+                      << ": no setting within the tolerance; left out of the plan\n";
+            continue;
+        }
+        const SolveRow& best = answer.rows.front();
+        TestPlanStep step;
+        step.name = std::to_string(steps.size() + 1);
+        step.ion = request.ions[best.setting.ion].name;
+        step.wantedLet = answer.wanted;
+        step.minimumRangeUm = request.minimumRangeUm;
+        step.fluenceGoal = fluenceGoal;
+        step.eventGoal = eventGoal;
+        step.hasSetting = true;
+        step.s = best.setting.s;
+        step.r = best.setting.r;
+        step.t = best.setting.t;  // the positive tilt where the row stands for both
+        step.comment = "within " + formatGeneral(request.tolerance * 100) + " %: " +
+                       effectiveLetText(best.beam.effectiveLet) + " MeV\u00b7cm\u00b2/mg at " +
+                       effectiveRangeText(best.beam.effectiveRangeUm) + " \u00b5m";
+        steps.push_back(std::move(step));
+    }
+    return steps;
+}
+
 void printCsv(const SolveRequest& request, const SolveResult& result) {
     std::cout << "wanted LET (MeV cm2/mg),match,ion,energy (MeV/u),S,R,T,substrate energy (MeV/u),"
                  "effective LET (MeV cm2/mg),effective range (um),side\n";
@@ -183,7 +215,8 @@ public:
     SolveCommand()
         : LetCommand("solve",
                      "[DIR] --let L[,L...] [--min-range UM] [--ions ION:MEVU[,...]] [--tilts LIST | --max-tilt DEG] "
-                     "[--tolerance PCT] [--past-peak] [--rows N] [--csv] [--svg FILE]",
+                     "[--tolerance PCT] [--past-peak] [--rows N] [--csv] [--svg FILE] "
+                     "[--plan-out FILE [--fluence-goal X] [--event-goal N]]",
                      "for each wanted effective LET (MeV·cm²/mg), the settings of the station folder DIR - ion, foil "
                      "S (0 included), rotation R (every degree over R's limits) and tilt T (default every 5 degrees "
                      "up to ±60 where T's limits allow) - whose effective LET at the substrate is within the "
@@ -192,7 +225,8 @@ public:
                      "LET, the longest range, the smallest |T|, the lowest foil; each computed at the values the axes "
                      "reach, as `recompute` there prints it. A LET no setting meets gets the nearest setting on "
                      "either side and what limits it. Ions: --ions, else the cyclotron's CocktailArdo.dat or "
-                     "CocktailBelm.dat in DIR, else the present beam.") {}
+                     "CocktailBelm.dat in DIR, else the present beam. --plan-out writes a test plan of the best "
+                     "setting of each wanted LET that some setting gives.") {}
 
     void declareOptions(CLI::App& command) override {
         station_.declare(command);
@@ -208,6 +242,10 @@ public:
         declareFlag(command, pastPeak_, "--past-peak", "settings past the Bragg peak count too");
         declareFlag(command, csv_, "--csv", "the rows as CSV under a header row");
         svg_.declare(command, "--svg", "FILE", "effective LET against effective range as an SVG picture in FILE");
+        planOut_.declare(command, "--plan-out", "FILE",
+                         "a test plan in FILE: one step a wanted LET, at its best setting");
+        fluenceGoal_.declare(command, "--fluence-goal", "X", "the plan's fluence goal of every step (1/cm²)");
+        eventGoal_.declare(command, "--event-goal", "N", "the plan's event goal of every step (a whole number)");
     }
 
     int run() override {
@@ -256,7 +294,16 @@ public:
             }
         }
 
+        if ((fluenceGoal_.given() || eventGoal_.given()) && !planOut_.given()) {
+            throw UsageError{"--fluence-goal and --event-goal go with --plan-out"};
+        }
+        const double fluenceGoal = fluenceGoal_.given() ? fluenceGoal_.positive() : std::nan("");
+        std::int64_t eventGoal = -1;
+        if (eventGoal_.given() && (!parseInt64(eventGoal_.text(), eventGoal) || eventGoal < 0)) {
+            throw UsageError{eventGoal_.quoted() + ": a whole number, 0 or more"};
+        }
         const std::string svgFile = svg_.given() ? callersPath(svg_.text()) : "";
+        const std::string planFile = planOut_.given() ? callersPath(planOut_.text()) : "";
         station_.enter();
         const auto station = readStation();
         ConsoleState& state = station->state;
@@ -313,12 +360,20 @@ public:
                 return 1;
             }
         }
+        if (planOut_.given()) {
+            std::string why;
+            if (!replaceFileContent(planFile, formatTestPlan(planSteps(request, result, fluenceGoal, eventGoal)),
+                                    &why)) {
+                std::cerr << "tarvex-let: --plan-out '" << planOut_.text() << "': cannot write it: " << why << "\n";
+                return 1;
+            }
+        }
         return 0;
     }
 
 private:
     StationFolderOption station_;
-    TextOption let_, minRange_, ions_, tilts_, maxTilt_, tolerance_, rows_, svg_;
+    TextOption let_, minRange_, ions_, tilts_, maxTilt_, tolerance_, rows_, svg_, planOut_, fluenceGoal_, eventGoal_;
     bool pastPeak_ = false;
     bool csv_ = false;
 };
