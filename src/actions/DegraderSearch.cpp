@@ -45,8 +45,8 @@ void moveTo(Console& console, int index, int32_t counts) {
     moveActiveAxis(console);
 }
 
-// The station's minimum effective range in µm, NaN when it has none; a file
-// without a number is reported once.
+}  // namespace
+
 double minimumRangeOf(Console& console) {
     return readMinimumRange([&console](const std::string& text) {
         if (console.state.beam.minimumRangeReported) return;
@@ -54,8 +54,6 @@ double minimumRangeOf(Console& console) {
         warn(console, text);
     });
 }
-
-}  // namespace
 
 DegraderSetting selectDegraderSetting(const Console& console, double x) {
     DegraderSetting setting;
@@ -70,8 +68,6 @@ DegraderSetting selectDegraderSetting(const Console& console, double x) {
 }
 
 void onGo(Console& console) {
-    ConsoleState& state = console.state;
-    Ui& ui = console.ui;
 
     // Wanted value, goal and match. The entries are read before All
     // Halt, whose recomputation rewrites every field.
@@ -83,12 +79,7 @@ void onGo(Console& console) {
     bool bragg = fields.bragg != 0;
     if (!bragg && (choice < 0 || choice > 2)) return;
     // Go moves S and R: neither may be locked.
-    for (const auto& [index, name] :
-         {std::pair{kAxisS, "Degrader selection (S)"}, std::pair{kAxisR, "Degrader rotation (R)"}}) {
-        if (state.axes[index].locked == 0) continue;
-        warn(console, std::string(name) + " is locked - operation aborted.");
-        return;
-    }
+    if (!degraderAxesFree(console, false)) return;
     // The wish: a number (proposeGo refuses 0 and below).
     const std::optional<double> wish = bragg ? std::optional<double>(0.0) : numberEntry(fields.goal);
     if (!wish || (!bragg && fields.goal.find_first_not_of(" \t") == std::string::npos)) {
@@ -96,17 +87,33 @@ void onGo(Console& console) {
         clearStatusAndGoal(console);
         return;
     }
+    const GoalKind kind = bragg         ? GoalKind::Bragg
+                          : choice == 0 ? GoalKind::Let
+                          : choice == 1 ? GoalKind::MeV
+                                        : GoalKind::MeVPerNucleon;
+    askAndGo(console, kind, *wish, minimumRangeOf(console), nullptr);
+}
+
+bool degraderAxesFree(Console& console, bool withTilt) {
+    for (const auto& [index, name] : {std::pair{kAxisS, "Degrader selection (S)"},
+                                      std::pair{kAxisR, "Degrader rotation (R)"}, std::pair{kAxisT, "Tilt (T)"}}) {
+        if (console.state.axes[index].locked == 0 || (index == kAxisT && !withTilt)) continue;
+        warn(console, std::string(name) + " is locked - operation aborted.");
+        return false;
+    }
+    return true;
+}
+
+bool askAndGo(Console& console, GoalKind kind, double wish, double minimumRangeUm, const TestPlanStep* step) {
+    ConsoleState& state = console.state;
+    Ui& ui = console.ui;
     setStatusText(console, "Calculations in progress - please wait.");
     const CoefficientLoad coefficients = loadStoppingCoefficients(state.stopping);
     if (!coefficients.ok()) {
         warn(console, coefficientLoadText(coefficients));
         clearStatusAndGoal(console);
-        return;
+        return false;
     }
-    const GoalKind kind = bragg         ? GoalKind::Bragg
-                          : choice == 0 ? GoalKind::Let
-                          : choice == 1 ? GoalKind::MeV
-                                        : GoalKind::MeVPerNucleon;
 
     // The device: its layer file (substrate first) and the layers in beam order.
     GoLayers layers;
@@ -118,17 +125,21 @@ void onGo(Console& console) {
     if (!refusal.empty()) {
         warn(console, refusal);
         clearStatusAndGoal(console);
-        return;
+        return false;
     }
     bool missing = false;
     std::string problem;
     layers.beamOrder = readDeviceLayers(missing, problem);
 
-    const GoProposal proposal = proposeGo(state, layers, kind, *wish, minimumRangeOf(console));
+    const GoProposal proposal =
+        step != nullptr && step->hasSetting
+            ? proposeSetting(state, layers, step->name, step->s, step->r, step->t, kind, wish, minimumRangeUm)
+            : proposeGo(state, layers, kind, wish, minimumRangeUm);
     if (!proposal.failure.empty()) {
-        ui.messageBox(proposal.failure, proposal.failureIcon, Buttons::Ok, Button::Ok);
+        ui.messageBox(step != nullptr ? "Step " + step->name + ": " + proposal.failure : proposal.failure,
+                      proposal.failureIcon, Buttons::Ok, Button::Ok);
         clearStatusAndGoal(console);
-        return;
+        return false;
     }
     // The move goes to the counts the question was worked out for, whatever
     // changes while it is open.
@@ -139,12 +150,14 @@ void onGo(Console& console) {
         int remembered = state.activeAxis;
         moveTo(console, kAxisR, proposal.rCounts);
         moveTo(console, kAxisS, proposal.sCounts);
+        if (proposal.withTilt) moveTo(console, kAxisT, proposal.tCounts);
         console.fields.goal.clear();
         state.activeAxis = remembered;
     }
     if (state.activeAxis == -1) disableAllAxisControls(console);
     console.fields.status.clear();
     showDialogFields(console);
+    return answer == Button::Yes;
 }
 
 void onBragg(Console& console) {

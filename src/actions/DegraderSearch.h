@@ -2,6 +2,9 @@
 
 #include <cstdint>
 
+#include "beam/BeamComputation.h"  // GoalKind
+#include "core/CampaignState.h"
+
 struct Console;
 
 // The foil and rotation that present a wanted aluminium areal density.
@@ -21,6 +24,17 @@ DegraderSetting selectDegraderSetting(const Console& console, double arealDensit
 // device's layers and the degrader to a foil and rotation, then (on Yes) R
 // and S are moved there.
 void onGo(Console& console);
+
+// False, with the warning shown, when S or R (and with `withTilt` T) is
+// locked: Go would move it.
+bool degraderAxesFree(Console& console, bool withTilt);
+// Go's question for `wish` of `kind` and, on Yes, the moves; a test plan's
+// `step` that names S, R and T asks for that setting (T included) instead of
+// searching. True when the operator said Yes and the moves were asked for.
+bool askAndGo(Console& console, GoalKind kind, double wish, double minimumRangeUm, const TestPlanStep* step);
+// The station's minimum effective range in µm, NaN when it has none; a file
+// without a number is reported once.
+double minimumRangeOf(Console& console);
 
 // The Bragg box and the unit radios prepare "Go" and exclude each other.
 void onBragg(Console& console);

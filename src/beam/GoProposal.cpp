@@ -108,13 +108,26 @@ std::string reachText(const BeamReach& reach, GoalKind kind, double tDegrees) {
     return "";
 }
 
+// The beam at the proposal's S and R and at tilt `t`, and the lines that
+// tell it.
+void predict(ConsoleState& state, const GoLayers& layers, GoProposal& proposal, double t, GoalKind kind,
+             double wanted, double minimumRangeUm) {
+    const BeamIon ion{state.beam.ionZ, state.beam.ionA, state.beam.beamEnergyMeV};
+    const BeamGeometry geometry{proposal.s, proposal.r, t, state.foilCount, state.options.foilTolerance};
+    proposal.predicted = computeBeam(state.stopping, state.engineOptions(false), ion, geometry, layers.beamOrder, false);
+    proposal.prediction = predictionText(proposal.predicted, kind, wanted, minimumRangeUm, proposal.warned);
+}
+
 }  // namespace
 
-std::string GoProposal::setting() const { return cformat("(S = %g , R = %g)", s, r); }
+std::string GoProposal::setting() const {
+    return withTilt ? cformat("(S = %g , R = %g , T = %g)", s, r, t) : cformat("(S = %g , R = %g)", s, r);
+}
 
 std::string GoProposal::question() const {
-    return "Required degrader coordinates " + setting() + " have been determined - do you want to set them?\n\n" +
-           prediction;
+    const std::string lead = step.empty() ? "Required degrader coordinates " + setting() + " have been determined"
+                                          : "Step " + step + " of the test plan is set at " + setting();
+    return lead + " - do you want to set them?\n\n" + prediction;
 }
 
 GoProposal proposeGo(ConsoleState& state, const GoLayers& layers, GoalKind kind, double wanted,
@@ -152,8 +165,21 @@ GoProposal proposeGo(ConsoleState& state, const GoLayers& layers, GoalKind kind,
     proposal.rCounts = internalPositionFor(rAxis, search.foil.rDegrees);
     proposal.s = axisValueAt(sAxis, proposal.sCounts);
     proposal.r = axisValueAt(rAxis, proposal.rCounts);
-    const BeamGeometry geometry{proposal.s, proposal.r, t, state.foilCount, state.options.foilTolerance};
-    proposal.predicted = computeBeam(state.stopping, quiet, ion, geometry, layers.beamOrder, false);
-    proposal.prediction = predictionText(proposal.predicted, kind, wanted, minimumRangeUm, proposal.warned);
+    predict(state, layers, proposal, t, kind, wanted, minimumRangeUm);
+    return proposal;
+}
+
+GoProposal proposeSetting(ConsoleState& state, const GoLayers& layers, const std::string& step, double s, double r,
+                          double t, GoalKind kind, double wanted, double minimumRangeUm) {
+    GoProposal proposal;
+    proposal.step = step;
+    proposal.withTilt = true;
+    proposal.sCounts = internalPositionFor(state.axes[kAxisS], s);
+    proposal.rCounts = internalPositionFor(state.axes[kAxisR], r);
+    proposal.tCounts = internalPositionFor(state.axes[kAxisT], t);
+    proposal.s = axisValueAt(state.axes[kAxisS], proposal.sCounts);
+    proposal.r = axisValueAt(state.axes[kAxisR], proposal.rCounts);
+    proposal.t = axisValueAt(state.axes[kAxisT], proposal.tCounts);
+    predict(state, layers, proposal, proposal.t, kind, wanted, minimumRangeUm);
     return proposal;
 }

@@ -33,11 +33,15 @@ struct GoProposal {
     int32_t rCounts = 0;
     double s = 0;  // the values those counts stand for (what the axes will show)
     double r = 0;
+    bool withTilt = false;  // a setting of T too (a test plan's step)
+    int32_t tCounts = 0;
+    double t = 0;
+    std::string step;       // the step of the test plan it sets; empty: Go's own search
     BeamResult predicted;  // the beam at those counts, without range-table rows
     std::string prediction;     // the lines below the setting, warnings included
     bool warned = false;        // a warning line: No is the default
 
-    // "(S = 3 , R = 56.69)"
+    // "(S = 3 , R = 56.69)", with a tilt "(S = 3 , R = 56.69 , T = 45)"
     std::string setting() const;
     // The whole question of the Yes/No box.
     std::string question() const;
@@ -50,3 +54,9 @@ struct GoProposal {
 // prediction's and the reach's do not. `minimumRangeUm` NaN: no minimum.
 GoProposal proposeGo(ConsoleState& state, const GoLayers& layers, GoalKind kind, double wanted,
                      double minimumRangeUm);
+
+// The proposal of a setting chosen beforehand (a test plan's step `step`):
+// the counts S, R and T reach for `s`, `r` and `t`, and what the beam gives
+// there, judged against `wanted` of `kind` as Go judges its own.
+GoProposal proposeSetting(ConsoleState& state, const GoLayers& layers, const std::string& step, double s, double r,
+                          double t, GoalKind kind, double wanted, double minimumRangeUm);
