@@ -1,5 +1,6 @@
 #include "util/TextFiles.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -157,6 +158,47 @@ AppendResult appendText(const std::string& path, const std::string& text, std::s
 
 bool appendToFile(const std::string& path, const std::string& text) {
     return appendText(path, text) == AppendResult::Written;
+}
+
+bool readRegularFileFrom(const std::string& path, unsigned long long offset, std::size_t maxBytes,
+                         std::string& content, FileIdentity& identity, bool& missing, std::string& why) {
+    content.clear();
+    missing = false;
+    int fd = openRegular(path, O_RDONLY | O_NOFOLLOW);
+    if (fd < 0) {
+        missing = errno == ENOENT;
+        const std::string kind = kindRefusal(path);
+        why = kind.empty() ? "it cannot be opened" : kind;
+        return false;
+    }
+    struct stat info {};
+    bool ok = ::fstat(fd, &info) == 0;
+    if (ok) {
+        identity = {static_cast<unsigned long long>(info.st_dev), static_cast<unsigned long long>(info.st_ino),
+                    static_cast<unsigned long long>(info.st_size)};
+    }
+    if (ok && offset < identity.size) {
+        const std::size_t wanted =
+            static_cast<std::size_t>(std::min<unsigned long long>(identity.size - offset, maxBytes));
+        content.resize(wanted);
+        std::size_t got = 0;
+        while (ok && got < wanted) {
+            ssize_t n = ::pread(fd, content.data() + got, wanted - got, static_cast<off_t>(offset + got));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                ok = n == 0;
+                break;
+            }
+            got += static_cast<std::size_t>(n);
+        }
+        content.resize(got);
+    }
+    if (!ok) {
+        why = "it cannot be read";
+        content.clear();
+    }
+    ::close(fd);
+    return ok;
 }
 
 bool readRegularFile(const std::string& path, std::size_t maxBytes, std::string& content, std::string& why) {

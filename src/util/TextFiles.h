@@ -44,6 +44,20 @@ bool appendToFile(const std::string& path, const std::string& text);
 // reason in `why` otherwise; `content` is then empty.
 bool readRegularFile(const std::string& path, std::size_t maxBytes, std::string& content, std::string& why);
 
+// What readRegularFileFrom found: the file's identity and size, to tell a
+// file that grew from one that was replaced.
+struct FileIdentity {
+    unsigned long long device = 0;
+    unsigned long long inode = 0;
+    unsigned long long size = 0;
+};
+// Reads at most `maxBytes` bytes from `offset` on of the regular file at
+// `path` (never through a link, never a pipe or a device), for a file another
+// program appends to. False with the reason in `why` (`missing` set when there
+// is no file); `identity` is the file's when it could be opened.
+bool readRegularFileFrom(const std::string& path, unsigned long long offset, std::size_t maxBytes,
+                         std::string& content, FileIdentity& identity, bool& missing, std::string& why);
+
 // True when `path` is a regular file that can be opened for reading.
 bool fileIsReadable(const std::string& path);
 
