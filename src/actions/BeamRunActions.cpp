@@ -3,6 +3,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "actions/Campaign.h"
 #include "axes/MotionDriver.h"
 #include "beam/BeamRuns.h"
 #include "beam/Degrader.h"
@@ -13,14 +14,14 @@
 #include "util/NumberFormat.h"
 #include "util/TextFiles.h"
 
-namespace {
-
-std::string ionText(const BeamState& beam) {
+std::string beamIonText(const BeamState& beam) {
     const char* symbol = elementSymbol(beam.ionZ);
     long mass = std::lround(beam.ionA);
     if (symbol == nullptr) return cformat("Z%d", beam.ionZ);
     return mass > 0 ? cformat("%ld%s", mass, symbol) : std::string(symbol);
 }
+
+namespace {
 
 std::string axisText(const ConsoleState& state, int index) {
     return cformat("%.3f", axisValue(state.axes[index]));
@@ -30,7 +31,7 @@ RunConditions currentConditions(const Console& console) {
     const ConsoleState& state = console.state;
     const BeamState& beam = state.beam;
     RunConditions c;
-    c.ion = ionText(beam);
+    c.ion = beamIonText(beam);
     c.energy = beam.ionA == 0 ? "" : formatGeneral(beam.beamEnergyMeV / beam.ionA);
     c.s = axisText(state, kAxisS);
     c.r = axisText(state, kAxisR);
@@ -54,7 +55,7 @@ bool beamOnDevice(const Console& console) {
 // significant digits), so that a recomputation giving the same beam does not
 // count as a change whatever the field formats.
 std::string beamKey(const BeamState& beam) {
-    return ionText(beam) + " " + formatGeneral(beam.beamEnergyMeV) + " " + formatGeneral(beam.deviceEnergyMeV) + " " +
+    return beamIonText(beam) + " " + formatGeneral(beam.beamEnergyMeV) + " " + formatGeneral(beam.deviceEnergyMeV) + " " +
            formatGeneral(beam.nominalLet) + " " + formatGeneral(beam.nominalRangeUm);
 }
 
@@ -113,7 +114,9 @@ void beginRun(Console& console) {
     record.run = runs.openRun;
     record.time = runs.beginText;
     record.conditions = runs.conditions;
+    record.step = activeStepName(console);
     logRunRecord(console, record);
+    campaignRunBegun(console);
     writeLog(console,
              cformat("Beam run %lld begun: %s, effective LET %s MeV\u00b7cm\u00b2/mg.", static_cast<long long>(runs.openRun),
                      runs.conditions.ion.c_str(), runs.conditions.effectiveLet.c_str()),
@@ -129,6 +132,7 @@ void finishRun(Console& console, const std::string& comment, bool ending) {
     record.time = isoTime(runs.clock());
     record.duration = formatDuration(runs.steadyClock() - runs.beginSteady);
     record.conditions = runs.conditions;
+    record.fluence = campaignRunEnded(console);
     record.comment = comment;
     runs.openRun = 0;
     logRunRecord(console, record);
@@ -153,7 +157,7 @@ LiveStatus liveStatusOf(const Console& console) {
     const ConsoleState& state = console.state;
     const BeamState& beam = state.beam;
     LiveStatus s;
-    s.beam.ion = ionText(beam);
+    s.beam.ion = beamIonText(beam);
     s.beam.name = beam.beamName;
     if (beam.ionA != 0) {
         s.beam.energy = beam.beamEnergyMeV / beam.ionA;
@@ -192,6 +196,7 @@ void showBannerAndLiveStatus(Console& console) {
         banner.runBegin = runs.beginSteady;
         banner.text = beamOnBannerText(runs.openRun, std::chrono::duration_cast<std::chrono::seconds>(
                                                          runs.steadyClock() - runs.beginSteady).count());
+        banner.campaign = campaignBannerText(console);
     } else {
         banner.text = beamOffBannerText(state.s1Closed, state.s2Closed);
     }

@@ -5,6 +5,7 @@
 
 #include "actions/AfterMotion.h"
 #include "actions/BeamRunActions.h"
+#include "actions/Campaign.h"
 #include "actions/DegraderSearch.h"
 #include "actions/Parallax.h"
 #include "app/DirectControl.h"
@@ -50,6 +51,7 @@ void CTarvexDlg::runEvent(const std::function<void()>& handler) {
         handler();
     }
     if (depth_ == 0) runMotionEffects(console_);
+    followCampaign(console_);  // first: a goal reached closes S2, which ends the run
     followBeamRun(console_);
     showBeamFieldsState(console_);
 }
@@ -123,6 +125,7 @@ void CTarvexDlg::onTimer(int timerId) {
         if (timerId == kCameraTimer) onCameraTimer(console_);
         if (timerId == kMotionTimer) onMotionTimer(console_);
         if (timerId == kReadBackTimer) onReadBackTimer(console_);
+        if (timerId == kCampaignTimer) onCampaignTimer(console_);
     });
 }
 
@@ -130,6 +133,12 @@ void CTarvexDlg::onSystemCommand(int command) {
     if ((command & ~0xF) == kAboutCommand) console_.ui.showAbout();
     if ((command & ~0xF) == kBraggCurveCommand) console_.ui.showBraggCurve();
     if ((command & ~0xF) == kBeamRunsCommand) console_.ui.showBeamRuns(console_.state.runs.path);
+    if ((command & ~0xF) == kCampaignCommand) runEvent([&] { showCampaignWindow(console_); });
+    if ((command & ~0xF) == kCrossSectionCommand) console_.ui.showCrossSection();
+}
+
+void CTarvexDlg::onCampaign(const CampaignRequest& request) {
+    runEvent([&] { onCampaignRequest(console_, request); });
 }
 
 void CTarvexDlg::onOk() {
@@ -147,6 +156,7 @@ void CTarvexDlg::onCancel() {
     std::remove(kOwnRunMarker);
     console_.ui.stopTimer(kCameraTimer);
     console_.ui.stopTimer(kMotionTimer);
+    console_.ui.stopTimer(kCampaignTimer);
     console_.ui.closeDialog(2);
 }
 

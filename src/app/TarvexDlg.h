@@ -22,6 +22,7 @@ public:
     void onCancel() override;
     void onCloseRequest() override;
     void onTerminate() override;
+    void onCampaign(const CampaignRequest& request) override;
 
     Console& console() { return console_; }
 

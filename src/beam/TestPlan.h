@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/CampaignState.h"  // TestPlanStep
+
 // A campaign's test plan: a CSV file of steps, each an ion and a wanted
 // effective LET (or an energy at the substrate), the minimum range the device
 // needs, the fluence and event goals, and where `tarvex-let solve --plan-out`
@@ -17,20 +19,6 @@ inline constexpr const char* kTestPlanHeader =
     "step,ion,effective LET (MeV cm2/mg),energy (MeV/u),minimum range (um),fluence goal (1/cm2),event goal,S,R,T,"
     "comment";
 inline constexpr std::size_t kTestPlanMaxBytes = std::size_t{1} << 20;  // bytes
-
-struct TestPlanStep {
-    std::string name;                  // "1", "2a": the step field, unique in a plan
-    std::string ion;                   // "84Kr"; empty: the beam as it is
-    double wantedLet = std::nan("");   // effective LET, MeV·cm²/mg; NaN: none
-    double wantedEnergy = std::nan("");  // MeV/u at the substrate; NaN: none (one of the two is given)
-    double minimumRangeUm = std::nan("");  // NaN: none
-    double fluenceGoal = std::nan("");     // 1/cm²; NaN: none
-    std::int64_t eventGoal = -1;           // -1: none
-    bool hasSetting = false;               // S, R and T all given
-    double s = 0, r = 0, t = 0;
-    std::string comment;
-    int line = 0;  // where it stands in the file (0: not read from a file)
-};
 
 struct TestPlan {
     std::vector<TestPlanStep> steps;  // in file order

@@ -8,6 +8,7 @@
 #include "core/AxisTable.h"
 #include "core/BeamRunState.h"
 #include "core/BeamState.h"
+#include "core/CampaignState.h"
 #include "core/CommandBuffer.h"
 #include "core/Cyclotrons.h"
 #include "core/MotionWatch.h"
@@ -83,6 +84,7 @@ struct ConsoleState {
 
     // Beam runs: the logbook, the banner and the live status.
     BeamRunState runs;
+    CampaignState campaign;
 
     bool simulation() const { return demoStatus == 1 || demoStatus == 3; }
     // The DUT sits in the vacuum chamber (shown "Vacuum chamber"), else in

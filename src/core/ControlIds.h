@@ -120,8 +120,12 @@ inline constexpr int kAboutCommand = 16;
 inline constexpr int kBraggCurveCommand = 32;
 // System-menu command of the "&Beam runs..." item beside it.
 inline constexpr int kBeamRunsCommand = 48;
+// System-menu commands of the "&Campaign..." and "&Cross section..." items.
+inline constexpr int kCampaignCommand = 64;
+inline constexpr int kCrossSectionCommand = 80;
 
 // Message-loop timers.
 inline constexpr int kCameraTimer = 1;      // camera switch-off, 60 s
 inline constexpr int kMotionTimer = 4;      // simulated motion, 250 ms
 inline constexpr int kReadBackTimer = 5;    // real motion: the controller's read-back
+inline constexpr int kCampaignTimer = 6;    // the dosimetry file while a run is open, 1 s

@@ -44,6 +44,7 @@ struct BeamBanner {
     std::int64_t run = 0;                          // the open run; 0 = none
     std::chrono::steady_clock::time_point runBegin;  // its begin, on the clock of run durations
     std::string text;                  // the text as of now
+    std::string campaign{};            // the active step and its fluence; empty: no step active
 
     bool operator==(const BeamBanner&) const = default;
 };
@@ -69,6 +70,36 @@ struct BeamFieldsShown {
     bool operator==(const BeamFieldsShown&) const = default;
 };
 
+// One step of the test plan as the campaign window lists it.
+struct CampaignStepShown {
+    std::string name;      // "2"
+    std::string ion;       // "84Kr"
+    std::string wanted;    // "LET 40.0 MeV·cm²/mg, range ≥ 30.0 µm"
+    std::string setting;   // "S 3  R 8.11  T 45" or empty
+    std::string goal;      // "1.00e+07 ions/cm², 100 events"
+    std::string progress;  // "3.20e+06 ions/cm² (32 %), 12 events"
+    std::string state;     // "to do", "active", "done", "skipped"
+    bool active = false;   // the step runs are recorded under
+
+    bool operator==(const CampaignStepShown&) const = default;
+};
+
+struct CampaignShown {
+    std::string plan;  // the plan's file name; empty: none open
+    std::vector<CampaignStepShown> steps;
+    std::vector<std::string> problems;  // lines of the plan passed over
+
+    bool operator==(const CampaignShown&) const = default;
+};
+
+// What the campaign window asks of the console.
+struct CampaignRequest {
+    enum class Kind { OpenPlan, GoToStep, SkipStep, MarkDone };
+    Kind kind = Kind::OpenPlan;
+    int step = -1;     // index into the plan's steps
+    std::string path;  // OpenPlan: the plan file
+};
+
 // Events the dialog delivers to the logic, one call per event; each runs to
 // its end on the user-interface thread.
 class DialogEvents {
@@ -87,6 +118,8 @@ public:
     virtual void onCloseRequest() = 0;              // close box, Alt+F4, system-menu Close
     // The process was asked to end (SIGINT, SIGTERM, SIGHUP): stop the axes, then end.
     virtual void onTerminate() {}
+    // A button of the campaign window.
+    virtual void onCampaign(const CampaignRequest& request) { (void)request; }
 };
 
 class Ui {
@@ -164,6 +197,12 @@ public:
     virtual void showBeamRuns(const std::string& path) { (void)path; }
     // Shows the beam banner; ports without a window ignore it.
     virtual void showBeamBanner(const BeamBanner& banner) { (void)banner; }
+    // The campaign window's content; `open` shows the window or brings it to
+    // the front, else only a window already shown follows.
+    virtual void showCampaign(const CampaignShown& shown, bool open) { (void)shown, (void)open; }
+    // The non-modal cross-section window over the logbooks of the working
+    // folder, shown or brought to the front.
+    virtual void showCrossSection() {}
     virtual void closeDialog(int result) = 0;
     [[noreturn]] virtual void exitProcess(int code) = 0;
 };

@@ -33,6 +33,7 @@
 #include "core/AxisTable.h"
 #include "beam/BeamRuns.h"
 #include "platform/qt/BeamRunsWindow.h"
+#include "platform/qt/CampaignWindow.h"
 #include "platform/qt/Bitmaps.h"
 #include "platform/qt/BraggCurveWindow.h"
 #include "platform/qt/CAboutDlg.h"
@@ -79,6 +80,7 @@ QtTarvexDialog::QtTarvexDialog(QWidget* parent) : QDialog(parent)
     addSystemMenuItem(QStringLiteral("&About Tarvex..."), kAboutCommand);
     addSystemMenuItem(QStringLiteral("&Bragg curve..."), kBraggCurveCommand);
     addSystemMenuItem(QStringLiteral("&Beam runs..."), kBeamRunsCommand);
+    addSystemMenuItem(QStringLiteral("&Campaign..."), kCampaignCommand);
 
     buildControls();
     buildTabOrder();
@@ -466,6 +468,26 @@ void QtTarvexDialog::showBeamRuns(const std::string& path)
     beamRunsWindow_->show();
     beamRunsWindow_->raise();
     beamRunsWindow_->activateWindow();
+}
+
+void QtTarvexDialog::showCampaign(const CampaignShown& shown, bool open)
+{
+    if (campaignWindow_ == nullptr) {
+        if (!open)
+            return;
+        campaignWindow_ = new CampaignWindow(
+            [this](const CampaignRequest& request) {
+                if (events_ != nullptr)
+                    events_->onCampaign(request);
+            },
+            this);
+    }
+    campaignWindow_->setShown(shown);
+    if (!open)
+        return;
+    campaignWindow_->show();
+    campaignWindow_->raise();
+    campaignWindow_->activateWindow();
 }
 
 void QtTarvexDialog::closeDialog(int result)

@@ -24,6 +24,7 @@ class QSocketNotifier;
 class QTimer;
 class QToolButton;
 class BeamRunsWindow;
+class CampaignWindow;
 
 // Screen row of each axis of the motion grid: the S row stands above the R row.
 inline constexpr std::array<int, 8> kAxisDisplayRow = {0, 1, 2, 3, 4, 5, 7, 6};
@@ -61,6 +62,8 @@ public:
     BraggCurveWindow* braggCurveWindow() const { return braggWindow_; }
     // The beam-run logbook window once showBeamRuns has made it, else nullptr.
     BeamRunsWindow* beamRunsWindow() const { return beamRunsWindow_; }
+    // The campaign window once showCampaign has opened it, else nullptr.
+    CampaignWindow* campaignWindow() const { return campaignWindow_; }
     // The document window once showDocument has made it, else nullptr.
     DocumentWindow* documentWindow() const { return documentWindow_; }
     // The beam banner above the controls, and the warning line under it.
@@ -102,6 +105,7 @@ public:
     void showAbout() override;
     void showBraggCurve() override;
     void showBeamRuns(const std::string& path) override;
+    void showCampaign(const CampaignShown& shown, bool open) override;
     void showBeamBanner(const BeamBanner& banner) override;
     void closeDialog(int result) override;
     void serviceStops() override;
@@ -170,6 +174,7 @@ private:
     QLabel* modeIndicator_ = nullptr;
     BraggCurveWindow* braggWindow_ = nullptr;  // a child window, made on first use
     BeamRunsWindow* beamRunsWindow_ = nullptr; // a child window, made on first use
+    CampaignWindow* campaignWindow_ = nullptr; // a child window, made on first use
     DocumentWindow* documentWindow_ = nullptr; // a child window, made on first use
     QLabel* beamBanner_ = nullptr;
     QTimer* beamBannerTimer_ = nullptr;        // keeps the elapsed time current

@@ -41,6 +41,8 @@ void QtTarvexDialog::refreshBeamBanner()
             std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - banner_.runBegin)
                 .count();
         text = QString::fromStdString(beamOnBannerText(banner_.run, elapsed));
+        if (!banner_.campaign.empty())
+            text += QStringLiteral("   ") + QString::fromStdString(banner_.campaign);
         beamBanner_->setStyleSheet(QStringLiteral("QLabel { background: #c00000; color: white; }"));
         if (!beamBannerTimer_->isActive())
             beamBannerTimer_->start();
