@@ -45,6 +45,13 @@ void moveTo(Console& console, int index, int32_t counts) {
     moveActiveAxis(console);
 }
 
+// At `counts` or on its way there.
+bool headingFor(const ConsoleState& state, int axis, int32_t counts) {
+    const AxisMotion& motion = state.motion.model.axes[static_cast<std::size_t>(axis)];
+    return state.axes[axis].internalPosition == counts ||
+           (motion.phase == AxisPhase::MovingToTarget && motion.target == counts);
+}
+
 }  // namespace
 
 double minimumRangeOf(Console& console) {
@@ -146,18 +153,23 @@ bool askAndGo(Console& console, GoalKind kind, double wish, double minimumRangeU
     // A question that carries a warning shows the warning icon.
     const Button answer = ui.messageBox(proposal.question(), proposal.warned ? Icon::Warning : Icon::Information,
                                         Buttons::YesNo, proposal.defaultButton());
+    bool taken = answer == Button::Yes;
     if (answer == Button::Yes) {
         int remembered = state.activeAxis;
         moveTo(console, kAxisR, proposal.rCounts);
         moveTo(console, kAxisS, proposal.sCounts);
         if (proposal.withTilt) moveTo(console, kAxisT, proposal.tCounts);
+        // A move refused (a soft limit, the controller lost) was said; the
+        // setting is not reached.
+        taken = headingFor(state, kAxisR, proposal.rCounts) && headingFor(state, kAxisS, proposal.sCounts) &&
+                (!proposal.withTilt || headingFor(state, kAxisT, proposal.tCounts));
         console.fields.goal.clear();
         state.activeAxis = remembered;
     }
     if (state.activeAxis == -1) disableAllAxisControls(console);
     console.fields.status.clear();
     showDialogFields(console);
-    return answer == Button::Yes;
+    return taken;
 }
 
 void onBragg(Console& console) {

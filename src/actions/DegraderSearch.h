@@ -30,7 +30,7 @@ void onGo(Console& console);
 bool degraderAxesFree(Console& console, bool withTilt);
 // Go's question for `wish` of `kind` and, on Yes, the moves; a test plan's
 // `step` that names S, R and T asks for that setting (T included) instead of
-// searching. True when the operator said Yes and the moves were asked for.
+// searching. True when the operator said Yes and every move was taken.
 bool askAndGo(Console& console, GoalKind kind, double wish, double minimumRangeUm, const TestPlanStep* step);
 // The station's minimum effective range in µm, NaN when it has none; a file
 // without a number is reported once.

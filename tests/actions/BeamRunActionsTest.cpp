@@ -5,6 +5,7 @@
 #include "app/TarvexDlg.h"
 #include "beam/BeamRuns.h"
 #include "beam/LiveStatus.h"
+#include "beam/TestPlan.h"
 #include "support/CaseNames.h"
 #include "support/FullDisk.h"
 #include "support/RecordingChannel.h"
@@ -490,4 +491,68 @@ TEST_F(BeamRunTest, DialogRangeTableLiveFileAndLogbookGiveOneEffectiveLetAtEvery
         EXPECT_EQ(formatBeamValue(std::stod(live)), shown);
         EXPECT_EQ(formatBeamValue(std::stod(valueAfter(folder.read("RangeTable.txt"), "eLET = "))), shown);
     }
+}
+
+// A test plan stepped through: a step that names its setting asks once for
+// S, R and T; a step for another ion refuses; the run begun records the step,
+// the dosimetry file's readings count from the run's begin, and the goal
+// reached is said once and closes S2 where the station asks for it.
+TEST_F(BeamRunTest, CampaignStepRecordsItsRunsAndClosesS2AtTheFluenceGoal) {
+    start();
+    folder.write("Plan.csv", std::string(kTestPlanHeader) + "\n" +
+                                 "1,84Kr,40,,,1e7,,3,0,0,first\n"
+                                 "1b,84Kr,40,,,1e7,,10,0,0,in reach\n"
+                                 "2,129Xe,60,,,,,,,,other ion\n");
+    folder.write("CloseS2AtFluenceGoal.dat", "");
+    const double t0 = std::chrono::duration<double>(kStart.time_since_epoch()).count();
+    folder.write("Dosimetry.csv", "time (s),fluence (1/cm2)\n" + cformat("%.0f,1000\n", t0 - 5));
+    dialog.onCampaign(CampaignRequest{CampaignRequest::Kind::OpenPlan, -1, "Plan.csv"});
+    ASSERT_EQ(ui.campaignOpens, 1);
+    ASSERT_EQ(ui.campaigns.back().steps.size(), 3u);
+    EXPECT_EQ(ui.campaigns.back().steps[0].setting, "S 3  R 0  T 0");
+    EXPECT_EQ(ui.campaigns.back().steps[0].state, "to do");
+
+    dialog.onCampaign(CampaignRequest{CampaignRequest::Kind::GoToStep, 2, ""});
+    EXPECT_EQ(ui.lastBox().text, "Step 2 is planned with 129Xe, but the beam is 84Kr. Select 129Xe in the beam "
+                                 "program first - nothing is moved.");
+    dialog.onCampaign(CampaignRequest{CampaignRequest::Kind::GoToStep, 0, ""});
+    EXPECT_EQ(ui.lastBox().text, "Tilt (T) is locked - operation aborted.") << "the site locks T";
+    console().state.axes[kAxisT].locked = 0;
+    // The beam stops in the degrader where the site starts: said as the axes stop.
+    for (Button answer : {Button::Ok, Button::Yes}) ui.answer(answer);
+    dialog.onCampaign(CampaignRequest{CampaignRequest::Kind::GoToStep, 0, ""});
+    const std::size_t asked = ui.boxes.size();
+    EXPECT_EQ(ui.boxes[asked - 3].text.substr(0, ui.boxes[asked - 3].text.find('\n')),
+              "Step 1 of the test plan is set at (S = 3 , R = 0 , T = 0) - do you want to set them?");
+    EXPECT_EQ(ui.boxes[asked - 2].text, "Attempted movement beyond software limit - request ignored. (limits 7.000 "
+                                        "to 17.000 foil)");
+    EXPECT_EQ(ui.campaigns.back().steps[0].state, "to do") << "a refused move leaves the step as it was";
+    for (Button answer : {Button::Ok, Button::Yes}) ui.answer(answer);
+    dialog.onCampaign(CampaignRequest{CampaignRequest::Kind::GoToStep, 1, ""});
+    EXPECT_EQ(ui.campaigns.back().steps[1].state, "active");
+    ui.tick(kMotionTimer, 400);
+    EXPECT_EQ(cformatAxis(kAxisS) + " " + cformatAxis(kAxisR), "10.000 0.000");
+
+    openS2();
+    EXPECT_EQ(lastRecordField(runs(), 18), "1b") << "the begin record names the step";
+    EXPECT_EQ(ui.banners.back().campaign, "step 1b \u00b7 fluence 0.00e+00 of 1.00e+07 ions/cm\u00b2 (0 %)");
+    // 1000 before the run; by 10 s after its begin 6e6 more (the reading at
+    // t0 + 10 spans the begin: 5 of its 15 s are before it).
+    now += std::chrono::seconds(10);
+    appendToFile("Dosimetry.csv", cformat("%.0f,9001000\n", t0 + 10));
+    ui.tick(kCampaignTimer);
+    EXPECT_EQ(ui.banners.back().campaign, "step 1b \u00b7 fluence 6.00e+06 of 1.00e+07 ions/cm\u00b2 (60 %)");
+    EXPECT_EQ(ui.beeps, 0);
+    now += std::chrono::seconds(10);
+    appendToFile("Dosimetry.csv", cformat("%.0f,14001000\n", t0 + 20));
+    ui.tick(kCampaignTimer);
+    EXPECT_EQ(ui.beeps, 1);
+    EXPECT_EQ(console().state.runs.openRun, 0) << "S2 closed at the goal";
+    EXPECT_EQ(lastRecordField(runs(), 16), "1.1e+07") << "the end record carries the dosimetry's fluence";
+    const std::vector<std::string> log = logTexts();
+    EXPECT_NE(std::find(log.begin(), log.end(),
+                        "Campaign step 1b: fluence goal 1.00e+07 ions/cm\u00b2 reached (1.10e+07)."),
+              log.end());
+    EXPECT_EQ(ui.campaigns.back().steps[1].state, "done");
+    EXPECT_EQ(ui.campaigns.back().steps[1].progress, "1.10e+07 of 1.00e+07 ions/cm\u00b2 (110 %), 0 events");
 }

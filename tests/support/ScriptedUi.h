@@ -88,6 +88,8 @@ public:
     int braggCurveWindows = 0;  // showBraggCurve calls
     std::vector<std::string> beamRunsWindows;  // showBeamRuns paths
     std::vector<BeamBanner> banners;           // every showBeamBanner
+    std::vector<CampaignShown> campaigns;      // every showCampaign
+    int campaignOpens = 0;                     // of them with the window opened
     std::vector<ControllerLink> controllerLinks;
     std::vector<OperatingMode> modes;          // every showOperatingMode
     std::map<int, AxisMotionShown> axisMotion;  // last shown per axis
@@ -130,6 +132,10 @@ public:
     void showBraggCurve() override { ++braggCurveWindows; }
     void showBeamRuns(const std::string& path) override { beamRunsWindows.push_back(path); }
     void showBeamBanner(const BeamBanner& banner) override { banners.push_back(banner); }
+    void showCampaign(const CampaignShown& shown, bool open) override {
+        campaigns.push_back(shown);
+        campaignOpens += open ? 1 : 0;
+    }
     void closeDialog(int result) override { closedWith = result; }
     [[noreturn]] void exitProcess(int code) override { throw ProcessExit{code}; }
 
