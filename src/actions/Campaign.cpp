@@ -10,6 +10,7 @@
 #include "axes/Moves.h"
 #include "axes/SimulatedMotion.h"
 #include "beam/BeamRuns.h"
+#include "beam/CrossSection.h"
 #include "beam/Dosimetry.h"
 #include "beam/TestPlan.h"
 #include "core/Console.h"
@@ -50,6 +51,9 @@ struct StepTotals {
 };
 StepTotals loggedTotals(const std::string& step) {
     StepTotals totals;
+    // The acquisition's counts stand before the notes' (its problems are said
+    // where the cross sections are made).
+    const RunEvents counted = readRunEvents(kRunEventsFile);
     for (const std::string& path : beamRunsFiles("")) {
         BeamRunsLog log;
         std::string why;
@@ -60,7 +64,11 @@ StepTotals loggedTotals(const std::string& step) {
             double fluence = 0;
             if (parseReal(run.fluence, fluence) && std::isfinite(fluence) && fluence >= 0) totals.fluence += fluence;
             std::int64_t events = 0;
-            if (parseInt64(run.events, events) && events >= 0) totals.events += events;
+            if (const auto found = counted.events.find(run.run); found != counted.events.end()) {
+                totals.events += found->second;
+            } else if (parseInt64(run.events, events) && events >= 0) {
+                totals.events += events;
+            }
         }
     }
     return totals;

@@ -166,7 +166,8 @@ bool readRegularFileFrom(const std::string& path, unsigned long long offset, std
     missing = false;
     int fd = openRegular(path, O_RDONLY | O_NOFOLLOW);
     if (fd < 0) {
-        missing = errno == ENOENT;
+        struct stat named {};
+        missing = ::lstat(path.c_str(), &named) != 0 && errno == ENOENT;
         const std::string kind = kindRefusal(path);
         why = kind.empty() ? "it cannot be opened" : kind;
         return false;
