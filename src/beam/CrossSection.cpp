@@ -13,6 +13,7 @@
 #include <numbers>
 #include <sstream>
 
+#include "util/Csv.h"
 #include "util/NumberFormat.h"
 #include "util/TextFiles.h"
 #include "util/TokenReader.h"
@@ -29,8 +30,6 @@ std::string trimmed(const std::string& text) {
 
 // A text for a message: at most 40 bytes of it.
 std::string shown(const std::string& text) { return text.size() > 40 ? text.substr(0, 40) + "..." : text; }
-
-bool isBinaryByte(unsigned char c) { return (c < 0x20 && c != '\n' && c != '\r' && c != '\t') || c == 0x7F; }
 
 }  // namespace
 
