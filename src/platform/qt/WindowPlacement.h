@@ -7,8 +7,9 @@ class QWidget;
 // Where the console's windows open: inside the available geometry of a
 // screen, at the size and place the operator left them last time. Sizes and
 // places are kept in the settings of organisation "Tarvex", application
-// "tarvex", one group per window ("main", "braggCurve", "beamRuns", "document"), as
-// "position" (the frame's top left corner) and "size" (the window's inside).
+// "tarvex", one group per window ("main", "braggCurve", "beamRuns",
+// "crossSection", "document"), as "position" (the frame's top left corner) and
+// "size" (the window's inside).
 
 // Sizes and places `window` from its settings group `key`, `preferred` when
 // no size is remembered. A remembered place on a screen stays on that screen
