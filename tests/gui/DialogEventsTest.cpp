@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSysInfo>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QToolButton>
@@ -32,6 +33,7 @@
 #include "DialogFixture.h"
 #include "core/AxisTable.h"
 #include "platform/qt/CAboutDlg.h"
+#include "platform/qt/CampaignWindow.h"
 #include "platform/qt/DialogFieldTable.h"
 #include "platform/qt/DocumentWindow.h"
 #include "platform/qt/EndSignals.h"
@@ -326,6 +328,41 @@ private slots:
         QVERIFY(!dialog->beamWarning()->isVisible());
     }
 
+    // The campaign window shows what the console gives it and passes its
+    // buttons on with the step selected; the banner carries the step.
+    void campaignWindowPassesItsButtonsOn()
+    {
+        CampaignShown shown;
+        shown.plan = "Plan.csv";
+        shown.problems = {"Plan.csv, line 4: ion '12Zz' is not one of the station's - the step is left out"};
+        shown.steps = {CampaignStepShown{"1", "84Kr", "LET 40 MeV\u00b7cm\u00b2/mg", "", "1.00e+07 ions/cm\u00b2", "",
+                                         "done", false},
+                       CampaignStepShown{"2", "84Kr", "LET 60 MeV\u00b7cm\u00b2/mg", "S 2  R 24  T 45",
+                                         "1.00e+07 ions/cm\u00b2", "3.20e+06 of 1.00e+07 ions/cm\u00b2 (32 %), 4 events",
+                                         "active", true}};
+        dialog->showCampaign(shown, false);
+        QVERIFY2(dialog->campaignWindow() == nullptr, "only an open asks for the window");
+        dialog->showCampaign(shown, true);
+        CampaignWindow* campaign = dialog->campaignWindow();
+        QVERIFY(campaign != nullptr && campaign->isVisible());
+        QCOMPARE(campaign->planText(), QStringLiteral("Test plan Plan.csv: 2 steps"));
+        QCOMPARE(campaign->table()->item(1, 5)->text(),
+                 QStringLiteral("3.20e+06 of 1.00e+07 ions/cm\u00b2 (32 %), 4 events"));
+        QVERIFY(campaign->table()->item(1, 0)->font().bold());
+        QCOMPARE(campaign->selectedStep(), 1);
+        campaign->findChild<QPushButton*>(QStringLiteral("goToStep"))->click();
+        campaign->table()->selectRow(0);
+        campaign->findChild<QPushButton*>(QStringLiteral("skipStep"))->click();
+        QCOMPARE(events.campaignRequests.size(), std::size_t{2});
+        QCOMPARE(events.campaignRequests[0].kind, CampaignRequest::Kind::GoToStep);
+        QCOMPARE(events.campaignRequests[0].step, 1);
+        QCOMPARE(events.campaignRequests[1].kind, CampaignRequest::Kind::SkipStep);
+        QCOMPARE(events.campaignRequests[1].step, 0);
+
+        dialog->showBeamBanner(BeamBanner{3, std::chrono::steady_clock::now(), "", "step 2 \u00b7 fluence 3.20e+06"});
+        QVERIFY(dialog->beamBanner()->text().endsWith(QStringLiteral("   step 2 \u00b7 fluence 3.20e+06")));
+    }
+
     void escapeIsTheCancelAction()
     {
         c(1088)->setFocus();
@@ -516,7 +553,9 @@ private slots:
     {
         QMenu* menu = dialog->systemMenu();
         QVERIFY(menu != nullptr);
-        QCOMPARE(menu->actions().size(), 3);
+        QCOMPARE(menu->actions().size(), 5);
+        QCOMPARE(menu->actions().at(3)->text(), QStringLiteral("&Campaign..."));
+        QCOMPARE(menu->actions().at(4)->text(), QStringLiteral("&Cross section..."));
         QCOMPARE(menu->actions().first()->text(), QStringLiteral("&About Tarvex..."));
         QCOMPARE(menu->actions().at(1)->text(), QStringLiteral("&Bragg curve..."));
         QCOMPARE(menu->actions().at(2)->text(), QStringLiteral("&Beam runs..."));
@@ -527,13 +566,13 @@ private slots:
         menu->actions().at(2)->trigger();
         QCOMPARE(events.systemCommands, (std::vector<int>{kAboutCommand, kBraggCurveCommand, kBeamRunsCommand}));
 
-        dialog->addSystemMenuItem(QString(), 64);
-        QCOMPARE(menu->actions().size(), 3);
-        dialog->addSystemMenuItem(QStringLiteral("&Other..."), 64);
-        QCOMPARE(menu->actions().size(), 4);
+        dialog->addSystemMenuItem(QString(), 96);
+        QCOMPARE(menu->actions().size(), 5);
+        dialog->addSystemMenuItem(QStringLiteral("&Other..."), 96);
+        QCOMPARE(menu->actions().size(), 6);
         menu->actions().last()->trigger();
         QCOMPARE(events.systemCommands,
-                 (std::vector<int>{kAboutCommand, kBraggCurveCommand, kBeamRunsCommand, 64}));
+                 (std::vector<int>{kAboutCommand, kBraggCurveCommand, kBeamRunsCommand, 96}));
 
         auto* button = dialog->findChild<QToolButton*>(QStringLiteral("systemMenuButton"));
         QVERIFY(button != nullptr && button->isVisible());

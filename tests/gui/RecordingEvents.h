@@ -17,6 +17,7 @@ public:
     void onCancel() override { ++cancels; }
     void onCloseRequest() override { ++closeRequests; }
     void onTerminate() override { ++terminates; }
+    void onCampaign(const CampaignRequest& request) override { campaignRequests.push_back(request); }
 
     int inits = 0;
     std::vector<ControlId> commands;
@@ -28,4 +29,5 @@ public:
     int cancels = 0;
     int closeRequests = 0;
     int terminates = 0;
+    std::vector<CampaignRequest> campaignRequests;
 };

@@ -34,6 +34,7 @@
 #include "beam/BeamRuns.h"
 #include "platform/qt/BeamRunsWindow.h"
 #include "platform/qt/CampaignWindow.h"
+#include "platform/qt/CrossSectionWindow.h"
 #include "platform/qt/Bitmaps.h"
 #include "platform/qt/BraggCurveWindow.h"
 #include "platform/qt/CAboutDlg.h"
@@ -81,6 +82,7 @@ QtTarvexDialog::QtTarvexDialog(QWidget* parent) : QDialog(parent)
     addSystemMenuItem(QStringLiteral("&Bragg curve..."), kBraggCurveCommand);
     addSystemMenuItem(QStringLiteral("&Beam runs..."), kBeamRunsCommand);
     addSystemMenuItem(QStringLiteral("&Campaign..."), kCampaignCommand);
+    addSystemMenuItem(QStringLiteral("&Cross section..."), kCrossSectionCommand);
 
     buildControls();
     buildTabOrder();
@@ -488,6 +490,15 @@ void QtTarvexDialog::showCampaign(const CampaignShown& shown, bool open)
     campaignWindow_->show();
     campaignWindow_->raise();
     campaignWindow_->activateWindow();
+}
+
+void QtTarvexDialog::showCrossSection()
+{
+    if (crossSectionWindow_ == nullptr)
+        crossSectionWindow_ = new CrossSectionWindow(QDir::currentPath(), this);
+    crossSectionWindow_->show();
+    crossSectionWindow_->raise();
+    crossSectionWindow_->activateWindow();
 }
 
 void QtTarvexDialog::closeDialog(int result)

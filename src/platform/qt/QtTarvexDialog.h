@@ -25,6 +25,7 @@ class QTimer;
 class QToolButton;
 class BeamRunsWindow;
 class CampaignWindow;
+class CrossSectionWindow;
 
 // Screen row of each axis of the motion grid: the S row stands above the R row.
 inline constexpr std::array<int, 8> kAxisDisplayRow = {0, 1, 2, 3, 4, 5, 7, 6};
@@ -64,6 +65,8 @@ public:
     BeamRunsWindow* beamRunsWindow() const { return beamRunsWindow_; }
     // The campaign window once showCampaign has opened it, else nullptr.
     CampaignWindow* campaignWindow() const { return campaignWindow_; }
+    // The cross-section window once showCrossSection has made it, else nullptr.
+    CrossSectionWindow* crossSectionWindow() const { return crossSectionWindow_; }
     // The document window once showDocument has made it, else nullptr.
     DocumentWindow* documentWindow() const { return documentWindow_; }
     // The beam banner above the controls, and the warning line under it.
@@ -106,6 +109,7 @@ public:
     void showBraggCurve() override;
     void showBeamRuns(const std::string& path) override;
     void showCampaign(const CampaignShown& shown, bool open) override;
+    void showCrossSection() override;
     void showBeamBanner(const BeamBanner& banner) override;
     void closeDialog(int result) override;
     void serviceStops() override;
@@ -175,6 +179,7 @@ private:
     BraggCurveWindow* braggWindow_ = nullptr;  // a child window, made on first use
     BeamRunsWindow* beamRunsWindow_ = nullptr; // a child window, made on first use
     CampaignWindow* campaignWindow_ = nullptr; // a child window, made on first use
+    CrossSectionWindow* crossSectionWindow_ = nullptr; // a child window, made on first use
     DocumentWindow* documentWindow_ = nullptr; // a child window, made on first use
     QLabel* beamBanner_ = nullptr;
     QTimer* beamBannerTimer_ = nullptr;        // keeps the elapsed time current
