@@ -48,8 +48,9 @@ struct StepTotals {
     double fluence = 0;
     std::int64_t events = 0;
     int runs = 0;
+    bool openRunLogged = false;  // the open run (in `current`) has a fluence of its own
 };
-StepTotals loggedTotals(const std::string& step) {
+StepTotals loggedTotals(const std::string& step, const std::string& current = {}, std::int64_t openRun = 0) {
     StepTotals totals;
     // The acquisition's counts stand before the notes' (its problems are said
     // where the cross sections are made).
@@ -63,6 +64,7 @@ StepTotals loggedTotals(const std::string& step) {
             ++totals.runs;
             double fluence = 0;
             if (parseReal(run.fluence, fluence) && std::isfinite(fluence) && fluence >= 0) totals.fluence += fluence;
+            if (path == current && run.run == openRun && !run.fluence.empty()) totals.openRunLogged = true;
             std::int64_t events = 0;
             if (const auto found = counted.events.find(run.run); found != counted.events.end()) {
                 totals.events += found->second;
@@ -83,8 +85,10 @@ std::string logbookSignature(const Console& console) {
     return path + " " + std::to_string(size) + " " + std::to_string(time.time_since_epoch().count());
 }
 
+// The logbooks' fluence, and the open run's by the dosimetry file unless a
+// note gave it already.
 double reachedFluence(const CampaignState& campaign, bool runOpen) {
-    return campaign.loggedFluence + (runOpen ? campaign.runFluence : 0);
+    return campaign.loggedFluence + (runOpen && !campaign.openRunLogged ? campaign.runFluence : 0);
 }
 
 CampaignShown campaignShown(const Console& console, const std::vector<std::string>& problems) {
@@ -105,10 +109,15 @@ CampaignShown campaignShown(const Console& console, const std::vector<std::strin
         if (step.eventGoal >= 0) row.goal += (row.goal.empty() ? "" : ", ") + std::to_string(step.eventGoal) + " events";
         row.active = static_cast<int>(i) == campaign.active;
         if (row.active) {
-            row.progress = progressText(reachedFluence(campaign, console.state.runs.openRun != 0), step.fluenceGoal);
+            const double reached = reachedFluence(campaign, console.state.runs.openRun != 0);
+            row.progress = fluenceText(reached) + " ions/cm\u00b2";
+            if (std::isfinite(step.fluenceGoal)) {
+                row.progress += cformat(" (%.0f %%)", std::floor(100 * reached / step.fluenceGoal));
+            }
             row.progress += ", " + std::to_string(campaign.loggedEvents) + " events";
         }
         row.state = stateText(campaign.states[i]);
+        row.comment = step.comment;
         shown.steps.push_back(std::move(row));
     }
     return shown;
@@ -129,9 +138,12 @@ void sumActiveStep(Console& console, bool force) {
     if (!force && signature == campaign.logbookSignature) return;
     campaign.logbookSignature = signature;
     if (campaign.active < 0) return;
-    const StepTotals totals = loggedTotals(campaign.steps[static_cast<std::size_t>(campaign.active)].name);
+    const BeamRunState& runs = console.state.runs;
+    const StepTotals totals =
+        loggedTotals(campaign.steps[static_cast<std::size_t>(campaign.active)].name, runs.path, runs.openRun);
     campaign.loggedFluence = totals.fluence;
     campaign.loggedEvents = totals.events;
+    campaign.openRunLogged = totals.openRunLogged;
 }
 
 void openPlan(Console& console, const std::string& path) {
@@ -213,7 +225,13 @@ void takeReadings(Console& console, double countFrom) {
 
 }  // namespace
 
-void showCampaignWindow(Console& console) { show(console, true); }
+void showCampaignWindow(Console& console) {
+    if (console.state.campaign.planPath.empty() && fileIsReadable(kTestPlanFile)) {
+        openPlan(console, kTestPlanFile);
+        return;
+    }
+    show(console, true);
+}
 
 void onCampaignRequest(Console& console, const CampaignRequest& request) {
     CampaignState& campaign = console.state.campaign;
@@ -252,9 +270,20 @@ void campaignRunBegun(Console& console) {
 
 std::string campaignRunEnded(Console& console) {
     CampaignState& campaign = console.state.campaign;
+    const BeamRunState& runs = console.state.runs;
     console.ui.stopTimer(kCampaignTimer);
-    takeReadings(console, secondsSinceEpoch(console.state.runs.begin));
-    return campaign.dosimetryFollowed ? cformat("%.6g", campaign.runFluence) : std::string();
+    takeReadings(console, secondsSinceEpoch(runs.begin));
+    if (!campaign.dosimetryFollowed) return {};
+    // A fluence the operator noted during the run stands: the end record,
+    // written after the note, would replace it.
+    BeamRunsLog log;
+    std::string why;
+    if (readBeamRuns(runs.path, log, why)) {
+        for (const RunRecord& record : log.records) {
+            if (record.kind == "note" && record.run == runs.openRun && !record.fluence.empty()) return {};
+        }
+    }
+    return cformat("%.6g", campaign.runFluence);
 }
 
 void onCampaignTimer(Console& console) {

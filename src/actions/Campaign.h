@@ -15,7 +15,11 @@ struct Console;
 // the active step reaches its fluence goal.
 inline constexpr const char* kCloseS2AtGoalFile = "CloseS2AtFluenceGoal.dat";
 
-// The window menu's "Campaign...": the window shown with the plan.
+// The test plan "Campaign..." opens when none is open yet.
+inline constexpr const char* kTestPlanFile = "TestPlan.csv";
+
+// The window menu's "Campaign...": the window shown with the plan (the
+// working folder's "TestPlan.csv" when no plan is open and it is there).
 void showCampaignWindow(Console& console);
 // A button of the campaign window: open a plan, go to a step, skip it, mark it done.
 void onCampaignRequest(Console& console, const CampaignRequest& request);
@@ -26,7 +30,8 @@ std::string activeStepName(const Console& console);
 // the campaign timer follows the file while the run is open.
 void campaignRunBegun(Console& console);
 // The run ends: the last readings are taken and the timer stops. The run's
-// fluence by the dosimetry file ("%.6g" in 1/cm²), empty when no file was followed.
+// fluence by the dosimetry file ("%.6g" in 1/cm²), empty when no file was
+// followed or a note gave the run's fluence already.
 std::string campaignRunEnded(Console& console);
 // The campaign timer's tick: the dosimetry file's new readings.
 void onCampaignTimer(Console& console);

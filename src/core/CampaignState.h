@@ -54,6 +54,7 @@ struct CampaignState {
     int active = -1;                   // the step runs are recorded under; -1: none
     double loggedFluence = 0;          // 1/cm², of the active step's runs in the logbooks
     std::int64_t loggedEvents = 0;
+    bool openRunLogged = false;        // a note gave the open run's fluence: it replaces the dosimetry's
     std::string logbookSignature;      // size and time of the logbook when last summed
     DosimetryFollow dosimetry;
     bool dosimetryFollowed = false;    // the open run's fluence comes from the dosimetry file

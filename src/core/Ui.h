@@ -80,6 +80,7 @@ struct CampaignStepShown {
     std::string progress;  // "3.20e+06 ions/cm² (32 %), 12 events"
     std::string state;     // "to do", "active", "done", "skipped"
     bool active = false;   // the step runs are recorded under
+    std::string comment{};  // the plan's
 
     bool operator==(const CampaignStepShown&) const = default;
 };

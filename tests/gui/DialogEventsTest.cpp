@@ -346,7 +346,7 @@ private slots:
         CampaignWindow* campaign = dialog->campaignWindow();
         QVERIFY(campaign != nullptr && campaign->isVisible());
         QCOMPARE(campaign->planText(), QStringLiteral("Test plan Plan.csv: 2 steps"));
-        QCOMPARE(campaign->table()->item(1, 5)->text(),
+        QCOMPARE(campaign->table()->item(1, 6)->text(),
                  QStringLiteral("3.20e+06 of 1.00e+07 ions/cm\u00b2 (32 %), 4 events"));
         QVERIFY(campaign->table()->item(1, 0)->font().bold());
         QCOMPARE(campaign->selectedStep(), 1);

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -248,7 +249,8 @@ void BeamRunsWindow::reload()
     } else if (log.records.empty()) {
         state_->setText(QStringLiteral("%1: no run recorded yet.").arg(name));
     } else {
-        state_->setText(QStringLiteral("%1: %2 runs, newest first.").arg(name).arg(mergeRuns(log).size()));
+        const int count = static_cast<int>(mergeRuns(log).size());
+        state_->setText(QStringLiteral("%1: %2, newest first.").arg(name, plural(count, "run", "runs")));
     }
     runs_ = mergeRuns(log);
     table_->setRowCount(static_cast<int>(runs_.size()));
@@ -361,6 +363,15 @@ void BeamRunsWindow::chooseAndExport()
     }
     if (!exportCsv(path))
         QMessageBox::warning(this, QStringLiteral("Beam runs"), QStringLiteral("Could not write %1.").arg(path));
+}
+
+void BeamRunsWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void BeamRunsWindow::showEvent(QShowEvent* event)

@@ -51,6 +51,7 @@ signals:
     void runsChanged();  // after every reload
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;  // Escape closes the window
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 

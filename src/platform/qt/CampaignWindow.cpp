@@ -34,11 +34,11 @@ CampaignWindow::CampaignWindow(Requests requests, QWidget* parent) : QWidget(par
     problems_->setStyleSheet(QStringLiteral("QLabel { color: #8a4b00; }"));
     problems_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    table_ = new QTableWidget(0, 7, this);
+    table_ = new QTableWidget(0, 8, this);
     table_->setObjectName(QStringLiteral("campaignSteps"));
-    table_->setHorizontalHeaderLabels({QStringLiteral("step"), QStringLiteral("ion"), QStringLiteral("wanted"),
-                                       QStringLiteral("setting"), QStringLiteral("goal"),
-                                       QStringLiteral("reached"), QStringLiteral("state")});
+    table_->setHorizontalHeaderLabels({QStringLiteral("step"), QStringLiteral("state"), QStringLiteral("ion"),
+                                       QStringLiteral("wanted"), QStringLiteral("setting"), QStringLiteral("goal"),
+                                       QStringLiteral("reached"), QStringLiteral("comment")});
     table_->verticalHeader()->setVisible(false);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -71,7 +71,7 @@ CampaignWindow::CampaignWindow(Requests requests, QWidget* parent) : QWidget(par
     layout->addWidget(table_, 1);
     layout->addWidget(problems_);
     layout->addLayout(buttons);
-    keepWindowPlaced(this, "campaign", QSize(900, 360));
+    keepWindowPlaced(this, "campaign", QSize(1100, 360));
 
     connect(open_, &QPushButton::clicked, this, [this] {
         const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open test plan"), QDir::currentPath(),
@@ -101,8 +101,8 @@ void CampaignWindow::setShown(const CampaignShown& shown)
     int active = -1;
     for (int row = 0; row < table_->rowCount(); ++row) {
         const CampaignStepShown& step = shown.steps[static_cast<std::size_t>(row)];
-        const QStringList texts = {qs(step.name), qs(step.ion),     qs(step.wanted), qs(step.setting),
-                                   qs(step.goal), qs(step.progress), qs(step.state)};
+        const QStringList texts = {qs(step.name),    qs(step.state), qs(step.ion),      qs(step.wanted),
+                                   qs(step.setting), qs(step.goal),  qs(step.progress), qs(step.comment)};
         for (int column = 0; column < texts.size(); ++column) {
             auto* item = new QTableWidgetItem(texts[column]);
             QFont font = item->font();
