@@ -556,3 +556,32 @@ SettingComputation stationComputation(StationFolder& station, const SolveRequest
         return computeBeam(state.stopping, options, request.ions[at.ion].beam(), geometry, station.layers, keepRows);
     };
 }
+
+std::string bestStationSetting(StationFolder& station, std::vector<SolveIon> ions, double let,
+                               double minimumRangeUm, double maxTiltDegrees) {
+    if (!station.layers.complete) return "No setting of the station reaches it: " + station.layersProblem;
+    if (ions.empty()) {
+        const BeamIon beam = station.ion();
+        ions.push_back({station.state.beam.beamName, beam.ionZ, beam.ionA, beam.beamEnergyMeV / beam.ionA});
+    }
+    SolveRequest request;
+    request.ions = std::move(ions);
+    request.wantedLets = {let};
+    request.minimumRangeUm = minimumRangeUm;
+    request.rows = 1;
+    setStationGrid(request, station, maxTiltDegrees);
+    const SolveResult result = solveSettings(request, stationComputation(station, request));
+    std::string skipped;
+    for (const std::string& ion : result.skippedIons) skipped += " (" + ion + "; skipped)";
+    const SolveAnswer& answer = result.answers.front();
+    if (answer.rows.empty()) {
+        return "No setting of the station reaches it" + (answer.limit.empty() ? std::string() : ": " + answer.limit) +
+               skipped;
+    }
+    const SolveRow& row = answer.rows.front();
+    const SolveSetting& at = row.setting;
+    return (row.within ? "Best setting: " : "Nearest setting: ") + request.ions[at.ion].name +
+           cformat(" S %d, R %.3f\u00b0, T %s%.3f\u00b0", at.foil, at.r, at.bothSigns ? "\u00b1" : "", at.t) +
+           ": effective LET " + effectiveLetText(row.beam.effectiveLet) + " MeV\u00b7cm\u00b2/mg, effective range " +
+           effectiveRangeText(row.beam.effectiveRangeUm) + " \u00b5m" + skipped;
+}

@@ -103,6 +103,16 @@ SettingComputation stationComputation(StationFolder& station, const SolveRequest
 // (the reference the bisection is checked against).
 SolveResult solveSettings(const SolveRequest& request, const SettingComputation& compute, bool exhaustive = false);
 
+// The station's setting solve ranks first for effective LET `let`, with
+// `ions` (the present beam when empty), the station's grid at tilts up to
+// `maxTiltDegrees` and the minimum range `minimumRangeUm` (NaN: none), as a
+// line: "Best setting: 197Au S 1, R 44.000°, T ±10.000°: effective LET 90.0
+// MeV·cm²/mg, effective range 88.1 µm" ("Nearest setting: " outside the
+// tolerance; "No setting of the station reaches it: <why>"), ions the
+// stopping data cannot follow named after it.
+std::string bestStationSetting(StationFolder& station, std::vector<SolveIon> ions, double let,
+                               double minimumRangeUm, double maxTiltDegrees = 60);
+
 // Rank order: the LET closest to the wanted one (to 0.1 % of it), then the
 // longest effective range, the smallest |T|, the lowest foil, the smallest |R|.
 bool rankedBefore(const SolveRow& a, const SolveRow& b, double wanted);

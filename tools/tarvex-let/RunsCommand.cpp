@@ -84,27 +84,9 @@ void printFit(const WeibullFit& fit) {
 void printBestSetting(double let) {
     const auto station = readStation();
     if (!station->layers.complete) throw ComputationError{station->layersProblem};
-    SolveRequest request;
-    request.ions = stationCocktail(*station);
-    if (request.ions.empty()) return;
-    request.wantedLets = {let};
-    request.minimumRangeUm = stationMinimumRange();
-    request.rows = 1;
-    setStationGrid(request, *station, 60);
-    const SolveResult result = solveSettings(request, stationComputation(*station, request));
-    for (const std::string& skipped : result.skippedIons) std::cerr << "tarvex-let: " << skipped << "; skipped\n";
-    const SolveAnswer& answer = result.answers.front();
-    if (answer.rows.empty()) {
-        std::cout << "No setting of the station reaches it" << (answer.limit.empty() ? "" : ": " + answer.limit)
-                  << "\n";
-        return;
-    }
-    const SolveRow& row = answer.rows.front();
-    const SolveSetting& at = row.setting;
-    std::cout << (row.within ? "Best setting: " : "Nearest setting: ") << request.ions[at.ion].name
-              << cformat(" S %d, R %.3f\u00b0, T %s%.3f\u00b0", at.foil, at.r, at.bothSigns ? "\u00b1" : "", at.t)
-              << ": effective LET " << effectiveLetText(row.beam.effectiveLet) << " MeV\u00b7cm\u00b2/mg, effective range "
-              << effectiveRangeText(row.beam.effectiveRangeUm) << " \u00b5m\n";
+    std::vector<SolveIon> ions = stationCocktail(*station);
+    if (ions.empty()) return;
+    std::cout << bestStationSetting(*station, std::move(ions), let, stationMinimumRange()) << "\n";
 }
 
 bool hasCocktail(const std::string& folder) {

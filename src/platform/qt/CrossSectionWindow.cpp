@@ -16,6 +16,9 @@
 
 #include <filesystem>
 
+#include "beam/BeamFiles.h"
+#include "beam/BeamSolve.h"
+#include "beam/StationFolder.h"
 #include "core/FileNames.h"
 #include "platform/qt/FollowedFile.h"
 #include "platform/qt/WindowPlacement.h"
@@ -150,6 +153,19 @@ void CrossSectionWindow::reload()
     for (const std::string& problem : data_.problems) problems += problem + "\n";
     fit_ = fitWeibull(data_.perLet);
     next_ = suggestNextLet(data_.perLet, fit_);
+    // The setting for the next LET with the present beam, worked out again
+    // only when the LET changed: a search of the station's settings.
+    const std::string nextLet = next_.found ? formatBeamValue(next_.let) : std::string();
+    if (nextLet != settingFor_) {
+        settingFor_ = nextLet;
+        setting_.clear();
+        StationFolder station;
+        if (!nextLet.empty() && readStationFolder(station).empty()) {
+            setting_ = " With the present beam: " + bestStationSetting(station, {}, next_.let,
+                                                                        readMinimumRange([](const std::string&) {})) +
+                       ".";
+        }
+    }
     problems_ = qs(problems).trimmed();
 
     // A logbook begun since, or one removed, changes what is followed.
@@ -177,7 +193,8 @@ QString CrossSectionWindow::fitText() const
                withUncertainty("width", v.width, u.width, " MeV\u00b7cm\u00b2/mg, ") +
                withUncertainty("shape", v.shape, u.shape, ", ") +
                withUncertainty("saturation", v.saturation, u.saturation, " cm\u00b2. ");
-        text += next_.found ? "Next LET: " + formatBeamValue(next_.let) + " MeV\u00b7cm\u00b2/mg (" + next_.reason + ")."
+        text += next_.found ? "Next LET: " + formatBeamValue(next_.let) + " MeV\u00b7cm\u00b2/mg (" + next_.reason + ")." +
+                                  setting_
                             : "Next LET: none (" + next_.reason + ").";
     } else {
         text = fit_.message;  // it names the fit and why there is none

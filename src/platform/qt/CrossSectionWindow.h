@@ -82,6 +82,8 @@ private:
     CrossSectionData data_;
     WeibullFit fit_;
     NextLet next_;
+    std::string settingFor_;  // the next LET the setting was worked out for
+    std::string setting_;     // " With the present beam: Best setting: …"; empty: none
     QString problems_;
     CrossSectionCanvas* canvas_ = nullptr;
     QLabel* fitLine_ = nullptr;
