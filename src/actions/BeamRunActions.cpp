@@ -10,16 +10,8 @@
 #include "beam/LiveStatus.h"
 #include "core/Console.h"
 #include "core/LogFile.h"
-#include "energyloss/StandardTargets.h"
 #include "util/NumberFormat.h"
 #include "util/TextFiles.h"
-
-std::string beamIonText(const BeamState& beam) {
-    const char* symbol = elementSymbol(beam.ionZ);
-    long mass = std::lround(beam.ionA);
-    if (symbol == nullptr) return cformat("Z%d", beam.ionZ);
-    return mass > 0 ? cformat("%ld%s", mass, symbol) : std::string(symbol);
-}
 
 namespace {
 
@@ -55,7 +47,8 @@ bool beamOnDevice(const Console& console) {
 // significant digits), so that a recomputation giving the same beam does not
 // count as a change whatever the field formats.
 std::string beamKey(const BeamState& beam) {
-    return beamIonText(beam) + " " + formatGeneral(beam.beamEnergyMeV) + " " + formatGeneral(beam.deviceEnergyMeV) + " " +
+    return beamIonText(beam) + " " + formatGeneral(beam.beamEnergyMeV) + " " + formatGeneral(beam.deviceEnergyMeV) +
+           " " +
            formatGeneral(beam.nominalLet) + " " + formatGeneral(beam.nominalRangeUm);
 }
 

@@ -2,17 +2,12 @@
 
 #include <string>
 
-struct BeamState;
 struct Console;
 
 // The beam-run logbook as the console keeps it: a run is open while both
 // shutters are open (and the controller is not lost); every shutter change and
 // every run begun or ended goes to the operator log, the banner follows, and
 // "TarvexLive.json" is rewritten whenever what it shows changed.
-
-// The beam's ion as the logbook names it: "84Kr" ("Z120" for an element
-// without a symbol).
-std::string beamIonText(const BeamState& beam);
 
 // Start-up, once the shutters are known: chooses the logbook (saying once when
 // its numbering cannot continue), closes a run left open by an earlier

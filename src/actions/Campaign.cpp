@@ -5,7 +5,6 @@
 #include <filesystem>
 
 #include "actions/AfterMotion.h"
-#include "actions/BeamRunActions.h"
 #include "actions/DegraderSearch.h"
 #include "axes/Moves.h"
 #include "axes/SimulatedMotion.h"
@@ -103,10 +102,14 @@ CampaignShown campaignShown(const Console& console, const std::vector<std::strin
         row.ion = step.ion;
         row.wanted = std::isfinite(step.wantedLet) ? "LET " + cformat("%g", step.wantedLet) + " MeV\u00b7cm\u00b2/mg"
                                                    : cformat("%g", step.wantedEnergy) + " MeV/u";
-        if (std::isfinite(step.minimumRangeUm)) row.wanted += ", range \u2265 " + cformat("%g", step.minimumRangeUm) + " \u00b5m";
+        if (std::isfinite(step.minimumRangeUm)) {
+            row.wanted += ", range \u2265 " + cformat("%g", step.minimumRangeUm) + " \u00b5m";
+        }
         if (step.hasSetting) row.setting = cformat("S %g  R %g  T %g", step.s, step.r, step.t);
         if (std::isfinite(step.fluenceGoal)) row.goal = fluenceText(step.fluenceGoal) + " ions/cm\u00b2";
-        if (step.eventGoal >= 0) row.goal += (row.goal.empty() ? "" : ", ") + std::to_string(step.eventGoal) + " events";
+        if (step.eventGoal >= 0) {
+            row.goal += (row.goal.empty() ? "" : ", ") + std::to_string(step.eventGoal) + " events";
+        }
         row.active = static_cast<int>(i) == campaign.active;
         if (row.active) {
             const double reached = reachedFluence(campaign, console.state.runs.openRun != 0);

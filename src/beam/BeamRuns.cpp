@@ -8,6 +8,7 @@
 #include <map>
 
 #include "util/Csv.h"
+#include "energyloss/StandardTargets.h"
 #include "util/NumberFormat.h"
 #include "util/TextFiles.h"
 #include "util/TokenReader.h"
@@ -192,6 +193,13 @@ bool readBeamRuns(const std::string& path, BeamRunsLog& log, std::string& why) {
         return false;
     }
     return parseBeamRuns(content, log, why);
+}
+
+std::string beamIonText(const BeamState& beam) {
+    const char* symbol = elementSymbol(beam.ionZ);
+    long mass = std::lround(beam.ionA);
+    if (symbol == nullptr) return cformat("Z%d", beam.ionZ);
+    return mass > 0 ? cformat("%ld%s", mass, symbol) : std::string(symbol);
 }
 
 std::string beamRunsFileName(int number) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/BeamRunState.h"
+#include "core/BeamState.h"
 #include "util/Csv.h"  // csvField, for the logbook's callers
 
 // The beam-run logbook "BeamRuns.csv": one CSV record per line (a quoted
@@ -64,6 +65,10 @@ std::string formatRunRecord(const RunRecord& record, bool withoutEvents = false)
 bool parseBeamRuns(std::string_view content, BeamRunsLog& log, std::string& why);
 // Reads the file at `path` (regular files only, never through a link).
 bool readBeamRuns(const std::string& path, BeamRunsLog& log, std::string& why);
+
+// The beam's ion as the logbook names it: "84Kr" ("Z120" for an element
+// without a symbol).
+std::string beamIonText(const BeamState& beam);
 
 // "BeamRuns.csv" for 1, "BeamRuns-<n>.csv" beyond.
 std::string beamRunsFileName(int number);

@@ -398,7 +398,8 @@ NextLet suggestNextLet(const std::vector<CrossSectionPoint>& perLet, const Weibu
     std::vector<double> runFluences;
     gsl_matrix* information = gsl_matrix_calloc(4, 4);
     for (const CrossSectionPoint& point : perLet) {
-        runFluences.push_back(point.effectiveFluence / static_cast<double>(std::max<std::size_t>(point.runs.size(), 1)));
+        const double runs = static_cast<double>(std::max<std::size_t>(point.runs.size(), 1));
+        runFluences.push_back(point.effectiveFluence / runs);
         const double sigma = weibullSigma(p, point.effectiveLet);
         if (!(sigma > 0)) continue;
         const Vector4 g = sigmaGradient(p, scale, point.effectiveLet);

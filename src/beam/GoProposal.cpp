@@ -114,7 +114,8 @@ void predict(ConsoleState& state, const GoLayers& layers, GoProposal& proposal, 
              double wanted, double minimumRangeUm) {
     const BeamIon ion{state.beam.ionZ, state.beam.ionA, state.beam.beamEnergyMeV};
     const BeamGeometry geometry{proposal.s, proposal.r, t, state.foilCount, state.options.foilTolerance};
-    proposal.predicted = computeBeam(state.stopping, state.engineOptions(false), ion, geometry, layers.beamOrder, false);
+    proposal.predicted =
+        computeBeam(state.stopping, state.engineOptions(false), ion, geometry, layers.beamOrder, false);
     proposal.prediction = predictionText(proposal.predicted, kind, wanted, minimumRangeUm, proposal.warned);
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/ExposureRuns.h"
 #include "DialogFixture.h"
 #include "beam/BeamRuns.h"
 #include "platform/qt/CrossSectionWindow.h"
@@ -49,26 +50,7 @@ private slots:
         freshWindowSettings();
         QTemporaryDir folder;
         QVERIFY(folder.isValid());
-        std::vector<RunRecord> records;
-        const char* lets[] = {"10.0", "20.0", "10.0"};
-        const char* tilts[] = {"0.000", "60.000", "0.000"};
-        const char* fluences[] = {"1e7", "2e7", "1e7"};
-        for (int run = 1; run <= 3; ++run) {
-            RunRecord begin;
-            begin.kind = "begin";
-            begin.run = run;
-            begin.time = "2026-12-09T10:00:00+00:00";
-            begin.conditions.ion = "84Kr";
-            begin.conditions.effectiveLet = lets[run - 1];
-            begin.conditions.t = tilts[run - 1];
-            begin.conditions.effectiveRange = "40.0";
-            RunRecord end = begin;
-            end.kind = "end";
-            end.duration = "60.0";
-            end.fluence = fluences[run - 1];
-            records.push_back(begin);
-            records.push_back(end);
-        }
+        const std::vector<RunRecord> records = exposureRuns(false);
         QVERIFY(appendRunRecords(QFile::encodeName(folder.filePath(QStringLiteral("BeamRuns.csv"))).toStdString(),
                                  records));
         const QString events = folder.filePath(QStringLiteral("RunEvents.csv"));

@@ -21,6 +21,7 @@
 #include "energyloss/StoppingCoefficients.h"
 #include "beam/BeamRuns.h"
 #include "support/CaseNames.h"
+#include "support/ExposureRuns.h"
 #include "util/TokenReader.h"
 
 namespace {
@@ -326,27 +327,7 @@ TEST_F(Tool, HelpOfTheToolListsEveryCommandAndEveryOption) {
 // Poisson sums: e^-y (1 + y) = 0.975 gives y = 0.242209, e^-y (1 + y + y²/2)
 // = 0.025 gives y = 7.22469; with no events -ln 0.05 = 2.995732.
 TEST_F(Tool, RunsCrossSectionCsvMergesTheRunsOfALetAndNamesTheOpenRun) {
-    std::vector<RunRecord> records;
-    const char* lets[] = {"10.0", "20.0", "10.0", "30.0"};
-    const char* tilts[] = {"0.000", "60.000", "0.000", "0.000"};
-    const char* fluences[] = {"1e7", "2e7", "1e7", ""};
-    for (int run = 1; run <= 4; ++run) {
-        RunRecord begin;
-        begin.kind = "begin";
-        begin.run = run;
-        begin.time = "2026-12-09T10:00:00+00:00";
-        begin.conditions.ion = "84Kr";
-        begin.conditions.effectiveLet = lets[run - 1];
-        begin.conditions.t = tilts[run - 1];
-        begin.conditions.effectiveRange = "40.0";
-        records.push_back(begin);
-        if (run == 4) break;
-        RunRecord end = begin;
-        end.kind = "end";
-        end.duration = "60.0";
-        end.fluence = fluences[run - 1];
-        records.push_back(end);
-    }
+    const std::vector<RunRecord> records = exposureRuns(true);
     ASSERT_TRUE(appendRunRecords("BeamRuns.csv", records));
     folder.write("RunEvents.csv", "run,events\n1,1\n2,0\n3,1\n");
     const ToolRun run = runCommand(shellQuoted(tool) + " runs --cross-section --csv");

@@ -280,7 +280,8 @@ void BeamRunsWindow::reload()
     // Events and steps only where some run has them: a logbook kept without
     // a campaign leaves the comment its room.
     const auto any = [this](std::string RunSummary::*field) {
-        return std::any_of(runs_.begin(), runs_.end(), [field](const RunSummary& run) { return !(run.*field).empty(); });
+        return std::any_of(runs_.begin(), runs_.end(),
+                           [field](const RunSummary& run) { return !(run.*field).empty(); });
     };
     table_->setColumnHidden(kEventsColumn, !any(&RunSummary::events));
     table_->setColumnHidden(kStepColumn, !any(&RunSummary::step));

@@ -15,7 +15,6 @@
 #include <QPainterPath>
 #include <QPolygonF>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -402,15 +401,7 @@ QImage BraggCurveWindow::picture(QSize size) const
     return image;
 }
 
-bool BraggCurveWindow::exportPng(const QString& path) const
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (!picture().save(&file, "PNG"))
-        return false;
-    return file.commit();
-}
+bool BraggCurveWindow::exportPng(const QString& path) const { return saveWholePng(path, picture()); }
 
 bool BraggCurveWindow::exportSvg(const QString& path) const
 {

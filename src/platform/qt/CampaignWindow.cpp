@@ -90,8 +90,9 @@ CampaignWindow::CampaignWindow(Requests requests, QWidget* parent) : QWidget(par
 void CampaignWindow::setShown(const CampaignShown& shown)
 {
     const int selected = selectedStep();
-    plan_->setText(shown.plan.empty() ? QStringLiteral("No test plan open.")
-                                      : QStringLiteral("Test plan %1: %2 steps").arg(qs(shown.plan)).arg(shown.steps.size()));
+    plan_->setText(shown.plan.empty()
+                       ? QStringLiteral("No test plan open.")
+                       : QStringLiteral("Test plan %1: %2 steps").arg(qs(shown.plan)).arg(shown.steps.size()));
     QStringList problems;
     for (const std::string& problem : shown.problems)
         problems << qs(problem);

@@ -10,7 +10,6 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSvgRenderer>
 #include <QVBoxLayout>
 
@@ -193,9 +192,9 @@ QString CrossSectionWindow::fitText() const
                withUncertainty("width", v.width, u.width, " MeV\u00b7cm\u00b2/mg, ") +
                withUncertainty("shape", v.shape, u.shape, ", ") +
                withUncertainty("saturation", v.saturation, u.saturation, " cm\u00b2. ");
-        text += next_.found ? "Next LET: " + formatBeamValue(next_.let) + " MeV\u00b7cm\u00b2/mg (" + next_.reason + ")." +
-                                  setting_
-                            : "Next LET: none (" + next_.reason + ").";
+        text += next_.found
+                    ? "Next LET: " + formatBeamValue(next_.let) + " MeV\u00b7cm\u00b2/mg (" + next_.reason + ")." + setting_
+                    : "Next LET: none (" + next_.reason + ").";
     } else {
         text = fit_.message;  // it names the fit and why there is none
     }
@@ -237,15 +236,7 @@ QImage CrossSectionWindow::picture(QSize size) const
 
 bool CrossSectionWindow::exportSvg(const QString& path) const { return saveWholeFile(path, svg()); }
 
-bool CrossSectionWindow::exportPng(const QString& path) const
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (!picture().save(&file, "PNG"))
-        return false;
-    return file.commit();
-}
+bool CrossSectionWindow::exportPng(const QString& path) const { return saveWholePng(path, picture()); }
 
 bool CrossSectionWindow::exportCsv(const QString& path) const
 {
@@ -271,7 +262,9 @@ void CrossSectionWindow::chooseAndExport(Export kind)
                              QStringLiteral("Not exported: %1. Choose another name.").arg(qs(refusal)));
         return;
     }
-    const bool written = kind == Export::Svg ? exportSvg(path) : kind == Export::Png ? exportPng(path) : exportCsv(path);
+    const bool written = kind == Export::Svg   ? exportSvg(path)
+                         : kind == Export::Png ? exportPng(path)
+                                               : exportCsv(path);
     if (!written)
         QMessageBox::warning(this, QStringLiteral("Cross section"), QStringLiteral("Could not write %1.").arg(path));
 }

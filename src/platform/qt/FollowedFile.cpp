@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QImage>
 #include <QSaveFile>
 #include <QTimer>
 
@@ -39,6 +40,16 @@ void FollowedFile::stop()
     const QStringList watched = watcher_->files() + watcher_->directories();
     if (!watched.isEmpty())
         watcher_->removePaths(watched);
+}
+
+bool saveWholePng(const QString& path, const QImage& image)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (!image.save(&file, "PNG"))
+        return false;
+    return file.commit();
 }
 
 bool saveWholeFile(const QString& path, const std::string& bytes)

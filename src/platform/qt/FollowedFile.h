@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QString>
 
+class QImage;
+
 #include <string>
 
 class QFileSystemWatcher;
@@ -34,3 +36,5 @@ private:
 
 // Writes `bytes` to `path` whole or not at all; false when it could not.
 bool saveWholeFile(const QString& path, const std::string& bytes);
+// Writes `image` to `path` as PNG, whole or not at all; false when it could not.
+bool saveWholePng(const QString& path, const QImage& image);
