@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <map>
 
 #include "actions/AfterMotion.h"
 #include "actions/DegraderSearch.h"
@@ -42,15 +43,15 @@ const char* stateText(StepState state) {
     return "";
 }
 
-// The fluence and events of `step`'s runs in every logbook of the working folder.
+// The fluence and events of each step's runs in every logbook of the working
+// folder, by step name, in one reading of the logbooks.
 struct StepTotals {
     double fluence = 0;
     std::int64_t events = 0;
-    int runs = 0;
     bool openRunLogged = false;  // the open run (in `current`) has a fluence of its own
 };
-StepTotals loggedTotals(const std::string& step, const std::string& current = {}, std::int64_t openRun = 0) {
-    StepTotals totals;
+std::map<std::string, StepTotals> loggedTotals(const std::string& current = {}, std::int64_t openRun = 0) {
+    std::map<std::string, StepTotals> byStep;
     // The acquisition's counts stand before the notes' (its problems are said
     // where the cross sections are made).
     const RunEvents counted = readRunEvents(kRunEventsFile);
@@ -59,8 +60,8 @@ StepTotals loggedTotals(const std::string& step, const std::string& current = {}
         std::string why;
         if (!readBeamRuns(path, log, why)) continue;  // named at start-up and in the runs window
         for (const RunSummary& run : mergeRuns(log)) {
-            if (run.step != step) continue;
-            ++totals.runs;
+            if (run.step.empty()) continue;
+            StepTotals& totals = byStep[run.step];
             double fluence = 0;
             if (parseReal(run.fluence, fluence) && std::isfinite(fluence) && fluence >= 0) totals.fluence += fluence;
             if (path == current && run.run == openRun && !run.fluence.empty()) totals.openRunLogged = true;
@@ -72,7 +73,7 @@ StepTotals loggedTotals(const std::string& step, const std::string& current = {}
             }
         }
     }
-    return totals;
+    return byStep;
 }
 
 std::string logbookSignature(const Console& console) {
@@ -143,7 +144,7 @@ void sumActiveStep(Console& console, bool force) {
     if (campaign.active < 0) return;
     const BeamRunState& runs = console.state.runs;
     const StepTotals totals =
-        loggedTotals(campaign.steps[static_cast<std::size_t>(campaign.active)].name, runs.path, runs.openRun);
+        loggedTotals(runs.path, runs.openRun)[campaign.steps[static_cast<std::size_t>(campaign.active)].name];
     campaign.loggedFluence = totals.fluence;
     campaign.loggedEvents = totals.events;
     campaign.openRunLogged = totals.openRunLogged;
@@ -161,8 +162,9 @@ void openPlan(Console& console, const std::string& path) {
     campaign.planPath = path;
     campaign.steps = std::move(plan.steps);
     // A step whose runs in the logbooks reached its fluence goal is done.
+    std::map<std::string, StepTotals> logged = loggedTotals();
     for (const TestPlanStep& step : campaign.steps) {
-        const bool reached = std::isfinite(step.fluenceGoal) && loggedTotals(step.name).fluence >= step.fluenceGoal;
+        const bool reached = std::isfinite(step.fluenceGoal) && logged[step.name].fluence >= step.fluenceGoal;
         campaign.states.push_back(reached ? StepState::Done : StepState::ToDo);
     }
     const std::string name = std::filesystem::path(path).filename().string();

@@ -555,4 +555,8 @@ TEST_F(BeamRunTest, CampaignStepRecordsItsRunsAndClosesS2AtTheFluenceGoal) {
               log.end());
     EXPECT_EQ(ui.campaigns.back().steps[1].state, "done");
     EXPECT_EQ(ui.campaigns.back().steps[1].progress, "1.10e+07 ions/cm\u00b2 (110 %), 0 events");
+    // Opened again, the plan finds in the logbook which step reached its goal.
+    dialog.onCampaign(CampaignRequest{CampaignRequest::Kind::OpenPlan, -1, "Plan.csv"});
+    EXPECT_EQ(ui.campaigns.back().steps[0].state, "to do");
+    EXPECT_EQ(ui.campaigns.back().steps[1].state, "done");
 }
