@@ -159,8 +159,9 @@ CrossSectionData crossSections(const std::vector<RunSummary>& runs, const RunEve
         data.perRun.push_back(std::move(point));
     }
     for (auto& [let, point] : perLet) data.perLet.push_back(std::move(point));
-    for (const auto& [run, count] : events.events) {
-        const bool known = std::any_of(runs.begin(), runs.end(), [&](const RunSummary& r) { return r.run == run; });
+    for (const auto& counted : events.events) {
+        const std::int64_t run = counted.first;
+        const bool known = std::any_of(runs.begin(), runs.end(), [run](const RunSummary& r) { return r.run == run; });
         if (!known) {
             data.problems.push_back(events.fileName + ": run " + std::to_string(run) +
                                     " is not in the logbook - its events are ignored");
