@@ -80,7 +80,8 @@ bool LiveViewServer::handleRequest(const QHttpServerRequest& request, QTcpSocket
     const char* name = method == QHttpServerRequest::Method::Get    ? "GET"
                        : method == QHttpServerRequest::Method::Head ? "HEAD"
                                                                     : "other";
-    const LiveViewAnswer answer = site_->answer(name, request.url().path(QUrl::FullyEncoded).toStdString());
+    const QString path = request.url().path(QUrl::FullyEncoded);
+    const LiveViewAnswer answer = site_->answer(name, path.toStdString());
     QHttpServerResponder responder = makeResponder(request, socket);
     responder.writeStatusLine(static_cast<QHttpServerResponder::StatusCode>(answer.status));
     responder.writeHeader("Content-Type", utf8(answer.contentType));
@@ -93,6 +94,7 @@ bool LiveViewServer::handleRequest(const QHttpServerRequest& request, QTcpSocket
     } else {
         responder.writeBody(answer.body.data(), static_cast<qint64>(answer.body.size()));
     }
+    emit answered(QString::fromLatin1(name), path);
     return true;
 }
 

@@ -29,6 +29,10 @@ public:
     // The port listened on; 0 before start succeeded.
     quint16 port() const { return port_; }
 
+signals:
+    // A request was answered, for a watcher: its method and path.
+    void answered(const QString& method, const QString& path);
+
 protected:
     bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
     void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
