@@ -108,11 +108,11 @@ void applyCyclotronLabels(Console& console) {
     }
 }
 
+namespace {
+
 // The live view where the station asks for one. A file that names no
 // address, or an address that cannot be served, is one warning in the status
 // line and the operator log; the console goes on without the view.
-namespace {
-
 void startLiveViewIfAsked(Console& console) {
     std::error_code ec;
     if (!std::filesystem::exists(std::filesystem::symlink_status(kLiveViewFile, ec))) return;

@@ -5,6 +5,7 @@
 #include <QHttpServerResponder>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include "beam/LiveView.h"
 
@@ -40,6 +41,13 @@ protected:
             if (socket->bytesAvailable() > maxBytes)
                 QMetaObject::invokeMethod(socket, &QTcpSocket::abort, Qt::QueuedConnection);
         });
+        // A connection that brings no whole request for a while gives its
+        // place back; each answer starts the wait again.
+        auto* idle = new QTimer(socket);
+        idle->setObjectName(QStringLiteral("idle"));
+        idle->setSingleShot(true);
+        connect(idle, &QTimer::timeout, socket, &QTcpSocket::abort);
+        idle->start(LiveViewServer::kIdleMilliseconds);
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         addPendingConnection(socket);
     }
@@ -94,6 +102,8 @@ bool LiveViewServer::handleRequest(const QHttpServerRequest& request, QTcpSocket
     } else {
         responder.writeBody(answer.body.data(), static_cast<qint64>(answer.body.size()));
     }
+    if (auto* idle = socket->findChild<QTimer*>(QStringLiteral("idle"), Qt::FindDirectChildrenOnly))
+        idle->start(kIdleMilliseconds);
     emit answered(QString::fromLatin1(name), path);
     return true;
 }

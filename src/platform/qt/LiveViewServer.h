@@ -11,13 +11,15 @@ class LiveViewSite;
 // answered at once from LiveViewSite, on the window's event loop. Qt's
 // sockets never block, so a client that stalls only holds its own
 // connection. At most kMaxClients connections at a time (more are closed at
-// once), and a connection whose pending request grows beyond kMaxRequestBytes
-// is dropped.
+// once); a connection whose pending request grows beyond kMaxRequestBytes,
+// or that brings no whole request within kIdleMilliseconds of its opening or
+// its last answer, is dropped.
 class LiveViewServer : public QAbstractHttpServer {
     Q_OBJECT
 public:
     static constexpr int kMaxClients = 16;
     static constexpr qint64 kMaxRequestBytes = 8 * 1024;
+    static constexpr int kIdleMilliseconds = 30000;
 
     explicit LiveViewServer(const QString& folder, QObject* parent = nullptr);
     ~LiveViewServer() override;
