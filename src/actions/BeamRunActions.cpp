@@ -177,6 +177,13 @@ LiveStatus liveStatusOf(const Console& console) {
     s.laser = state.laserOn;
     s.run = state.runs.openRun;
     if (s.run != 0) s.runBegin = state.runs.beginText;
+    const CampaignState& campaign = state.campaign;
+    if (campaign.active >= 0) {
+        const TestPlanStep& step = campaign.steps[static_cast<std::size_t>(campaign.active)];
+        s.step.name = step.name;
+        s.step.fluence = campaign.loggedFluence + (s.run != 0 ? campaign.runFluence : 0);
+        s.step.goal = step.fluenceGoal;
+    }
     return s;
 }
 

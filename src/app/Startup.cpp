@@ -1,7 +1,10 @@
 #include "app/Startup.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <optional>
+#include <system_error>
 
 #include "axes/ActiveAxis.h"
 #include "axes/AxisFiles.h"
@@ -10,6 +13,7 @@
 #include "beam/BeamDisplay.h"
 #include "beam/BeamRecompute.h"
 #include "beam/CommittedGeometry.h"
+#include "beam/LiveView.h"
 #include "core/Console.h"
 #include "core/ControllerChannel.h"
 #include "core/Failure.h"
@@ -103,6 +107,32 @@ void applyCyclotronLabels(Console& console) {
         console.ui.setText(ControlId::UndoParallax, "xHair Off");
     }
 }
+
+namespace {
+
+// The live view where the station asks for one. A file that names no
+// address, or an address that cannot be served, is one warning in the status
+// line and the operator log; the console goes on without the view.
+void startLiveViewIfAsked(Console& console) {
+    std::error_code ec;
+    if (!std::filesystem::exists(std::filesystem::symlink_status(kLiveViewFile, ec))) return;
+    std::string content, why;
+    std::optional<LiveViewAddress> address;
+    if (readRegularFile(kLiveViewFile, kLiveViewFileMaxBytes, content, why)) {
+        address = parseLiveViewAddress(content, why);
+    } else {
+        why = "it cannot be read (" + why + ")";
+    }
+    if (address) {
+        why = console.ui.startLiveView(address->host, address->port);
+        if (why.empty()) return;
+    }
+    const std::string warning = std::string("No live view: ") + kLiveViewFile + ", " + why + ".";
+    setStatusText(console, warning);
+    tryWriteLogEntry(console, warning);
+}
+
+}  // namespace
 
 bool runStartup(Console& console) {
     ConsoleState& state = console.state;
@@ -199,5 +229,6 @@ bool runStartup(Console& console) {
 
     // Real motion: the controller's read-back from now on.
     startReadBack(console);
+    startLiveViewIfAsked(console);
     return true;
 }

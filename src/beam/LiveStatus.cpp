@@ -80,6 +80,11 @@ std::string formatLiveStatus(const LiveStatus& s) {
     j += "  \"run\": " +
          (s.run > 0 ? "{\"number\": " + std::to_string(s.run) + ", \"begin\": " + jsonString(s.runBegin) + "}"
                     : std::string("null")) +
+         ",\n";
+    j += "  \"step\": " +
+         (s.step.name.empty() ? std::string("null")
+                              : "{\"name\": " + jsonString(s.step.name) + ", \"fluence\": " +
+                                    jsonNumber(s.step.fluence) + ", \"goal\": " + jsonNumber(s.step.goal) + "}") +
          "\n}\n";
     return j;
 }

@@ -37,6 +37,11 @@ struct LiveStatus {
     bool laser = false;
     std::int64_t run = 0;      // open run; 0 = none
     std::string runBegin;      // its begin time
+    struct Step {
+        std::string name;    // the active campaign step; empty = none
+        double fluence = 0;  // 1/cm² reached: its runs logged and the open run
+        double goal = 0;     // 1/cm²; NaN: none
+    } step;
 };
 
 // The JSON text, keys in a fixed order, ended by a line break.

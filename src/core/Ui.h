@@ -204,6 +204,13 @@ public:
     // The non-modal cross-section window over the logbooks of the working
     // folder, shown or brought to the front.
     virtual void showCrossSection() {}
+    // Serves the read-only live view of the working folder at host:port until
+    // the program ends. Empty when it serves, else why not ("the address is
+    // in use"); ports without a server serve nothing and say nothing.
+    virtual std::string startLiveView(const std::string& host, int port) {
+        (void)host, (void)port;
+        return {};
+    }
     virtual void closeDialog(int result) = 0;
     [[noreturn]] virtual void exitProcess(int code) = 0;
 };

@@ -375,7 +375,7 @@ TEST_F(BeamRunTest, LiveFileFollowsEveryKindOfChange) {
     EXPECT_NE(live.find("\"X\": {\"value\": 1.000, \"unit\": \"mm\", \"moving\": false}"), std::string::npos);
     EXPECT_NE(live.find("\"switches\": {\"camera\": \"off\", \"light\": \"off\", \"laser\": \"off\"}"),
               std::string::npos);
-    EXPECT_NE(live.find("\"run\": null\n}\n"), std::string::npos);
+    EXPECT_NE(live.find("\"run\": null,\n  \"step\": null\n}\n"), std::string::npos);
 
     now += std::chrono::seconds(1);
     click(ControlId::Clear);
@@ -542,6 +542,9 @@ TEST_F(BeamRunTest, CampaignStepRecordsItsRunsAndClosesS2AtTheFluenceGoal) {
     appendToFile("Dosimetry.csv", cformat("%.0f,9001000\n", t0 + 10));
     ui.tick(kCampaignTimer);
     EXPECT_EQ(ui.banners.back().campaign, "step 1b \u00b7 fluence 6.00e+06 of 1.00e+07 ions/cm\u00b2 (60 %)");
+    EXPECT_NE(liveFile().find("  \"step\": {\"name\": \"1b\", \"fluence\": 6e+06, \"goal\": 1e+07}\n}\n"),
+              std::string::npos)
+        << liveFile();
     EXPECT_EQ(ui.beeps, 0);
     now += std::chrono::seconds(10);
     appendToFile("Dosimetry.csv", cformat("%.0f,14001000\n", t0 + 20));

@@ -48,7 +48,52 @@ TEST_F(StartupTest, NormalStartLeavesTheSequenceLogMarkerAndTimer) {
     EXPECT_EQ(ui.runningTimers.at(kCameraTimer), 60000);
     EXPECT_EQ(ui.texts.at(ControlId::UserLine), "User: operator (beamline)");
     EXPECT_EQ(ui.sleeps, 0);
+    EXPECT_TRUE(ui.liveViews.empty()) << "no LiveView.dat, no live view";
 }
+
+// LiveView.dat: the address served, or one warning in the status line and
+// the log, and the console goes on.
+struct LiveViewCase {
+    const char* name;
+    const char* file;
+    const char* refusal;  // the port's answer
+    const char* started;  // host and port asked for; "" none
+    const char* warning;  // "" none
+};
+
+class StartupLiveView : public StartupTest, public ::testing::WithParamInterface<LiveViewCase> {};
+
+TEST_P(StartupLiveView, ServesTheAddressOrWarnsOnce) {
+    const LiveViewCase& c = GetParam();
+    site.set("LiveView.dat", c.file);
+    ui.liveViewRefusal = c.refusal;
+    ASSERT_EQ(start(), -1);
+    EXPECT_EQ(ui.liveViews, *c.started ? std::vector<std::string>{c.started} : std::vector<std::string>{});
+    EXPECT_EQ(dialog.console().fields.status, c.warning);
+    const std::string log = folder.exists("run.log") ? folder.read("run.log") : "";
+    if (*c.warning) {
+        EXPECT_NE(log.find(std::string(c.warning) + "\n"), std::string::npos) << log;
+    } else {
+        EXPECT_EQ(log, "");
+    }
+    EXPECT_TRUE(ui.boxes.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, StartupLiveView,
+    ::testing::Values(
+        LiveViewCase{"Loopback", "127.0.0.1:8642\n", "", "127.0.0.1 8642", ""},
+        LiveViewCase{"BracketedIpv6", " [::1]:80 \r\nignored\n", "", "::1 80", ""},
+        LiveViewCase{"PortInUse", "127.0.0.1:8642\n", "127.0.0.1:8642 cannot be served (The bound address is already in use)",
+                     "127.0.0.1 8642",
+                     "No live view: LiveView.dat, 127.0.0.1:8642 cannot be served (The bound address is already in use)."},
+        LiveViewCase{"NoPort", "localhost\n", "", "", "No live view: LiveView.dat, 'localhost' is not address:port."},
+        LiveViewCase{"PortTooLarge", "0.0.0.0:65536", "", "",
+                     "No live view: LiveView.dat, '0.0.0.0:65536': the port is not a whole number from 1 to 65535."},
+        LiveViewCase{"PortZero", "0.0.0.0:0", "", "",
+                     "No live view: LiveView.dat, '0.0.0.0:0': the port is not a whole number from 1 to 65535."},
+        LiveViewCase{"Empty", "", "", "", "No live view: LiveView.dat, the first line is empty, not address:port."}),
+    RowName{});
 
 TEST_F(StartupTest, FieldsShownAtTheEndOfStartUp) {
     ASSERT_EQ(start(), -1);

@@ -258,6 +258,7 @@ TEST(LiveStatusFormat, EveryKeyInItsPlace) {
     s.camera = true;
     s.run = 4;
     s.runBegin = "2026-12-09T09:59:58+01:00";
+    s.step = {"2a", 3.2e6, 1e7};
     EXPECT_EQ(formatLiveStatus(s),
               "{\n"
               "  \"time\": \"2026-12-09T10:00:00+01:00\",\n"
@@ -276,7 +277,8 @@ TEST(LiveStatusFormat, EveryKeyInItsPlace) {
               "  },\n"
               "  \"shutters\": {\"S1\": \"open\", \"S2\": \"closed\"},\n"
               "  \"switches\": {\"camera\": \"on\", \"light\": \"off\", \"laser\": \"off\"},\n"
-              "  \"run\": {\"number\": 4, \"begin\": \"2026-12-09T09:59:58+01:00\"}\n"
+              "  \"run\": {\"number\": 4, \"begin\": \"2026-12-09T09:59:58+01:00\"},\n"
+              "  \"step\": {\"name\": \"2a\", \"fluence\": 3.2e+06, \"goal\": 1e+07}\n"
               "}\n");
     EXPECT_EQ(jsonString(std::string("a\tb\x01") + "\\"), "\"a\\tb\\u0001\\\\\"");
     // Latin-1 from the parent's beam file and a NUL are still JSON in UTF-8.

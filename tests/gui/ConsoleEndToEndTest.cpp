@@ -7,8 +7,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QtTest>
@@ -21,6 +23,7 @@
 #include "ControllerSimulator.h"
 #include "DialogFixture.h"
 #include "platform/qt/DocumentWindow.h"
+#include "platform/qt/LiveViewServer.h"
 #include "platform/qt/QtTarvexDialog.h"
 
 namespace fs = std::filesystem;
@@ -266,6 +269,64 @@ private slots:
                             QStringLiteral(" - the file is shown in the console."));
         QVERIFY(documents->isVisible());
         QVERIFY(!dialog.isClosed());
+    }
+    // The counting room's browser (Debian's chromium, headless; skipped
+    // without it) on the live view of the demo station: the beam off, then
+    // Open S2 while it polls, and it says BEAM ON without a reload. The last picture
+    // is left in the build folder to be looked at.
+    void liveViewInABrowserFollowsOpenS2()
+    {
+        const QString chromium = QStandardPaths::findExecutable(QStringLiteral("chromium"));
+        if (chromium.isEmpty())
+            QSKIP("no chromium installed");
+        DialogInFolder station;
+        QVERIFY(station.openDemoStation());
+        QVERIFY(station.start());
+        QtTarvexDialog& dialog = *station.dialog;
+        QCOMPARE(dialog.startLiveView("127.0.0.1", 0), std::string());
+        const QString url = QStringLiteral("http://127.0.0.1:%1/").arg(dialog.liveViewServer()->port());
+        QTemporaryDir profile;
+        // The page as the browser shows it after its first polls; the
+        // console's event loop answers meanwhile.
+        const auto browse = [&](const QString& what) {
+            QProcess browser;
+            browser.start(chromium, {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"),
+                                     QStringLiteral("--disable-gpu"), QStringLiteral("--user-data-dir=") + profile.path(),
+                                     QStringLiteral("--window-size=1200,900"), QStringLiteral("--virtual-time-budget=3000"),
+                                     what, url});
+            if (!QTest::qWaitFor([&] { return browser.state() == QProcess::NotRunning; }, 120000))
+                browser.kill();
+            return QString::fromUtf8(browser.readAllStandardOutput());
+        };
+        const QString off = browse(QStringLiteral("--dump-dom"));
+        QVERIFY2(off.contains(QStringLiteral(">Beam off \u00b7 S1 open, S2 closed</div>")), qPrintable(off.left(2000)));
+        QVERIFY(off.contains(QStringLiteral("<td class=\"v\" id=\"ion\">197Au</td>")));
+        QVERIFY(off.contains(QStringLiteral("<td class=\"v\" id=\"let\">92.40</td>")));
+
+        QTimer answer;  // the containment question: S1 is open
+        connect(&answer, &QTimer::timeout, [] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* box = qobject_cast<QMessageBox*>(w); box != nullptr && box->isVisible())
+                    box->button(QMessageBox::Ok)->click();
+        });
+        answer.start(20);
+        // One page load; once it has polled twice the operator opens S2.
+        int pages = 0, polls = 0;
+        connect(dialog.liveViewServer(), &LiveViewServer::answered, &dialog,
+                [&](const QString&, const QString& path) {
+                    pages += path == QStringLiteral("/");
+                    if (path == QStringLiteral("/live.json") && ++polls == 2)
+                        QTimer::singleShot(0, &dialog, [&dialog] { click(dialog, ControlId::OpenS2); });
+                },
+                Qt::QueuedConnection);
+        const QString on = browse(QStringLiteral("--dump-dom"));
+        const std::int64_t run = station.logic->console().state.runs.openRun;
+        QVERIFY(run > 0);
+        QCOMPARE(pages, 1);
+        QVERIFY(polls > 2);
+        QVERIFY2(on.contains(QStringLiteral("class=\"on\">BEAM ON \u00b7 run %1 \u00b7 ").arg(run)), qPrintable(on.left(2000)));
+        browse(QStringLiteral("--screenshot=" QT_TESTCASE_BUILDDIR "/live-view-beam-on.png"));
+        QVERIFY(QFile::exists(QStringLiteral(QT_TESTCASE_BUILDDIR "/live-view-beam-on.png")));
     }
 };
 

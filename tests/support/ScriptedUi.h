@@ -87,6 +87,8 @@ public:
     int aboutBoxes = 0;
     int braggCurveWindows = 0;  // showBraggCurve calls
     std::vector<std::string> beamRunsWindows;  // showBeamRuns paths
+    std::vector<std::string> liveViews;        // startLiveView as "host port"
+    std::string liveViewRefusal;               // what startLiveView answers
     std::vector<BeamBanner> banners;           // every showBeamBanner
     std::vector<CampaignShown> campaigns;      // every showCampaign
     int campaignOpens = 0;                     // of them with the window opened
@@ -131,6 +133,10 @@ public:
     void showAbout() override { ++aboutBoxes; }
     void showBraggCurve() override { ++braggCurveWindows; }
     void showBeamRuns(const std::string& path) override { beamRunsWindows.push_back(path); }
+    std::string startLiveView(const std::string& host, int port) override {
+        liveViews.push_back(host + " " + std::to_string(port));
+        return liveViewRefusal;
+    }
     void showBeamBanner(const BeamBanner& banner) override { banners.push_back(banner); }
     void showCampaign(const CampaignShown& shown, bool open) override {
         campaigns.push_back(shown);

@@ -35,6 +35,7 @@
 #include "platform/qt/BeamRunsWindow.h"
 #include "platform/qt/CampaignWindow.h"
 #include "platform/qt/CrossSectionWindow.h"
+#include "platform/qt/LiveViewServer.h"
 #include "platform/qt/Bitmaps.h"
 #include "platform/qt/BraggCurveWindow.h"
 #include "platform/qt/CAboutDlg.h"
@@ -499,6 +500,20 @@ void QtTarvexDialog::showCrossSection()
     crossSectionWindow_->show();
     crossSectionWindow_->raise();
     crossSectionWindow_->activateWindow();
+}
+
+std::string QtTarvexDialog::startLiveView(const std::string& host, int port)
+{
+    if (liveViewServer_ != nullptr)
+        return "the live view is served already";
+    auto* server = new LiveViewServer(QDir::currentPath(), this);
+    const QString why = server->start(QString::fromStdString(host), static_cast<quint16>(port));
+    if (!why.isEmpty()) {
+        delete server;
+        return why.toStdString();
+    }
+    liveViewServer_ = server;
+    return {};
 }
 
 void QtTarvexDialog::closeDialog(int result)

@@ -26,6 +26,7 @@ class QToolButton;
 class BeamRunsWindow;
 class CampaignWindow;
 class CrossSectionWindow;
+class LiveViewServer;
 
 // Screen row of each axis of the motion grid: the S row stands above the R row.
 inline constexpr std::array<int, 8> kAxisDisplayRow = {0, 1, 2, 3, 4, 5, 7, 6};
@@ -67,6 +68,8 @@ public:
     CampaignWindow* campaignWindow() const { return campaignWindow_; }
     // The cross-section window once showCrossSection has made it, else nullptr.
     CrossSectionWindow* crossSectionWindow() const { return crossSectionWindow_; }
+    // The live view's server once startLiveView has started it, else nullptr.
+    LiveViewServer* liveViewServer() const { return liveViewServer_; }
     // The document window once showDocument has made it, else nullptr.
     DocumentWindow* documentWindow() const { return documentWindow_; }
     // The beam banner above the controls, and the warning line under it.
@@ -110,6 +113,7 @@ public:
     void showBeamRuns(const std::string& path) override;
     void showCampaign(const CampaignShown& shown, bool open) override;
     void showCrossSection() override;
+    std::string startLiveView(const std::string& host, int port) override;
     void showBeamBanner(const BeamBanner& banner) override;
     void closeDialog(int result) override;
     void serviceStops() override;
@@ -180,6 +184,7 @@ private:
     BeamRunsWindow* beamRunsWindow_ = nullptr; // a child window, made on first use
     CampaignWindow* campaignWindow_ = nullptr; // a child window, made on first use
     CrossSectionWindow* crossSectionWindow_ = nullptr; // a child window, made on first use
+    LiveViewServer* liveViewServer_ = nullptr;         // a child object, while it serves
     DocumentWindow* documentWindow_ = nullptr; // a child window, made on first use
     QLabel* beamBanner_ = nullptr;
     QTimer* beamBannerTimer_ = nullptr;        // keeps the elapsed time current
