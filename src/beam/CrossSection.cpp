@@ -471,7 +471,10 @@ std::string formatCrossSectionCsv(const std::vector<CrossSectionPoint>& points) 
     std::string text = std::string(kCrossSectionHeader) + "\n";
     for (const CrossSectionPoint& p : points) {
         std::string runs;
-        for (std::int64_t run : p.runs) runs += (runs.empty() ? "" : " ") + std::to_string(run);
+        for (std::int64_t run : p.runs) {
+            if (!runs.empty()) runs += ' ';
+            runs += std::to_string(run);
+        }
         text += csvField(p.effectiveLetText) + "," + runs + "," + cformat("%.6g", p.fluence) + "," +
                 cformat("%.6g", p.effectiveFluence) + "," + std::to_string(p.events) + "," +
                 cformat("%.6g,%.6g,%.6g", p.sigma, p.lower, p.upper) + "\n";

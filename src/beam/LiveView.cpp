@@ -40,7 +40,9 @@ std::optional<LiveViewAddress> parseLiveViewAddress(std::string_view content, st
     std::string_view line = content.substr(0, content.find('\n'));
     line = trimmed(line);
     const std::size_t colon = line.rfind(':');
-    const std::string quoted = "'" + std::string(line) + "'";
+    std::string quoted(1, '\'');
+    quoted.append(line);
+    quoted += '\'';
     if (line.empty()) {
         why = "the first line is empty, not address:port";
         return std::nullopt;
